@@ -1,0 +1,138 @@
+#include "engine/settings_store.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace vantoril {
+namespace {
+
+namespace fs = std::filesystem;
+
+fs::path TempFolder(const std::string& name) {
+  const char* base = std::getenv("VANTORIL_TEST_TMP");
+  fs::path folder = (base && *base ? fs::path(base) : fs::temp_directory_path()) / name;
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  return folder;
+}
+
+std::string ReadAll(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+TEST(SettingsStore, FirstRunWritesSectionAndKeysInOrderOfFirstStorage) {
+  const auto file = TempFolder("settings_first") / "sub" / "Vantoril.ini";
+  SettingsStore store;
+  store.LoadSettingsFrom(file);  // missing: section line only
+  store.PutSettingInt("FrameRate", 2500);
+  store.PutSetting("AltImageFolder", "/pics/");
+  store.PutSettingInt("FrameRate", 2997);
+  ASSERT_TRUE(store.SaveSettingsTo(file));
+  EXPECT_EQ(ReadAll(file), "[Vantoril]\r\nFrameRate=2997\r\nAltImageFolder=/pics/\r\n");
+
+  SettingsStore again;
+  again.LoadSettingsFrom(file);
+  EXPECT_EQ(again.GetSettingInt("FrameRate", 0), 2997);
+  EXPECT_EQ(again.GetSetting("AltImageFolder", "x"), "/pics/");
+  EXPECT_EQ(again.GetSetting("Missing", "dflt"), "dflt");
+}
+
+TEST(SettingsStore, KeyMatchesOnlyAtTheStartOfALine) {
+  SettingsStore store;
+  store.PutSettingInt("TimeScale", 30);
+  EXPECT_EQ(store.GetSettingInt("Scale", 100), 100);
+  store.PutSettingInt("Scale", 75);
+  EXPECT_EQ(store.GetSettingInt("Scale", 100), 75);
+  EXPECT_EQ(store.GetSettingInt("TimeScale", 0), 30);
+  // A value that merely contains "Key=" is not a key either.
+  store.PutSetting("Note", "Quality=5");
+  EXPECT_EQ(store.GetSetting("Quality", "none"), "none");
+}
+
+TEST(SettingsStore, HandEditedLinesReadAndCanBeChanged) {
+  SettingsStore store;
+  store.SetText("[Vantoril]\nScale=50\nMovieWid=640");
+  EXPECT_EQ(store.GetSettingInt("Scale", 100), 50);
+  EXPECT_EQ(store.GetSetting("MovieWid", ""), "640");
+  store.PutSetting("MovieWid", "720");
+  store.PutSetting("MovieHgt", "486");
+  EXPECT_EQ(store.GetSetting("MovieWid", ""), "720");
+  EXPECT_EQ(store.GetSetting("MovieHgt", ""), "486");
+  EXPECT_EQ(store.GetSettingInt("Scale", 100), 50);
+}
+
+TEST(SettingsStore, ValuesLoseLineBreaksAndEmptyValuesStayEmpty) {
+  SettingsStore store;
+  store.PutSetting("AltImageFolder", "/a\r\nb\n/");
+  EXPECT_EQ(store.GetSetting("AltImageFolder", ""), "/ab/");
+  store.PutSetting("MovieReverse", "");
+  EXPECT_EQ(store.GetSetting("MovieReverse", "1"), "");
+}
+
+TEST(SettingsStore, GrowsPastTheOldLimitWithoutLosingSettings) {
+  SettingsStore store;
+  for (int i = 0; i < 100; ++i) {
+    store.PutSetting("Key" + std::to_string(i), std::string(20, static_cast<char>('a' + i % 26)));
+  }
+  ASSERT_GT(store.Text().size(), 2000u);
+  const auto file = TempFolder("settings_grow") / "Vantoril.ini";
+  ASSERT_TRUE(store.SaveSettingsTo(file));
+  SettingsStore again;
+  again.LoadSettingsFrom(file);
+  for (int i = 0; i < 100; ++i) {
+    EXPECT_EQ(again.GetSetting("Key" + std::to_string(i), ""),
+              std::string(20, static_cast<char>('a' + i % 26)));
+  }
+}
+
+TEST(SettingsStore, ForeignFileIsReplacedBySectionLine) {
+  const auto file = TempFolder("settings_foreign") / "Vantoril.ini";
+  std::ofstream(file, std::ios::binary) << "[Other]\r\nScale=50\r\n";
+  SettingsStore store;
+  store.LoadSettingsFrom(file);
+  EXPECT_EQ(store.Text(), "[Vantoril]\r\n");
+  EXPECT_EQ(store.GetSettingInt("Scale", 100), 100);
+}
+
+TEST(SettingsStore, UnwritableFileIsReportedAndLeavesNoTemporary) {
+  const auto folder = TempFolder("settings_unwritable");
+  const auto file = folder / "Vantoril.ini";
+  fs::create_directories(file);  // a folder where the file should be
+  SettingsStore store;
+  EXPECT_FALSE(store.SaveSettingsTo(file));
+  EXPECT_FALSE(fs::exists(folder / "Vantoril.ini.tmp"));
+}
+
+TEST(SettingsStore, FilePathFollowsXdgConfigHome) {
+  const auto folder = TempFolder("settings_xdg");
+  const char* old = std::getenv("XDG_CONFIG_HOME");
+  const std::string saved = old ? old : "";
+  setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
+  EXPECT_EQ(SettingsStore().FilePath(), folder / "Vantoril.ini");
+  if (old) {
+    setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
+  } else {
+    unsetenv("XDG_CONFIG_HOME");
+  }
+}
+
+TEST(SettingsStore, IntegerConversion) {
+  EXPECT_EQ(ParseSettingInt("abc"), 0);
+  EXPECT_EQ(ParseSettingInt("-5"), -5);
+  EXPECT_EQ(ParseSettingInt("12x"), 12);
+  EXPECT_EQ(ParseSettingInt("  +7"), 7);
+  EXPECT_EQ(ParseSettingInt(""), 0);
+  EXPECT_EQ(ParseSettingInt("99999999999"), 2147483647);
+  EXPECT_EQ(ParseSettingInt("-99999999999"), -2147483647 - 1);
+  SettingsStore store;
+  store.PutSettingInt("FrameRate", -2500);
+  EXPECT_EQ(store.GetSetting("FrameRate", ""), "-2500");
+}
+
+}  // namespace
+}  // namespace vantoril

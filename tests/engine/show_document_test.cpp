@@ -1,0 +1,456 @@
+#include "engine/show_document.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <random>
+
+#include "engine/settings_store.h"
+#include "support/test_doubles.h"
+
+namespace vantoril {
+namespace {
+
+using testing::FakePictureLoader;
+using testing::RecordingHost;
+using testing::SpecFor;
+
+class ShowDocumentTest : public ::testing::Test {
+ protected:
+  explicit ShowDocumentTest(std::string settings = "") {
+    SettingsStore store;
+    store.SetText("[Vantoril]\r\n" + settings);
+    document = std::make_unique<ShowDocument>(store);
+    document->SetHost(&host);
+    document->SetPictureLoader(&loader);
+    document->EnterStandaloneMode();
+  }
+
+  int AddPicture(int width = 40, int height = 30) {
+    loader.width = width;
+    loader.height = height;
+    return document->LoadPicture(SpecFor("/pics/picture.bmp"), -1);
+  }
+
+  // Sets a key frame for the selected picture at frame t with x as its mark.
+  bool KeyAt(int t, float x) {
+    document->clock.currentTime = t;
+    host.states[document->selectedPicture].x = x;
+    return document->SetKeyAtCurrentTime();
+  }
+
+  std::vector<KeyFrame> Keys(int slot) const {
+    return {document->keys[slot].begin(), document->keys[slot].begin() + document->keyCount[slot]};
+  }
+
+  RecordingHost host;
+  FakePictureLoader loader;
+  std::unique_ptr<ShowDocument> document;
+};
+
+TEST_F(ShowDocumentTest, ConstructionDefaults) {
+  EXPECT_EQ(document->stageWidth, 640);
+  EXPECT_EQ(document->stageFrame.Width(), 640);
+  EXPECT_EQ(document->stageFrame.Height(), 480);
+  EXPECT_EQ(document->stageFrame.BitsPerPixel(), 32);
+  EXPECT_FLOAT_EQ(document->aspect, 0.75f);
+  EXPECT_EQ(document->showLength, 17980);
+  EXPECT_EQ(document->clock.frameRate, 2997);
+  EXPECT_EQ(document->keyClipboard.time, kEmptyClipboardTime);
+  EXPECT_EQ(document->alphaBlur, 1);
+  EXPECT_EQ(document->backgroundSource, kBackgroundClip);
+  EXPECT_EQ(document->undoTop, -1);
+  for (int slot = 0; slot < kSlotCount; ++slot) {
+    ASSERT_EQ(document->keyCount[slot], 1);
+    const KeyFrame& key = document->keys[slot][0];
+    EXPECT_EQ(key.x, 200);
+    EXPECT_EQ(key.y, 200);
+    EXPECT_EQ(key.width, 100);
+    EXPECT_EQ(key.height, 100);
+    EXPECT_EQ(document->tintColour[slot], 255u);
+  }
+}
+
+struct SettingsCase {
+  std::string text;
+  int stageWidth;
+  int frameRate;
+  int showLength;
+};
+
+TEST(ShowDocumentSettings, StageWidthFrameRateAndShowLength) {
+  const SettingsCase cases[] = {
+      {"AspectMode=9000\r\n", 533, 2997, 17980},
+      {"AspectMode=5625\r\n", 853, 2997, 17980},
+      {"FrameRate=2500\r\n", 640, 2500, 15000},
+      {"FrameRate=2397\r\n", 640, 2397, 14380},
+      // Settings that would divide by zero or give no stage are sanitised.
+      {"AspectMode=0\r\nFrameRate=0\r\n", 640, 2997, 17980},
+      {"AspectMode=-7500\r\nFrameRate=-30\r\n", 640, 2997, 17980},
+      {"AspectMode=1\r\n", 640, 2997, 17980},
+  };
+  for (const auto& c : cases) {
+    SettingsStore store;
+    store.SetText("[Vantoril]\r\n" + c.text);
+    ShowDocument document(store);
+    document.EnterStandaloneMode();
+    EXPECT_EQ(document.stageWidth, c.stageWidth) << c.text;
+    EXPECT_EQ(document.stageFrame.Width(), c.stageWidth) << c.text;
+    EXPECT_EQ(document.clock.frameRate, c.frameRate) << c.text;
+    EXPECT_EQ(document.showLength, c.showLength) << c.text;
+  }
+}
+
+TEST_F(ShowDocumentTest, LoadPictureMakesAnOpaquePictureWithTransparentBorder) {
+  document->alphaBlur = 0;
+  document->videoColors = 0;
+  loader.width = 320;
+  loader.height = 240;
+  ASSERT_EQ(document->LoadPicture(SpecFor("/pics/a.bmp"), -1), 0);
+  EXPECT_EQ(document->pictureCount, 1);
+  EXPECT_EQ(document->pictureFiles[0].Path(), "/pics/a.bmp");
+  EXPECT_EQ(document->modified, 1);
+  const KeyFrame& key = document->keys[0][0];
+  EXPECT_EQ(key.x, 320);
+  EXPECT_EQ(key.y, 240);
+  EXPECT_EQ(key.width, 320);
+  EXPECT_EQ(key.height, 240);
+  const ImageBuffer& image = document->pictureImages[0];
+  ASSERT_EQ(image.BitsPerPixel(), 32);
+  for (int y = 0; y < 240; ++y) {
+    for (int x = 0; x < 320; ++x) {
+      const bool border = x == 0 || y == 0 || x == 319 || y == 239;
+      ASSERT_EQ(image.RowPointer(y)[4 * x + 3], border ? 0 : 255) << x << "," << y;
+    }
+  }
+  // The colours are the file's (blue, green, red of a 24-bit pixel).
+  EXPECT_EQ(image.RowPointer(5)[4 * 2 + 0], static_cast<uint8_t>(100 + 6 + 35));
+}
+
+TEST_F(ShowDocumentTest, FailedLoadChangesNothing) {
+  AddPicture();
+  const auto before = Keys(0);
+  loader.result = 0;
+  EXPECT_EQ(document->LoadPicture(SpecFor("/pics/missing.bmp"), -1), -1);
+  EXPECT_EQ(document->LoadPicture(SpecFor("/pics/missing.bmp"), 0), 0);
+  EXPECT_EQ(document->pictureCount, 1);
+  EXPECT_EQ(document->pictureFiles[0].Path(), "/pics/picture.bmp");
+  EXPECT_EQ(Keys(0), before);
+  EXPECT_EQ(document->LoadPicture(SpecFor("ab"), -1), -1);
+
+  // An image too large for a working copy: the message, and nothing changes.
+  loader.result = 1;
+  loader.width = 16;
+  loader.bitsPerPixel = 8;
+  document->pictureImages[0].Create(40, 30, 32);
+  EXPECT_EQ(document->LoadPicture(SpecFor("/pics/other.bmp"), 40), 40);
+}
+
+TEST_F(ShowDocumentTest, PlaceholderCountsAsLoadedAndThirtyPicturesIsTheLimit) {
+  loader.result = 2;
+  for (int i = 0; i < kMaxPictures; ++i) {
+    ASSERT_EQ(AddPicture(8, 8), i);
+  }
+  EXPECT_EQ(AddPicture(8, 8), -1);
+  EXPECT_EQ(document->pictureCount, kMaxPictures);
+}
+
+TEST_F(ShowDocumentTest, SetKeyWithoutAutoAddAppendsBeepsAndAdvancesOneSecond) {
+  AddPicture();
+  document->autoAddKey = 0;
+  EXPECT_TRUE(KeyAt(100, 55));
+  EXPECT_EQ(document->keyCount[0], 2);
+  EXPECT_EQ(document->keys[0][1].time, 100);
+  EXPECT_EQ(document->keys[0][1].x, 55);
+  EXPECT_EQ(host.beeps, 1);
+  EXPECT_EQ(document->clock.currentTime, 130);
+  EXPECT_EQ(document->modified, 1);
+}
+
+TEST_F(ShowDocumentTest, SetKeyNearTheStartUpdatesTheFirstKeyFrame) {
+  AddPicture();
+  host.timeline = true;
+  host.timeScale = 15;  // d = 2
+  EXPECT_FALSE(KeyAt(3, 77));
+  EXPECT_EQ(document->keyCount[0], 1);
+  EXPECT_EQ(document->keys[0][0].time, 0);
+  EXPECT_EQ(document->keys[0][0].x, 77);
+  EXPECT_EQ(host.beeps, 0);  // auto-add keys on: an update is silent
+}
+
+TEST_F(ShowDocumentTest, SetKeyUpdatesAKeyFrameWithinTheMatchingDistance) {
+  AddPicture();
+  ASSERT_TRUE(KeyAt(100, 10));
+  EXPECT_FALSE(KeyAt(103, 20));
+  ASSERT_EQ(document->keyCount[0], 2);
+  EXPECT_EQ(document->keys[0][1].time, 100);
+  EXPECT_EQ(document->keys[0][1].x, 20);
+  EXPECT_TRUE(KeyAt(104, 30));
+  EXPECT_EQ(document->keyCount[0], 3);
+}
+
+TEST_F(ShowDocumentTest, KeyOperationsNeedAnExistingUnlockedPicture) {
+  EXPECT_FALSE(KeyAt(100, 1));  // empty show
+  EXPECT_EQ(document->keyCount[0], 1);
+  EXPECT_FALSE(document->ShiftKeysAfter(0, 10));
+  document->DeleteKey(0, 0);
+  EXPECT_EQ(document->keyCount[0], 1);
+  EXPECT_EQ(document->undoCount, 0);
+
+  AddPicture();
+  document->locked[0] = 1;
+  EXPECT_FALSE(KeyAt(100, 1));
+  EXPECT_EQ(document->keyCount[0], 1);
+  document->locked[0] = 0;
+
+  document->selectedPicture = 5;  // past the last picture
+  EXPECT_FALSE(KeyAt(100, 1));
+  EXPECT_EQ(document->keyCount[5], 1);
+
+  document->selectedPicture = 0;
+  document->DeleteKey(0, 0);  // the only key frame stays
+  EXPECT_EQ(document->keyCount[0], 1);
+}
+
+TEST_F(ShowDocumentTest, At127KeyFramesNoMoreAreAdded) {
+  AddPicture();
+  for (int i = 1; i < kMaxKeys; ++i) {
+    ASSERT_TRUE(KeyAt(10 * i, 1));
+  }
+  EXPECT_EQ(document->keyCount[0], kMaxKeys);
+  EXPECT_FALSE(KeyAt(5000, 1));
+  EXPECT_EQ(document->keyCount[0], kMaxKeys);
+}
+
+TEST_F(ShowDocumentTest, MovePictureEndsBehindTheTarget) {
+  for (int i = 0; i < 5; ++i) {
+    AddPicture(10 + i, 10);
+  }
+  ASSERT_TRUE(document->MovePicture(0, 3));
+  EXPECT_EQ(document->pictureImages[1].Width(), 13);
+  EXPECT_EQ(document->pictureImages[0].Width(), 10);
+  EXPECT_EQ(document->pictureImages[2].Width(), 11);
+  EXPECT_EQ(document->pictureCount, 5);
+
+  ASSERT_TRUE(document->MovePicture(3, 0));
+  EXPECT_EQ(document->pictureImages[3].Width(), 10);
+  EXPECT_FALSE(document->MovePicture(5, 0));
+  EXPECT_FALSE(document->MovePicture(2, 2));
+}
+
+TEST_F(ShowDocumentTest, DeletePictureKeepsCountAndSelectionSound) {
+  EXPECT_FALSE(document->DeletePicture(0));
+  EXPECT_EQ(document->pictureCount, 0);
+  AddPicture(10, 10);
+  AddPicture(11, 10);
+  AddPicture(12, 10);
+  document->brush[2] = kBrushBlur;
+  document->selectedPicture = 2;
+  EXPECT_FALSE(document->DeletePicture(3));
+  ASSERT_TRUE(document->DeletePicture(0));
+  EXPECT_EQ(document->pictureCount, 2);
+  EXPECT_EQ(document->pictureImages[0].Width(), 11);
+  EXPECT_EQ(document->brush[1], kBrushBlur);
+  EXPECT_EQ(document->brush[2], kBrushNormal);
+  EXPECT_EQ(document->selectedPicture, 1);
+}
+
+TEST_F(ShowDocumentTest, InsertPictureCopyRefusesGapsAndFullShows) {
+  AddPicture(10, 10);
+  AddPicture(11, 10);
+  EXPECT_FALSE(document->InsertPictureCopy(2, 0));  // would leave a gap
+  ASSERT_TRUE(document->InsertPictureCopy(0, 1));
+  EXPECT_EQ(document->pictureCount, 3);
+  EXPECT_EQ(document->pictureImages[0].Width(), 10);
+  EXPECT_EQ(document->pictureImages[1].Width(), 11);
+  EXPECT_EQ(document->pictureImages[2].Width(), 11);
+}
+
+TEST_F(ShowDocumentTest, GoToTimeEvaluatesIntoTheStageAndRepaints) {
+  AddPicture();
+  KeyAt(30, 500);
+  document->GoToTime(15, true);
+  EXPECT_EQ(document->clock.currentTime, 15);
+  EXPECT_GT(host.states[0].x, 320);
+  EXPECT_LT(host.states[0].x, 500);
+  const int repaints = host.stageRepaints;
+  document->GoToTime(999999, true);
+  EXPECT_EQ(document->clock.currentTime, document->showLength);
+  EXPECT_EQ(host.states[0].x, 500);
+  EXPECT_EQ(host.stageRepaints, repaints + 1);
+  document->GoToTime(-5, false);
+  EXPECT_EQ(document->clock.currentTime, 0);
+}
+
+TEST_F(ShowDocumentTest, ThirtyThreePushesLeaveThirtyTwoUndoableEntries) {
+  AddPicture();
+  for (int i = 1; i <= 33; ++i) {
+    ASSERT_TRUE(KeyAt(10 * i, static_cast<float>(i)));
+  }
+  const auto full = Keys(0);
+  EXPECT_EQ(document->undoCount, 32);
+  for (int i = 0; i < 40; ++i) {
+    document->Undo();
+  }
+  EXPECT_EQ(document->undoCount, 0);
+  EXPECT_EQ(document->redoCount, 32);
+  EXPECT_EQ(document->keyCount[0], 2);  // the first addition is beyond the ring
+  for (int i = 0; i < 40; ++i) {
+    document->Redo();
+  }
+  EXPECT_EQ(Keys(0), full);
+}
+
+TEST_F(ShowDocumentTest, UndoOfAnUpdateRestoresThatKeyFrame) {
+  AddPicture();
+  KeyAt(100, 10);
+  KeyAt(200, 20);
+  const auto before = Keys(0);
+  KeyAt(201, 99);  // updates key frame 2
+  ASSERT_EQ(document->keys[0][2].x, 99);
+  document->Undo();
+  EXPECT_EQ(Keys(0), before);
+  document->Redo();
+  EXPECT_EQ(document->keys[0][2].x, 99);
+}
+
+TEST_F(ShowDocumentTest, UndoOfAnAdditionRemovesItAndRedoPutsItBack) {
+  AddPicture();
+  KeyAt(100, 10);
+  document->Undo();
+  EXPECT_EQ(document->keyCount[0], 1);
+  document->Redo();
+  ASSERT_EQ(document->keyCount[0], 2);
+  EXPECT_EQ(document->keys[0][1].time, 100);
+  EXPECT_EQ(document->keys[0][1].x, 10);
+}
+
+TEST_F(ShowDocumentTest, ANewEditEndsTheRedoChain) {
+  AddPicture();
+  KeyAt(100, 10);
+  document->Undo();
+  KeyAt(200, 20);
+  EXPECT_EQ(document->redoCount, 0);
+  const auto after = Keys(0);
+  document->Redo();  // nothing to redo
+  EXPECT_EQ(Keys(0), after);
+  EXPECT_EQ(document->keys[0][0].width, 40);
+}
+
+TEST_F(ShowDocumentTest, ShiftKeysAfterIsUndoneKeyFrameByKeyFrame) {
+  AddPicture();
+  KeyAt(100, 1);
+  KeyAt(200, 2);
+  KeyAt(300, 3);
+  const auto before = Keys(0);
+  ASSERT_TRUE(document->ShiftKeysAfter(150, 40));
+  EXPECT_EQ(document->keys[0][2].time, 240);
+  EXPECT_EQ(document->keys[0][3].time, 340);
+  document->Undo();
+  document->Undo();
+  EXPECT_EQ(Keys(0), before);
+  ASSERT_TRUE(document->ShiftKeysAfter(0, 999999));
+  EXPECT_EQ(document->keys[0][3].time, document->showLength);
+}
+
+TEST_F(ShowDocumentTest, SlotMovesClearTheHistory) {
+  AddPicture();
+  AddPicture();
+  KeyAt(100, 1);
+  ASSERT_GT(document->undoCount, 0);
+  document->MovePicture(1, 0);
+  EXPECT_EQ(document->undoCount, 0);
+  EXPECT_EQ(document->undoTop, -1);
+  KeyAt(100, 1);
+  document->DeletePicture(1);
+  EXPECT_EQ(document->undoCount, 0);
+}
+
+TEST_F(ShowDocumentTest, UndoNeverAppendsA128thKeyFrame) {
+  AddPicture();
+  for (int i = 1; i < kMaxKeys; ++i) {
+    KeyAt(10 * i, 1);
+  }
+  document->DeleteKey(5, 0);
+  KeyAt(5000, 2);  // back to 127
+  ASSERT_EQ(document->keyCount[0], kMaxKeys);
+  document->Undo();  // removes the one at 5000
+  document->Undo();  // restores the deleted one: 127 again
+  EXPECT_EQ(document->keyCount[0], kMaxKeys);
+  document->Redo();
+  document->Redo();
+  EXPECT_EQ(document->keyCount[0], kMaxKeys);
+}
+
+TEST_F(ShowDocumentTest, RandomEditSequencesUndoAndRedoExactly) {
+  std::mt19937 random(1234);
+  for (int round = 0; round < 200; ++round) {
+    document->ResetShow();
+    AddPicture();
+    for (int i = 1; i <= 6; ++i) {
+      KeyAt(50 * i, static_cast<float>(i));
+    }
+    document->ClearUndoHistory();
+    const auto start = Keys(0);
+    const int edits = 1 + static_cast<int>(random() % 30);
+    for (int e = 0; e < edits; ++e) {
+      const int kind = static_cast<int>(random() % 3);
+      if (kind == 0) {
+        KeyAt(static_cast<int>(random() % 2000), static_cast<float>(random() % 640));
+      } else if (kind == 1 && document->keyCount[0] > 1) {
+        document->DeleteKey(1 + static_cast<int>(random() % (document->keyCount[0] - 1)), 0);
+      } else {
+        // Forward shifts only: a backward shift may make two key frames share
+        // a time, and equal times have no order to restore. A shift pushes one
+        // entry per key frame it moves; the whole sequence must fit the ring.
+        const int after = static_cast<int>(random() % 2000);
+        const auto moved = std::count_if(document->keys[0].begin(),
+                                         document->keys[0].begin() + document->keyCount[0],
+                                         [&](const KeyFrame& k) { return k.time > after; });
+        if (document->undoCount + moved < kUndoRingSize) {
+          document->ShiftKeysAfter(after, 1 + static_cast<int>(random() % 50));
+        }
+      }
+      if (document->undoCount >= kUndoRingSize - 1) {
+        break;
+      }
+    }
+    const auto end = Keys(0);
+    while (document->undoCount > 0) {
+      document->Undo();
+    }
+    ASSERT_EQ(Keys(0), start) << "round " << round;
+    while (document->redoCount > 0) {
+      document->Redo();
+    }
+    ASSERT_EQ(Keys(0), end) << "round " << round;
+  }
+}
+
+TEST_F(ShowDocumentTest, ResetShowClearsTheShowAndFillsTheStage) {
+  AddPicture();
+  KeyAt(100, 1);
+  document->soundFile = SpecFor("/s.wav");
+  document->ResetShow();
+  EXPECT_EQ(document->pictureCount, 0);
+  EXPECT_EQ(document->undoCount, 0);
+  EXPECT_EQ(document->modified, 0);
+  EXPECT_FALSE(document->soundFile.HasPath());
+  EXPECT_EQ(host.states[0].x, 200);
+  EXPECT_EQ(document->keyCount[0], 1);
+}
+
+TEST_F(ShowDocumentTest, FindKeyNearAndEvaluate) {
+  AddPicture();
+  KeyAt(100, 10);
+  EXPECT_EQ(document->FindKeyNear(103), 1);
+  EXPECT_EQ(document->FindKeyNear(104), -1);
+  const KeyFrame state = document->EvaluatePicture(0, 100, false);
+  EXPECT_EQ(state.x, 10);
+  EXPECT_EQ(state.time, 0);
+  EXPECT_EQ(document->EvaluatePicture(40, 0, false), KeyFrame{});
+}
+
+}  // namespace
+}  // namespace vantoril
