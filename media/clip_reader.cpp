@@ -1,0 +1,448 @@
+#include "media/clip_reader.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
+#include <new>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "media/avi_stream_rate.h"
+#include "media/ffmpeg_input_ptr.h"
+
+namespace vantoril {
+
+using namespace ffmpeg_input;
+
+bool IsQuickTimePath(const FileSpec& file) {
+  const std::string_view path = file.Path();
+  for (size_t i = 0; i + 4 <= path.size(); ++i) {
+    if (path[i] == '.' && std::tolower(static_cast<unsigned char>(path[i + 1])) == 'm' &&
+        std::tolower(static_cast<unsigned char>(path[i + 2])) == 'o' &&
+        std::tolower(static_cast<unsigned char>(path[i + 3])) == 'v') {
+      return true;
+    }
+  }
+  return false;
+}
+
+// One video stream, indexed at open so that any frame can be found exactly.
+//
+// Display order is the order of presentation time stamps: frame N is the
+// packet with the N-th smallest pts. Streams whose packets carry no pts (AVI
+// with B-frames stores decode times only) get them made up from the picture
+// types at open, and the decoder carries them through its reordering.
+class ClipReader::Decoder {
+ public:
+  static std::unique_ptr<Decoder> Open(const std::string& path);
+
+  int FrameCount() const { return frameCount_; }
+  // The frame on screen `showFrame` frames into the movie at frameRate / 100
+  // frames per second; -1 at or past the end.
+  int FrameAtTime(int showFrame, int frameRate) const;
+  // Frame `index` in display order into image (32 bits, upright); false
+  // leaves image as it was.
+  bool Read(int index, ImageBuffer& image);
+
+ private:
+  struct KeyFrame {
+    int display;       // display index of the first frame decodable from here
+    int64_t seekTime;  // the time the demuxer's index knows it by (its dts)
+  };
+
+  struct PacketData {
+    int64_t pts = AV_NOPTS_VALUE;
+    int64_t dts = AV_NOPTS_VALUE;
+    int64_t duration = 0;
+    bool key = false;
+    bool shown = true;
+    int pictureType = AV_PICTURE_TYPE_NONE;
+  };
+
+  static std::vector<int64_t> SynthesisedPts(const std::vector<PacketData>& packets);
+  bool Index();
+  int KeyFor(int index) const;
+  bool SeekToKey(int key);
+  bool DecodeNext();
+  bool DecodeUntil(int index);
+  int DisplayIndexOfFrame();
+  bool Convert(ImageBuffer& image);
+
+  InputFormatPtr input_;
+  CodecContextPtr codec_;
+  FramePtr frame_ = MakeFrame();
+  PacketPtr packet_ = MakePacket();
+  ScalerPtr scaler_;
+  int stream_ = -1;
+  AVRational timeBase_{1, 1};
+
+  // Presentation times made up at open, by decode time; empty when the
+  // stream carries its own.
+  std::vector<std::pair<int64_t, int64_t>> madePts_;
+  std::vector<int64_t> displayPts_;  // sorted
+  std::vector<KeyFrame> keys_;       // by display index
+  int frameCount_ = 0;
+  int64_t endPts_ = 0;
+
+  bool draining_ = false;  // the demuxer ran out and the decoder is being emptied
+  int current_ = -1;       // display index of the frame held in frame_, -1 none
+
+  // What the scaler was set up for.
+  int scalerFormat_ = -1;
+  int scalerWidth_ = 0;
+  int scalerHeight_ = 0;
+  int scalerRange_ = -1;
+  int scalerSpace_ = -1;
+};
+
+std::unique_ptr<ClipReader::Decoder> ClipReader::Decoder::Open(const std::string& path) {
+  auto decoder = std::make_unique<Decoder>();
+  if (!decoder->frame_ || !decoder->packet_) return nullptr;
+  decoder->input_ = OpenInput(path.c_str());
+  if (!decoder->input_) return nullptr;
+  AVFormatContext* input = decoder->input_.get();
+
+  // The first video stream, as the clip's own players take it; cover art
+  // attached to a file is not a stream of frames.
+  for (unsigned i = 0; i < input->nb_streams; ++i) {
+    const AVStream* stream = input->streams[i];
+    if (stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO &&
+        !(stream->disposition & AV_DISPOSITION_ATTACHED_PIC)) {
+      decoder->stream_ = int(i);
+      break;
+    }
+  }
+  if (decoder->stream_ < 0) return nullptr;
+  for (unsigned i = 0; i < input->nb_streams; ++i) {
+    if (int(i) != decoder->stream_) input->streams[i]->discard = AVDISCARD_ALL;
+  }
+  AVStream* stream = input->streams[decoder->stream_];
+  decoder->timeBase_ = stream->time_base;
+  if (decoder->timeBase_.num <= 0 || decoder->timeBase_.den <= 0) return nullptr;
+
+  const AVCodec* codec = avcodec_find_decoder(stream->codecpar->codec_id);
+  if (!codec) return nullptr;
+  decoder->codec_.reset(avcodec_alloc_context3(codec));
+  if (!decoder->codec_ ||
+      avcodec_parameters_to_context(decoder->codec_.get(), stream->codecpar) < 0) {
+    return nullptr;
+  }
+  // Frame threading delays every output by a frame per thread, which makes
+  // each random access decode further; one thread reads clips fastest here.
+  decoder->codec_->thread_count = 1;
+  decoder->codec_->pkt_timebase = stream->time_base;
+  if (avcodec_open2(decoder->codec_.get(), codec, nullptr) < 0) return nullptr;
+  if (decoder->codec_->width < 1 || decoder->codec_->height < 1) return nullptr;
+  if (!decoder->Index()) return nullptr;
+  return decoder;
+}
+
+// Presentation order for a stream stored without presentation times (AVI
+// keeps decode times only): a B-frame is shown as it is decoded, any other
+// frame waits until the next non-B frame arrives. Without picture types the
+// decode order is taken as it is.
+std::vector<int64_t> ClipReader::Decoder::SynthesisedPts(const std::vector<PacketData>& packets) {
+  std::vector<int64_t> pts(packets.size());
+  int64_t next = 0;
+  int64_t pending = -1;
+  for (size_t i = 0; i < packets.size(); ++i) {
+    if (packets[i].pictureType == AV_PICTURE_TYPE_B) {
+      pts[i] = next++;
+      continue;
+    }
+    if (pending >= 0) pts[size_t(pending)] = next++;
+    pending = int64_t(i);
+  }
+  if (pending >= 0) pts[size_t(pending)] = next++;
+  return pts;
+}
+
+bool ClipReader::Decoder::Index() {
+  std::vector<PacketData> packets;
+  const AVStream* stream = input_->streams[stream_];
+  ParserPtr parser(av_parser_init(stream->codecpar->codec_id));
+  CodecContextPtr parserCodec(avcodec_alloc_context3(nullptr));
+  if (parser) {
+    if (!parserCodec || avcodec_parameters_to_context(parserCodec.get(), stream->codecpar) < 0) {
+      return false;
+    }
+    parser->flags |= PARSER_FLAG_COMPLETE_FRAMES;
+  }
+  for (;;) {
+    if (av_read_frame(input_.get(), packet_.get()) < 0) break;
+    PacketRef unref(packet_.get());
+    if (packet_->stream_index != stream_) continue;
+    PacketData data;
+    data.pts = packet_->pts;
+    data.dts = packet_->dts;
+    data.duration = packet_->duration;
+    data.key = (packet_->flags & AV_PKT_FLAG_KEY) != 0;
+    // Samples before the start of an edit list are decoded but never shown.
+    data.shown = !(packet_->flags & AV_PKT_FLAG_DISCARD);
+    if (parser) {
+      uint8_t* output = nullptr;
+      int outputSize = 0;
+      av_parser_parse2(parser.get(), parserCodec.get(), &output, &outputSize, packet_->data,
+                       packet_->size, AV_NOPTS_VALUE, AV_NOPTS_VALUE, 0);
+      data.pictureType = parser->pict_type;
+    }
+    packets.push_back(data);
+  }
+  if (packets.empty()) return false;
+
+  const bool hasPts = std::none_of(packets.begin(), packets.end(),
+                                   [](const PacketData& p) { return p.pts == AV_NOPTS_VALUE; });
+  if (!hasPts) {
+    // Decode times must name the packets: the decoder is handed the made-up
+    // presentation times by them.
+    const std::vector<int64_t> made = SynthesisedPts(packets);
+    for (size_t i = 0; i < packets.size(); ++i) {
+      if (packets[i].dts == AV_NOPTS_VALUE) return false;
+      packets[i].pts = made[i];
+      packets[i].shown = true;
+      madePts_.push_back({packets[i].dts, made[i]});
+    }
+    std::sort(madePts_.begin(), madePts_.end());
+    for (size_t i = 1; i < madePts_.size(); ++i) {
+      if (madePts_[i].first == madePts_[i - 1].first) return false;
+    }
+  }
+
+  for (const PacketData& p : packets) {
+    if (p.shown) displayPts_.push_back(p.pts);
+  }
+  std::sort(displayPts_.begin(), displayPts_.end());
+  displayPts_.erase(std::unique(displayPts_.begin(), displayPts_.end()), displayPts_.end());
+  frameCount_ = int(displayPts_.size());
+  if (frameCount_ == 0) return false;
+
+  int64_t lastDuration = 0;
+  for (const PacketData& p : packets) {
+    if (p.shown && p.pts == displayPts_.back()) lastDuration = p.duration;
+    if (!p.key) continue;
+    const auto at = std::lower_bound(displayPts_.begin(), displayPts_.end(), p.pts);
+    if (at == displayPts_.end()) continue;
+    keys_.push_back({int(at - displayPts_.begin()), p.dts != AV_NOPTS_VALUE ? p.dts : p.pts});
+  }
+  if (lastDuration <= 0) {
+    lastDuration =
+        frameCount_ > 1 ? displayPts_[frameCount_ - 1] - displayPts_[frameCount_ - 2] : 1;
+  }
+  endPts_ = displayPts_.back() + lastDuration;
+  std::sort(keys_.begin(), keys_.end(),
+            [](const KeyFrame& a, const KeyFrame& b) { return a.display < b.display; });
+  return !keys_.empty();
+}
+
+int ClipReader::Decoder::FrameAtTime(int showFrame, int frameRate) const {
+  if (showFrame < 0 || frameRate <= 0) return -1;
+  // showFrame * 100 / frameRate seconds, in stream ticks, rounded down so
+  // that a clip running at the show's rate gives frame N for show frame N.
+  const int64_t ticks = av_rescale_rnd(int64_t{showFrame} * 100, timeBase_.den,
+                                       int64_t{frameRate} * timeBase_.num, AV_ROUND_DOWN);
+  const int64_t target = displayPts_.front() + ticks;
+  if (ticks < 0 || target >= endPts_) return -1;
+  const auto after = std::upper_bound(displayPts_.begin(), displayPts_.end(), target);
+  return int(after - displayPts_.begin()) - 1;
+}
+
+int ClipReader::Decoder::KeyFor(int index) const {
+  const auto after = std::upper_bound(keys_.begin(), keys_.end(), index,
+                                      [](int i, const KeyFrame& key) { return i < key.display; });
+  return int(after - keys_.begin()) - 1;
+}
+
+bool ClipReader::Decoder::SeekToKey(int key) {
+  current_ = -1;
+  if (key < 0) return false;
+  if (av_seek_frame(input_.get(), stream_, keys_[key].seekTime, AVSEEK_FLAG_BACKWARD) < 0) {
+    return false;
+  }
+  avcodec_flush_buffers(codec_.get());
+  draining_ = false;
+  return true;
+}
+
+// The one send/receive loop: the next frame out of the decoder into frame_.
+bool ClipReader::Decoder::DecodeNext() {
+  for (;;) {
+    const int received = avcodec_receive_frame(codec_.get(), frame_.get());
+    if (received == 0) return true;
+    if (received != AVERROR(EAGAIN) || draining_) return false;
+    for (;;) {
+      if (av_read_frame(input_.get(), packet_.get()) < 0) {
+        draining_ = true;
+        avcodec_send_packet(codec_.get(), nullptr);
+        break;
+      }
+      PacketRef unref(packet_.get());
+      if (packet_->stream_index != stream_) continue;
+      if (!madePts_.empty()) {
+        const auto made = std::lower_bound(madePts_.begin(), madePts_.end(),
+                                           std::make_pair(packet_->dts, INT64_MIN));
+        if (made != madePts_.end() && made->first == packet_->dts) packet_->pts = made->second;
+      }
+      // A damaged packet is passed over; the frames after it may still come.
+      const int sent = avcodec_send_packet(codec_.get(), packet_.get());
+      if (sent == 0) break;
+      if (sent != AVERROR_INVALIDDATA) return false;
+    }
+  }
+}
+
+int ClipReader::Decoder::DisplayIndexOfFrame() {
+  const int64_t pts = frame_->pts != AV_NOPTS_VALUE ? frame_->pts : frame_->best_effort_timestamp;
+  const auto at = std::lower_bound(displayPts_.begin(), displayPts_.end(), pts);
+  if (at == displayPts_.end() || *at != pts) return -1;
+  return int(at - displayPts_.begin());
+}
+
+// Decodes forward to frame `index`. False when the decoder passes it or runs
+// out first (a frame that needs references from before the key frame).
+bool ClipReader::Decoder::DecodeUntil(int index) {
+  while (DecodeNext()) {
+    const int display = DisplayIndexOfFrame();
+    if (display < 0) continue;
+    current_ = display;
+    if (display == index) return true;
+    if (display > index) return false;
+  }
+  current_ = -1;
+  return false;
+}
+
+bool ClipReader::Decoder::Read(int index, ImageBuffer& image) {
+  if (index < 0 || index >= frameCount_) return false;
+  if (index == current_) return Convert(image);
+
+  int key = KeyFor(index);
+  if (key < 0) return false;
+  // Going on from the frame held costs less than a seek whenever no key frame
+  // lies between it and the target.
+  if (current_ >= 0 && index > current_ && keys_[key].display <= current_ + 1) {
+    if (DecodeUntil(index)) return Convert(image);
+  }
+  // Open groups of pictures: a frame may need the key frame before its own.
+  for (int attempt = 0; attempt < 3 && key >= 0; ++attempt, --key) {
+    if (!SeekToKey(key)) return false;
+    if (DecodeUntil(index)) return Convert(image);
+  }
+  return false;
+}
+
+bool ClipReader::Decoder::Convert(ImageBuffer& image) {
+  const int width = frame_->width;
+  const int height = frame_->height;
+  const auto format = static_cast<AVPixelFormat>(frame_->format);
+  if (width < 1 || height < 1) return false;
+  if (!image.Create(width, height, 32)) return false;
+
+  const bool fullRange = frame_->color_range == AVCOL_RANGE_JPEG || format == AV_PIX_FMT_YUVJ420P ||
+                         format == AV_PIX_FMT_YUVJ422P || format == AV_PIX_FMT_YUVJ444P ||
+                         format == AV_PIX_FMT_YUVJ440P || format == AV_PIX_FMT_YUVJ411P;
+  const int space = frame_->colorspace == AVCOL_SPC_BT709 ? SWS_CS_ITU709 : SWS_CS_DEFAULT;
+  SwsContext* cached =
+      sws_getCachedContext(scaler_.release(), width, height, format, width, height, AV_PIX_FMT_BGRA,
+                           SWS_BILINEAR, nullptr, nullptr, nullptr);
+  scaler_.reset(cached);
+  if (!scaler_) return false;
+  if (format != scalerFormat_ || width != scalerWidth_ || height != scalerHeight_ ||
+      int(fullRange) != scalerRange_ || space != scalerSpace_) {
+    const int* coefficients = sws_getCoefficients(space);
+    sws_setColorspaceDetails(scaler_.get(), coefficients, fullRange ? 1 : 0, coefficients, 1, 0,
+                             1 << 16, 1 << 16);
+    scalerFormat_ = format;
+    scalerWidth_ = width;
+    scalerHeight_ = height;
+    scalerRange_ = fullRange;
+    scalerSpace_ = space;
+  }
+  // The buffer is bottom-up: start at its last row and step backwards.
+  uint8_t* destination[4] = {image.RowPointer(height - 1), nullptr, nullptr, nullptr};
+  const int destinationStride[4] = {-image.Stride(), 0, 0, 0};
+  return sws_scale(scaler_.get(), frame_->data, frame_->linesize, 0, height, destination,
+                   destinationStride) == height;
+}
+
+ClipReader::ClipReader(MessageSink* messages) : messages_(messages) {
+  // The program logs nothing; what a clip's damage means to the user is the
+  // frame that does not change.
+  av_log_set_level(AV_LOG_QUIET);
+}
+ClipReader::~ClipReader() = default;
+
+bool ClipReader::Open(const FileSpec& file, int& frameRate) {
+  ImageBuffer probe(16, 16, 8);
+  const bool opened = OpenClip(file, probe);
+  // A clip that did not open is reported whatever its kind; the rate of a
+  // clip that did is never 0 (OpenClip refuses those).
+  const int32_t rate = opened ? ClipFrameRate(frameRate) : 0;
+  if (rate == 0) {
+    Close();
+    if (messages_) messages_->ShowMessage("Error Loading Movie!", MessageSink::kNoCode);
+    return false;
+  }
+  frameRate = rate;
+  return true;
+}
+
+bool ClipReader::IsOpen() const {
+  return decoder_ != nullptr;
+}
+
+bool ClipReader::OpenClip(const FileSpec& file, ImageBuffer& image) {
+  Close();
+  const std::string path(file.Path());
+  kind_ = IsQuickTimePath(file) ? kQuickTimeClip : kAviClip;
+  try {
+    if (kind_ == kAviClip) {
+      // The rate comes from the stream header as stored: the demuxer would
+      // quietly replace a zero rate or scale with a guess.
+      const auto stored = ReadAviVideoRate(path);
+      aviFrameRate_ = stored ? AviFrameRate(*stored) : 0;
+      if (aviFrameRate_ == 0) return false;
+    }
+    auto decoder = Decoder::Open(path);
+    if (!decoder) return false;
+    // The first frame must decode: it sizes the background.
+    if (!decoder->Read(0, image)) return false;
+    decoder_ = std::move(decoder);
+  } catch (const std::bad_alloc&) {
+    decoder_.reset();
+    return false;
+  }
+  return true;
+}
+
+bool ClipReader::ReadFrame(int frame, int frameRate, ImageBuffer& image) {
+  if (!decoder_) return false;
+  const int index = kind_ == kQuickTimeClip ? decoder_->FrameAtTime(frame, frameRate) : frame;
+  try {
+    return decoder_->Read(index, image);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+}
+
+int32_t ClipReader::ClipFrameRate(int32_t currentFrameRate) const {
+  if (!decoder_) return 0;
+  return kind_ == kQuickTimeClip ? currentFrameRate : aviFrameRate_;
+}
+
+int32_t ClipReader::Kind() const {
+  return kind_;
+}
+
+int ClipReader::FrameCount() const {
+  return decoder_ ? decoder_->FrameCount() : 0;
+}
+
+void ClipReader::Close() {
+  decoder_.reset();
+  kind_ = kAviClip;
+  aviFrameRate_ = 0;
+}
+
+}  // namespace vantoril

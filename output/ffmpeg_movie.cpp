@@ -1,0 +1,382 @@
+// AVI, QuickTime and numbered-PNG movies through libavformat/libavcodec.
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <string>
+
+#include "engine/image_buffer.h"
+#include "output/codec_table.h"
+#include "output/encoding_loop.h"
+#include "output/ffmpeg_ptr.h"
+#include "output/movie_backend.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/dict.h>
+#include <libavutil/error.h>
+#include <libavutil/imgutils.h>
+#include <libavutil/opt.h>
+#include <libavutil/pixdesc.h>
+#include <libswscale/swscale.h>
+}
+
+namespace vantoril {
+namespace {
+
+// Numbered image files are always PNG.
+constexpr CodecEntry kSequenceCodec{"png ", MovieContainer::kQuickTime, "PNG", "png", "rgb24",
+                                    "",     QualityControl::kNone,      true,  false};
+
+std::string ErrorText(int error) {
+  std::array<char, AV_ERROR_MAX_STRING_SIZE> text{};
+  av_strerror(error, text.data(), text.size());
+  return text.data();
+}
+
+struct Dictionary {
+  AVDictionary* entries = nullptr;
+  Dictionary() = default;
+  Dictionary(const Dictionary&) = delete;
+  Dictionary& operator=(const Dictionary&) = delete;
+  ~Dictionary() { av_dict_free(&entries); }
+  void Set(const char* key, const std::string& value) {
+    av_dict_set(&entries, key, value.c_str(), 0);
+  }
+};
+
+// Sets every alpha sample of `frame` to its largest value; the movie is
+// opaque whatever the compositor left in the frame's alpha bytes.
+void MakeOpaque(AVFrame& frame) {
+  const AVPixFmtDescriptor* format = av_pix_fmt_desc_get(static_cast<AVPixelFormat>(frame.format));
+  if (format == nullptr || (format->flags & AV_PIX_FMT_FLAG_ALPHA) == 0) return;
+  const AVComponentDescriptor& alpha = format->comp[3];
+  for (int y = 0; y < frame.height; ++y) {
+    uint8_t* row = frame.data[alpha.plane] + ptrdiff_t{y} * frame.linesize[alpha.plane];
+    if (alpha.depth <= 8) {
+      for (int x = 0; x < frame.width; ++x) row[alpha.offset + x * alpha.step] = 0xFF;
+    } else {
+      // Planar little-endian samples of 9 to 16 bits.
+      const uint16_t opaque = static_cast<uint16_t>((1u << alpha.depth) - 1);
+      for (int x = 0; x < frame.width; ++x) {
+        uint8_t* sample = row + alpha.offset + x * alpha.step;
+        sample[0] = static_cast<uint8_t>(opaque & 0xFF);
+        sample[1] = static_cast<uint8_t>(opaque >> 8);
+      }
+    }
+  }
+}
+
+class FfmpegMovie final : public MovieBackend {
+ public:
+  FfmpegMovie() = default;
+  FfmpegMovie(const FfmpegMovie&) = delete;
+  FfmpegMovie& operator=(const FfmpegMovie&) = delete;
+  ~FfmpegMovie() override {
+    if (!closed_) Close();
+  }
+
+  std::string Open(MovieKind kind, const MovieRequest& request, int32_t rate, int32_t width,
+                   int32_t height);
+  bool WriteFrame(int32_t frameNumber, const ImageBuffer& frame) override;
+  bool Close() override;
+  std::string ErrorDetail() const override { return error_; }
+
+ private:
+  bool Fail(std::string_view what, int error) {
+    error_ = std::string(what) + ": " + ErrorText(error);
+    return false;
+  }
+  std::string OpenEncoder(MovieKind kind, const CodecEntry& entry, const MovieRequest& request,
+                          int32_t rate);
+  bool WriteRawFrame(int32_t frameNumber, const ImageBuffer& frame);
+  int WritePacket(AVPacket& packet);
+
+  OutputFormatContextPtr format_;
+  CodecContextPtr codec_;  // null for uncompressed AVI: the rows are the samples
+  SwsContextPtr scaler_;
+  FramePtr frame_;
+  PacketPtr packet_;
+  BufferRefPtr rawRows_;        // the rows of uncompressed AVI, made once
+  AVStream* stream_ = nullptr;  // owned by format_
+  AVRational codecTimeBase_{1, 1};
+  int32_t width_ = 0;
+  int32_t height_ = 0;
+  bool interlaced_ = false;
+  bool topFieldFirst_ = false;
+  bool headerWritten_ = false;
+  bool closed_ = false;
+  std::string error_;
+};
+
+std::string FfmpegMovie::Open(MovieKind kind, const MovieRequest& request, int32_t rate,
+                              int32_t width, int32_t height) {
+  width_ = width;
+  height_ = height;
+  // The rate over a scale of 100: 29.97 is 2997/100 frames per second.
+  codecTimeBase_ = AVRational{100, rate};
+
+  const CodecEntry* entry = &kSequenceCodec;
+  const char* formatName = "image2";
+  if (kind != MovieKind::kImageSequence) {
+    const MovieContainer container =
+        kind == MovieKind::kQuickTime ? MovieContainer::kQuickTime : MovieContainer::kAvi;
+    formatName = container == MovieContainer::kQuickTime ? "mov" : "avi";
+    entry = FindCodec(container, request.codecType);
+    if (entry == nullptr) return "no codec \"" + request.codecType + "\" for this movie type";
+  }
+  if (!EncoderAvailable(*entry)) {
+    return "the encoder " + std::string(entry->encoder) + " is not in this FFmpeg";
+  }
+
+  // "file:" keeps a name such as "a:b.avi" from being read as a protocol.
+  const std::string url = "file:" + request.path;
+  AVFormatContext* format = nullptr;
+  int error = avformat_alloc_output_context2(&format, nullptr, formatName, url.c_str());
+  format_.reset(format);
+  if (error < 0 || format_ == nullptr)
+    return "cannot make the " + std::string(formatName) + " muxer";
+
+  stream_ = avformat_new_stream(format_.get(), nullptr);
+  packet_ = MakePacket();
+  frame_ = MakeFrame();
+  if (stream_ == nullptr || packet_ == nullptr || frame_ == nullptr) return "out of memory";
+  stream_->time_base = codecTimeBase_;
+  stream_->avg_frame_rate = AVRational{rate, 100};
+
+  Dictionary muxerOptions;
+  const bool uncompressed = entry->encoder == "rawvideo";
+  if (uncompressed) {
+    // Uncompressed AVI stores the frame's own rows: bottom-up, blue, green,
+    // red, each row padded to 4 bytes, as a device-independent bitmap does.
+    AVCodecParameters& parameters = *stream_->codecpar;
+    parameters.codec_type = AVMEDIA_TYPE_VIDEO;
+    parameters.codec_id = AV_CODEC_ID_RAWVIDEO;
+    parameters.codec_tag = 0;  // BI_RGB
+    parameters.format = AV_PIX_FMT_BGR24;
+    parameters.bits_per_coded_sample = 24;
+    parameters.width = width;
+    parameters.height = height;
+    if (request.fieldOrder != FieldOrder::kProgressive) {
+      parameters.field_order =
+          request.fieldOrder == FieldOrder::kTopFirst ? AV_FIELD_TT : AV_FIELD_BB;
+    }
+    // Without this the muxer marks the rows top-down (a negative height).
+    muxerOptions.Set("flipped_raw_rgb", "1");
+    const int stride = (width * 3 + 3) & ~3;
+    rawRows_.reset(av_buffer_alloc(static_cast<size_t>(stride) * static_cast<size_t>(height)));
+    if (rawRows_ == nullptr) return "out of memory";
+  } else {
+    std::string failure = OpenEncoder(kind, *entry, request, rate);
+    if (!failure.empty()) return failure;
+  }
+
+  if (kind == MovieKind::kQuickTime) {
+    // The media's time scale is the rate itself (2997 units a second) and
+    // every sample lasts 100 units; the muxer would otherwise double the
+    // scale until it passes 10000.
+    muxerOptions.Set("video_track_timescale", std::to_string(rate));
+  } else if (kind == MovieKind::kImageSequence) {
+    // The file number is the frame number, from 0.
+    muxerOptions.Set("frame_pts", "1");
+    muxerOptions.Set("start_number", "0");
+  }
+
+  if ((format_->oformat->flags & AVFMT_NOFILE) == 0) {
+    error = avio_open(&format_->pb, url.c_str(), AVIO_FLAG_WRITE);
+    if (error < 0) return "cannot create " + request.path + ": " + ErrorText(error);
+  }
+  error = avformat_write_header(format_.get(), &muxerOptions.entries);
+  if (error < 0) return "cannot write the movie header: " + ErrorText(error);
+  headerWritten_ = true;
+  return {};
+}
+
+std::string FfmpegMovie::OpenEncoder(MovieKind kind, const CodecEntry& entry,
+                                     const MovieRequest& request, int32_t rate) {
+  const AVCodec* encoder = avcodec_find_encoder_by_name(std::string(entry.encoder).c_str());
+  const AVPixelFormat pixelFormat = av_get_pix_fmt(std::string(entry.pixelFormat).c_str());
+  codec_.reset(avcodec_alloc_context3(encoder));
+  if (encoder == nullptr || codec_ == nullptr || pixelFormat == AV_PIX_FMT_NONE) {
+    return "cannot make the " + std::string(entry.encoder) + " encoder";
+  }
+  AVCodecContext& codec = *codec_;
+  codec.width = width_;
+  codec.height = height_;
+  codec.pix_fmt = pixelFormat;
+  codec.time_base = codecTimeBase_;
+  codec.framerate = AVRational{rate, 100};
+  codec.sample_aspect_ratio = AVRational{0, 1};
+  codec.thread_count = 0;  // the encoder's own threads, where it has them
+  if (format_->oformat->flags & AVFMT_GLOBALHEADER) codec.flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+
+  const bool yuv = (av_pix_fmt_desc_get(pixelFormat)->flags & AV_PIX_FMT_FLAG_RGB) == 0;
+  const bool jpeg = entry.quality == QualityControl::kJpegQscale;
+  // Standard-definition frames carry BT.601 colours, larger ones BT.709.
+  const bool highDefinition = height_ >= 720;
+  if (yuv) {
+    codec.color_range = jpeg ? AVCOL_RANGE_JPEG : AVCOL_RANGE_MPEG;
+    codec.colorspace = highDefinition ? AVCOL_SPC_BT709 : AVCOL_SPC_SMPTE170M;
+    codec.color_primaries = highDefinition ? AVCOL_PRI_BT709 : AVCOL_PRI_SMPTE170M;
+    codec.color_trc = highDefinition ? AVCOL_TRC_BT709 : AVCOL_TRC_SMPTE170M;
+  }
+
+  Dictionary options;
+  const int qualityValue = EncoderQualityValue(entry.quality, request.quality);
+  switch (entry.quality) {
+    case QualityControl::kJpegQscale:
+    case QualityControl::kProResQuant:
+      codec.flags |= AV_CODEC_FLAG_QSCALE;
+      codec.global_quality = FF_QP2LAMBDA * qualityValue;
+      break;
+    case QualityControl::kCrf:
+      options.Set("crf", std::to_string(qualityValue));
+      break;
+    case QualityControl::kNone:
+      break;
+  }
+  if (!entry.profile.empty()) options.Set("profile", std::string(entry.profile));
+  if (request.fieldOrder != FieldOrder::kProgressive) {
+    topFieldFirst_ = request.fieldOrder == FieldOrder::kTopFirst;
+    interlaced_ = true;
+    codec.field_order = topFieldFirst_ ? AV_FIELD_TT : AV_FIELD_BB;
+    // ProRes and H.264 code the two fields apart, so that a block never mixes
+    // two moments; the JPEG encoder refuses the flag.
+    if (entry.encoder == "prores_ks" || entry.encoder == "libx264") {
+      codec.flags |= AV_CODEC_FLAG_INTERLACED_DCT;
+    }
+    // The H.264 encoder starts top field first whatever the pictures say.
+    if (entry.encoder == "libx264") options.Set("x264-params", topFieldFirst_ ? "tff=1" : "bff=1");
+  }
+  // AVI has no presentation times: keep the frames in order.
+  if (kind == MovieKind::kAvi && entry.quality == QualityControl::kCrf) codec.max_b_frames = 0;
+
+  int error = avcodec_open2(&codec, encoder, &options.entries);
+  if (error < 0)
+    return "cannot open the " + std::string(entry.encoder) + " encoder: " + ErrorText(error);
+
+  error = avcodec_parameters_from_context(stream_->codecpar, &codec);
+  if (error < 0) return "cannot describe the video stream";
+  if (kind != MovieKind::kImageSequence) stream_->codecpar->codec_tag = FourccTag(entry.fourcc);
+
+  frame_->format = pixelFormat;
+  frame_->width = width_;
+  frame_->height = height_;
+  error = av_frame_get_buffer(frame_.get(), 0);
+  if (error < 0) return "out of memory";
+
+  scaler_.reset(sws_getContext(width_, height_, AV_PIX_FMT_BGRA, width_, height_, pixelFormat,
+                               SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INP, nullptr,
+                               nullptr, nullptr));
+  if (scaler_ == nullptr) return "cannot convert frames to " + std::string(entry.pixelFormat);
+  if (yuv) {
+    const int* coefficients = sws_getCoefficients(highDefinition ? SWS_CS_ITU709 : SWS_CS_ITU601);
+    sws_setColorspaceDetails(scaler_.get(), coefficients, 1, coefficients, jpeg ? 1 : 0, 0, 1 << 16,
+                             1 << 16);
+  }
+  return {};
+}
+
+int FfmpegMovie::WritePacket(AVPacket& packet) {
+  if (packet.duration == 0) packet.duration = 1;
+  av_packet_rescale_ts(&packet, codecTimeBase_, stream_->time_base);
+  packet.stream_index = stream_->index;
+  return av_interleaved_write_frame(format_.get(), &packet);
+}
+
+bool FfmpegMovie::WriteFrame(int32_t frameNumber, const ImageBuffer& frame) {
+  if (closed_) {
+    error_ = "the movie is closed";
+    return false;
+  }
+  if (codec_ == nullptr) return WriteRawFrame(frameNumber, frame);
+
+  // An encoder may still hold the previous picture.
+  int error = av_frame_make_writable(frame_.get());
+  if (error < 0) return Fail("cannot reuse the frame", error);
+  // The buffer is bottom-up: start at its top row and step backwards.
+  const std::array<const uint8_t*, 1> source = {frame.RowPointer(height_ - 1)};
+  const std::array<int, 1> sourceStride = {-frame.Stride()};
+  sws_scale(scaler_.get(), source.data(), sourceStride.data(), 0, height_, frame_->data,
+            frame_->linesize);
+  MakeOpaque(*frame_);
+  frame_->pts = frameNumber;
+  frame_->pkt_duration = 1;
+  frame_->interlaced_frame = interlaced_ ? 1 : 0;
+  frame_->top_field_first = topFieldFirst_ ? 1 : 0;
+  // The MPEG-family encoders take a fixed quantiser from each picture.
+  frame_->quality = codec_->global_quality;
+
+  const EncodeResult result = EncodeAndDrain(
+      *codec_, frame_.get(), *packet_, [this](AVPacket& packet) { return WritePacket(packet); });
+  if (!result.Ok()) {
+    return Fail(result.status == EncodeStatus::kEncoderFailed ? "the encoder refused the frame"
+                                                              : "cannot write the frame",
+                result.error);
+  }
+  return true;
+}
+
+bool FfmpegMovie::WriteRawFrame(int32_t frameNumber, const ImageBuffer& frame) {
+  // The muxer may still hold the previous frame's rows.
+  AVBufferRef* rows = rawRows_.release();
+  int error = av_buffer_make_writable(&rows);
+  rawRows_.reset(rows);
+  if (error < 0) return Fail("cannot reuse the frame", error);
+  const size_t stride = static_cast<size_t>(rawRows_->size) / static_cast<size_t>(height_);
+  for (int y = 0; y < height_; ++y) {
+    const uint8_t* from = frame.RowPointer(y);
+    uint8_t* to = rawRows_->data + stride * static_cast<size_t>(y);
+    for (int x = 0; x < width_; ++x, from += 4, to += 3) {
+      to[0] = from[0];
+      to[1] = from[1];
+      to[2] = from[2];
+    }
+    std::memset(to, 0, stride - static_cast<size_t>(width_) * 3);
+  }
+  packet_->buf = av_buffer_ref(rawRows_.get());
+  if (packet_->buf == nullptr) return Fail("cannot write the frame", AVERROR(ENOMEM));
+  packet_->data = packet_->buf->data;
+  packet_->size = static_cast<int>(packet_->buf->size);
+  packet_->flags |= AV_PKT_FLAG_KEY;
+  packet_->pts = packet_->dts = frameNumber;
+  packet_->duration = 1;
+  error = WritePacket(*packet_);
+  av_packet_unref(packet_.get());
+  if (error < 0) return Fail("cannot write the frame", error);
+  return true;
+}
+
+bool FfmpegMovie::Close() {
+  if (closed_) return true;
+  closed_ = true;
+  bool ok = true;
+  if (!headerWritten_) return false;
+  if (codec_ != nullptr) {
+    const EncodeResult result = EncodeAndDrain(
+        *codec_, nullptr, *packet_, [this](AVPacket& packet) { return WritePacket(packet); });
+    if (!result.Ok()) ok = Fail("cannot finish the encoder", result.error);
+  }
+  // The trailer is written even after a failed frame, so that the frames
+  // before it stay playable.
+  int error = av_write_trailer(format_.get());
+  if (error < 0) ok = Fail("cannot finish the movie", error);
+  if ((format_->oformat->flags & AVFMT_NOFILE) == 0) {
+    error = avio_closep(&format_->pb);
+    if (error < 0) ok = Fail("cannot close the movie file", error);
+  }
+  return ok;
+}
+
+}  // namespace
+
+BackendResult OpenFfmpegMovie(MovieKind kind, const MovieRequest& request, int32_t rate,
+                              int32_t width, int32_t height) {
+  auto movie = std::make_unique<FfmpegMovie>();
+  std::string failure = movie->Open(kind, request, rate, width, height);
+  if (!failure.empty()) return {nullptr, std::move(failure)};
+  return {std::move(movie), {}};
+}
+
+}  // namespace vantoril

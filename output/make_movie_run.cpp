@@ -1,0 +1,117 @@
+#include "output/make_movie_run.h"
+
+#include <new>
+#include <string>
+#include <system_error>
+
+#include "engine/compositor.h"
+#include "engine/message_sink.h"
+#include "engine/settings_store.h"
+#include "engine/show_document.h"
+#include "output/frame_handoff.h"
+#include "output/movie_writer.h"
+
+namespace vantoril {
+
+std::string_view MakeMovieMessage(MakeMovieStatus status) {
+  switch (status) {
+    case MakeMovieStatus::kNotEnoughMemory:
+      return kNotEnoughMemoryMessage;
+    case MakeMovieStatus::kOpenFailed:
+      return kErrorOpeningMovieMessage;
+    case MakeMovieStatus::kWriteFailed:
+      return kErrorWritingMovieMessage;
+    case MakeMovieStatus::kMade:
+      break;
+  }
+  return kMovieMadeMessage;
+}
+
+std::string_view FolderOfPath(std::string_view path) {
+  const size_t last = path.find_last_of("\\:/");
+  return last == std::string_view::npos ? std::string_view() : path.substr(0, last + 1);
+}
+
+namespace {
+
+MakeMovieOutcome RunPasses(ShowDocument& document, const MakeMovieRequest& request,
+                           const RenderCallbacks& callbacks, MessageSink* messages,
+                           SettingsStore* settings) {
+  const MakeMovieOptions& options = request.options;
+  MakeMovieOutcome outcome;
+  document.GoToTime(document.clock.currentTime, true);
+
+  MovieWriter writer;
+  FrameHandoff frames(writer);
+  if (!frames.Create(options.width, options.height)) {
+    outcome.status = MakeMovieStatus::kNotEnoughMemory;
+    return outcome;
+  }
+
+  const std::string path(request.output.Path());
+  if (settings != nullptr) settings->PutSettingInt("MovieType", MovieTypeFromPath(path));
+
+  MovieRequest movie;
+  movie.path = path;
+  movie.codecType = request.codecType;
+  movie.frameRate = static_cast<float>(options.frameRate);
+  movie.quality = options.quality;
+  movie.totalFrames = options.totalFrames;
+  movie.libraryFolder = request.libraryFolder;
+  // With both fields in one frame the later moment lies on the even display
+  // lines (the top field) unless the field order is swapped.
+  if (options.fieldMode == kInterlacedFields) {
+    movie.fieldOrder = document.fieldSwap ? FieldOrder::kTopFirst : FieldOrder::kBottomFirst;
+  }
+  writer = MovieWriter::Open(movie, frames.Current(), messages);
+  if (!writer.IsOpen()) {
+    outcome.status = MakeMovieStatus::kOpenFailed;
+    outcome.detail = writer.ErrorDetail();
+    return outcome;
+  }
+  if (callbacks.repaintStage) callbacks.repaintStage();
+
+  PassResult pass = RenderRange(document, frames, options.fieldMode, options.startTime,
+                                options.endTime, options.holdFrames, callbacks);
+  outcome.cancelled = pass.cancelled;
+  if (pass.writesAccepted && options.reverseToo) {
+    pass = RenderRange(document, frames, options.fieldMode, options.endTime, options.startTime,
+                       options.holdFrames, callbacks);
+    outcome.cancelled = outcome.cancelled || pass.cancelled;
+  }
+  frames.Finish();
+  outcome.framesWritten = frames.FramesWritten();
+  const bool closed = writer.CloseMovieWriter();
+  if (!pass.writesAccepted || !closed) {
+    outcome.status = MakeMovieStatus::kWriteFailed;
+    outcome.detail = writer.ErrorDetail();
+  }
+  return outcome;
+}
+
+}  // namespace
+
+MakeMovieOutcome MakeMovieRun(ShowDocument& document, const MakeMovieRequest& request,
+                              const RenderCallbacks& callbacks, MessageSink* messages,
+                              SettingsStore* settings, const MakeMovieTexts* texts) {
+  MakeMovieOutcome outcome;
+  try {
+    outcome = RunPasses(document, request, callbacks, messages, settings);
+  } catch (const std::bad_alloc&) {
+    outcome.status = MakeMovieStatus::kNotEnoughMemory;
+  } catch (const std::system_error&) {  // no thread for the writer
+    outcome.status = MakeMovieStatus::kNotEnoughMemory;
+  }
+  if (outcome.status == MakeMovieStatus::kMade && settings != nullptr) {
+    const std::string_view path = request.output.Path();
+    settings->PutSetting("InitialFolder", FolderOfPath(path));
+    settings->PutSettingInt("InitialVrefnum", request.output.volumeRef);
+    settings->PutSettingInt("InitialParID", request.output.parentId);
+    if (texts != nullptr) StoreMakeMovieTexts(*settings, *texts);
+  }
+  if (messages != nullptr)
+    messages->ShowMessage(MakeMovieMessage(outcome.status), MessageSink::kNoCode);
+  return outcome;
+}
+
+}  // namespace vantoril

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "engine/file_spec.h"
+#include "output/make_movie_options.h"
+#include "output/render_range.h"
+
+namespace vantoril {
+
+class MessageSink;
+class SettingsStore;
+class ShowDocument;
+
+inline constexpr std::string_view kNotEnoughMemoryMessage = "Not Enough Memory to Make Movie";
+inline constexpr std::string_view kErrorOpeningMovieMessage = "Error Opening Movie File";
+inline constexpr std::string_view kErrorWritingMovieMessage = "Error Writing Movie File";
+inline constexpr std::string_view kMovieMadeMessage = "Movie file(s) successfully made";
+
+// One movie to make, once its options and output file are chosen.
+struct MakeMovieRequest {
+  FileSpec output;  // the movie file; its kind follows the path
+  MakeMovieOptions options;
+  std::string codecType;  // the four characters of "CodecType"; empty: the default
+  // Where the DPS and RTV libraries are looked for; empty: the usual places.
+  std::filesystem::path libraryFolder;
+};
+
+enum class MakeMovieStatus {
+  kMade,             // the movie is complete (also when a stop request cut it short)
+  kNotEnoughMemory,  // the frame buffers could not be made (also for a side of 0)
+  kOpenFailed,       // the writer did not open
+  kWriteFailed,      // a frame or the file's end was refused; the file holds what was written
+};
+
+struct MakeMovieOutcome {
+  MakeMovieStatus status = MakeMovieStatus::kMade;
+  int32_t framesWritten = 0;
+  bool cancelled = false;  // a stop request ended a pass early
+  std::string detail;      // the writer's reason for a failure
+};
+
+// The message the user sees for a status.
+std::string_view MakeMovieMessage(MakeMovieStatus status);
+
+// Makes the movie: creates the frame buffers, opens the writer chosen by the
+// path, renders the forward pass and, when asked, the reverse pass, and
+// closes the file. The fixed message of the outcome goes to `messages`.
+// With a settings store, "MovieType" is stored once the type is known, and
+// after a movie was made "InitialFolder", "InitialVrefnum", "InitialParID"
+// and the texts (when given). Without one nothing is stored.
+MakeMovieOutcome MakeMovieRun(ShowDocument& document, const MakeMovieRequest& request,
+                              const RenderCallbacks& callbacks, MessageSink* messages,
+                              SettingsStore* settings = nullptr,
+                              const MakeMovieTexts* texts = nullptr);
+
+// The folder part of a path: up to and including its last "\", ":" or "/".
+std::string_view FolderOfPath(std::string_view path);
+
+}  // namespace vantoril

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string_view>
+
+namespace vantoril {
+
+class FrameHandoff;
+class ImageBuffer;
+class ShowDocument;
+
+inline constexpr std::string_view kRenderingCaption = "Rendering... (Hit Esc key to cancel)";
+inline constexpr std::string_view kRenderingHoldCaption =
+    "Rendering Hold... (Hit any key to cancel)";
+
+// What the render loop asks of the program around it; the window program and
+// the command-line tool share the loop through it. Every member may be empty.
+struct RenderCallbacks {
+  // Progress of a pass: the fraction done (0..1), the caption, and the pass's
+  // start tick in milliseconds of the steady clock (0: no time estimate).
+  std::function<void(double fraction, std::string_view caption, int64_t startTick)> progress;
+  // Polled before every frame and every held frame: true once for each
+  // request to stop (Esc in the program, Ctrl+C in the command-line tool).
+  std::function<bool()> cancelRequested;
+  // The frame about to be rendered (the program shows it on the stage and
+  // scrolls the timeline to it).
+  std::function<void(int32_t time)> frameStarted;
+  // Repaint the stage (before a movie and after each pass).
+  std::function<void()> repaintStage;
+  // Composites frame `time`; ComposeFrame when empty. Tests stamp frames.
+  std::function<bool(ShowDocument& document, int32_t time, int fieldMode, ImageBuffer& frame)>
+      compose;
+};
+
+struct PassResult {
+  bool writesAccepted = true;  // every frame handed to the writer was accepted
+  bool cancelled = false;      // a stop request ended the frame loop early
+};
+
+// Milliseconds of the steady clock, never 0.
+int64_t RenderTick();
+
+// One pass of a movie: the n = |targetTime - startTime| frames from
+// startTime towards targetTime (ending one short of it), the first written
+// holdFrames + 1 times and the last followed by holdFrames copies. A stop
+// request ends the frame loop (the tail hold is still written) and cuts a
+// hold short. A refused frame ends the pass at once, without the tail hold.
+// The show's background clip advances with every frame, whatever the
+// document's holdBackgroundFrame says (restored afterwards).
+PassResult RenderRange(ShowDocument& document, FrameHandoff& frames, int fieldMode,
+                       int32_t startTime, int32_t targetTime, int32_t holdFrames,
+                       const RenderCallbacks& callbacks);
+
+// The time-to-go estimate shown with the progress: minutes and seconds,
+// seconds + 1 so that it never reads 00:00.
+struct TimeToGo {
+  int64_t minutes = 0;
+  int64_t seconds = 0;
+};
+TimeToGo EstimateTimeToGo(double fraction, int64_t elapsedMilliseconds);
+
+}  // namespace vantoril

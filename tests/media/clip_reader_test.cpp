@@ -1,0 +1,240 @@
+#include "media/clip_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "support/test_clip.h"
+
+namespace vantoril {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Message {
+  std::string text;
+  long code;
+};
+
+class MessageList : public MessageSink {
+ public:
+  void ShowMessage(std::string_view text, long code) override {
+    messages.push_back({std::string(text), code});
+  }
+  std::vector<Message> messages;
+};
+
+FileSpec Spec(const fs::path& path) {
+  FileSpec file;
+  EXPECT_TRUE(file.SetPath(path.string()));
+  return file;
+}
+
+class ClipReaderTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    const char* root = std::getenv("VANTORIL_TEST_TMP");
+    folder_ = fs::path(root ? root : fs::temp_directory_path().string()) / "clip_reader";
+    fs::create_directories(folder_);
+    ClipReader quiet(nullptr);  // also silences the encoders below
+
+    ASSERT_TRUE(test::WriteTestClip({.path = Path("mjpeg25.avi"),
+                                     .encoder = "mjpeg",
+                                     .frames = 40,
+                                     .rateNum = 25,
+                                     .rateDen = 1}));
+    // B-frames reorder the stream: decode order is not display order.
+    h264_ = test::HasEncoder("libx264");
+    ASSERT_TRUE(test::WriteTestClip({.path = Path("bframes2997.mov"),
+                                     .encoder = h264_ ? "libx264" : "mpeg4",
+                                     .frames = 60,
+                                     .rateNum = 30000,
+                                     .rateDen = 1001,
+                                     .maxBFrames = 2,
+                                     .gopSize = 12}));
+    ASSERT_TRUE(test::WriteTestClip({.path = Path("mjpeg25.mov"),
+                                     .encoder = "mjpeg",
+                                     .frames = 50,
+                                     .rateNum = 25,
+                                     .rateDen = 1}));
+    // AVI stores decode times only: with B-frames its packets have no pts.
+    ASSERT_TRUE(test::WriteTestClip({.path = Path("bframes.avi"),
+                                     .encoder = "mpeg4",
+                                     .frames = 45,
+                                     .rateNum = 30000,
+                                     .rateDen = 1001,
+                                     .maxBFrames = 2,
+                                     .gopSize = 10}));
+  }
+
+  static std::string Path(const std::string& name) { return (folder_ / name).string(); }
+
+  // Reads the show frames in order and returns the numbers they show.
+  static std::vector<int> Shown(ClipReader& reader, const std::vector<int>& frames, int rate) {
+    std::vector<int> shown;
+    ImageBuffer image;
+    for (int frame : frames) {
+      shown.push_back(reader.ReadFrame(frame, rate, image) ? test::FrameNumberShown(image) : -2);
+    }
+    return shown;
+  }
+
+  static std::vector<int> Range(int from, int to) {
+    std::vector<int> frames;
+    for (int i = from; i < to; ++i) frames.push_back(i);
+    return frames;
+  }
+
+  MessageList messages_;
+  ClipReader reader_{&messages_};
+
+  static fs::path folder_;
+  static bool h264_;
+};
+
+fs::path ClipReaderTest::folder_;
+bool ClipReaderTest::h264_ = false;
+
+TEST_F(ClipReaderTest, AviClipSetsTheFrameRateAndReadsEveryFrameInAnyOrder) {
+  int rate = 2997;
+  ASSERT_TRUE(reader_.Open(Spec(Path("mjpeg25.avi")), rate));
+  EXPECT_EQ(rate, 2500);
+  EXPECT_EQ(reader_.Kind(), kAviClip);
+  EXPECT_EQ(reader_.FrameCount(), 40);
+  EXPECT_TRUE(messages_.messages.empty());
+
+  EXPECT_EQ(Shown(reader_, Range(0, 40), rate), Range(0, 40));
+  const std::vector<int> random = {37, 3, 20, 19, 21, 21, 0, 39, 1, 12};
+  EXPECT_EQ(Shown(reader_, random, rate), random);
+
+  ImageBuffer image;
+  ASSERT_TRUE(reader_.ReadFrame(5, rate, image));
+  EXPECT_EQ(image.Width(), 320);
+  EXPECT_EQ(image.Height(), 240);
+  EXPECT_EQ(image.BitsPerPixel(), 32);
+  EXPECT_TRUE(test::MarkersInPlace(image));
+}
+
+TEST_F(ClipReaderTest, FramesPastTheEndLeaveTheBackgroundAsItWas) {
+  int rate = 2997;
+  ASSERT_TRUE(reader_.Open(Spec(Path("mjpeg25.avi")), rate));
+  ImageBuffer image;
+  ASSERT_TRUE(reader_.ReadFrame(39, rate, image));
+  const std::vector<uint8_t> last(image.PixelBlock().begin(), image.PixelBlock().end());
+  EXPECT_FALSE(reader_.ReadFrame(40, rate, image));
+  EXPECT_FALSE(reader_.ReadFrame(100000, rate, image));
+  EXPECT_FALSE(reader_.ReadFrame(-1, rate, image));
+  EXPECT_TRUE(std::equal(last.begin(), last.end(), image.PixelBlock().begin()));
+  // The reader is still usable after running off the end.
+  EXPECT_EQ(Shown(reader_, {38, 39, 0}, rate), (std::vector<int>{38, 39, 0}));
+}
+
+TEST_F(ClipReaderTest, ReorderedStreamsGiveFrameNAsTheNthFrameShown) {
+  int rate = 2997;
+  ASSERT_TRUE(reader_.Open(Spec(Path("bframes2997.mov")), rate));
+  EXPECT_EQ(reader_.Kind(), kQuickTimeClip);
+  EXPECT_EQ(reader_.FrameCount(), 60);
+  EXPECT_EQ(Shown(reader_, Range(0, 60), rate), Range(0, 60)) << (h264_ ? "libx264" : "mpeg4");
+  // Backwards, across key frames, and into the middle of groups of pictures.
+  const std::vector<int> random = {59, 58, 13, 11, 12, 24, 2, 47, 0, 36, 35, 50, 51, 52};
+  EXPECT_EQ(Shown(reader_, random, rate), random);
+  ImageBuffer image;
+  ASSERT_TRUE(reader_.ReadFrame(17, rate, image));
+  EXPECT_EQ(image.Width(), 320);
+  EXPECT_EQ(image.Height(), 240);
+  EXPECT_TRUE(test::MarkersInPlace(image));
+  EXPECT_FALSE(reader_.ReadFrame(60, rate, image));
+}
+
+TEST_F(ClipReaderTest, AviWithBFramesIsReadInDisplayOrder) {
+  int rate = 2500;
+  ASSERT_TRUE(reader_.Open(Spec(Path("bframes.avi")), rate));
+  EXPECT_EQ(rate, 2997);
+  EXPECT_EQ(reader_.FrameCount(), 45);
+  EXPECT_EQ(Shown(reader_, Range(0, 45), rate), Range(0, 45));
+  const std::vector<int> random = {44, 9, 10, 11, 30, 2, 29, 0, 22};
+  EXPECT_EQ(Shown(reader_, random, rate), random);
+}
+
+TEST_F(ClipReaderTest, QuickTimeClipsRunOnTheirOwnClock) {
+  // A QuickTime clip keeps the show's rate and is read by time: at 50 show
+  // frames a second, a 25 fps clip advances every other show frame.
+  int rate = 5000;
+  ASSERT_TRUE(reader_.Open(Spec(Path("mjpeg25.mov")), rate));
+  EXPECT_EQ(rate, 5000);
+  EXPECT_EQ(Shown(reader_, {0, 1, 2, 3, 40, 41, 99}, 5000),
+            (std::vector<int>{0, 0, 1, 1, 20, 20, 49}));
+  // Show frame 30 at 29.97 is 1.001 seconds in: clip frame 25.
+  EXPECT_EQ(Shown(reader_, {30, 29}, 2997), (std::vector<int>{25, 24}));
+  ImageBuffer image;
+  EXPECT_FALSE(reader_.ReadFrame(100, 5000, image));
+  EXPECT_FALSE(reader_.ReadFrame(60, 2997, image));
+}
+
+TEST_F(ClipReaderTest, MovInAnyLetterCaseIsQuickTime) {
+  fs::copy_file(Path("mjpeg25.mov"), Path("UPPER.MOV"), fs::copy_options::overwrite_existing);
+  int rate = 2997;
+  ASSERT_TRUE(reader_.Open(Spec(Path("UPPER.MOV")), rate));
+  EXPECT_EQ(reader_.Kind(), kQuickTimeClip);
+  EXPECT_EQ(rate, 2997);
+  EXPECT_FALSE(IsQuickTimePath(Spec("/clips/take.avi")));
+  EXPECT_TRUE(IsQuickTimePath(Spec("/clips/take.MoV")));
+}
+
+TEST_F(ClipReaderTest, ClipsThatDoNotOpenAreReportedWhateverTheirKind) {
+  std::ofstream(Path("text.avi")) << "not a movie at all";
+  std::ofstream(Path("text.mov")) << "not a movie at all";
+  int rate = 2997;
+  ASSERT_TRUE(reader_.Open(Spec(Path("mjpeg25.avi")), rate));
+  for (const char* name : {"missing.avi", "missing.mov", "text.avi", "text.mov"}) {
+    messages_.messages.clear();
+    rate = 2397;
+    EXPECT_FALSE(reader_.Open(Spec(Path(name)), rate)) << name;
+    EXPECT_EQ(rate, 2397) << name;
+    EXPECT_FALSE(reader_.IsOpen()) << name;
+    ASSERT_EQ(messages_.messages.size(), 1u) << name;
+    EXPECT_EQ(messages_.messages[0].text, "Error Loading Movie!");
+    EXPECT_EQ(messages_.messages[0].code, MessageSink::kNoCode);
+  }
+  ImageBuffer image;
+  EXPECT_FALSE(reader_.ReadFrame(0, rate, image));
+  EXPECT_FALSE(image.HasHeader());
+}
+
+// Patches the first video stream header's rate or scale in a copy of an AVI.
+void PatchStreamHeader(const std::string& from, const std::string& to, int offset, uint32_t value) {
+  std::ifstream in(from, std::ios::binary);
+  std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::string_view view(bytes.data(), bytes.size());
+  const size_t strh = view.find("strh");
+  ASSERT_NE(strh, std::string_view::npos);
+  ASSERT_EQ(view.substr(strh + 8, 4), "vids");
+  for (int i = 0; i < 4; ++i) bytes[strh + 8 + offset + i] = char(value >> (8 * i));
+  std::ofstream(to, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
+}
+
+TEST_F(ClipReaderTest, AviWithoutRateInformationIsRefused) {
+  // dwScale sits 20 bytes into the stream header, dwRate 24.
+  PatchStreamHeader(Path("mjpeg25.avi"), Path("noscale.avi"), 20, 0);
+  PatchStreamHeader(Path("mjpeg25.avi"), Path("norate.avi"), 24, 0);
+  PatchStreamHeader(Path("mjpeg25.avi"), Path("ntsc.avi"), 24, 30000);
+  PatchStreamHeader(Path("ntsc.avi"), Path("ntsc.avi"), 20, 1001);
+  for (const char* name : {"noscale.avi", "norate.avi"}) {
+    int rate = 2997;
+    EXPECT_FALSE(reader_.Open(Spec(Path(name)), rate)) << name;
+    EXPECT_EQ(rate, 2997);
+  }
+  EXPECT_EQ(messages_.messages.size(), 2u);
+  // The rate is taken from the header in integer hundredths.
+  int rate = 2500;
+  ASSERT_TRUE(reader_.Open(Spec(Path("ntsc.avi")), rate));
+  EXPECT_EQ(rate, 2997);
+}
+
+}  // namespace
+}  // namespace vantoril

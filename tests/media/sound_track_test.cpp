@@ -1,0 +1,232 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "media/silent_audio_output.h"
+#include "media/sound_track_player.h"
+#include "support/wave_bytes.h"
+
+namespace vantoril {
+namespace {
+
+using std::chrono::milliseconds;
+using test::CountingSamples;
+using test::PcmFormat;
+using test::WaveBytes;
+
+class MessageList : public MessageSink {
+ public:
+  void ShowMessage(std::string_view text, long code) override {
+    EXPECT_EQ(code, kNoCode);
+    texts.emplace_back(text);
+  }
+  std::vector<std::string> texts;
+};
+
+class SoundTrackTest : public ::testing::Test {
+ protected:
+  FileSpec Write(const WaveBytes& bytes, const std::string& name) {
+    const std::string path = test::TestFolder("sound_track") + "/" + name;
+    EXPECT_TRUE(bytes.WriteTo(path));
+    FileSpec file;
+    EXPECT_TRUE(file.SetPath(path));
+    return file;
+  }
+
+  MessageList messages_;
+  SilentAudioOutput output_{SilentAudioOutput::Pace::kOnDemand};
+  SoundTrackPlayer player_{output_, &messages_};
+};
+
+std::vector<uint8_t> Tail(const std::vector<uint8_t>& bytes, size_t from) {
+  return std::vector<uint8_t>(bytes.begin() + long(from), bytes.end());
+}
+
+TEST_F(SoundTrackTest, StreamsTheWholeDataTwoBuffersAtATime) {
+  const auto samples = CountingSamples(8192 * 3 + 100);
+  const FileSpec file = Write(WaveBytes().Format(PcmFormat(1, 8000, 8)).Data(samples), "mono.wav");
+  player_.PlaySoundTrackFrom(file, 0, 2997);
+  ASSERT_TRUE(player_.IsPlaying());
+  EXPECT_EQ(output_.OpenedFormat(), PcmFormat(1, 8000, 8));
+  EXPECT_EQ(output_.QueuedSizes(), (std::vector<size_t>{8192, 8192}));
+  EXPECT_EQ(output_.Pending(), 2u);
+
+  // Each finished buffer brings the next piece, until the data runs out.
+  EXPECT_EQ(output_.FinishBuffers(1), 1u);
+  EXPECT_EQ(output_.QueuedSizes(), (std::vector<size_t>{8192, 8192, 8192}));
+  EXPECT_EQ(output_.FinishBuffers(10), 3u);
+  EXPECT_EQ(output_.QueuedSizes(), (std::vector<size_t>{8192, 8192, 8192, 100}));
+  EXPECT_EQ(output_.Received(), samples);
+  // The device stays open with nothing queued.
+  EXPECT_TRUE(player_.IsPlaying());
+  EXPECT_TRUE(output_.IsOpen());
+  EXPECT_TRUE(messages_.texts.empty());
+
+  player_.StopSoundTrack();
+  EXPECT_FALSE(player_.IsPlaying());
+  EXPECT_FALSE(output_.IsOpen());
+  EXPECT_FALSE(player_.IsReaderOpen());
+}
+
+TEST_F(SoundTrackTest, StartsAtTheSoundOfTheFrameAndRestartsWhenTimeMoves) {
+  const auto samples = CountingSamples(176400 * 2);
+  const FileSpec file = Write(WaveBytes()
+                                  .Format(PcmFormat(2, 44100, 16))
+                                  .Chunk("LIST", std::vector<uint8_t>(33, 1))
+                                  .Data(samples),
+                              "stereo.wav");
+  player_.PlaySoundTrackFrom(file, 30, 2997);
+  ASSERT_TRUE(player_.IsPlaying());
+  EXPECT_EQ(output_.Received(),
+            std::vector<uint8_t>(samples.begin() + 176400, samples.begin() + 176400 + 16384));
+  output_.FinishBuffers(1000);
+  EXPECT_EQ(output_.Received(), Tail(samples, 176400));
+
+  // Moving the time during play: the sound starts again at the new frame.
+  player_.PlaySoundTrackFrom(file, 0, 2997);
+  EXPECT_EQ(output_.OpenCount(), 2);
+  output_.FinishBuffers(1000);
+  EXPECT_EQ(output_.Received(), samples);
+}
+
+TEST_F(SoundTrackTest, FilesThatCannotPlayLeaveThePreviewSilent) {
+  const auto samples = CountingSamples(1000);
+  const struct {
+    WaveBytes bytes;
+    int frame;
+    const char* message;
+  } cases[] = {
+      {WaveBytes("RIFX").Format(PcmFormat(1, 8000, 8)).Data(samples), 0, "Not a valid RIFF file"},
+      {WaveBytes("RIFF", "AVI ").Chunk("LIST", samples), 0, "Not a valid WAV file"},
+      {WaveBytes().Chunk("fmt ", std::vector<uint8_t>(12, 1)).Data(samples), 0,
+       "Not a valid WAV file"},
+      // 24-bit samples: a format the output cannot play.
+      {WaveBytes().Format(PcmFormat(2, 48000, 24)).Data(samples), 0, "Not a valid WAV file"},
+      // The start lies past the end of the sound: silent, no message.
+      {WaveBytes().Format(PcmFormat(1, 8000, 8)).Data(samples), 30, nullptr},
+  };
+  int n = 0;
+  for (const auto& c : cases) {
+    messages_.texts.clear();
+    player_.PlaySoundTrackFrom(Write(c.bytes, "bad" + std::to_string(n++) + ".wav"), c.frame, 2997);
+    EXPECT_FALSE(player_.IsPlaying());
+    EXPECT_FALSE(output_.IsOpen());
+    EXPECT_FALSE(player_.IsReaderOpen());
+    EXPECT_EQ(messages_.texts,
+              c.message ? std::vector<std::string>{c.message} : std::vector<std::string>{});
+  }
+  FileSpec missing;
+  ASSERT_TRUE(missing.SetPath(test::TestFolder("sound_track") + "/missing.wav"));
+  player_.PlaySoundTrackFrom(missing, 0, 2997);
+  player_.PlaySoundTrackFrom(FileSpec{}, 0, 2997);
+  EXPECT_TRUE(messages_.texts.empty());
+  EXPECT_EQ(output_.OpenCount(), 0);
+}
+
+TEST_F(SoundTrackTest, DeviceFailures) {
+  const FileSpec file =
+      Write(WaveBytes().Format(PcmFormat(1, 8000, 8)).Data(CountingSamples(30000)), "ok.wav");
+  output_.SetOpenResult(kAudioInUse);
+  player_.PlaySoundTrackFrom(file, 0, 2997);
+  player_.PlaySoundTrackFrom(file, 0, 2997);
+  // Without a sound device the preview runs silent and says so once.
+  output_.SetOpenResult(kAudioNoDevice);
+  player_.PlaySoundTrackFrom(file, 0, 2997);
+  player_.PlaySoundTrackFrom(file, 5, 2997);
+  output_.SetOpenResult(kAudioError);
+  player_.PlaySoundTrackFrom(file, 0, 2997);
+  EXPECT_EQ(messages_.texts, (std::vector<std::string>{
+                                 "The sound device is in use by another program",
+                                 "The sound device is in use by another program",
+                                 "Error opening wave output device 6\n",
+                                 "Error opening wave output device 1\n",
+                             }));
+  EXPECT_FALSE(player_.IsPlaying());
+  EXPECT_FALSE(player_.IsReaderOpen());
+
+  output_.SetOpenResult(kAudioOpened);
+  player_.PlaySoundTrackFrom(file, 0, 2997);
+  EXPECT_TRUE(player_.IsPlaying());
+}
+
+TEST_F(SoundTrackTest, StopClosesTheReaderARunWithoutDeviceLeftOpen) {
+  const auto samples = CountingSamples(30000);
+  player_.SetSoundFile(Write(WaveBytes().Format(PcmFormat(1, 8000, 8)).Data(samples), "probe.wav"),
+                       2997);
+  ASSERT_TRUE(player_.OpenWave(0, false));
+  // Nothing is open to take the buffers, yet the reader stays open and moves.
+  EXPECT_TRUE(player_.IsReaderOpen());
+  EXPECT_FALSE(player_.IsPlaying());
+  EXPECT_EQ(player_.DataPosition(), 16384u);
+  EXPECT_TRUE(output_.Received().empty());
+  player_.StopSoundTrack();
+  EXPECT_FALSE(player_.IsReaderOpen());
+  EXPECT_EQ(player_.DataPosition(), 0u);
+
+  ASSERT_TRUE(player_.OpenWave(0, true));
+  EXPECT_FALSE(player_.IsReaderOpen());
+  EXPECT_EQ(player_.DataLength(), 30000u);
+}
+
+// Starts and stops from this thread while the output's thread finishes
+// buffers and refills: run under ThreadSanitizer this shows the player's
+// state is only touched under its lock and no refill outlives a stop.
+TEST(SoundTrackThreads, StartsAndStopsWhileBuffersFinish) {
+  const std::string path = test::TestFolder("sound_track") + "/threads.wav";
+  const auto samples = CountingSamples(8192 * 40 + 6);
+  ASSERT_TRUE(WaveBytes().Format(PcmFormat(2, 44100, 16)).Data(samples).WriteTo(path));
+  FileSpec file;
+  ASSERT_TRUE(file.SetPath(path));
+
+  SilentAudioOutput output(SilentAudioOutput::Pace::kFast);
+  MessageList messages;
+  SoundTrackPlayer player(output, &messages);
+
+  // Buffers finishing at once still find the player playing: nothing is lost.
+  player.PlaySoundTrackFrom(file, 0, 2997);
+  ASSERT_TRUE(output.WaitUntilIdle(milliseconds(10000)));
+  EXPECT_EQ(output.Received(), samples);
+
+  for (int round = 0; round < 200; ++round) {
+    player.PlaySoundTrackFrom(file, round % 7, 2997);
+    if (round % 3 == 0) std::this_thread::yield();
+    if (round % 2 == 0) player.StopSoundTrack();
+  }
+  player.StopSoundTrack();
+  const size_t queued = output.QueuedSizes().size();
+  std::this_thread::sleep_for(milliseconds(20));
+  // Nothing is queued once a stop has returned.
+  EXPECT_EQ(output.QueuedSizes().size(), queued);
+  EXPECT_FALSE(output.IsOpen());
+  EXPECT_FALSE(player.IsReaderOpen());
+  EXPECT_TRUE(messages.texts.empty());
+}
+
+TEST(SilentAudioOutput, PlaysInRealTimeAndRefusesWhatItCannotPlay) {
+  SilentAudioOutput output;
+  std::atomic<int> finished{0};
+  EXPECT_EQ(output.Open(PcmFormat(2, 48000, 24), [] {}), kAudioBadFormat);
+  EXPECT_FALSE(output.IsOpen());
+  ASSERT_EQ(output.Open(PcmFormat(1, 8000, 8), [&] { ++finished; }), kAudioOpened);
+  // 80 bytes at 8000 a second: each buffer sounds for 10 ms.
+  const std::vector<uint8_t> piece(80, 1);
+  output.Queue(piece);
+  output.Queue(piece);
+  ASSERT_TRUE(output.WaitUntilIdle(milliseconds(5000)));
+  EXPECT_EQ(finished, 2);
+  // A long buffer is cut short by a reset, without a report.
+  output.Queue(std::vector<uint8_t>(80000, 1));
+  output.Reset();
+  EXPECT_EQ(output.Pending(), 0u);
+  output.Close();
+  EXPECT_EQ(finished, 2);
+  output.Queue(piece);  // closed: nothing happens
+  EXPECT_EQ(output.Pending(), 0u);
+}
+
+}  // namespace
+}  // namespace vantoril

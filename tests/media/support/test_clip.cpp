@@ -1,0 +1,164 @@
+#include "test_clip.h"
+
+#include <cstring>
+#include <vector>
+
+#include "media/ffmpeg_input_ptr.h"
+
+extern "C" {
+#include <libavutil/opt.h>
+}
+
+namespace vantoril::test {
+namespace {
+
+using namespace ffmpeg_input;
+
+constexpr int kBlock = 32;
+constexpr int kBits = 16;
+constexpr int kBitsLeft = 32;
+constexpr int kBitsTop = 96;
+
+struct OutputFormatDeleter {
+  void operator()(AVFormatContext* context) const {
+    if (context->pb) avio_closep(&context->pb);
+    avformat_free_context(context);
+  }
+};
+
+void Paint(std::vector<uint8_t>& rgb, int width, int x0, int y0, int w, int h, uint8_t r, uint8_t g,
+           uint8_t b) {
+  for (int y = y0; y < y0 + h; ++y) {
+    for (int x = x0; x < x0 + w; ++x) {
+      uint8_t* p = &rgb[(size_t(y) * width + x) * 3];
+      p[0] = r;
+      p[1] = g;
+      p[2] = b;
+    }
+  }
+}
+
+// Pixel (x, y) counted from the top of the picture, as blue, green, red.
+const uint8_t* PixelFromTop(const ImageBuffer& image, int x, int y) {
+  return image.RowPointer(image.Height() - 1 - y) + x * 4;
+}
+
+bool Drain(AVCodecContext* codec, AVFormatContext* output, AVStream* stream, AVPacket* packet) {
+  for (;;) {
+    const int result = avcodec_receive_packet(codec, packet);
+    if (result == AVERROR(EAGAIN) || result == AVERROR_EOF) return true;
+    if (result < 0) return false;
+    // Intra-only encoders leave the duration out; the QuickTime muxer would
+    // then cut the last frame from the movie's edit.
+    if (packet->duration == 0) packet->duration = 1;
+    av_packet_rescale_ts(packet, codec->time_base, stream->time_base);
+    packet->stream_index = stream->index;
+    if (av_interleaved_write_frame(output, packet) < 0) return false;
+  }
+}
+
+}  // namespace
+
+bool HasEncoder(const std::string& name) {
+  return avcodec_find_encoder_by_name(name.c_str()) != nullptr;
+}
+
+bool WriteTestClip(const TestClipOptions& options) {
+  const AVCodec* encoder = avcodec_find_encoder_by_name(options.encoder.c_str());
+  if (!encoder) return false;
+  AVFormatContext* rawOutput = nullptr;
+  if (avformat_alloc_output_context2(&rawOutput, nullptr, nullptr, options.path.c_str()) < 0) {
+    return false;
+  }
+  std::unique_ptr<AVFormatContext, OutputFormatDeleter> output(rawOutput);
+  AVStream* stream = avformat_new_stream(output.get(), nullptr);
+  CodecContextPtr codec(avcodec_alloc_context3(encoder));
+  if (!stream || !codec) return false;
+
+  const bool jpeg = encoder->id == AV_CODEC_ID_MJPEG;
+  codec->width = options.width;
+  codec->height = options.height;
+  codec->time_base = AVRational{options.rateDen, options.rateNum};
+  codec->framerate = AVRational{options.rateNum, options.rateDen};
+  codec->pix_fmt = jpeg ? AV_PIX_FMT_YUVJ420P : AV_PIX_FMT_YUV420P;
+  codec->color_range = jpeg ? AVCOL_RANGE_JPEG : AVCOL_RANGE_MPEG;
+  codec->gop_size = options.gopSize;
+  codec->max_b_frames = options.maxBFrames;
+  codec->flags |= AV_CODEC_FLAG_QSCALE;
+  codec->global_quality = FF_QP2LAMBDA * 3;
+  if (output->oformat->flags & AVFMT_GLOBALHEADER) codec->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+  if (encoder->id == AV_CODEC_ID_H264) {
+    av_opt_set(codec->priv_data, "preset", "veryfast", 0);
+    av_opt_set(codec->priv_data, "crf", "18", 0);
+    codec->flags &= ~AV_CODEC_FLAG_QSCALE;
+  }
+  if (avcodec_open2(codec.get(), encoder, nullptr) < 0) return false;
+  if (avcodec_parameters_from_context(stream->codecpar, codec.get()) < 0) return false;
+  stream->time_base = codec->time_base;
+  if (avio_open(&output->pb, options.path.c_str(), AVIO_FLAG_WRITE) < 0) return false;
+  if (avformat_write_header(output.get(), nullptr) < 0) return false;
+
+  ScalerPtr scaler(sws_getContext(options.width, options.height, AV_PIX_FMT_RGB24, options.width,
+                                  options.height, codec->pix_fmt, SWS_POINT, nullptr, nullptr,
+                                  nullptr));
+  FramePtr frame = MakeFrame();
+  PacketPtr packet = MakePacket();
+  if (!scaler || !frame || !packet) return false;
+  frame->format = codec->pix_fmt;
+  frame->width = options.width;
+  frame->height = options.height;
+  if (av_frame_get_buffer(frame.get(), 0) < 0) return false;
+
+  std::vector<uint8_t> rgb(size_t(options.width) * options.height * 3);
+  for (int n = 0; n < options.frames; ++n) {
+    Paint(rgb, options.width, 0, 0, options.width, options.height, 128, 128, 128);
+    for (int bit = 0; bit < kBits; ++bit) {
+      const uint8_t level = (n >> bit) & 1 ? 255 : 0;
+      Paint(rgb, options.width, kBitsLeft + (bit % 8) * kBlock, kBitsTop + (bit / 8) * kBlock,
+            kBlock, kBlock, level, level, level);
+    }
+    Paint(rgb, options.width, 0, 0, kBlock, kBlock, 255, 0, 0);
+    Paint(rgb, options.width, options.width - kBlock, options.height - kBlock, kBlock, kBlock, 0, 0,
+          255);
+    if (av_frame_make_writable(frame.get()) < 0) return false;
+    const uint8_t* source[1] = {rgb.data()};
+    const int sourceStride[1] = {options.width * 3};
+    sws_scale(scaler.get(), source, sourceStride, 0, options.height, frame->data, frame->linesize);
+    frame->pts = n;
+    if (avcodec_send_frame(codec.get(), frame.get()) < 0) return false;
+    if (!Drain(codec.get(), output.get(), stream, packet.get())) return false;
+  }
+  if (avcodec_send_frame(codec.get(), nullptr) < 0) return false;
+  if (!Drain(codec.get(), output.get(), stream, packet.get())) return false;
+  return av_write_trailer(output.get()) == 0;
+}
+
+int FrameNumberShown(const ImageBuffer& image) {
+  if (image.BitsPerPixel() != 32 || image.Width() < kBitsLeft + 8 * kBlock ||
+      image.Height() < kBitsTop + 2 * kBlock) {
+    return -1;
+  }
+  int number = 0;
+  for (int bit = 0; bit < kBits; ++bit) {
+    const int x = kBitsLeft + (bit % 8) * kBlock + kBlock / 2;
+    const int y = kBitsTop + (bit / 8) * kBlock + kBlock / 2;
+    const uint8_t* p = PixelFromTop(image, x, y);
+    const int grey = (p[0] + p[1] + p[2]) / 3;
+    if (grey > 200) {
+      number |= 1 << bit;
+    } else if (grey > 55) {
+      return -1;
+    }
+  }
+  return number;
+}
+
+bool MarkersInPlace(const ImageBuffer& image) {
+  if (image.BitsPerPixel() != 32) return false;
+  const uint8_t* red = PixelFromTop(image, kBlock / 2, kBlock / 2);
+  const uint8_t* blue =
+      PixelFromTop(image, image.Width() - kBlock / 2, image.Height() - kBlock / 2);
+  return red[2] > 200 && red[0] < 60 && blue[0] > 200 && blue[2] < 60;
+}
+
+}  // namespace vantoril::test

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <string>
+
+#include "engine/image_buffer.h"
+
+namespace vantoril::test {
+
+// How to make a small clip whose frames each show their own number.
+struct TestClipOptions {
+  std::string path;     // the container follows the extension (.avi, .mov)
+  std::string encoder;  // an encoder name of the linked libraries
+  int frames = 10;
+  int rateNum = 25;  // frames per second = rateNum / rateDen
+  int rateDen = 1;
+  int maxBFrames = 0;
+  int gopSize = 12;
+  int width = 320;
+  int height = 240;
+};
+
+// Whether the linked libraries hold an encoder by that name.
+bool HasEncoder(const std::string& name);
+
+// Encodes frames 0..frames-1. Each frame shows its number as 16 bits in big
+// black and white blocks, a red block at the top left and a blue block at the
+// bottom right. False when the clip could not be written.
+bool WriteTestClip(const TestClipOptions& options);
+
+// The number a decoded frame shows, -1 when the blocks are not clean black or
+// white (a damaged or wrong frame).
+int FrameNumberShown(const ImageBuffer& image);
+
+// Whether the frame is upright with red and blue in their places.
+bool MarkersInPlace(const ImageBuffer& image);
+
+}  // namespace vantoril::test

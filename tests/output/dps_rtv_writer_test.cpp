@@ -1,0 +1,238 @@
+// The DPS and RTV adapters against stand-in libraries that log every call.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "engine/image_buffer.h"
+#include "engine/message_sink.h"
+#include "output/dynamic_library.h"
+#include "output/movie_writer.h"
+#include "output/stand_ins/stand_in_log.h"
+#include "output/support/movie_reader.h"
+#include "output/support/test_frames.h"
+
+namespace vantoril {
+namespace {
+
+const std::filesystem::path kStandIns = VANTORIL_STAND_IN_FOLDER;
+
+struct RecordingSink : MessageSink {
+  void ShowMessage(std::string_view text, long code) override {
+    messages.emplace_back(text);
+    codes.push_back(code);
+  }
+  std::vector<std::string> messages;
+  std::vector<long> codes;
+};
+
+class StandInTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    const auto* info = testing::UnitTest::GetInstance()->current_test_info();
+    folder_ = test::TestFolder(std::string("stand_in_") + info->name());
+    log_ = folder_ / "calls.log";
+    setenv("QUENNET_STAND_IN_LOG", log_.c_str(), 1);
+    unsetenv("QUENNET_STAND_IN_FAIL");
+  }
+  void TearDown() override {
+    unsetenv("QUENNET_STAND_IN_LOG");
+    unsetenv("QUENNET_STAND_IN_FAIL");
+  }
+
+  std::vector<std::string> Calls() const {
+    std::vector<std::string> lines;
+    std::ifstream in(log_);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+  }
+
+  MovieRequest Request(const std::string& name, float fps,
+                       const std::filesystem::path& libraries = kStandIns) const {
+    MovieRequest request;
+    request.path = (folder_ / name).string();
+    request.frameRate = fps;
+    request.quality = 100;
+    request.totalFrames = 7;
+    request.libraryFolder = libraries;
+    return request;
+  }
+
+  static std::string Sum(const ImageBuffer& frame, size_t bytes) {
+    return std::to_string(stand_in::Sum(frame.PixelBlock().data(), static_cast<long>(bytes)));
+  }
+
+  std::filesystem::path folder_;
+  std::filesystem::path log_;
+};
+
+TEST_F(StandInTest, DpsAtNtscSendsWhatTheLibrariesExpect) {
+  const MovieRequest request = Request("m.dps", 29.97f);
+  const ImageBuffer first = test::PatternFrame(720, 486, 1);
+  const ImageBuffer second = test::PatternFrame(720, 486, 2);
+  MovieWriter writer = MovieWriter::Open(request, first);
+  ASSERT_TRUE(writer.IsOpen()) << writer.ErrorDetail();
+  EXPECT_EQ(writer.Kind(), MovieKind::kDps);
+  EXPECT_TRUE(writer.WriteMovieFrame(-1, first));
+  EXPECT_TRUE(writer.WriteMovieFrame(-1, second));
+  EXPECT_TRUE(writer.CloseMovieWriter());
+
+  // 720 x 486 x 4 bytes; the stand-in compresses to a tenth.
+  const std::vector<std::string> expected = {
+      "CreateQuennetMjpg 525 " + std::to_string(0x3332),
+      "SetQuality 10000",
+      "CreateQuennetDps5 " + request.path + " 525 7 4",
+      "Encode 1399680 " + Sum(first, 1399680),
+      "WriteFrame 139968 " + Sum(first, 139968),
+      "Encode 1399680 " + Sum(second, 1399680),
+      "WriteFrame 139968 " + Sum(second, 139968),
+      "Release",
+      "CloseAndRelease",
+  };
+  EXPECT_EQ(Calls(), expected);
+  std::ifstream file(request.path);
+  std::string content((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(content, "139968\n139968\n");
+}
+
+TEST_F(StandInTest, DpsAtPalUses625LinesAndTheQuality) {
+  MovieRequest request = Request("m.dps", 25.0f);
+  request.quality = 37;
+  const ImageBuffer frame = test::PatternFrame(720, 576, 3);
+  MovieWriter writer = MovieWriter::Open(request, frame);
+  ASSERT_TRUE(writer.IsOpen()) << writer.ErrorDetail();
+  EXPECT_TRUE(writer.WriteMovieFrame(-1, frame));
+  writer.CloseMovieWriter();
+  const std::vector<std::string> calls = Calls();
+  ASSERT_GE(calls.size(), 4u);
+  EXPECT_EQ(calls[0], "CreateQuennetMjpg 625 " + std::to_string(0x3332));
+  EXPECT_EQ(calls[1], "SetQuality 3700");
+  EXPECT_EQ(calls[2], "CreateQuennetDps5 " + request.path + " 625 7 4");
+  EXPECT_EQ(calls[3], "Encode 1658880 " + Sum(frame, 1658880));
+}
+
+TEST_F(StandInTest, DpsRefusesOtherSizesBeforeLoadingAnything) {
+  struct Case {
+    int width;
+    int height;
+    float fps;
+  };
+  for (Case c : {Case{640, 480, 29.97f}, Case{720, 576, 29.97f}, Case{720, 486, 25.0f},
+                 Case{720, 480, 29.97f}}) {
+    MovieWriter writer =
+        MovieWriter::Open(Request("m.dps", c.fps), ImageBuffer(c.width, c.height, 32));
+    EXPECT_FALSE(writer.IsOpen()) << c.width << "x" << c.height << " at " << c.fps;
+  }
+  EXPECT_TRUE(Calls().empty());
+}
+
+TEST_F(StandInTest, DpsOpenFailuresReleaseWhatWasMade) {
+  const ImageBuffer frame(720, 486, 32);
+  RecordingSink sink;
+  // No libraries at all: no message of its own, nothing called.
+  EXPECT_FALSE(MovieWriter::Open(Request("a.dps", 29.97f, folder_), frame, &sink).IsOpen());
+  EXPECT_TRUE(sink.messages.empty());
+  EXPECT_TRUE(Calls().empty());
+
+  // A DPS library without its factory: the encoder made before is released.
+  EXPECT_FALSE(MovieWriter::Open(Request("b.dps", 29.97f, kStandIns / "broken"), frame).IsOpen());
+  EXPECT_EQ(Calls(), (std::vector<std::string>{"CreateQuennetMjpg 525 " + std::to_string(0x3332),
+                                               "Release"}));
+
+  for (const char* failing : {"CreateQuennetMjpg@0", "SetQuality@0", "CreateQuennetDps5@0"}) {
+    std::filesystem::remove(log_);
+    setenv("QUENNET_STAND_IN_FAIL", failing, 1);
+    EXPECT_FALSE(MovieWriter::Open(Request("c.dps", 29.97f), frame).IsOpen()) << failing;
+    const std::vector<std::string> calls = Calls();
+    // An encoder that was made is released once; one that was not, never.
+    const bool made = std::string(failing) != "CreateQuennetMjpg@0";
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "Release"), made ? 1 : 0) << failing;
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "CloseAndRelease"), 0) << failing;
+  }
+}
+
+TEST_F(StandInTest, DpsFrameRefusals) {
+  const ImageBuffer frame(720, 486, 32);
+  for (const char* failing : {"Encode@1", "WriteFrame@1"}) {
+    setenv("QUENNET_STAND_IN_FAIL", failing, 1);
+    MovieWriter writer = MovieWriter::Open(Request("m.dps", 29.97f), frame);
+    ASSERT_TRUE(writer.IsOpen());
+    EXPECT_TRUE(writer.WriteMovieFrame(-1, frame)) << failing;
+    EXPECT_FALSE(writer.WriteMovieFrame(-1, frame)) << failing;
+    EXPECT_TRUE(writer.CloseMovieWriter());
+  }
+}
+
+TEST_F(StandInTest, RtvNumbersFramesAndPassesTheBufferBottomUp) {
+  const MovieRequest request = Request("m.rtv", 29.97f);
+  std::vector<ImageBuffer> frames;
+  for (int i = 0; i < 3; ++i) frames.push_back(test::PatternFrame(64, 48, i));
+  MovieWriter writer = MovieWriter::Open(request, frames[0]);
+  ASSERT_TRUE(writer.IsOpen());
+  EXPECT_EQ(writer.Kind(), MovieKind::kRtv);
+  for (const ImageBuffer& frame : frames) EXPECT_TRUE(writer.WriteMovieFrame(-1, frame));
+  EXPECT_TRUE(writer.CloseMovieWriter());
+
+  std::vector<std::string> expected = {"VTOpen " + request.path + " 64 48 32"};
+  for (int i = 0; i < 3; ++i) {
+    expected.push_back("VTWrite " + request.path + " " + std::to_string(i) + " 64 48 " +
+                       Sum(frames[i], 64 * 48 * 4));
+  }
+  expected.push_back("VTClose " + request.path);
+  EXPECT_EQ(Calls(), expected);
+}
+
+TEST_F(StandInTest, RtvWithoutTheLibrarySaysSo) {
+  RecordingSink sink;
+  EXPECT_FALSE(MovieWriter::Open(Request("m.rtv", 29.97f, folder_), ImageBuffer(64, 48, 32), &sink)
+                   .IsOpen());
+  EXPECT_EQ(sink.messages, std::vector<std::string>{"QuennetRTV.dll is not installed!"});
+  EXPECT_EQ(sink.codes, std::vector<long>{MessageSink::kNoCode});
+
+  // A library without "VTOpen" fails quietly.
+  sink.messages.clear();
+  EXPECT_FALSE(MovieWriter::Open(Request("m.rtv", 29.97f, kStandIns / "broken"),
+                                 ImageBuffer(64, 48, 32), &sink)
+                   .IsOpen());
+  EXPECT_TRUE(sink.messages.empty());
+}
+
+TEST_F(StandInTest, RtvRefusals) {
+  const ImageBuffer frame(64, 48, 32);
+  setenv("QUENNET_STAND_IN_FAIL", "VTOpen@0", 1);
+  EXPECT_FALSE(MovieWriter::Open(Request("a.rtv", 29.97f), frame).IsOpen());
+
+  setenv("QUENNET_STAND_IN_FAIL", "VTWrite@1,VTClose@0", 1);
+  MovieWriter writer = MovieWriter::Open(Request("b.rtv", 29.97f), frame);
+  ASSERT_TRUE(writer.IsOpen());
+  EXPECT_TRUE(writer.WriteMovieFrame(-1, frame));
+  EXPECT_FALSE(writer.WriteMovieFrame(-1, frame));
+  EXPECT_FALSE(writer.CloseMovieWriter());
+}
+
+TEST(DynamicLibraryTest, LoadsOnlyPlainNamesFromTheFolderGiven) {
+  EXPECT_TRUE(DynamicLibrary::Load("libQuennetRTV.so", kStandIns).IsLoaded());
+  EXPECT_FALSE(DynamicLibrary::Load("../stand_ins/libQuennetRTV.so", kStandIns).IsLoaded());
+  EXPECT_FALSE(DynamicLibrary::Load("libQuennetRTV.so", kStandIns / "missing").IsLoaded());
+  // Without a folder: the program's folder and the system's paths, where no
+  // such library is installed.
+  EXPECT_FALSE(DynamicLibrary::Load("libQuennetRTV.so").IsLoaded());
+
+  DynamicLibrary library = DynamicLibrary::Load("libQuennetRTV.so", kStandIns);
+  EXPECT_NE(library.Symbol("VTWrite"), nullptr);
+  EXPECT_EQ(library.Symbol("VTNothing"), nullptr);
+  DynamicLibrary moved = std::move(library);
+  EXPECT_FALSE(library.IsLoaded());  // NOLINT(bugprone-use-after-move)
+  EXPECT_TRUE(moved.IsLoaded());
+  moved.Unload();
+  EXPECT_EQ(moved.Symbol("VTWrite"), nullptr);
+  EXPECT_FALSE(ProgramFolder().empty());
+}
+
+}  // namespace
+}  // namespace vantoril

@@ -1,0 +1,330 @@
+#include "output/movie_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "engine/image_buffer.h"
+#include "output/codec_table.h"
+#include "output/support/movie_reader.h"
+#include "output/support/test_frames.h"
+
+namespace vantoril {
+namespace {
+
+using test::ExpectedBgra;
+using test::PatternFrame;
+using test::ReadMovie;
+using test::TestFolder;
+
+struct CodecCase {
+  const char* fourcc;
+  const char* extension;
+  int width;
+  int height;
+};
+
+std::string CaseName(const testing::TestParamInfo<CodecCase>& info) {
+  std::string name;
+  for (char c : std::string(info.param.fourcc) + info.param.extension) {
+    if (std::isalnum(static_cast<unsigned char>(c))) name += c;
+  }
+  return name + "_" + std::to_string(info.param.width);
+}
+
+// Writes `count` pattern frames and returns the frames written.
+std::vector<ImageBuffer> WriteMovie(const MovieRequest& request, int width, int height, int count,
+                                    bool* closed = nullptr) {
+  std::vector<ImageBuffer> frames;
+  for (int i = 0; i < count; ++i) frames.push_back(PatternFrame(width, height, i));
+  MovieWriter writer = MovieWriter::Open(request, frames[0]);
+  EXPECT_TRUE(writer.IsOpen()) << writer.ErrorDetail();
+  for (const ImageBuffer& frame : frames) {
+    EXPECT_TRUE(writer.WriteMovieFrame(-1, frame)) << writer.ErrorDetail();
+  }
+  const bool ok = writer.CloseMovieWriter();
+  if (closed != nullptr) *closed = ok;
+  EXPECT_TRUE(ok) << writer.ErrorDetail();
+  return frames;
+}
+
+class LosslessMovieTest : public testing::TestWithParam<CodecCase> {};
+
+// Lossless codecs give back exactly the pixels written, top row first, in
+// order, and opaque whatever alpha the frames had.
+TEST_P(LosslessMovieTest, FramesComeBackExactly) {
+  const CodecCase& c = GetParam();
+  const std::filesystem::path file =
+      TestFolder("lossless_" + CaseName({c, 0})) / (std::string("movie") + c.extension);
+  MovieRequest request;
+  request.path = file.string();
+  request.codecType = c.fourcc;
+  const std::vector<ImageBuffer> frames = WriteMovie(request, c.width, c.height, 3);
+
+  const test::MovieContents movie = ReadMovie(file);
+  ASSERT_TRUE(movie.ok) << movie.error;
+  ASSERT_EQ(movie.frames.size(), frames.size());
+  for (size_t i = 0; i < frames.size(); ++i) {
+    EXPECT_EQ(movie.frames[i].width, c.width);
+    EXPECT_EQ(movie.frames[i].height, c.height);
+    EXPECT_EQ(movie.frames[i].bgra, ExpectedBgra(frames[i])) << "frame " << i;
+  }
+  const std::string code = c.fourcc;
+  EXPECT_EQ(movie.codecTag, code == "DIB " ? 0u : FourccTag(code));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Codecs, LosslessMovieTest,
+    testing::Values(CodecCase{"DIB ", ".avi", 64, 48},
+                    // 33 x 3 bytes: rows padded to 4 bytes
+                    CodecCase{"DIB ", ".avi", 33, 17}, CodecCase{"FFV1", ".avi", 64, 48},
+                    CodecCase{"HFYU", ".avi", 64, 48}, CodecCase{"rle ", ".mov", 64, 48},
+                    CodecCase{"rle ", ".mov", 33, 17}, CodecCase{"png ", ".mov", 64, 48}),
+    CaseName);
+
+class LossyMovieTest : public testing::TestWithParam<CodecCase> {};
+
+// Lossy codecs: the right codec, frame count and order, and pictures close
+// to the frames written (which also catches frames turned upside down).
+TEST_P(LossyMovieTest, FramesComeBackClose) {
+  const CodecCase& c = GetParam();
+  const CodecEntry* entry = FindCodec(
+      std::string(c.extension) == ".mov" ? MovieContainer::kQuickTime : MovieContainer::kAvi,
+      c.fourcc);
+  ASSERT_NE(entry, nullptr);
+  if (!EncoderAvailable(*entry)) GTEST_SKIP() << entry->encoder << " is not in this FFmpeg";
+
+  const std::filesystem::path file =
+      TestFolder("lossy_" + CaseName({c, 0})) / (std::string("movie") + c.extension);
+  MovieRequest request;
+  request.path = file.string();
+  request.codecType = c.fourcc;
+  request.quality = 100;
+  const std::vector<ImageBuffer> frames = WriteMovie(request, c.width, c.height, 4);
+
+  const test::MovieContents movie = ReadMovie(file);
+  ASSERT_TRUE(movie.ok) << movie.error;
+  EXPECT_EQ(movie.codecTag, FourccTag(c.fourcc));
+  ASSERT_EQ(movie.frames.size(), frames.size());
+  for (size_t i = 0; i < frames.size(); ++i) {
+    const std::vector<uint8_t> expected = ExpectedBgra(frames[i]);
+    const double difference = test::MeanDifference(movie.frames[i].bgra, expected);
+    EXPECT_LT(difference, 8.0) << "frame " << i;
+    // Closer to its own frame than to the next one: the order holds.
+    const size_t other = (i + 1) % frames.size();
+    EXPECT_LT(difference, test::MeanDifference(movie.frames[i].bgra, ExpectedBgra(frames[other])));
+    // Alpha comes back opaque from the codecs that carry it.
+    for (size_t p = 3; p < expected.size(); p += 4) {
+      ASSERT_EQ(movie.frames[i].bgra[p], 255) << "frame " << i;
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Codecs, LossyMovieTest,
+    testing::Values(CodecCase{"MJPG", ".avi", 64, 48}, CodecCase{"H264", ".avi", 64, 48},
+                    CodecCase{"jpeg", ".mov", 64, 48}, CodecCase{"apch", ".mov", 64, 48},
+                    CodecCase{"ap4h", ".mov", 64, 48}, CodecCase{"avc1", ".mov", 64, 48}),
+    CaseName);
+
+// Quality reaches the encoder: a lower quality makes a smaller file.
+TEST(MovieQualityTest, LowerQualityMakesSmallerJpegMovies) {
+  const std::filesystem::path folder = TestFolder("quality");
+  std::vector<uintmax_t> sizes;
+  for (int quality : {0, 50, 100}) {
+    MovieRequest request;
+    request.path = (folder / ("q" + std::to_string(quality) + ".avi")).string();
+    request.codecType = "MJPG";
+    request.quality = quality;
+    WriteMovie(request, 64, 48, 2);
+    sizes.push_back(std::filesystem::file_size(request.path));
+  }
+  EXPECT_LT(sizes[0], sizes[1]);
+  EXPECT_LT(sizes[1], sizes[2]);
+}
+
+// Rendered fields are marked with their order, and coded apart where the
+// codec can; the pictures stay close to the frames written.
+TEST(MovieFieldsTest, InterlacedFramesCarryTheirFieldOrder) {
+  const std::filesystem::path folder = TestFolder("fields");
+  for (const char* code : {"apch", "jpeg", "avc1", "rle "}) {
+    for (FieldOrder order : {FieldOrder::kTopFirst, FieldOrder::kBottomFirst}) {
+      const CodecEntry* entry = FindCodec(MovieContainer::kQuickTime, code);
+      if (!EncoderAvailable(*entry)) continue;
+      MovieRequest request;
+      request.path =
+          (folder / (std::string(code, 3) + std::to_string(static_cast<int>(order)) + ".mov"))
+              .string();
+      request.codecType = code;
+      request.fieldOrder = order;
+      const std::vector<ImageBuffer> frames = WriteMovie(request, 64, 48, 2);
+      const test::MovieContents movie = ReadMovie(request.path);
+      ASSERT_TRUE(movie.ok) << movie.error;
+      EXPECT_EQ(movie.fieldOrder, order == FieldOrder::kTopFirst ? 2 : 3) << code;
+      ASSERT_EQ(movie.frames.size(), 2u) << code;
+      EXPECT_LT(test::MeanDifference(movie.frames[1].bgra, ExpectedBgra(frames[1])), 8.0) << code;
+    }
+  }
+}
+
+TEST(MovieRateTest, AviRateIsHundredthsOfFramesPerSecond) {
+  const std::filesystem::path folder = TestFolder("avi_rate");
+  struct Case {
+    float fps;
+    int rate;
+  };
+  for (Case c : {Case{29.97f, 2997}, Case{25.0f, 2500}, Case{23.976f, 2398}, Case{30.0f, 3000}}) {
+    MovieRequest request;
+    request.path = (folder / ("r" + std::to_string(c.rate) + ".avi")).string();
+    request.codecType = "FFV1";
+    request.frameRate = c.fps;
+    WriteMovie(request, 16, 16, 2);
+    const test::MovieContents movie = ReadMovie(request.path);
+    ASSERT_TRUE(movie.ok) << movie.error;
+    // The muxer reduces rate/scale (3000/100 is stored as 30/1); the ratio is what counts.
+    EXPECT_EQ(int64_t{movie.timeBaseDen} * 100, int64_t{movie.timeBaseNum} * c.rate) << c.fps;
+    EXPECT_EQ(int64_t{movie.frameRateNum} * 100, int64_t{movie.frameRateDen} * c.rate) << c.fps;
+  }
+}
+
+// The media time scale is the rounded rate x 100 (2997 at 29.97, where the
+// old computation gave 2996) and every sample lasts 100 units.
+TEST(MovieRateTest, QuickTimeTimeScaleAndSampleDurations) {
+  const std::filesystem::path folder = TestFolder("mov_rate");
+  for (auto [fps, scale] : {std::pair{29.97f, 2997}, std::pair{25.0f, 2500}}) {
+    MovieRequest request;
+    request.path = (folder / ("r" + std::to_string(scale) + ".mov")).string();
+    request.codecType = "png ";
+    request.frameRate = fps;
+    WriteMovie(request, 16, 16, 3);
+    const test::MovieContents movie = ReadMovie(request.path);
+    ASSERT_TRUE(movie.ok) << movie.error;
+    EXPECT_EQ(movie.timeBaseNum, 1);
+    EXPECT_EQ(movie.timeBaseDen, scale);
+    EXPECT_EQ(movie.packetDurations, (std::vector<int64_t>{100, 100, 100}));
+  }
+}
+
+TEST(MovieRateTest, RatesBelowAHundredthFailTheOpen) {
+  const std::filesystem::path folder = TestFolder("bad_rate");
+  const ImageBuffer frame(16, 16, 32);
+  for (float fps : {0.0f, 0.004f, -25.0f, std::nanf("")}) {
+    for (const char* name : {"m.avi", "m.mov", "f%03d.png"}) {
+      MovieRequest request;
+      request.path = (folder / name).string();
+      request.frameRate = fps;
+      MovieWriter writer = MovieWriter::Open(request, frame);
+      EXPECT_FALSE(writer.IsOpen()) << fps << " " << name;
+      EXPECT_FALSE(writer.ErrorDetail().empty());
+    }
+  }
+  EXPECT_EQ(MovieRateTimes100(0.01f), 1);
+  EXPECT_EQ(MovieRateTimes100(29.97f), 2997);
+}
+
+TEST(MovieWriterTest, RefusedOpens) {
+  const std::filesystem::path folder = TestFolder("refused_open");
+  MovieRequest request;
+  request.path = (folder / "m.avi").string();
+  request.codecType = "XYZW";
+  EXPECT_FALSE(MovieWriter::Open(request, ImageBuffer(16, 16, 32)).IsOpen());
+  // A QuickTime code in an AVI file.
+  request.codecType = "apch";
+  EXPECT_FALSE(MovieWriter::Open(request, ImageBuffer(16, 16, 32)).IsOpen());
+  request.codecType = "FFV1";
+  EXPECT_FALSE(MovieWriter::Open(request, ImageBuffer(16, 16, 24)).IsOpen());
+  EXPECT_FALSE(MovieWriter::Open(request, ImageBuffer()).IsOpen());
+  request.path = (folder / "missing-folder" / "m.avi").string();
+  EXPECT_FALSE(MovieWriter::Open(request, ImageBuffer(16, 16, 32)).IsOpen());
+}
+
+// Frames are numbered from 0; a frame of another size, or one the writer
+// has passed, is refused without spoiling the movie.
+TEST(MovieWriterTest, NumbersFramesAndRefusesWrongOnes) {
+  const std::filesystem::path file = TestFolder("numbering") / "m.avi";
+  MovieRequest request;
+  request.path = file.string();
+  request.codecType = "FFV1";
+  const ImageBuffer frame = PatternFrame(16, 16, 1);
+  MovieWriter writer = MovieWriter::Open(request, frame);
+  ASSERT_TRUE(writer.IsOpen());
+  EXPECT_EQ(writer.Kind(), MovieKind::kAvi);
+  EXPECT_EQ(writer.NextFrame(), 0);
+  EXPECT_TRUE(writer.WriteMovieFrame(-1, frame));
+  EXPECT_TRUE(writer.WriteMovieFrame(-1, frame));
+  EXPECT_EQ(writer.NextFrame(), 2);
+  EXPECT_FALSE(writer.WriteMovieFrame(-1, PatternFrame(16, 8, 1)));
+  EXPECT_FALSE(writer.WriteMovieFrame(-1, ImageBuffer(16, 16, 24)));
+  EXPECT_FALSE(writer.WriteMovieFrame(1, frame));
+  EXPECT_TRUE(writer.WriteMovieFrame(-1, frame));
+  EXPECT_TRUE(writer.CloseMovieWriter());
+  EXPECT_FALSE(writer.IsOpen());
+  EXPECT_FALSE(writer.WriteMovieFrame(-1, frame));
+
+  const test::MovieContents movie = ReadMovie(file);
+  ASSERT_TRUE(movie.ok);
+  EXPECT_EQ(movie.frames.size(), 3u);
+}
+
+// A writer dropped without closing still finishes its file; a moved writer
+// is the one that owns the file.
+TEST(MovieWriterTest, ValueSemantics) {
+  const std::filesystem::path file = TestFolder("raii") / "m.mov";
+  MovieRequest request;
+  request.path = file.string();
+  request.codecType = "png ";
+  const ImageBuffer frame = PatternFrame(16, 16, 2);
+  {
+    MovieWriter first = MovieWriter::Open(request, frame);
+    ASSERT_TRUE(first.WriteMovieFrame(-1, frame));
+    MovieWriter second = std::move(first);
+    EXPECT_FALSE(first.IsOpen());  // NOLINT(bugprone-use-after-move)
+    EXPECT_TRUE(second.WriteMovieFrame(-1, frame));
+  }
+  const test::MovieContents movie = ReadMovie(file);
+  ASSERT_TRUE(movie.ok) << movie.error;
+  EXPECT_EQ(movie.frames.size(), 2u);
+}
+
+TEST(ImageSequenceTest, WritesNumberedPngFilesFromZero) {
+  const std::filesystem::path folder = TestFolder("sequence");
+  MovieRequest request;
+  request.path = (folder / "f%05d.png").string();
+  const std::vector<ImageBuffer> frames = WriteMovie(request, 24, 10, 3);
+  for (int i = 0; i < 3; ++i) {
+    const std::filesystem::path file = folder / ("f0000" + std::to_string(i) + ".png");
+    const test::MovieContents picture = ReadMovie(file);
+    ASSERT_TRUE(picture.ok) << file;
+    ASSERT_EQ(picture.frames.size(), 1u);
+    EXPECT_EQ(picture.frames[0].bgra, ExpectedBgra(frames[i]));
+  }
+  EXPECT_FALSE(std::filesystem::exists(folder / "f00003.png"));
+}
+
+TEST(MovieKindTest, PathDecidesTheWriter) {
+  EXPECT_EQ(MovieKindFromPath("/m/show.avi"), MovieKind::kAvi);
+  EXPECT_EQ(MovieKindFromPath("/m/show"), MovieKind::kAvi);
+  EXPECT_EQ(MovieKindFromPath("/m/show.mov"), MovieKind::kQuickTime);
+  EXPECT_EQ(MovieKindFromPath("/m/show.MOV"), MovieKind::kAvi);  // exact case
+  EXPECT_EQ(MovieKindFromPath("/m/show.dps"), MovieKind::kDps);
+  EXPECT_EQ(MovieKindFromPath("/m/show.rtv"), MovieKind::kRtv);
+  EXPECT_EQ(MovieKindFromPath("C:\\clips.mov\\show.avi"), MovieKind::kQuickTime);
+  EXPECT_EQ(MovieKindFromPath("/m.dps/show.mov"), MovieKind::kQuickTime);
+  EXPECT_EQ(MovieKindFromPath("/m/f%05d.png"), MovieKind::kImageSequence);
+  EXPECT_EQ(MovieKindFromPath("/m/f%d.png"), MovieKind::kImageSequence);
+  EXPECT_EQ(MovieKindFromPath("/m/100%.avi"), MovieKind::kAvi);
+  EXPECT_EQ(MovieKindFromPath("/m/f%05d%d.png"), MovieKind::kAvi);
+  EXPECT_EQ(MovieKindFromPath("/m/50%%f%03d.png"), MovieKind::kImageSequence);
+
+  // The stored movie type tests ".dps" first.
+  EXPECT_EQ(MovieTypeFromPath("/m/show.avi"), 0);
+  EXPECT_EQ(MovieTypeFromPath("/m/show.mov"), 1);
+  EXPECT_EQ(MovieTypeFromPath("/m.dps/show.mov"), 2);
+  EXPECT_EQ(MovieTypeFromPath("/m/show.rtv"), 3);
+}
+
+}  // namespace
+}  // namespace vantoril

@@ -1,0 +1,318 @@
+// The render loop and the Make Movie run, with frames stamped by their show
+// time (grey level 10 + 8 x time) and read back from lossless movies.
+
+#include "output/render_range.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "engine/compositor.h"
+#include "engine/message_sink.h"
+#include "engine/settings_store.h"
+#include "engine/show_document.h"
+#include "output/frame_handoff.h"
+#include "output/make_movie_run.h"
+#include "output/movie_writer.h"
+#include "output/support/movie_reader.h"
+#include "output/support/test_frames.h"
+
+namespace vantoril {
+namespace {
+
+constexpr int kWidth = 32;
+constexpr int kHeight = 24;
+constexpr int kBlack = -1;  // a frame the loop never painted
+
+struct RecordingSink : MessageSink {
+  void ShowMessage(std::string_view text, long) override { messages.emplace_back(text); }
+  std::vector<std::string> messages;
+};
+
+bool StampTime(ShowDocument&, int32_t time, int, ImageBuffer& frame) {
+  test::FillGrey(frame, static_cast<uint8_t>(10 + 8 * time));
+  return true;
+}
+
+// The show times of a movie's frames, from their stamps.
+std::vector<int> StampedTimes(const std::filesystem::path& file) {
+  const test::MovieContents movie = test::ReadMovie(file);
+  EXPECT_TRUE(movie.ok) << movie.error;
+  std::vector<int> times;
+  for (const test::DecodedFrame& frame : movie.frames) {
+    const double green = test::MeanGreen(frame.bgra);
+    times.push_back(green < 5 ? kBlack : static_cast<int>(std::lround((green - 10) / 8)));
+  }
+  return times;
+}
+
+class RenderTest : public testing::Test {
+ protected:
+  RenderTest() : document_(settings_) { document_.showLength = 1000; }
+
+  void SetUp() override {
+    folder_ = test::TestFolder(testing::UnitTest::GetInstance()->current_test_info()->name());
+    callbacks_.compose = StampTime;
+  }
+
+  MakeMovieRequest Request(int32_t start, int32_t end, int32_t holds, bool reverse,
+                           const std::string& name = "m.avi") const {
+    MakeMovieRequest request;
+    request.output.SetPath((folder_ / name).string());
+    request.output.volumeRef = 3;
+    request.output.parentId = 77;
+    request.codecType = "FFV1";
+    MakeMovieOptions& options = request.options;
+    options.width = kWidth;
+    options.height = kHeight;
+    options.startTime = start;
+    options.endTime = end;
+    options.holdFrames = holds;
+    options.frameRate = 29.97;
+    options.quality = 100;
+    options.reverseToo = reverse;
+    options.totalFrames = (2 * holds + std::abs(end - start)) * (reverse ? 2 : 1);
+    return request;
+  }
+
+  // One pass into its own movie; the stamped times written.
+  std::vector<int> RenderPass(int32_t start, int32_t target, int32_t holds,
+                              PassResult* result = nullptr) {
+    const std::filesystem::path file = folder_ / "pass.avi";
+    {
+      MovieWriter writer;
+      FrameHandoff frames(writer);
+      EXPECT_TRUE(frames.Create(kWidth, kHeight));
+      MovieRequest request;
+      request.path = file.string();
+      request.codecType = "FFV1";
+      writer = MovieWriter::Open(request, frames.Current());
+      EXPECT_TRUE(writer.IsOpen()) << writer.ErrorDetail();
+      const PassResult pass = RenderRange(document_, frames, 0, start, target, holds, callbacks_);
+      if (result != nullptr) *result = pass;
+      frames.Finish();
+      EXPECT_TRUE(writer.CloseMovieWriter());
+    }
+    return StampedTimes(file);
+  }
+
+  SettingsStore settings_;
+  ShowDocument document_;
+  RenderCallbacks callbacks_;
+  std::filesystem::path folder_;
+};
+
+TEST_F(RenderTest, PassesRunEitherWayWithHeadAndTailHolds) {
+  EXPECT_EQ(RenderPass(5, 10, 2), (std::vector<int>{5, 5, 5, 6, 7, 8, 9, 9, 9}));
+  EXPECT_EQ(RenderPass(10, 5, 0), (std::vector<int>{10, 9, 8, 7, 6}));
+  // Nothing to render: the tail hold repeats the untouched black frame.
+  EXPECT_EQ(RenderPass(7, 7, 2), (std::vector<int>{kBlack, kBlack}));
+  EXPECT_EQ(document_.clock.currentTime, 7);
+}
+
+TEST_F(RenderTest, BackgroundClipRunsDuringThePassOnly) {
+  document_.holdBackgroundFrame = 1;
+  std::vector<int> held;
+  callbacks_.compose = [&](ShowDocument& document, int32_t time, int mode, ImageBuffer& frame) {
+    held.push_back(document.holdBackgroundFrame);
+    EXPECT_EQ(document.clock.currentTime, time);
+    return StampTime(document, time, mode, frame);
+  };
+  RenderPass(0, 3, 0);
+  EXPECT_EQ(held, (std::vector<int>{0, 0, 0}));
+  EXPECT_EQ(document_.holdBackgroundFrame, 1);
+}
+
+// A stop request ends the frame loop (the tail hold follows) or cuts a hold
+// short; it is polled before every frame and every held copy.
+TEST_F(RenderTest, StopRequestsEndTheLoopAndTheHolds) {
+  int polls = 0;
+  int stopAt = 0;
+  callbacks_.cancelRequested = [&] { return ++polls == stopAt; };
+
+  PassResult pass;
+  stopAt = 4;  // before frame 3
+  EXPECT_EQ(RenderPass(0, 10, 0, &pass), (std::vector<int>{0, 1, 2}));
+  EXPECT_TRUE(pass.cancelled);
+  EXPECT_TRUE(pass.writesAccepted);
+
+  // Polls: frame 0, three head copies, frame 1, three tail copies.
+  polls = 0;
+  stopAt = 3;  // the second head copy
+  EXPECT_EQ(RenderPass(0, 2, 3, &pass), (std::vector<int>{0, 0, 1, 1, 1, 1}));
+  EXPECT_FALSE(pass.cancelled);
+  polls = 0;
+  stopAt = 7;  // the second tail copy
+  EXPECT_EQ(RenderPass(0, 2, 3), (std::vector<int>{0, 0, 0, 0, 1, 1}));
+  polls = 0;
+  stopAt = 1;  // before the first frame: only the black tail hold
+  EXPECT_EQ(RenderPass(0, 2, 1), (std::vector<int>{kBlack}));
+}
+
+TEST_F(RenderTest, ProgressCaptionsFractionsAndTicks) {
+  struct Report {
+    double fraction;
+    std::string caption;
+    int64_t tick;
+  };
+  std::vector<Report> reports;
+  std::vector<int32_t> started;
+  callbacks_.progress = [&](double f, std::string_view c, int64_t t) {
+    reports.push_back({f, std::string(c), t});
+  };
+  callbacks_.frameStarted = [&](int32_t time) { started.push_back(time); };
+  RenderPass(0, 2, 2);
+  ASSERT_EQ(reports.size(), 2u + 2u + 2u);
+  EXPECT_EQ(reports[0].caption, kRenderingCaption);
+  EXPECT_EQ(reports[0].fraction, 0.0);
+  EXPECT_GT(reports[0].tick, 0);
+  EXPECT_EQ(reports[1].caption, kRenderingHoldCaption);
+  EXPECT_EQ(reports[1].tick, 0);
+  EXPECT_EQ(reports[2].fraction, 0.5);
+  EXPECT_EQ(reports[3].caption, kRenderingCaption);
+  EXPECT_EQ(reports[3].fraction, 0.5);
+  EXPECT_EQ(reports[5].caption, kRenderingHoldCaption);
+  EXPECT_EQ(started, (std::vector<int32_t>{0, 1}));
+}
+
+TEST(TimeToGoTest, NeverShowsZero) {
+  EXPECT_EQ(EstimateTimeToGo(0.0, 5000).minutes, 0);
+  EXPECT_EQ(EstimateTimeToGo(0.0, 5000).seconds, 1);
+  // A quarter done after 30 s: 90 s to go, shown as 01:31.
+  EXPECT_EQ(EstimateTimeToGo(0.25, 30000).minutes, 1);
+  EXPECT_EQ(EstimateTimeToGo(0.25, 30000).seconds, 31);
+}
+
+TEST_F(RenderTest, RunWritesBothPassesIntoOneMovieAndStoresTheOptions) {
+  RecordingSink sink;
+  MakeMovieTexts texts;
+  texts.width = "32";
+  const MakeMovieRequest request = Request(5, 8, 1, true);
+  const MakeMovieOutcome outcome =
+      MakeMovieRun(document_, request, callbacks_, &sink, &settings_, &texts);
+  EXPECT_EQ(outcome.status, MakeMovieStatus::kMade);
+  EXPECT_EQ(outcome.framesWritten, request.options.totalFrames);
+  EXPECT_EQ(sink.messages, std::vector<std::string>{"Movie file(s) successfully made"});
+  EXPECT_EQ(StampedTimes(request.output.Path()), (std::vector<int>{5, 5, 6, 7, 7, 8, 8, 7, 6, 6}));
+  const test::MovieContents movie = test::ReadMovie(request.output.Path());
+  EXPECT_EQ(movie.frameRateNum * 100, movie.frameRateDen * 2997);
+
+  EXPECT_EQ(settings_.GetSetting("InitialFolder", "?"), folder_.string() + "/");
+  EXPECT_EQ(settings_.GetSettingInt("InitialVrefnum", 0), 3);
+  EXPECT_EQ(settings_.GetSettingInt("InitialParID", 0), 77);
+  EXPECT_EQ(settings_.GetSetting("MovieWid", "?"), "32");
+  EXPECT_EQ(settings_.GetSettingInt("MovieType", -1), 0);
+}
+
+TEST_F(RenderTest, RunFailuresShowTheirMessagesAndStoreNothing) {
+  RecordingSink sink;
+  MakeMovieTexts texts;
+  MakeMovieRequest request = Request(0, 3, 0, false, "m.mov");
+  request.codecType = "png ";
+  request.options.width = 0;
+  MakeMovieOutcome outcome =
+      MakeMovieRun(document_, request, callbacks_, &sink, &settings_, &texts);
+  EXPECT_EQ(outcome.status, MakeMovieStatus::kNotEnoughMemory);
+
+  // A rate of 0 would make a movie that cannot play.
+  request.options.width = kWidth;
+  request.options.frameRate = 0.0;
+  outcome = MakeMovieRun(document_, request, callbacks_, &sink, &settings_, &texts);
+  EXPECT_EQ(outcome.status, MakeMovieStatus::kOpenFailed);
+  EXPECT_FALSE(outcome.detail.empty());
+  EXPECT_EQ(sink.messages, (std::vector<std::string>{"Not Enough Memory to Make Movie",
+                                                     "Error Opening Movie File"}));
+  // The movie type is stored as soon as it is known; nothing else.
+  EXPECT_EQ(settings_.GetSettingInt("MovieType", -1), 1);
+  EXPECT_EQ(settings_.GetSetting("InitialFolder", "none"), "none");
+  EXPECT_EQ(settings_.GetSetting("MovieWid", "none"), "none");
+}
+
+// A refused frame stops the run: no more frames, no reverse pass, and the
+// file is finished so that the frames before the refusal play.
+TEST_F(RenderTest, RefusedFrameStopsTheRunAndKeepsThePlayableStart) {
+  callbacks_.compose = [](ShowDocument& document, int32_t time, int mode, ImageBuffer& frame) {
+    if (time == 7) frame.Create(kWidth / 2, kHeight, 32);  // the writer refuses this size
+    return StampTime(document, time, mode, frame);
+  };
+  RecordingSink sink;
+  const MakeMovieRequest request = Request(5, 10, 1, true);
+  const MakeMovieOutcome outcome = MakeMovieRun(document_, request, callbacks_, &sink, &settings_);
+  EXPECT_EQ(outcome.status, MakeMovieStatus::kWriteFailed);
+  EXPECT_EQ(sink.messages, std::vector<std::string>{"Error Writing Movie File"});
+  EXPECT_EQ(outcome.framesWritten, 3);
+  EXPECT_EQ(StampedTimes(request.output.Path()), (std::vector<int>{5, 5, 6}));
+  EXPECT_EQ(settings_.GetSetting("InitialFolder", "none"), "none");
+}
+
+// RTV frames are numbered on across the reverse pass.
+TEST_F(RenderTest, RtvFramesAreNumberedAcrossBothPasses) {
+  const std::filesystem::path log = folder_ / "calls.log";
+  setenv("QUENNET_STAND_IN_LOG", log.c_str(), 1);
+  MakeMovieRequest request = Request(0, 2, 1, true, "m.rtv");
+  request.libraryFolder = VANTORIL_STAND_IN_FOLDER;
+  const MakeMovieOutcome outcome = MakeMovieRun(document_, request, callbacks_, nullptr);
+  unsetenv("QUENNET_STAND_IN_LOG");
+  EXPECT_EQ(outcome.status, MakeMovieStatus::kMade);
+
+  std::vector<int> numbers;
+  std::ifstream in(log);
+  for (std::string word, line; std::getline(in, line);) {
+    if (line.rfind("VTWrite ", 0) != 0) continue;
+    const size_t at = line.find(' ', 8);  // after the path
+    numbers.push_back(std::stoi(line.substr(at + 1)));
+  }
+  EXPECT_EQ(numbers, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7}));
+}
+
+// With the real compositor, the overlapped loop writes exactly the frames a
+// plain loop composites into one buffer.
+TEST_F(RenderTest, OverlappedFramesEqualSerialCompositing) {
+  document_.stageFrame.Create(640, 480, 32);
+  document_.backgroundSource = kBackgroundPicture;
+  document_.backgroundImage = test::PatternFrame(64, 48, 5);
+  ImageBuffer picture = test::PatternFrame(40, 30, 1);
+  picture.SetAlpha(255);
+  document_.pictureImages[0] = picture;
+  document_.pictureCount = 1;
+  document_.keyCount[0] = 2;
+  document_.keys[0][0] = KeyFrame{.x = 100, .y = 100, .width = 160, .height = 120, .level = 100};
+  document_.keys[0][1] = document_.keys[0][0];
+  document_.keys[0][1].x = 500;
+  document_.keys[0][1].rotation = 90;
+  document_.keys[0][1].time = 6;
+  callbacks_.compose = nullptr;
+
+  MakeMovieRequest request = Request(0, 6, 1, false, "m.mov");
+  request.codecType = "png ";
+  request.options.width = 160;
+  request.options.height = 120;
+  request.options.fieldMode = kInterlacedFields;
+  ASSERT_EQ(MakeMovieRun(document_, request, callbacks_, nullptr).status, MakeMovieStatus::kMade);
+
+  ImageBuffer frame(160, 120, 32);
+  std::vector<std::vector<uint8_t>> expected;
+  for (int t = 0; t < 6; ++t) {
+    document_.clock.currentTime = t;
+    ComposeFrame(document_, t, kInterlacedFields, 1, frame);
+    expected.push_back(test::ExpectedBgra(frame));
+    if (t == 0) expected.push_back(expected.back());
+  }
+  expected.push_back(expected.back());
+  const test::MovieContents movie = test::ReadMovie(request.output.Path());
+  ASSERT_EQ(movie.frames.size(), expected.size());
+  for (size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_EQ(movie.frames[i].bgra, expected[i]) << "frame " << i;
+  }
+  EXPECT_NE(expected.front(), expected.back());
+  // Without "FieldSwap" the later field lies on the top lines: bottom first.
+  EXPECT_EQ(movie.fieldOrder, 3);
+}
+
+}  // namespace
+}  // namespace vantoril
