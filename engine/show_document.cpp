@@ -482,7 +482,9 @@ bool ShowDocument::ShiftKeysAfter(int t, int delta) {
   if (p < 0) {
     return false;
   }
-  for (int i = 0; i < keyCount[p]; ++i) {
+  // From the last key frame down: undone in the opposite order, every step
+  // then leaves the key frames in time order.
+  for (int i = keyCount[p] - 1; i >= 0; --i) {
     KeyFrame& key = keys[p][i];
     if (key.time > t) {
       // Each entry names the key frame it shifted, so undo puts it back.
@@ -590,9 +592,21 @@ void ShowDocument::ApplyUndoEntry() {
     }
     const KeyFrame old = keys[p][code];
     keys[p][code] = restored(entry);
+    // A key frame dragged in time comes back to its old place among the
+    // others; the entry follows it there, so that redo finds it again.
+    int at = code;
+    auto& frames = keys[p];
+    while (at > 0 && frames[at - 1].time > frames[at].time) {
+      std::swap(frames[at - 1], frames[at]);
+      --at;
+    }
+    while (at + 1 < keyCount[p] && frames[at + 1].time < frames[at].time) {
+      std::swap(frames[at + 1], frames[at]);
+      ++at;
+    }
     entry = old;
     entry.tagSlot = static_cast<uint16_t>(p);
-    entry.tagCode = static_cast<uint16_t>(code);
+    entry.tagCode = static_cast<uint16_t>(at);
     modified = 1;
   }
 }

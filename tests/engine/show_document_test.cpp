@@ -354,6 +354,26 @@ TEST_F(ShowDocumentTest, ShiftKeysAfterIsUndoneKeyFrameByKeyFrame) {
   EXPECT_EQ(document->keys[0][3].time, document->showLength);
 }
 
+TEST_F(ShowDocumentTest, UndoOfAKeyFrameMovedInTimePutsItBackInOrder) {
+  AddPicture();
+  KeyAt(100, 1);
+  KeyAt(200, 2);
+  const auto before = Keys(0);
+  // What a drag on the timeline does: the key frame at 100 goes to 300, the
+  // keys are sorted, and the entry names the key frame by its new index.
+  const KeyFrame old = document->keys[0][1];
+  document->keys[0][1].time = 300;
+  document->SortKeys(0);
+  ASSERT_EQ(document->keys[0][2].x, 1);
+  document->PushUndo(old, 2, 0);
+  document->Undo();
+  EXPECT_EQ(Keys(0), before);
+  document->Redo();
+  EXPECT_EQ(document->keys[0][2].time, 300);
+  EXPECT_EQ(document->keys[0][2].x, 1);
+  EXPECT_EQ(document->keys[0][1].time, 200);
+}
+
 TEST_F(ShowDocumentTest, SlotMovesClearTheHistory) {
   AddPicture();
   AddPicture();
@@ -395,11 +415,26 @@ TEST_F(ShowDocumentTest, RandomEditSequencesUndoAndRedoExactly) {
     const auto start = Keys(0);
     const int edits = 1 + static_cast<int>(random() % 30);
     for (int e = 0; e < edits; ++e) {
-      const int kind = static_cast<int>(random() % 3);
+      const int kind = static_cast<int>(random() % 4);
       if (kind == 0) {
         KeyAt(static_cast<int>(random() % 2000), static_cast<float>(random() % 640));
       } else if (kind == 1 && document->keyCount[0] > 1) {
         document->DeleteKey(1 + static_cast<int>(random() % (document->keyCount[0] - 1)), 0);
+      } else if (kind == 3 && document->keyCount[0] > 1) {
+        // A key frame dragged in time, as the timeline records it: the entry
+        // names it by its index after the sort.
+        const int k = 1 + static_cast<int>(random() % (document->keyCount[0] - 1));
+        const int time = 1 + static_cast<int>(random() % 3000);
+        const auto& frames = document->keys[0];
+        if (std::none_of(frames.begin(), frames.begin() + document->keyCount[0],
+                         [&](const KeyFrame& key) { return key.time == time; })) {
+          const KeyFrame old = frames[k];
+          document->keys[0][k].time = time;
+          document->SortKeys(0);
+          const auto at = std::find_if(frames.begin(), frames.begin() + document->keyCount[0],
+                                       [&](const KeyFrame& key) { return key.time == time; });
+          document->PushUndo(old, static_cast<uint16_t>(at - frames.begin()), 0);
+        }
       } else {
         // Forward shifts only: a backward shift may make two key frames share
         // a time, and equal times have no order to restore. A shift pushes one
