@@ -1,0 +1,107 @@
+#include <iostream>
+
+#include "cli/cli_session.h"
+#include "cli/commands.h"
+#include "cli/json_writer.h"
+
+namespace vantoril::cli {
+
+namespace {
+
+void WriteKey(JsonWriter& json, const KeyFrame& key, bool withTime) {
+  json.BeginObjectInArray();
+  if (withTime) {
+    json.Int("time", key.time);
+  }
+  json.Float("x", key.x);
+  json.Float("y", key.y);
+  json.Float("width", key.width);
+  json.Float("height", key.height);
+  json.Float("rotation", key.rotation);
+  json.Float("level", key.level);
+  json.Float("easeCode", key.easeCode);
+  json.EndObject();
+}
+
+}  // namespace
+
+int RunInfo(const std::vector<std::string_view>& words) {
+  const auto arguments = Arguments::Parse(words, kCommonOptions, {});
+  if (!arguments) {
+    return kExitUsage;
+  }
+  if (arguments->Positional().size() != 1) {
+    return UsageError("info takes one show file");
+  }
+  const auto session = CliSession::Create(*arguments);
+  if (!session) {
+    return kExitUsage;
+  }
+  if (!session->LoadShow(arguments->Positional()[0])) {
+    return kExitRefused;
+  }
+  const ShowDocument& document = session->Document();
+  JsonWriter json;
+  json.BeginObject();
+  json.Int("showId", document.showId);
+  json.Int("videoColors", document.videoColors ? 1 : 0);
+  json.Int("alphaBlur", document.alphaBlur ? 1 : 0);
+  json.String("background", document.backgroundFile.Path());
+  json.String("sound", document.soundFile.Path());
+  json.BeginArray("pictures");
+  for (int slot = 0; slot < document.pictureCount; ++slot) {
+    json.BeginObjectInArray();
+    json.String("file", document.pictureFiles[slot].Path());
+    json.Int("brush", document.brush[slot]);
+    json.Int("tint", document.tintColour[slot]);
+    json.Int("locked", document.locked[slot] ? 1 : 0);
+    json.Int("imageWidth", document.pictureImages[slot].Width());
+    json.Int("imageHeight", document.pictureImages[slot].Height());
+    json.BeginArray("keys");
+    for (int k = 0; k < document.keyCount[slot]; ++k) {
+      WriteKey(json, document.keys[slot][k], true);
+    }
+    json.EndArray();
+    json.EndObject();
+  }
+  json.EndArray();
+  json.EndObject();
+  std::cout << json.Text() << '\n';
+  return kExitOk;
+}
+
+int RunEval(const std::vector<std::string_view>& words) {
+  const auto arguments = Arguments::Parse(words, kCommonOptions, {"--second-field"});
+  if (!arguments) {
+    return kExitUsage;
+  }
+  if (arguments->Positional().size() != 2) {
+    return UsageError("eval takes a show file and a frame number");
+  }
+  const auto frame = ParseWholeNumber(arguments->Positional()[1]);
+  if (!frame) {
+    return UsageError("the frame must be a whole number");
+  }
+  const auto session = CliSession::Create(*arguments);
+  if (!session) {
+    return kExitUsage;
+  }
+  if (!session->LoadShow(arguments->Positional()[0])) {
+    return kExitRefused;
+  }
+  const ShowDocument& document = session->Document();
+  const bool secondField = arguments->Has("--second-field");
+  JsonWriter json;
+  json.BeginObject();
+  json.Int("frame", *frame);
+  json.BeginArray("pictures");
+  for (int slot = 0; slot < document.pictureCount; ++slot) {
+    WriteKey(json, document.EvaluatePicture(slot, *frame, secondField), false);
+  }
+  json.EndArray();
+  json.EndObject();
+  std::cout << json.Text() << '\n';
+  return kExitOk;
+}
+
+}  // namespace vantoril::cli

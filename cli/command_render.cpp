@@ -1,0 +1,195 @@
+#include <csignal>
+#include <iostream>
+
+#include "cli/cli_session.h"
+#include "cli/commands.h"
+#include "cli/progress_bar.h"
+#include "engine/show_file.h"
+#include "engine/timecode.h"
+#include "output/codec_table.h"
+#include "output/make_movie_run.h"
+#include "output/movie_writer.h"
+
+namespace vantoril::cli {
+
+namespace {
+
+volatile std::sig_atomic_t stopRequests = 0;
+
+extern "C" void OnInterrupt(int) {
+  stopRequests = stopRequests + 1;
+}
+
+// Ctrl+C stops a pass as Esc does in the program; the movie is still
+// finished. The handler is in place only while rendering.
+class InterruptGuard {
+ public:
+  InterruptGuard() {
+    stopRequests = 0;
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, &previous_);
+  }
+  ~InterruptGuard() { sigaction(SIGINT, &previous_, nullptr); }
+  InterruptGuard(const InterruptGuard&) = delete;
+  InterruptGuard& operator=(const InterruptGuard&) = delete;
+
+  // True once for each Ctrl+C.
+  bool TakeRequest() {
+    if (stopRequests > seen_) {
+      ++seen_;
+      return true;
+    }
+    return false;
+  }
+
+ private:
+  struct sigaction previous_ {};
+  std::sig_atomic_t seen_ = 0;
+};
+
+std::string_view ContainerName(MovieContainer container) {
+  return container == MovieContainer::kAvi ? "AVI" : "QuickTime";
+}
+
+// The codec for a movie: the one asked for, else "CodecType" when the
+// container can write it, else the container's lossless default.
+std::optional<std::string> ChooseCodec(const Arguments& arguments, MovieKind kind,
+                                       const SettingsStore& settings) {
+  if (kind != MovieKind::kAvi && kind != MovieKind::kQuickTime) {
+    return std::string();
+  }
+  const MovieContainer container =
+      kind == MovieKind::kAvi ? MovieContainer::kAvi : MovieContainer::kQuickTime;
+  const auto usable = [&](std::string_view fourcc) -> const CodecEntry* {
+    const CodecEntry* entry = FindCodec(container, fourcc);
+    return entry && EncoderAvailable(*entry) ? entry : nullptr;
+  };
+  if (const auto asked = arguments.Value("--codec")) {
+    if (!usable(*asked)) {
+      std::cerr << "vantoril-cli: " << ContainerName(container)
+                << " movies cannot be written with \"" << *asked
+                << "\" here (see vantoril-cli codecs)\n";
+      return std::nullopt;
+    }
+    return *asked;
+  }
+  std::string fourcc = settings.GetSetting("CodecType", "");
+  const CodecEntry* entry = fourcc.empty() ? nullptr : usable(fourcc);
+  if (!entry) {
+    fourcc = container == MovieContainer::kAvi ? "FFV1" : "rle ";
+    entry = usable(fourcc);
+  }
+  if (!entry) {
+    std::cerr << "vantoril-cli: no lossless " << ContainerName(container)
+              << " codec in this build (see vantoril-cli codecs)\n";
+    return std::nullopt;
+  }
+  std::cerr << "vantoril-cli: writing " << ContainerName(container) << " with \"" << entry->fourcc
+            << "\" (" << entry->description << ")\n";
+  return std::string(entry->fourcc);
+}
+
+}  // namespace
+
+int RunRender(const std::vector<std::string_view>& words) {
+  std::vector<std::string_view> known = kCommonOptions;
+  known.insert(known.end(), {"--width", "--height", "--start", "--end", "--hold", "--fps",
+                             "--quality", "--codec"});
+  const auto arguments = Arguments::Parse(words, known, {"--fields", "--no-fields", "--reverse"});
+  if (!arguments) {
+    return kExitUsage;
+  }
+  if (arguments->Positional().size() != 2) {
+    return UsageError("render takes a show file and an output file");
+  }
+  const auto session = CliSession::Create(*arguments);
+  if (!session) {
+    return kExitUsage;
+  }
+  ShowDocument& document = session->Document();
+  const int32_t frameRate = document.clock.frameRate;
+
+  // The texts the options dialog would hold, with its defaults.
+  MakeMovieTexts texts;
+  texts.width = arguments->Value("--width").value_or("720");
+  texts.height = arguments->Value("--height").value_or("480");
+  texts.startTimecode = arguments->Value("--start").value_or("00:00:00");
+  texts.holds = arguments->Value("--hold").value_or("00:00:00");
+  texts.frameRate = arguments->Value("--fps").value_or("29.97");
+  texts.quality = arguments->Value("--quality").value_or("100");
+  texts.renderFields = arguments->Has("--no-fields") ? "" : "1";
+  texts.reverseToo = arguments->Has("--reverse") ? "1" : "";
+  for (const auto* side : {&texts.width, &texts.height}) {
+    const auto value = ParseWholeNumber(*side);
+    if (!value || *value < 1) {
+      return UsageError("--width and --height take a number of pixels from 1");
+    }
+  }
+  const auto quality = ParseWholeNumber(texts.quality);
+  if (!quality || *quality < 0 || *quality > 100) {
+    return UsageError("--quality takes 0 to 100");
+  }
+
+  if (!session->LoadShow(arguments->Positional()[0])) {
+    return kExitRefused;
+  }
+  const int32_t showEnd = ShowEndTime(document);
+  texts.endTimecode = arguments->Value("--end").value_or(FormatTimecode(showEnd, true, frameRate));
+
+  MakeMovieRequest request;
+  if (!request.output.SetPath(arguments->Positional()[1])) {
+    session->Host().ShowMessage("The file's path is longer than 255 characters",
+                                MessageSink::kNoCode);
+    return kExitRefused;
+  }
+  request.options = BuildMakeMovieOptions(texts, showEnd, frameRate);
+  if (request.options.frameRate <= 0) {
+    return UsageError("--fps takes a frame rate above 0 (at most 60)");
+  }
+  SettingsStore settings;
+  settings.LoadSettings();
+  const auto codec = ChooseCodec(*arguments, MovieKindFromPath(request.output.Path()), settings);
+  if (!codec) {
+    return kExitUsage;
+  }
+  request.codecType = *codec;
+
+  ProgressBar progress;
+  InterruptGuard interrupt;
+  RenderCallbacks callbacks;
+  callbacks.progress = [&](double fraction, std::string_view caption, int64_t startTick) {
+    progress.Show(fraction, caption, startTick);
+  };
+  callbacks.cancelRequested = [&] { return interrupt.TakeRequest(); };
+
+  const MakeMovieOutcome outcome =
+      MakeMovieRun(document, request, callbacks, &session->Host(), nullptr, nullptr);
+  progress.Finish();
+  if (outcome.status != MakeMovieStatus::kMade) {
+    if (!outcome.detail.empty()) {
+      std::cerr << "vantoril-cli: " << outcome.detail << '\n';
+    }
+    return kExitRefused;
+  }
+  std::cerr << "vantoril-cli: " << outcome.framesWritten << " frames written to "
+            << request.output.Path() << (outcome.cancelled ? " (stopped early)" : "") << '\n';
+  return kExitOk;
+}
+
+int RunCodecs(const std::vector<std::string_view>& words) {
+  if (!words.empty()) {
+    return UsageError("codecs takes no arguments");
+  }
+  for (const MovieContainer container : {MovieContainer::kAvi, MovieContainer::kQuickTime}) {
+    std::cout << ContainerName(container) << ":\n";
+    for (const CodecEntry* entry : AvailableCodecs(container)) {
+      std::cout << "  \"" << entry->fourcc << "\"  " << entry->description
+                << (entry->lossless ? " (lossless)" : "") << '\n';
+    }
+  }
+  return kExitOk;
+}
+
+}  // namespace vantoril::cli

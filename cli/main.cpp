@@ -1,0 +1,76 @@
+#include <iostream>
+#include <string_view>
+#include <vector>
+
+#include "cli/cli_session.h"
+#include "cli/commands.h"
+
+namespace vantoril::cli {
+
+namespace {
+
+constexpr std::string_view kUsage = R"(usage: vantoril-cli COMMAND ...
+
+Commands:
+  info SHOW.vsh                     the show as JSON: options, pictures, key frames
+  eval SHOW.vsh FRAME [--second-field]
+                                    every picture's state at FRAME as JSON
+  frame SHOW.vsh FRAME OUT.png [--width W] [--height H] [--field-mode 0|1|2|3]
+                                    composites one frame into an RGB PNG (default
+                                    size: the stage; field modes 1 and 2 paint one
+                                    field into a PNG of half the height)
+  decode IMAGE OUT.png              reads a picture and writes what was read as RGBA PNG
+  render SHOW.vsh OUT [--width W] [--height H] [--start TC] [--end TC] [--hold TC]
+         [--fps F] [--quality Q] [--fields|--no-fields] [--reverse] [--codec FOURCC]
+                                    renders the show to a movie (.avi, .mov, .dps,
+                                    .rtv) or, for OUT with a frame number such as
+                                    frames/f%05d.png, to numbered PNG files
+  codecs                            the codecs this build can write, per container
+
+Options of the show commands:
+  --frame-rate 2997|2500|2397       the show's frame rate (default: the "FrameRate"
+                                    setting, else 2997)
+  --aspect 7500|5625                the stage's aspect (default: "AspectMode", else 7500)
+
+Exit status: 0 done, 1 usage error, 2 input refused (the reason on stderr).
+)";
+
+}  // namespace
+
+int UsageError(std::string_view what) {
+  std::cerr << "vantoril-cli: " << what << " (see vantoril-cli --help)\n";
+  return kExitUsage;
+}
+
+int Main(int argc, char** argv) {
+  std::vector<std::string_view> words(argv + 1, argv + argc);
+  if (words.empty()) {
+    std::cerr << kUsage;
+    return kExitUsage;
+  }
+  const std::string_view command = words.front();
+  if (command == "--help" || command == "-h" || command == "help") {
+    std::cout << kUsage;
+    return kExitOk;
+  }
+  words.erase(words.begin());
+  for (const auto word : words) {
+    if (word == "--help" || word == "-h") {
+      std::cout << kUsage;
+      return kExitOk;
+    }
+  }
+  if (command == "info") return RunInfo(words);
+  if (command == "eval") return RunEval(words);
+  if (command == "frame") return RunFrame(words);
+  if (command == "decode") return RunDecode(words);
+  if (command == "render") return RunRender(words);
+  if (command == "codecs") return RunCodecs(words);
+  return UsageError("unknown command " + std::string(command));
+}
+
+}  // namespace vantoril::cli
+
+int main(int argc, char** argv) {
+  return vantoril::cli::Main(argc, argv);
+}

@@ -1,0 +1,255 @@
+#include "engine/show_file.h"
+
+#include <algorithm>
+#include <bit>
+#include <chrono>
+#include <cstring>
+#include <random>
+
+#include "engine/show_document.h"
+
+namespace vantoril {
+
+namespace {
+
+static_assert(std::endian::native == std::endian::little,
+              "show files are written in the machine's little-endian order");
+
+constexpr size_t kKeyFrameSize = sizeof(KeyFrame);
+constexpr size_t kMinPictureBlock = kPictureBlockHeader + kKeyFrameSize;
+
+// Picture block offsets.
+constexpr size_t kBrushAt = 262;
+constexpr size_t kTintAt = 266;
+constexpr size_t kSpareCAt = 270;
+constexpr size_t kSpareDAt = 274;
+constexpr size_t kLockedAt = 278;
+constexpr size_t kKeyCountAt = 294;
+
+class ByteWriter {
+ public:
+  explicit ByteWriter(std::vector<uint8_t>& out) : out_(out) {}
+  template <typename T>
+  void Put(T value) {
+    uint8_t bytes[sizeof(T)];
+    std::memcpy(bytes, &value, sizeof(T));
+    out_.insert(out_.end(), bytes, bytes + sizeof(T));
+  }
+  void Zeros(size_t count) { out_.insert(out_.end(), count, 0); }
+  void PutFileSpec(const FileSpec& spec) {
+    Put(spec.volumeRef);
+    Put(spec.parentId);
+    out_.insert(out_.end(), spec.path.begin(), spec.path.end());
+  }
+  void PutKeyFrame(const KeyFrame& key) {
+    uint8_t bytes[kKeyFrameSize];
+    std::memcpy(bytes, &key, kKeyFrameSize);
+    out_.insert(out_.end(), bytes, bytes + kKeyFrameSize);
+  }
+
+ private:
+  std::vector<uint8_t>& out_;
+};
+
+// Reads values at offsets the caller has checked, reversing the bytes of
+// counted numbers when the file was written in the other order.
+class ByteReader {
+ public:
+  ByteReader(std::span<const uint8_t> bytes, bool swap) : bytes_(bytes), swap_(swap) {}
+
+  template <typename T>
+  T Get(size_t at) const {
+    uint8_t raw[sizeof(T)];
+    std::memcpy(raw, bytes_.data() + at, sizeof(T));
+    if (swap_) {
+      std::reverse(raw, raw + sizeof(T));
+    }
+    T value;
+    std::memcpy(&value, raw, sizeof(T));
+    return value;
+  }
+
+  // The volume number and folder id are carried as they are; a path that
+  // does not end within its 256 bytes names no file.
+  FileSpec GetFileSpec(size_t at) const {
+    FileSpec spec;
+    std::memcpy(&spec.volumeRef, bytes_.data() + at, 2);
+    std::memcpy(&spec.parentId, bytes_.data() + at + 2, 4);
+    std::memcpy(spec.path.data(), bytes_.data() + at + 6, spec.path.size());
+    if (std::find(spec.path.begin(), spec.path.end(), '\0') == spec.path.end()) {
+      spec.path.fill(0);
+    }
+    return spec;
+  }
+
+  KeyFrame GetKeyFrame(size_t at) const {
+    KeyFrame key;
+    for (int field = 0; field < kInterpolatedFieldCount; ++field) {
+      FieldValue(key, field) = Get<float>(at + 4 * field);
+    }
+    key.time = Get<int32_t>(at + 48);
+    key.tagSlot = Get<uint16_t>(at + 52);
+    key.tagCode = Get<uint16_t>(at + 54);
+    return key;
+  }
+
+ private:
+  std::span<const uint8_t> bytes_;
+  bool swap_;
+};
+
+uint16_t DrawShowId() {
+  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                      std::chrono::steady_clock::now().time_since_epoch())
+                      .count();
+  std::minstd_rand random(static_cast<uint32_t>(ms % 65535));
+  return static_cast<uint16_t>(random() % 32768);
+}
+
+// Relative references are taken from the show's folder; anything that looks
+// like a path of another system is left for the alternative image folder.
+FileSpec Resolved(FileSpec spec, const std::filesystem::path& showFolder) {
+  const std::string_view path = spec.Path();
+  if (showFolder.empty() || path.empty() || path.front() == '/' || path.front() == '\\' ||
+      path.find(':') != std::string_view::npos) {
+    return spec;
+  }
+  const std::string full = (showFolder / std::filesystem::path(path)).lexically_normal().string();
+  if (!spec.SetPath(full)) {
+    return spec;
+  }
+  return spec;
+}
+
+}  // namespace
+
+bool LooksLikeShow(std::span<const uint8_t> bytes) {
+  if (bytes.size() < kShowHeaderSize) {
+    return false;
+  }
+  const uint16_t magic = static_cast<uint16_t>(bytes[0] | (bytes[1] << 8));
+  return magic == kShowMagic || magic == 0x3412;
+}
+
+std::vector<uint8_t> WriteShow(ShowDocument& document) {
+  std::vector<uint8_t> out;
+  out.reserve(kShowHeaderSize + kShowTrailerSize + kSoundBlockSize +
+              static_cast<size_t>(document.pictureCount) *
+                  (kPictureBlockHeader + 8 * kKeyFrameSize));
+  ByteWriter writer(out);
+  writer.Zeros(8);  // magic, show id and length come last
+  writer.PutFileSpec(document.backgroundFile);
+  writer.Put<uint8_t>(document.videoColors ? 1 : 0);
+  writer.Put<uint8_t>(document.alphaBlur ? 1 : 0);
+  writer.Zeros(kShowHeaderSize - out.size());
+
+  for (int slot = 0; slot < document.pictureCount && slot < kSlotCount; ++slot) {
+    const int count = std::clamp(document.keyCount[slot], 1, kMaxKeys);
+    writer.PutFileSpec(document.pictureFiles[slot]);
+    writer.Put<int32_t>(document.brush[slot]);
+    writer.Put<uint32_t>(document.tintColour[slot]);
+    writer.Put<uint32_t>(document.slotSpareC[slot]);
+    writer.Put<uint32_t>(document.slotSpareD[slot]);
+    writer.Put<uint8_t>(document.locked[slot]);
+    writer.Zeros(15);
+    writer.Put<int32_t>(count);
+    document.keys[slot][0].spare11 = static_cast<float>(document.showLength);
+    for (int k = 0; k < count; ++k) {
+      writer.PutKeyFrame(document.keys[slot][k]);
+    }
+  }
+  if (document.soundFile.HasPath()) {
+    writer.PutFileSpec(document.soundFile);
+    writer.Put<uint32_t>(0);
+  }
+  writer.Zeros(kShowTrailerSize);
+
+  document.showId = DrawShowId();
+  const auto length = static_cast<uint32_t>(out.size());
+  std::memcpy(out.data(), &kShowMagic, 2);
+  std::memcpy(out.data() + 2, &document.showId, 2);
+  std::memcpy(out.data() + 4, &length, 4);
+  document.modified = 0;
+  return out;
+}
+
+bool ReadShow(ShowDocument& document, std::span<const uint8_t> bytes, bool redraw,
+              const std::filesystem::path& showFolder) {
+  if (!LooksLikeShow(bytes)) {
+    return false;
+  }
+  const bool swap = bytes[0] == 0x12;
+  const ByteReader reader(bytes, swap);
+  // A length field that claims more than the file holds reads what is there.
+  const size_t length = std::min<size_t>(reader.Get<uint32_t>(4), bytes.size());
+  const size_t end =
+      length >= kShowHeaderSize + kShowTrailerSize ? length - kShowTrailerSize : kShowHeaderSize;
+
+  document.pictureCount = 0;
+  document.backgroundFile = Resolved(reader.GetFileSpec(8), showFolder);
+  document.videoColors = bytes[270] != 0;
+  document.alphaBlur = bytes[271] != 0;
+
+  size_t at = kShowHeaderSize;
+  int slot = 0;
+  while (at < end) {
+    // The sound block is the last thing before the trailer.
+    if (end - at == kSoundBlockSize) {
+      document.soundFile = Resolved(reader.GetFileSpec(at), showFolder);
+      break;
+    }
+    if (end - at < kMinPictureBlock) {
+      break;
+    }
+    const int32_t count = reader.Get<int32_t>(at + kKeyCountAt);
+    if (count == 0) {
+      // An old-style sound block carries a zero key count.
+      document.soundFile = Resolved(reader.GetFileSpec(at), showFolder);
+      break;
+    }
+    if (count < 0 || count > kMaxKeys ||
+        kPictureBlockHeader + static_cast<size_t>(count) * kKeyFrameSize > end - at) {
+      break;
+    }
+    if (slot >= kMaxPictures) {
+      break;
+    }
+    const FileSpec file = reader.GetFileSpec(at);
+    document.brush[slot] = reader.Get<int32_t>(at + kBrushAt);
+    document.tintColour[slot] = reader.Get<uint32_t>(at + kTintAt);
+    document.slotSpareC[slot] = reader.Get<uint32_t>(at + kSpareCAt);
+    document.slotSpareD[slot] = reader.Get<uint32_t>(at + kSpareDAt);
+    document.locked[slot] = bytes[at + kLockedAt] != 0;
+    document.keyCount[slot] = 0;
+
+    const FileSpec resolved = Resolved(file, showFolder);
+    if (document.LoadPicture(resolved, -1) != slot) {
+      // An unreadable picture keeps its place (and its file reference, so
+      // that saving the show keeps it too), invisible until it can be read.
+      document.pictureFiles[slot] = resolved;
+      document.pictureImages[slot] = ImageBuffer(8, 8, 32);
+      document.pictureCount = slot + 1;
+    }
+    for (int32_t k = 0; k < count; ++k) {
+      document.keys[slot][k] = reader.GetKeyFrame(at + kPictureBlockHeader + k * kKeyFrameSize);
+    }
+    document.keyCount[slot] = count;
+    document.SortKeys(slot);
+
+    ++slot;
+    at += kPictureBlockHeader + static_cast<size_t>(count) * kKeyFrameSize;
+  }
+
+  if (document.standalone) {
+    document.SetBackground(document.backgroundFile);
+  }
+  if (redraw) {
+    document.GoToTime(0, redraw);
+  }
+  document.showId = reader.Get<uint16_t>(2);
+  document.ClearUndoHistory();
+  document.modified = 0;
+  return true;
+}
+
+}  // namespace vantoril

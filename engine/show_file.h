@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace vantoril {
+
+class ShowDocument;
+
+// The show file: magic 0x1234 (little-endian as written; the opposite order
+// is read too), the show id, the total length, the background reference, two
+// options, one block per picture (file reference, brush settings, key frames)
+// and, when the show has one, the sound track's block, then 4 zero bytes.
+inline constexpr uint16_t kShowMagic = 0x1234;
+inline constexpr size_t kShowHeaderSize = 334;
+inline constexpr size_t kPictureBlockHeader = 298;
+inline constexpr size_t kSoundBlockSize = 266;
+inline constexpr size_t kShowTrailerSize = 4;
+// Thirty pictures of 127 key frames with a sound track, with room to spare.
+inline constexpr size_t kMaxShowFileSize = 1 << 20;
+
+// Writes the show's byte image. Draws a new show id, stores the show length
+// in each picture's first key frame and clears `modified`, as a save does.
+std::vector<uint8_t> WriteShow(ShowDocument& document);
+
+// Fills a freshly reset document from a byte image. Pictures are read from
+// their files again; relative paths are taken from showFolder. False when the
+// bytes are not a show; a damaged show loads as far as it is sound.
+bool ReadShow(ShowDocument& document, std::span<const uint8_t> bytes, bool redraw,
+              const std::filesystem::path& showFolder = {});
+
+// Whether the bytes start like a show file.
+bool LooksLikeShow(std::span<const uint8_t> bytes);
+
+enum class ShowFileStatus {
+  kOk,
+  kCannotOpen,   // the file cannot be read
+  kNotAShow,     // wrong magic number or too short
+  kPathTooLong,  // a file reference holds at most 255 characters
+  kCannotWrite,  // the file (or its temporary) cannot be written
+};
+
+// The message for a status (empty for kOk).
+std::string ShowFileMessage(ShowFileStatus status);
+
+// "Load Show": reads the file and, only when it is a show, replaces the
+// document's show with it and remembers the file. Anything else leaves the
+// document as it was.
+ShowFileStatus LoadShowFile(ShowDocument& document, const std::filesystem::path& file, bool redraw);
+
+// "Save Show": writes the show to a temporary file beside the target and
+// renames it over the old one, so that a failure leaves the old file whole.
+// On success the document remembers the file and is no longer modified; on
+// failure it stays modified.
+ShowFileStatus SaveShowFile(ShowDocument& document, const std::filesystem::path& file);
+
+}  // namespace vantoril

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "engine/message_sink.h"
+#include "engine/picture_loader.h"
+
+namespace vantoril {
+
+// The show document's way to read picture files: LoadImageFile with the
+// program's message sink.
+class ImageFileLoader final : public PictureLoader {
+ public:
+  explicit ImageFileLoader(MessageSink& messages) : messages_(messages) {}
+
+  int LoadImageFile(ImageBuffer& image, const FileSpec& file, const FileSpec& altFolder,
+                    bool showErrors) override;
+  bool JpegAvailable() const override;
+
+ private:
+  MessageSink& messages_;
+};
+
+}  // namespace vantoril

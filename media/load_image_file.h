@@ -1,0 +1,26 @@
+#pragma once
+
+#include "engine/file_spec.h"
+#include "engine/image_buffer.h"
+#include "engine/message_sink.h"
+
+namespace vantoril {
+
+// LoadImageFile's results.
+inline constexpr int kImageLoadFailed = 0;
+inline constexpr int kImageLoaded = 1;
+inline constexpr int kImagePlaceholderLoaded = 2;
+
+// Reads the picture named by file into image. When that file cannot be opened
+// and altFolder has a path, the same file name is tried in that folder. With
+// showErrors every failure goes to messages and gives kImageLoadFailed; without,
+// the placeholder picture takes the picture's place. A buffer that was never
+// created gives kImageLoadFailed at once, silently.
+int LoadImageFile(ImageBuffer& image, const FileSpec& file, const FileSpec& altFolder,
+                  bool showErrors, MessageSink& messages);
+
+// The built-in 160 x 120 picture shown for a missing or unreadable one, loaded
+// at 24 bits, white on black.
+bool LoadPlaceholderPicture(ImageBuffer& image);
+
+}  // namespace vantoril

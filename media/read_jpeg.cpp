@@ -1,0 +1,159 @@
+#include <array>
+#include <csetjmp>
+#include <cstdio>
+
+// libjpeg's headers need <cstdio> first.
+#include <jerror.h>
+#include <jpeglib.h>
+
+#include "media/image_reader_support.h"
+#include "media/image_readers.h"
+
+namespace vantoril {
+
+namespace {
+
+constexpr size_t kSourceChunk = 16384;
+
+// libjpeg reports a fatal error by calling error_exit, which must not return:
+// it jumps back into ReadDecoder's frame.
+struct JpegError {
+  jpeg_error_mgr manager;  // first, so libjpeg's pointer to it is a pointer to this
+  std::jmp_buf jump;
+};
+
+// Feeds libjpeg from a BinaryFile, a chunk at a time.
+struct JpegSource {
+  jpeg_source_mgr manager;  // first, as above
+  BinaryFile* file;
+  std::array<JOCTET, kSourceChunk> chunk;
+  bool dataEnded;
+};
+
+[[noreturn]] void ErrorExit(j_common_ptr decoder) {
+  std::longjmp(reinterpret_cast<JpegError*>(decoder->err)->jump, 1);
+}
+
+// Warnings (and the text of errors) are not printed anywhere.
+void OutputMessage(j_common_ptr) {}
+
+void InitSource(j_decompress_ptr) {}
+void TermSource(j_decompress_ptr) {}
+
+boolean FillInputBuffer(j_decompress_ptr decoder) {
+  auto* source = reinterpret_cast<JpegSource*>(decoder->src);
+  size_t got = source->file->Read(source->chunk.data(), source->chunk.size());
+  if (got == 0) {
+    // The data ended before the picture did. An end-of-image marker lets
+    // libjpeg wind up (it fills the missing rows with grey); the reader
+    // refuses the picture afterwards.
+    source->dataEnded = true;
+    source->chunk[0] = 0xFF;
+    source->chunk[1] = JPEG_EOI;
+    got = 2;
+    WARNMS(decoder, JWRN_JPEG_EOF);
+  }
+  source->manager.next_input_byte = source->chunk.data();
+  source->manager.bytes_in_buffer = got;
+  return TRUE;
+}
+
+void SkipInputData(j_decompress_ptr decoder, long count) {
+  if (count <= 0) {
+    return;
+  }
+  jpeg_source_mgr& manager = *decoder->src;
+  while (count > static_cast<long>(manager.bytes_in_buffer)) {
+    count -= static_cast<long>(manager.bytes_in_buffer);
+    FillInputBuffer(decoder);
+  }
+  manager.next_input_byte += count;
+  manager.bytes_in_buffer -= static_cast<size_t>(count);
+}
+
+// Owns the decompressor: destroyed on every path, also after an error jump
+// (destroying a zeroed or half-created decompressor is safe).
+struct JpegDecoder {
+  jpeg_decompress_struct decompress{};
+  JpegError error{};
+  JpegSource source{};
+
+  JpegDecoder() = default;
+  JpegDecoder(const JpegDecoder&) = delete;
+  JpegDecoder& operator=(const JpegDecoder&) = delete;
+  ~JpegDecoder() { jpeg_destroy_decompress(&decompress); }
+};
+
+// Holds the setjmp. Nothing with a destructor lives in this frame, so the
+// jump out of libjpeg skips no clean-up; the decoder is released by the caller.
+ImageReadResult Decode(JpegDecoder& decoder, BinaryFile& file, ImageBuffer& image) {
+  jpeg_decompress_struct& decompress = decoder.decompress;
+  decompress.err = jpeg_std_error(&decoder.error.manager);
+  decoder.error.manager.error_exit = ErrorExit;
+  decoder.error.manager.output_message = OutputMessage;
+  if (setjmp(decoder.error.jump) != 0) {
+    return kImageUnreadable;
+  }
+  jpeg_create_decompress(&decompress);
+
+  JpegSource& source = decoder.source;
+  source.file = &file;
+  source.dataEnded = false;
+  source.manager.init_source = InitSource;
+  source.manager.fill_input_buffer = FillInputBuffer;
+  source.manager.skip_input_data = SkipInputData;
+  source.manager.resync_to_restart = jpeg_resync_to_restart;
+  source.manager.term_source = TermSource;
+  source.manager.next_input_byte = nullptr;
+  source.manager.bytes_in_buffer = 0;
+  decompress.src = &source.manager;
+
+  jpeg_read_header(&decompress, TRUE);
+  const JDIMENSION width = decompress.image_width;
+  const JDIMENSION height = decompress.image_height;
+  if (width > ImageBuffer::kMaxSide || height > ImageBuffer::kMaxSide) {
+    return kImageTooLarge;
+  }
+  // Grey pictures come out as blue = green = red; CMYK ones are refused by
+  // jpeg_start_decompress (no conversion to BGR).
+  decompress.out_color_space = JCS_EXT_BGR;
+  if (const ImageReadResult created = image_reader::CreatePicture(image, width, height, 24);
+      created != kImageRead) {
+    return created;
+  }
+  jpeg_start_decompress(&decompress);
+  if (decompress.output_width != width || decompress.output_height != height ||
+      decompress.output_components != 3) {
+    return kImageUnreadable;
+  }
+  // A truncated file would decode to grey below the cut: it is refused as
+  // soon as the data runs out. Warnings about damaged data (stray bytes
+  // before a marker, common in camera files) are ignored.
+  if (source.dataEnded) {
+    return kImageUnreadable;
+  }
+  // The first line of the picture is the buffer's last row.
+  while (decompress.output_scanline < height) {
+    JSAMPROW row = image.RowPointer(static_cast<int>(height - 1 - decompress.output_scanline));
+    if (jpeg_read_scanlines(&decompress, &row, 1) != 1 || source.dataEnded) {
+      return kImageUnreadable;
+    }
+  }
+  return kImageRead;
+}
+
+}  // namespace
+
+bool IsJpegLibraryAvailable() {
+  return true;
+}
+
+ImageReadResult ReadJpeg(ImageBuffer& image, ImageFile& in) {
+  if (!in.file.Seek(0)) {
+    return kImageUnreadable;
+  }
+  JpegDecoder decoder;
+  return Decode(decoder, in.file, image);
+}
+
+}  // namespace vantoril

@@ -1,0 +1,175 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct CliRun {
+  int status = -1;
+  std::string out;  // stdout
+  std::string err;  // stderr
+};
+
+fs::path TempFolder(const std::string& name) {
+  const char* base = std::getenv("VANTORIL_TEST_TMP");
+  fs::path folder = (base && *base ? fs::path(base) : fs::temp_directory_path()) / name;
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  return folder;
+}
+
+std::string ReadText(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Runs vantoril-cli with the words (quoted for the shell) and an empty
+// settings folder, so that no user's settings change what is tested.
+CliRun Cli(const std::string& words) {
+  static const fs::path folder = TempFolder("cli_run");
+  const fs::path err = folder / "stderr.txt";
+  const std::string command = "XDG_CONFIG_HOME='" + folder.string() + "' '" VANTORIL_CLI "' " +
+                              words + " 2>'" + err.string() + "'";
+  CliRun run;
+  struct PipeCloser {
+    void operator()(FILE* pipe) const { pclose(pipe); }
+  };
+  FILE* raw = popen(command.c_str(), "r");
+  if (!raw) {
+    return run;
+  }
+  std::array<char, 4096> buffer;
+  size_t n;
+  while ((n = fread(buffer.data(), 1, buffer.size(), raw)) > 0) {
+    run.out.append(buffer.data(), n);
+  }
+  const int status = pclose(raw);
+  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  run.err = ReadText(err);
+  return run;
+}
+
+const std::string kExample = std::string("'") + VANTORIL_SOURCE_DIR + "/examples/example.vsh'";
+
+TEST(Cli, HelpAndUsageErrors) {
+  EXPECT_EQ(Cli("--help").status, 0);
+  EXPECT_NE(Cli("--help").out.find("vantoril-cli COMMAND"), std::string::npos);
+  EXPECT_EQ(Cli("").status, 1);
+  EXPECT_EQ(Cli("juggle").status, 1);
+  EXPECT_EQ(Cli("info").status, 1);
+  EXPECT_EQ(Cli("eval " + kExample + " ten").status, 1);
+  EXPECT_EQ(Cli("info " + kExample + " --frame-rate 3000").status, 1);
+  EXPECT_EQ(Cli("info " + kExample + " --bogus 1").status, 1);
+  EXPECT_EQ(Cli("frame " + kExample + " 0 x.png --field-mode 4").status, 1);
+}
+
+TEST(Cli, InfoPrintsTheShowAsJson) {
+  const CliRun run = Cli("info " + kExample);
+  ASSERT_EQ(run.status, 0) << run.err;
+  const std::string& json = run.out;
+  EXPECT_EQ(json.rfind("{\"showId\":4242,\"videoColors\":1,\"alphaBlur\":0,\"background\":\"", 0),
+            0u)
+      << json;
+  // Pictures are found beside the show, whatever the working folder.
+  EXPECT_NE(json.find("examples/pictures/star.tga\",\"brush\":0,\"tint\":255,\"locked\":0,"
+                      "\"imageWidth\":128,\"imageHeight\":128,\"keys\":[{\"time\":0,\"x\":-60,"
+                      "\"y\":120,\"width\":96,\"height\":96,\"rotation\":0,\"level\":0,"
+                      "\"easeCode\":1040}"),
+            std::string::npos)
+      << json;
+  EXPECT_NE(json.find("\"brush\":1000"), std::string::npos);
+  EXPECT_NE(json.find("\"tint\":4227264"), std::string::npos);
+  EXPECT_EQ(json.back(), '\n');
+}
+
+TEST(Cli, EvalPrintsEveryPicturesState) {
+  const CliRun run = Cli("eval " + kExample + " 60");
+  ASSERT_EQ(run.status, 0) << run.err;
+  // Frame 60 is the star's second key frame: its place exactly. (Its level
+  // is a hair off 0: the stored quarter turn of the ease is slightly short.)
+  EXPECT_EQ(run.out.rfind("{\"frame\":60,\"pictures\":[{\"x\":320,\"y\":240,\"width\":128,"
+                          "\"height\":128,\"rotation\":360,\"level\":",
+                          0),
+            0u)
+      << run.out;
+  EXPECT_NE(run.out.find("\"easeCode\":1040},{"), std::string::npos);
+  const CliRun second = Cli("eval " + kExample + " 30 --second-field");
+  ASSERT_EQ(second.status, 0);
+  EXPECT_NE(second.out, Cli("eval " + kExample + " 30").out);
+  // Nine significant digits: the floats read back to the same value.
+  EXPECT_NE(second.out.find("."), std::string::npos);
+}
+
+TEST(Cli, RefusedInputExitsWithTwoAndTheProgramsMessage) {
+  const auto folder = TempFolder("cli_refused");
+  std::ofstream(folder / "bad.bmp", std::ios::binary) << "BM" << std::string(60, '\x01');
+  const CliRun bad =
+      Cli("decode '" + (folder / "bad.bmp").string() + "' '" + (folder / "out.png").string() + "'");
+  EXPECT_EQ(bad.status, 2);
+  EXPECT_FALSE(bad.err.empty());
+  const CliRun missing = Cli("decode '" + (folder / "none.bmp").string() + "' x.png");
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_EQ(missing.err, "Can't open graphics file\n");
+  std::ofstream(folder / "photo.vsh", std::ios::binary) << std::string(500, 'x');
+  const CliRun notShow = Cli("info '" + (folder / "photo.vsh").string() + "'");
+  EXPECT_EQ(notShow.status, 2);
+  EXPECT_EQ(notShow.err, "This file is not a show file\n");
+}
+
+TEST(Cli, FrameAndDecodeWritePngFiles) {
+  const auto folder = TempFolder("cli_png");
+  const auto frame = folder / "frame.png";
+  ASSERT_EQ(
+      Cli("frame " + kExample + " 30 '" + frame.string() + "' --width 320 --height 240").status, 0);
+  const std::string png = ReadText(frame);
+  ASSERT_GT(png.size(), 33u);
+  EXPECT_EQ(png.substr(1, 3), "PNG");
+  // IHDR: width, height, bit depth 8, colour type 2 (RGB).
+  EXPECT_EQ(png.substr(16, 10), std::string("\0\0\x01\x40\0\0\0\xf0\x08\x02", 10));
+
+  const auto field = folder / "field.png";
+  ASSERT_EQ(Cli("frame " + kExample + " 30 '" + field.string() + "' --field-mode 1").status, 0);
+  EXPECT_EQ(ReadText(field).substr(16, 10), std::string("\0\0\x02\x80\0\0\0\xf0\x08\x02", 10));
+
+  const auto decoded = folder / "star.png";
+  ASSERT_EQ(Cli(std::string("decode '") + VANTORIL_SOURCE_DIR + "/examples/pictures/star.tga' '" +
+                decoded.string() + "'")
+                .status,
+            0);
+  // 128 x 128, colour type 6 (RGBA).
+  EXPECT_EQ(ReadText(decoded).substr(16, 10), std::string("\0\0\0\x80\0\0\0\x80\x08\x06", 10));
+}
+
+TEST(Cli, RenderWritesHoldsAndTheReversePass) {
+  const auto folder = TempFolder("cli_render");
+  const CliRun run = Cli("render " + kExample + " '" + (folder / "f%04d.png").string() +
+                         "' --width 64 --height 48 --start 00:00:00 --end 00:00:10 --hold 00:00:02"
+                         " --reverse --fps 30");
+  ASSERT_EQ(run.status, 0) << run.err;
+  int count = 0;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    count += entry.path().extension() == ".png";
+  }
+  // Two passes of 10 frames with 2 held frames at each end.
+  EXPECT_EQ(count, 2 * (10 + 2 * 2));
+
+  const CliRun movie = Cli("render " + kExample + " '" + (folder / "m.avi").string() +
+                           "' --width 64 --height 48 --end 00:00:05");
+  ASSERT_EQ(movie.status, 0) << movie.err;
+  EXPECT_NE(movie.err.find("\"FFV1\""), std::string::npos);
+  EXPECT_GT(fs::file_size(folder / "m.avi"), 0u);
+
+  EXPECT_EQ(Cli("render " + kExample + " x.avi --codec ZZZZ").status, 1);
+  EXPECT_EQ(Cli("render " + kExample + " x.avi --width 0").status, 1);
+}
+
+}  // namespace

@@ -1,0 +1,326 @@
+#include "engine/show_file.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <random>
+
+#include "engine/settings_store.h"
+#include "engine/show_document.h"
+#include "support/test_doubles.h"
+
+namespace vantoril {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::FakePictureLoader;
+using testing::RecordingHost;
+using testing::SpecFor;
+
+fs::path TempFolder(const std::string& name) {
+  const char* base = std::getenv("VANTORIL_TEST_TMP");
+  fs::path folder = (base && *base ? fs::path(base) : fs::temp_directory_path()) / name;
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  return folder;
+}
+
+std::vector<uint8_t> ReadAll(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+class ShowFileTest : public ::testing::Test {
+ protected:
+  ShowFileTest() { document = MakeDocument(); }
+
+  std::unique_ptr<ShowDocument> MakeDocument() {
+    auto made = std::make_unique<ShowDocument>(SettingsStore{});
+    made->SetHost(&host);
+    made->SetPictureLoader(&loader);
+    made->EnterStandaloneMode();
+    return made;
+  }
+
+  void AddPicture(const std::string& path, int keys) {
+    const int slot = document->LoadPicture(SpecFor(path), -1);
+    ASSERT_GE(slot, 0);
+    document->selectedPicture = slot;
+    for (int k = 1; k < keys; ++k) {
+      document->clock.currentTime = 10 * k;
+      host.states[slot] = document->keys[slot][0];
+      host.states[slot].x = static_cast<float>(k);
+      host.states[slot].rotation = 1.5f * static_cast<float>(k);
+      host.states[slot].easeCode = 2013;
+      document->SetKeyAtCurrentTime();
+    }
+  }
+
+  void ExpectSameShow(const ShowDocument& a, const ShowDocument& b) {
+    ASSERT_EQ(a.pictureCount, b.pictureCount);
+    EXPECT_EQ(a.backgroundFile, b.backgroundFile);
+    EXPECT_EQ(a.soundFile, b.soundFile);
+    EXPECT_EQ(a.videoColors, b.videoColors);
+    EXPECT_EQ(a.alphaBlur, b.alphaBlur);
+    for (int s = 0; s < a.pictureCount; ++s) {
+      EXPECT_EQ(a.pictureFiles[s], b.pictureFiles[s]);
+      EXPECT_EQ(a.brush[s], b.brush[s]);
+      EXPECT_EQ(a.tintColour[s], b.tintColour[s]);
+      EXPECT_EQ(a.slotSpareC[s], b.slotSpareC[s]);
+      EXPECT_EQ(a.slotSpareD[s], b.slotSpareD[s]);
+      EXPECT_EQ(a.locked[s], b.locked[s]);
+      ASSERT_EQ(a.keyCount[s], b.keyCount[s]);
+      for (int k = 0; k < a.keyCount[s]; ++k) {
+        EXPECT_EQ(a.keys[s][k], b.keys[s][k]) << s << "/" << k;
+      }
+    }
+  }
+
+  RecordingHost host;
+  FakePictureLoader loader;
+  std::unique_ptr<ShowDocument> document;
+};
+
+TEST_F(ShowFileTest, SizesOfSmallShows) {
+  auto bytes = WriteShow(*document);
+  ASSERT_EQ(bytes.size(), 338u);
+  uint32_t length;
+  std::memcpy(&length, bytes.data() + 4, 4);
+  EXPECT_EQ(length, 338u);
+  EXPECT_EQ(bytes[0], 0x34);
+  EXPECT_EQ(bytes[1], 0x12);
+
+  AddPicture("/pics/a.bmp", 1);
+  document->modified = 1;
+  bytes = WriteShow(*document);
+  EXPECT_EQ(bytes.size(), 334u + 298 + 56 + 4);
+  EXPECT_EQ(document->modified, 0);
+  EXPECT_EQ(document->keys[0][0].spare11, 17980.0f);
+}
+
+TEST_F(ShowFileTest, RoundTripGivesTheSameBytesButTheShowId) {
+  AddPicture("/pics/a.bmp", 3);
+  AddPicture("/pics/b.tga", 5);
+  document->brush[1] = kBrushTint;
+  document->tintColour[1] = 0x00336699;
+  document->slotSpareC[0] = 7;
+  document->locked[1] = 1;
+  document->backgroundFile = SpecFor("/pics/back.bmp");
+  document->soundFile = SpecFor("/sound/track.wav");
+  const auto first = WriteShow(*document);
+
+  auto loaded = MakeDocument();
+  ASSERT_TRUE(ReadShow(*loaded, first, true));
+  ExpectSameShow(*document, *loaded);
+  EXPECT_EQ(loaded->soundFile.Path(), "/sound/track.wav");
+  EXPECT_EQ(loaded->modified, 0);
+  EXPECT_EQ(loaded->undoCount, 0);
+  uint16_t id;
+  std::memcpy(&id, first.data() + 2, 2);
+  EXPECT_EQ(loaded->showId, id);
+
+  auto second = WriteShow(*loaded);
+  ASSERT_EQ(first.size(), second.size());
+  second[2] = first[2];
+  second[3] = first[3];
+  EXPECT_EQ(first, second);
+}
+
+TEST_F(ShowFileTest, OppositeByteOrderReadsTheSameShow) {
+  AddPicture("/pics/a.bmp", 4);
+  document->brush[0] = kBrushLighten;
+  document->tintColour[0] = 0x00112233;
+  auto bytes = WriteShow(*document);
+
+  // Reverse every counted number, colour and key frame field, as a machine
+  // of the other byte order would have written them.
+  auto reverseAt = [&](size_t at, size_t size) {
+    std::reverse(bytes.begin() + at, bytes.begin() + at + size);
+  };
+  reverseAt(0, 2);
+  reverseAt(2, 2);
+  reverseAt(4, 4);
+  const size_t block = 334;
+  for (size_t at : {262u, 266u, 270u, 274u, 294u}) {
+    reverseAt(block + at, 4);
+  }
+  for (int k = 0; k < 4; ++k) {
+    const size_t key = block + 298 + 56 * k;
+    for (int f = 0; f < 13; ++f) {
+      reverseAt(key + 4 * f, 4);
+    }
+    reverseAt(key + 52, 2);
+    reverseAt(key + 54, 2);
+  }
+  ASSERT_EQ(bytes[0], 0x12);
+  auto loaded = MakeDocument();
+  ASSERT_TRUE(ReadShow(*loaded, bytes, false));
+  ExpectSameShow(*document, *loaded);
+}
+
+TEST_F(ShowFileTest, LargeShowsAreWrittenAndReadWhole) {
+  loader.width = 8;
+  loader.height = 8;
+  for (int p = 0; p < kMaxPictures; ++p) {
+    AddPicture("/pics/p" + std::to_string(p) + ".bmp", kMaxKeys);
+  }
+  document->soundFile = SpecFor("/sound/a.wav");
+  const auto bytes = WriteShow(*document);
+  EXPECT_GT(bytes.size(), 128000u);
+  auto loaded = MakeDocument();
+  ASSERT_TRUE(ReadShow(*loaded, bytes, false));
+  ExpectSameShow(*document, *loaded);
+  EXPECT_EQ(loaded->soundFile.Path(), "/sound/a.wav");
+}
+
+TEST_F(ShowFileTest, SoundTrackOfAShowWithoutPicturesIsRestored) {
+  document->soundFile = SpecFor("/sound/only.wav");
+  const auto bytes = WriteShow(*document);
+  EXPECT_EQ(bytes.size(), 334u + 266 + 4);
+  auto loaded = MakeDocument();
+  ASSERT_TRUE(ReadShow(*loaded, bytes, false));
+  EXPECT_EQ(loaded->pictureCount, 0);
+  EXPECT_EQ(loaded->soundFile.Path(), "/sound/only.wav");
+}
+
+TEST_F(ShowFileTest, UnreadablePictureKeepsItsSlotAndReference) {
+  AddPicture("/pics/a.bmp", 2);
+  AddPicture("/pics/gone.bmp", 3);
+  AddPicture("/pics/c.bmp", 4);
+  const auto bytes = WriteShow(*document);
+  loader.failing.insert("/pics/gone.bmp");
+  auto loaded = MakeDocument();
+  ASSERT_TRUE(ReadShow(*loaded, bytes, false));
+  ExpectSameShow(*document, *loaded);
+  EXPECT_EQ(loaded->pictureFiles[1].Path(), "/pics/gone.bmp");
+  EXPECT_EQ(loaded->pictureImages[2].Width(), 320);
+}
+
+TEST_F(ShowFileTest, WrongMagicIsRefused) {
+  auto bytes = WriteShow(*document);
+  bytes[0] = 0x00;
+  EXPECT_FALSE(ReadShow(*document, bytes, false));
+  EXPECT_FALSE(ReadShow(*document, std::vector<uint8_t>(10, 0x34), false));
+}
+
+TEST_F(ShowFileTest, DamagedShowsLoadAsFarAsTheyAreSound) {
+  AddPicture("/pics/a.bmp", 2);
+  AddPicture("/pics/b.bmp", 2);
+  const auto good = WriteShow(*document);
+  const size_t second = 334 + 298 + 2 * 56;
+
+  {  // a key count beyond 127 in the second block
+    auto bytes = good;
+    const int32_t count = 500;
+    std::memcpy(bytes.data() + second + 294, &count, 4);
+    auto loaded = MakeDocument();
+    ASSERT_TRUE(ReadShow(*loaded, bytes, false));
+    EXPECT_EQ(loaded->pictureCount, 1);
+  }
+  {  // a length field that claims more than the file holds
+    auto bytes = good;
+    bytes.resize(second + 100);
+    auto loaded = MakeDocument();
+    ASSERT_TRUE(ReadShow(*loaded, bytes, false));
+    EXPECT_EQ(loaded->pictureCount, 1);
+  }
+  {  // a path without its terminating zero names no file
+    auto bytes = good;
+    std::fill(bytes.begin() + 334 + 6, bytes.begin() + 334 + 262, 'x');
+    auto loaded = MakeDocument();
+    ASSERT_TRUE(ReadShow(*loaded, bytes, false));
+    EXPECT_EQ(loaded->pictureCount, 2);
+    EXPECT_FALSE(loaded->pictureFiles[0].HasPath());
+  }
+  // Random damage never reads or writes out of bounds (the sanitizer build
+  // watches) and never leaves more pictures or key frames than allowed.
+  std::mt19937 random(7);
+  for (int round = 0; round < 300; ++round) {
+    auto bytes = good;
+    const int flips = 1 + static_cast<int>(random() % 8);
+    for (int i = 0; i < flips; ++i) {
+      bytes[random() % bytes.size()] = static_cast<uint8_t>(random());
+    }
+    if (random() % 3 == 0) {
+      bytes.resize(random() % bytes.size());
+    }
+    auto loaded = MakeDocument();
+    ReadShow(*loaded, bytes, false);
+    ASSERT_LE(loaded->pictureCount, kMaxPictures);
+    for (int s = 0; s < loaded->pictureCount; ++s) {
+      ASSERT_GE(loaded->keyCount[s], 1);
+      ASSERT_LE(loaded->keyCount[s], kMaxKeys);
+    }
+  }
+}
+
+TEST_F(ShowFileTest, SaveAndLoadThroughFiles) {
+  const auto folder = TempFolder("show_files");
+  AddPicture("/pics/a.bmp", 3);
+  document->modified = 1;
+  const auto file = folder / "show.vsh";
+  ASSERT_EQ(SaveShowFile(*document, file), ShowFileStatus::kOk);
+  EXPECT_EQ(document->modified, 0);
+  EXPECT_EQ(document->showFile.Path(), file.string());
+  EXPECT_FALSE(fs::exists(folder / "show.vsh.saving"));
+
+  auto loaded = MakeDocument();
+  ASSERT_EQ(LoadShowFile(*loaded, file, true), ShowFileStatus::kOk);
+  ExpectSameShow(*document, *loaded);
+  EXPECT_EQ(loaded->showFile.Path(), file.string());
+}
+
+TEST_F(ShowFileTest, FailedSaveKeepsTheOldFileAndTheModifiedMark) {
+  const auto folder = TempFolder("show_save_fail");
+  const auto file = folder / "show.vsh";
+  AddPicture("/pics/a.bmp", 2);
+  ASSERT_EQ(SaveShowFile(*document, file), ShowFileStatus::kOk);
+  const auto old = ReadAll(file);
+
+  AddPicture("/pics/b.bmp", 2);
+  ASSERT_EQ(document->modified, 1);
+  fs::create_directories(folder / "show.vsh.saving");  // the temporary cannot be made
+  EXPECT_EQ(SaveShowFile(*document, file), ShowFileStatus::kCannotWrite);
+  EXPECT_EQ(document->modified, 1);
+  EXPECT_EQ(ReadAll(file), old);
+
+  EXPECT_EQ(SaveShowFile(*document, folder / "missing" / "show.vsh"), ShowFileStatus::kCannotWrite);
+  EXPECT_EQ(SaveShowFile(*document, fs::path("/" + std::string(300, 'a'))),
+            ShowFileStatus::kPathTooLong);
+  EXPECT_EQ(document->showFile.Path(), file.string());
+}
+
+TEST_F(ShowFileTest, LoadingAFileThatIsNotAShowKeepsTheShow) {
+  const auto folder = TempFolder("show_not_a_show");
+  AddPicture("/pics/a.bmp", 2);
+  document->showFile = SpecFor("/shows/mine.vsh");
+  const auto photo = folder / "photo.jpg";
+  std::ofstream(photo, std::ios::binary) << std::string(2000, '\xff');
+  EXPECT_EQ(LoadShowFile(*document, photo, true), ShowFileStatus::kNotAShow);
+  EXPECT_EQ(LoadShowFile(*document, folder / "none.vsh", true), ShowFileStatus::kCannotOpen);
+  EXPECT_EQ(document->pictureCount, 1);
+  EXPECT_EQ(document->showFile.Path(), "/shows/mine.vsh");
+}
+
+TEST_F(ShowFileTest, RelativeReferencesAreTakenFromTheShowsFolder) {
+  const auto folder = TempFolder("show_relative");
+  AddPicture("pictures/a.bmp", 1);
+  document->backgroundFile = SpecFor("C:\\old\\back.bmp");
+  ASSERT_EQ(SaveShowFile(*document, folder / "show.vsh"), ShowFileStatus::kOk);
+  auto loaded = MakeDocument();
+  loader.requested.clear();
+  ASSERT_EQ(LoadShowFile(*loaded, folder / "show.vsh", false), ShowFileStatus::kOk);
+  ASSERT_FALSE(loader.requested.empty());
+  EXPECT_EQ(loader.requested.front(), (folder / "pictures" / "a.bmp").string());
+  // A reference from another system is left for the alternative image folder.
+  EXPECT_EQ(loaded->backgroundFile.Path(), "C:\\old\\back.bmp");
+}
+
+}  // namespace
+}  // namespace vantoril

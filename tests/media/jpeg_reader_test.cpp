@@ -1,0 +1,151 @@
+#include <gtest/gtest.h>
+#include <jpeglib.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "engine/image_buffer.h"
+#include "media/image_readers.h"
+#include "media/support/image_file_builder.h"
+
+namespace vantoril {
+namespace {
+
+// A smooth picture (JPEG keeps it within a few levels): red across, green
+// down, blue constant.
+uint8_t Sample(int x, int y, int channel) {
+  switch (channel) {
+    case 0:
+      return static_cast<uint8_t>(x * 8);
+    case 1:
+      return static_cast<uint8_t>(y * 12);
+    default:
+      return 128;
+  }
+}
+
+std::vector<uint8_t> Compress(int width, int height, bool grey) {
+  jpeg_compress_struct compress{};
+  jpeg_error_mgr error{};
+  compress.err = jpeg_std_error(&error);
+  jpeg_create_compress(&compress);
+  unsigned char* output = nullptr;
+  unsigned long outputSize = 0;
+  jpeg_mem_dest(&compress, &output, &outputSize);
+  compress.image_width = static_cast<JDIMENSION>(width);
+  compress.image_height = static_cast<JDIMENSION>(height);
+  compress.input_components = grey ? 1 : 3;
+  compress.in_color_space = grey ? JCS_GRAYSCALE : JCS_RGB;
+  jpeg_set_defaults(&compress);
+  jpeg_set_quality(&compress, 95, TRUE);
+  jpeg_start_compress(&compress, TRUE);
+  std::vector<uint8_t> line(static_cast<size_t>(width) * compress.input_components);
+  while (compress.next_scanline < compress.image_height) {
+    const int y = static_cast<int>(compress.next_scanline);
+    for (int x = 0; x < width; ++x) {
+      for (int c = 0; c < compress.input_components; ++c) {
+        line[x * compress.input_components + c] = Sample(x, y, c);
+      }
+    }
+    JSAMPROW row = line.data();
+    jpeg_write_scanlines(&compress, &row, 1);
+  }
+  jpeg_finish_compress(&compress);
+  std::vector<uint8_t> bytes(output, output + outputSize);
+  jpeg_destroy_compress(&compress);
+  std::free(output);
+  return bytes;
+}
+
+constexpr int kTolerance = 6;
+
+TEST(JpegReader, DecodesColourBottomUpAsBlueGreenRed) {
+  ImageBuffer image;
+  ASSERT_EQ(test::ReadImageBytes(Compress(32, 16, false), "colour.jpg", image), kImageRead);
+  ASSERT_EQ(image.Width(), 32);
+  ASSERT_EQ(image.Height(), 16);
+  ASSERT_EQ(image.BitsPerPixel(), 24);
+  for (int y = 0; y < 16; ++y) {
+    for (int x = 0; x < 32; ++x) {
+      const uint8_t* p = test::PixelAt(image, x, y);
+      ASSERT_NEAR(p[2], Sample(x, y, 0), kTolerance) << x << "," << y;
+      ASSERT_NEAR(p[1], Sample(x, y, 1), kTolerance) << x << "," << y;
+      ASSERT_NEAR(p[0], Sample(x, y, 2), kTolerance) << x << "," << y;
+    }
+  }
+}
+
+TEST(JpegReader, GreyExpandsToEqualChannels) {
+  ImageBuffer image;
+  ASSERT_EQ(test::ReadImageBytes(Compress(20, 10, true), "grey.jpg", image), kImageRead);
+  ASSERT_EQ(image.BitsPerPixel(), 24);
+  for (int y = 0; y < 10; ++y) {
+    for (int x = 0; x < 20; ++x) {
+      const uint8_t* p = test::PixelAt(image, x, y);
+      ASSERT_NEAR(p[0], Sample(x, y, 0), kTolerance) << x << "," << y;
+      ASSERT_EQ(p[0], p[1]);
+      ASSERT_EQ(p[1], p[2]);
+    }
+  }
+}
+
+TEST(JpegReader, BadFilesAreUnreadableNotFatal) {
+  const std::vector<uint8_t> good = Compress(32, 16, false);
+  ImageBuffer image;
+
+  std::vector<uint8_t> truncated(good.begin(), good.begin() + good.size() / 2);
+  EXPECT_EQ(test::ReadImageBytes(truncated, "truncated.jpg", image), kImageUnreadable);
+
+  // The headers and the first bytes of the scan.
+  std::vector<uint8_t> headerOnly(good.begin(), good.begin() + 200);
+  EXPECT_EQ(test::ReadImageBytes(headerOnly, "header.jpg", image), kImageUnreadable);
+
+  std::vector<uint8_t> garbage = {0xFF, 0xD8, 0xFF, 0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 0xDE};
+  EXPECT_EQ(test::ReadImageBytes(garbage, "garbage.jpg", image), kImageUnreadable);
+
+  EXPECT_EQ(test::ReadImageBytes({}, "empty.jpg", image), kImageUnreadable);
+
+  // A frame header that claims a width of 0.
+  std::vector<uint8_t> noWidth = good;
+  for (size_t i = 2; i + 9 < noWidth.size(); ++i) {
+    if (noWidth[i] == 0xFF && noWidth[i + 1] == 0xC0) {
+      noWidth[i + 7] = 0;
+      noWidth[i + 8] = 0;
+      break;
+    }
+  }
+  EXPECT_EQ(test::ReadImageBytes(noWidth, "nowidth.jpg", image), kImageUnreadable);
+}
+
+TEST(JpegReader, RefusesSidesAbove8192) {
+  ImageBuffer image;
+  EXPECT_EQ(test::ReadImageBytes(Compress(8193, 1, true), "wide.jpg", image), kImageTooLarge);
+}
+
+TEST(JpegReader, ExifFileIsFoundByItsSignatureWhateverItsName) {
+  // Replace the JFIF segment (FF E0) by a minimal Exif one (FF E1).
+  const std::vector<uint8_t> jfif = Compress(16, 8, false);
+  ASSERT_EQ(jfif[3], 0xE0);
+  const size_t segmentEnd = 4 + ((jfif[4] << 8) | jfif[5]);
+  std::vector<uint8_t> exif = jfif;
+  exif.erase(exif.begin() + 2, exif.begin() + static_cast<std::ptrdiff_t>(segmentEnd));
+  const uint8_t app1[] = {0xFF, 0xE1, 0x00, 0x08, 'E', 'x', 'i', 'f', 0, 0};
+  exif.insert(exif.begin() + 2, std::begin(app1), std::end(app1));
+  ImageBuffer image;
+  ASSERT_EQ(test::ReadImageBytes(exif, "photo.Jpg", image), kImageRead);
+  EXPECT_NEAR(test::PixelAt(image, 15, 0)[2], Sample(15, 0, 0), kTolerance);
+}
+
+TEST(JpegReader, NameRuleTakesOnlyTwoSpellings) {
+  // A valid 1 x 1 grey Targa: found as Targa unless the name says JPEG.
+  const std::vector<uint8_t> targa = {0, 0, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 1, 0, 8, 0, 77};
+  ImageBuffer image;
+  EXPECT_EQ(test::ReadImageBytes(targa, "picture.Jpg", image), kImageRead);
+  EXPECT_EQ(image.RowPointer(0)[0], 77);
+  EXPECT_EQ(test::ReadImageBytes(targa, "picture.JPG", image), kImageUnreadable);
+  EXPECT_EQ(test::ReadImageBytes(targa, "picture.jpeg", image), kImageUnreadable);
+}
+
+}  // namespace
+}  // namespace vantoril

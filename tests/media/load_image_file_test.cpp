@@ -1,0 +1,211 @@
+#include "media/load_image_file.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "engine/file_spec.h"
+#include "engine/image_buffer.h"
+#include "engine/message_sink.h"
+#include "media/image_file_loader.h"
+#include "media/support/image_file_builder.h"
+
+namespace vantoril {
+namespace {
+
+using test::ByteWriter;
+
+class RecordingSink : public MessageSink {
+ public:
+  void ShowMessage(std::string_view text, long code) override {
+    messages.emplace_back(std::string(text), code);
+  }
+  std::vector<std::pair<std::string, long>> messages;
+};
+
+// A 2 x 2 BMP at the given depth: 8, 24 or 32 bits. For 32 bits every alpha
+// byte is alpha.
+std::vector<uint8_t> SmallBmp(int bitCount, uint32_t compression = 0, int width = 2,
+                              uint8_t alpha = 0) {
+  ByteWriter pixels;
+  const int rowBytes = (width * (bitCount / 8) + 3) & ~3;
+  for (int y = 0; y < 2; ++y) {
+    for (int i = 0; i < rowBytes; ++i) {
+      pixels.U8(bitCount == 32 && i % 4 == 3 ? alpha : 100 + i);
+    }
+  }
+  ByteWriter file;
+  file.Text("BM")
+      .U32LE(54 + static_cast<uint32_t>(pixels.Size()))
+      .U32LE(0)
+      .U32LE(54)
+      .U32LE(40)
+      .U32LE(width)
+      .U32LE(2)
+      .U16LE(1)
+      .U16LE(bitCount)
+      .U32LE(compression)
+      .Fill(20)
+      .Bytes(pixels.Data());
+  return file.Data();
+}
+
+FileSpec Spec(const std::string& path) {
+  FileSpec spec;
+  EXPECT_TRUE(spec.SetPath(path));
+  return spec;
+}
+
+class LoadImageFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = test::TestFolder() / "load";
+    std::filesystem::remove_all(folder_);
+    std::filesystem::create_directories(folder_ / "alt");
+    image_.Create(16, 16, 8);
+  }
+
+  std::string Write(const std::string& name, const std::vector<uint8_t>& bytes) {
+    return test::WriteTestFile(std::string("load/") + name, bytes);
+  }
+
+  int Load(const std::string& path, const std::string& altFolder, bool showErrors) {
+    FileSpec folder;
+    if (!altFolder.empty()) {
+      folder = Spec(altFolder);
+    }
+    return LoadImageFile(image_, Spec(path), folder, showErrors, sink_);
+  }
+
+  std::filesystem::path folder_;
+  ImageBuffer image_;
+  RecordingSink sink_;
+};
+
+TEST_F(LoadImageFileTest, LoadsTheFileOrTheSameNameInTheAlternateFolder) {
+  const std::string path = Write("here.bmp", SmallBmp(24));
+  EXPECT_EQ(Load(path, "", true), kImageLoaded);
+  EXPECT_EQ(image_.BitsPerPixel(), 24);
+
+  Write("alt/moved.bmp", SmallBmp(8));
+  const std::string alt = (folder_ / "alt").string();
+  // The folder path with and without its final separator; the picture path
+  // as written on this system and on another.
+  for (const std::string& folder : {alt, alt + "/"}) {
+    for (const std::string& picture :
+         {(folder_ / "gone" / "moved.bmp").string(), std::string("C:\\shows\\moved.bmp"),
+          std::string("Disk:Pictures:moved.bmp")}) {
+      image_.Create(16, 16, 24);
+      EXPECT_EQ(Load(picture, folder, true), kImageLoaded) << picture << " in " << folder;
+      EXPECT_EQ(image_.BitsPerPixel(), 8);
+    }
+  }
+  EXPECT_TRUE(sink_.messages.empty());
+}
+
+TEST_F(LoadImageFileTest, MissingFileShowsAMessageOrThePlaceholder) {
+  const std::string missing = (folder_ / "missing.bmp").string();
+  const std::string alt = (folder_ / "alt").string();
+  EXPECT_EQ(Load(missing, alt, true), kImageLoadFailed);
+  ASSERT_EQ(sink_.messages.size(), 1u);
+  EXPECT_EQ(sink_.messages[0],
+            std::make_pair(std::string("Can't open graphics file"), MessageSink::kNoCode));
+
+  sink_.messages.clear();
+  EXPECT_EQ(Load(missing, alt, false), kImagePlaceholderLoaded);
+  EXPECT_TRUE(sink_.messages.empty());
+  ASSERT_EQ(image_.Width(), 160);
+  ASSERT_EQ(image_.Height(), 120);
+  ASSERT_EQ(image_.BitsPerPixel(), 24);
+  int white = 0;
+  for (int y = 0; y < 120; ++y) {
+    for (int x = 0; x < 160 * 3; ++x) {
+      const uint8_t value = image_.RowPointer(y)[x];
+      ASSERT_TRUE(value == 0 || value == 255);
+      white += value == 255;
+    }
+  }
+  EXPECT_GT(white, 0);
+  EXPECT_LT(white, 160 * 120 * 3 / 2);
+}
+
+TEST_F(LoadImageFileTest, EachReadFailureHasItsMessage) {
+  struct Case {
+    std::vector<uint8_t> bytes;
+    std::string text;
+    long code;
+  };
+  const std::vector<uint8_t> targaDepth4 = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 1, 0, 4, 0};
+  const Case cases[] = {
+      {SmallBmp(8, 1), "Can't read compressed images", MessageSink::kNoCode},
+      {SmallBmp(24, 0, 8193), "Images must be smaller than 8192 pixels", MessageSink::kNoCode},
+      {SmallBmp(4), "Images must have 256 colors or more", MessageSink::kNoCode},
+      {targaDepth4, "Can't read image file", 3},
+  };
+  for (const Case& c : cases) {
+    const std::string path = Write("bad.img", c.bytes);
+    sink_.messages.clear();
+    EXPECT_EQ(Load(path, "", true), kImageLoadFailed) << c.text;
+    ASSERT_EQ(sink_.messages.size(), 1u) << c.text;
+    EXPECT_EQ(sink_.messages[0], std::make_pair(c.text, c.code));
+
+    // Messages off: the placeholder instead, silently.
+    sink_.messages.clear();
+    EXPECT_EQ(Load(path, "", false), kImagePlaceholderLoaded) << c.text;
+    EXPECT_TRUE(sink_.messages.empty());
+    EXPECT_EQ(image_.Width(), 160);
+  }
+}
+
+TEST_F(LoadImageFileTest, BufferWithoutHeaderFailsSilently) {
+  const std::string path = Write("fine.bmp", SmallBmp(24));
+  ImageBuffer never;
+  EXPECT_EQ(LoadImageFile(never, Spec(path), FileSpec{}, true, sink_), kImageLoadFailed);
+  EXPECT_EQ(LoadImageFile(never, Spec(path + ".missing"), FileSpec{}, false, sink_),
+            kImageLoadFailed);
+  EXPECT_FALSE(never.HasHeader());
+  EXPECT_TRUE(sink_.messages.empty());
+}
+
+TEST_F(LoadImageFileTest, ZeroAlphaPictureLoadsOpaque) {
+  const std::string path = Write("noalpha.bmp", SmallBmp(32));
+  ASSERT_EQ(Load(path, "", true), kImageLoaded);
+  for (int y = 0; y < 2; ++y) {
+    EXPECT_EQ(image_.RowPointer(y)[3], 255);
+    EXPECT_EQ(image_.RowPointer(y)[7], 255);
+  }
+  ASSERT_EQ(Load(Write("alpha.bmp", SmallBmp(32, 0, 2, 9)), "", true), kImageLoaded);
+  EXPECT_EQ(image_.RowPointer(1)[7], 9);
+}
+
+TEST_F(LoadImageFileTest, ClosesTheFileOnEveryPath) {
+  const auto openFiles = [] {
+    return std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                         std::filesystem::directory_iterator());
+  };
+  const std::string good = Write("good.bmp", SmallBmp(24));
+  const std::string bad = Write("bad.bmp", SmallBmp(8, 1));
+  const auto before = openFiles();
+  for (bool showErrors : {true, false}) {
+    Load(good, "", showErrors);
+    Load(bad, "", showErrors);
+    Load(good + ".missing", "", showErrors);
+  }
+  EXPECT_EQ(openFiles(), before);
+}
+
+TEST_F(LoadImageFileTest, LoaderForwardsToLoadImageFile) {
+  ImageFileLoader loader(sink_);
+  EXPECT_TRUE(loader.JpegAvailable());
+  EXPECT_EQ(loader.LoadImageFile(image_, Spec((folder_ / "none.bmp").string()), FileSpec{}, true),
+            kImageLoadFailed);
+  ASSERT_EQ(sink_.messages.size(), 1u);
+  EXPECT_EQ(loader.LoadImageFile(image_, Spec(Write("ok.bmp", SmallBmp(24))), FileSpec{}, true),
+            kImageLoaded);
+}
+
+}  // namespace
+}  // namespace vantoril

@@ -1,0 +1,247 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "engine/image_buffer.h"
+#include "media/image_readers.h"
+#include "media/support/image_file_builder.h"
+
+namespace vantoril {
+namespace {
+
+using test::PatternSample;
+
+struct TiffEntry {
+  uint16_t tag;
+  uint16_t type;  // 3 SHORT, 4 LONG
+  uint32_t count;
+  uint32_t value;  // a SHORT value, or a LONG (also an offset)
+};
+
+// Writes a TIFF in either byte order: the header, the pixel data at offset 8,
+// then the IFD, then extra bytes (strip tables) whose offset the entries
+// know beforehand.
+class TiffBuilder {
+ public:
+  explicit TiffBuilder(bool bigEndian) : big_(bigEndian) {}
+
+  void U16(unsigned v) { big_ ? w_.U16BE(v) : w_.U16LE(v); }
+  void U32(uint32_t v) { big_ ? w_.U32BE(v) : w_.U32LE(v); }
+
+  std::vector<uint8_t> Build(const std::vector<uint8_t>& pixels, std::vector<TiffEntry> entries,
+                             const std::vector<uint32_t>& longTable = {}, size_t ifdAt = 0) {
+    w_.Text(big_ ? "MM" : "II");
+    U16(42);
+    const size_t ifd = ifdAt != 0 ? ifdAt : 8 + pixels.size();
+    U32(static_cast<uint32_t>(ifd));
+    w_.Bytes(pixels);
+    w_.PadTo(ifd);
+    U16(static_cast<unsigned>(entries.size()));
+    for (const TiffEntry& e : entries) {
+      U16(e.tag);
+      U16(e.type);
+      U32(e.count);
+      if (e.type == 3) {
+        // SHORTs sit at the start of the value field (two fit).
+        U16(e.value);
+        U16(e.count == 2 ? e.value >> 16 : 0);
+      } else {
+        U32(e.value);
+      }
+    }
+    U32(0);  // no next IFD
+    for (uint32_t v : longTable) {
+      U32(v);
+    }
+    return w_.Data();
+  }
+
+  // Where Build puts the table that follows an IFD of n entries.
+  static uint32_t TableOffset(size_t pixelBytes, size_t entries) {
+    return static_cast<uint32_t>(8 + pixelBytes + 2 + 12 * entries + 4);
+  }
+
+ private:
+  bool big_;
+  test::ByteWriter w_;
+};
+
+// Top-down rows of the test pattern, samples in file order (red first).
+std::vector<uint8_t> Pixels(int width, int height, int samples) {
+  std::vector<uint8_t> pixels;
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      for (int c = 0; c < samples; ++c) {
+        pixels.push_back(PatternSample(x, y, c));
+      }
+    }
+  }
+  return pixels;
+}
+
+std::vector<TiffEntry> BasicEntries(int width, int height, int samples, uint32_t stripOffset = 8) {
+  return {{256, 3, 1, static_cast<uint32_t>(width)},
+          {257, 4, 1, static_cast<uint32_t>(height)},
+          {259, 3, 1, 1},
+          {262, 3, 1, 2},
+          {273, 4, 1, stripOffset},
+          {277, 3, 1, static_cast<uint32_t>(samples)},
+          {278, 4, 1, static_cast<uint32_t>(height)}};
+}
+
+void ExpectRgbPattern(const ImageBuffer& image, int width, int height, int samples) {
+  ASSERT_EQ(image.Width(), width);
+  ASSERT_EQ(image.Height(), height);
+  ASSERT_EQ(image.BitsPerPixel(), samples * 8);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      const uint8_t* p = test::PixelAt(image, x, y);
+      ASSERT_EQ(p[2], PatternSample(x, y, 0)) << x << "," << y;
+      ASSERT_EQ(p[1], PatternSample(x, y, 1));
+      ASSERT_EQ(p[0], PatternSample(x, y, 2));
+      if (samples == 4) {
+        ASSERT_EQ(p[3], PatternSample(x, y, 3));
+      }
+    }
+  }
+}
+
+TEST(TiffReader, BothByteOrdersGiveTheSameRgbPicture) {
+  ImageBuffer little;
+  ImageBuffer big;
+  ASSERT_EQ(test::ReadImageBytes(TiffBuilder(false).Build(Pixels(5, 3, 3), BasicEntries(5, 3, 3)),
+                                 "ii.tif", little),
+            kImageRead);
+  ASSERT_EQ(test::ReadImageBytes(TiffBuilder(true).Build(Pixels(5, 3, 3), BasicEntries(5, 3, 3)),
+                                 "mm.tif", big),
+            kImageRead);
+  ExpectRgbPattern(little, 5, 3, 3);
+  EXPECT_TRUE(std::equal(little.PixelBlock().begin(), little.PixelBlock().end(),
+                         big.PixelBlock().begin(), big.PixelBlock().end()));
+}
+
+TEST(TiffReader, ReadsRgbaAndGreyscale) {
+  ImageBuffer rgba;
+  ASSERT_EQ(test::ReadImageBytes(TiffBuilder(false).Build(Pixels(4, 2, 4), BasicEntries(4, 2, 4)),
+                                 "rgba.tif", rgba),
+            kImageRead);
+  ExpectRgbPattern(rgba, 4, 2, 4);
+
+  ImageBuffer grey;
+  ASSERT_EQ(test::ReadImageBytes(TiffBuilder(true).Build(Pixels(5, 3, 1), BasicEntries(5, 3, 1)),
+                                 "grey.tif", grey),
+            kImageRead);
+  ASSERT_EQ(grey.BitsPerPixel(), 8);
+  EXPECT_EQ(test::PixelAt(grey, 4, 0)[0], PatternSample(4, 0, 0));
+  EXPECT_EQ(test::PixelAt(grey, 1, 2)[0], PatternSample(1, 2, 0));
+  EXPECT_EQ(grey.PaletteEntry(77)[2], 77);
+}
+
+TEST(TiffReader, ReadsSeveralStrips) {
+  // Three strips of two rows, stored in reverse order, listed in a LONG table.
+  const int width = 3;
+  const int height = 5;
+  const std::vector<uint8_t> rows = Pixels(width, height, 3);
+  const size_t stripBytes = 2 * width * 3;
+  std::vector<uint8_t> pixels;
+  for (int s = 2; s >= 0; --s) {
+    const size_t begin = s * stripBytes;
+    pixels.insert(pixels.end(), rows.begin() + begin,
+                  rows.begin() + std::min(rows.size(), begin + stripBytes));
+  }
+  const uint32_t lastStrip = width * 3;  // one row
+  const std::vector<uint32_t> offsets = {8 + lastStrip + static_cast<uint32_t>(stripBytes),
+                                         8 + lastStrip, 8};
+  std::vector<TiffEntry> entries = BasicEntries(width, height, 3);
+  entries[4] = {273, 4, 3, TiffBuilder::TableOffset(pixels.size(), entries.size())};
+  entries[6].value = 2;
+  for (bool big : {false, true}) {
+    ImageBuffer image;
+    ASSERT_EQ(
+        test::ReadImageBytes(TiffBuilder(big).Build(pixels, entries, offsets), "strips.tif", image),
+        kImageRead);
+    ExpectRgbPattern(image, width, height, 3);
+  }
+
+  // Two SHORT offsets live in the entry's own value field.
+  std::vector<TiffEntry> inField = BasicEntries(width, 4, 3);
+  const std::vector<uint8_t> firstFour(rows.begin(), rows.begin() + 2 * stripBytes);
+  std::vector<uint8_t> swapped(firstFour.begin() + stripBytes, firstFour.end());
+  swapped.insert(swapped.end(), firstFour.begin(), firstFour.begin() + stripBytes);
+  // Strip 0 (rows 0-1) is second in the file, strip 1 first.
+  inField[4] = {273, 3, 2, (8u + static_cast<uint32_t>(stripBytes)) | (8u << 16)};
+  inField[6].value = 2;
+  for (bool big : {false, true}) {
+    ImageBuffer image;
+    ASSERT_EQ(test::ReadImageBytes(TiffBuilder(big).Build(swapped, inField), "inline.tif", image),
+              kImageRead);
+    ExpectRgbPattern(image, width, 4, 3);
+  }
+}
+
+TEST(TiffReader, FindsAnIfdBeyondTheFirstBlock) {
+  const std::vector<uint8_t> pixels = Pixels(40, 40, 3);  // 4800 bytes
+  ImageBuffer image;
+  ASSERT_EQ(test::ReadImageBytes(TiffBuilder(true).Build(pixels, BasicEntries(40, 40, 3)),
+                                 "far.tif", image),
+            kImageRead);
+  ExpectRgbPattern(image, 40, 40, 3);
+}
+
+TEST(TiffReader, RefusesWhatItCannotRead) {
+  struct Case {
+    const char* what;
+    TiffEntry change;
+    size_t index;
+    ImageReadResult result;
+  };
+  for (const Case& c : {Case{"LZW", {259, 3, 1, 5}, 2, kImageCompressed},
+                        Case{"two samples", {277, 3, 1, 2}, 5, kImageUnreadable},
+                        Case{"five samples", {277, 3, 1, 5}, 5, kImageUnreadable},
+                        Case{"width 8193", {256, 4, 1, 8193}, 0, kImageTooLarge},
+                        Case{"height 0", {257, 4, 1, 0}, 1, kImageUnreadable}}) {
+    std::vector<TiffEntry> entries = BasicEntries(5, 3, 3);
+    entries[c.index] = c.change;
+    ImageBuffer image;
+    EXPECT_EQ(test::ReadImageBytes(TiffBuilder(false).Build(Pixels(5, 3, 3), entries),
+                                   "refused.tif", image),
+              c.result)
+        << c.what;
+  }
+  ImageBuffer image;
+  std::vector<uint8_t> notTiff = TiffBuilder(false).Build(Pixels(5, 3, 3), BasicEntries(5, 3, 3));
+  notTiff[2] = 43;  // the large-file variant
+  EXPECT_EQ(test::ReadImageBytes(notTiff, "big.tif", image), kImageUnreadable);
+}
+
+TEST(TiffReader, StripLoopsEnd) {
+  std::vector<TiffEntry> entries = BasicEntries(5, 3, 3);
+  const uint32_t table = TiffBuilder::TableOffset(45, entries.size());
+  ImageBuffer image;
+
+  // Several strips of no rows each would never fill the picture.
+  entries[4] = {273, 4, 3, table};
+  entries[6].value = 0;
+  EXPECT_EQ(test::ReadImageBytes(TiffBuilder(false).Build(Pixels(5, 3, 3), entries, {8, 8, 8}),
+                                 "zero-rows.tif", image),
+            kImageUnreadable);
+
+  // Four billion strips of one row whose table ends with the file after two.
+  entries[4] = {273, 4, 0xFFFFFFFF, table};
+  entries[6].value = 1;
+  EXPECT_EQ(test::ReadImageBytes(TiffBuilder(false).Build(Pixels(5, 3, 3), entries, {8, 23}),
+                                 "endless.tif", image),
+            kImageRead);
+  EXPECT_EQ(test::PixelAt(image, 4, 1)[0], PatternSample(4, 1, 2));
+  EXPECT_EQ(test::PixelAt(image, 4, 2)[0], 0);
+
+  // Strips that point past the end of the file read nothing.
+  entries[4] = {273, 4, 3, 0x7FFFFFF0};
+  EXPECT_EQ(
+      test::ReadImageBytes(TiffBuilder(false).Build(Pixels(5, 3, 3), entries), "lost.tif", image),
+      kImageRead);
+  EXPECT_EQ(test::PixelAt(image, 0, 0)[2], 0);
+}
+
+}  // namespace
+}  // namespace vantoril
