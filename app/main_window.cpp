@@ -1,0 +1,1020 @@
+#include "app/main_window.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "app/make_movie_command.h"
+#include "app/stage.h"
+#include "engine/compositor.h"
+#include "engine/picture_loader.h"
+#include "engine/settings_store.h"
+#include "engine/show_document.h"
+#include "engine/show_file.h"
+#include "media/sound_track_player.h"
+#include "output/make_movie_options.h"
+#include "platform/drawing.h"
+#include "platform/file_dialogs.h"
+#include "platform/key_codes.h"
+#include "platform/menus.h"
+#include "platform/message_boxes.h"
+#include "platform/message_queue.h"
+#include "platform/resources.h"
+#include "platform/shell.h"
+#include "platform/text_helpers.h"
+#include "ui/dialogs/colour_chooser.h"
+#include "ui/dialogs/described_dialog.h"
+
+#ifndef VANTORIL_USER_GUIDE
+#define VANTORIL_USER_GUIDE "docs/user_guide.html"
+#endif
+
+namespace vantoril {
+
+namespace {
+
+constexpr std::string_view kShowFilter = "Vantoril Files (*.vsh)|*.vsh|All Files (*.*)|*.*|";
+constexpr std::string_view kSoundFilter = "Audio Files (*.wav)|*.wav|All Files (*.*)|*.*|";
+constexpr std::string_view kSaveQuestion = "Do you want to save current show?";
+constexpr std::string_view kTooManyPictures = "A show holds at most 30 pictures";
+constexpr int kScratchSlot = kSlotCount - 1;
+
+// Whether a key-down (Ctrl not held) is followed by a character message of
+// the same press.
+bool KeyDownTypesCharacter(int code) {
+  return code == vk::kBack || code == vk::kTab || code == vk::kReturn || code == vk::kEscape ||
+         code == vk::kSpace || (code >= '0' && code <= '9') || (code >= 'A' && code <= 'Z') ||
+         (code >= vk::kNumpad0 && code <= vk::kDivide) ||
+         (code >= vk::kOem1 && code <= vk::kOem3) || (code >= vk::kOem4 && code <= vk::kOem7);
+}
+
+std::string PictureFilter(bool jpeg) {
+  std::string filter = "All Graphics Files|*.bmp;*.tga;*.tif;*.psd";
+  if (jpeg) filter += ";*.jpg";
+  filter += "|BMP Files (*.bmp)|*.bmp|Targa Files (*.tga)|*.tga|TIFF Files (*.tif)|*.tif";
+  filter += "|Photoshop Files (*.psd)|*.psd";
+  if (jpeg) filter += "|Jpeg Files (*.jpg)|*.jpg";
+  filter += "|All Files (*.*)|*.*|";
+  return filter;
+}
+
+std::string BackgroundFilter(bool jpeg) {
+  std::string filter = "All Movie / Graphics Files|*.avi;*.mov;*.bmp;*.tga;*.tif;*.psd";
+  if (jpeg) filter += ";*.jpg";
+  filter +=
+      "|AVI Files (*.avi)|*.avi|QT Files (*.mov)|*.mov|BMP Files (*.bmp)|*.bmp|Targa Files "
+      "(*.tga)|*.tga|TIFF Files (*.tif)|*.tif";
+  if (jpeg) filter += "|Jpeg Files (*.jpg)|*.jpg";
+  filter += "|Photoshop Files (*.psd)|*.psd|All Files (*.*)|*.*|";
+  return filter;
+}
+
+}  // namespace
+
+std::string WindowTitleFor(std::string_view showPath) {
+  std::string title(kProgramTitle);
+  if (!showPath.empty()) {
+    std::string name(FileNamePart(showPath));
+    CutAtFirstDot(name);
+    title += " - " + name;
+  }
+  return title;
+}
+
+std::string MovieNameProposal(std::string_view showPath) {
+  const std::string_view name = FileNamePart(showPath);
+  const size_t dot = name.rfind('.');
+  if (dot == std::string_view::npos) return std::string(showPath);
+  return std::string(showPath.substr(0, showPath.size() - name.size() + dot));
+}
+
+int32_t KeyAtCurrentTime(const ShowDocument& document) {
+  const int p = document.EditablePicture();
+  if (p < 0) return -1;
+  const int n = std::clamp(document.keyCount[p], 1, kKeySlots);
+  for (int k = 0; k < n; ++k) {
+    if (document.keys[p][k].time == document.clock.currentTime) return k;
+  }
+  return -1;
+}
+
+MainWindow::MainWindow(ShowDocument& document, SettingsStore& settings, SoundTrackPlayer* sound)
+    : document_(document),
+      settings_(settings),
+      sound_(sound),
+      previous_(kBitmapPrevious, kBitmapPreviousPressed, 0, 0),
+      next_(kBitmapNext, kBitmapNextPressed, 0, 0),
+      view_(kBitmapViewSingle, kBitmapViewPressed, 0, kBitmapViewAll) {}
+
+// DestroyWindow has let go of the document, which may be gone by now.
+MainWindow::~MainWindow() = default;
+
+bool MainWindow::Create() {
+  if (!Window::Create(nullptr, kStyleOverlapped)) return false;
+  Move(Rect{0, 0, 640, 480}, false);
+  SetTitle({});
+  BuildMenuBar();
+  Show(kShowMaximised);
+  document_.SetHost(this);
+  stage_ = std::make_unique<Stage>(document_, settings_, *this, sound_);
+  if (!stage_->Create()) return false;
+  document_.GoToTime(document_.clock.currentTime, false);
+  UpdateEditMenu();
+  Repaint();
+  return true;
+}
+
+void MainWindow::AdoptTimeline(std::unique_ptr<TimelineLink> timeline) {
+  ownedTimeline_ = std::move(timeline);
+  timeline_.Plug(ownedTimeline_.get());
+  LayoutChildren();
+  RepaintTimeline();
+}
+
+void MainWindow::DestroyWindow() {
+  settings_.SaveSettings();
+  timeline_.Plug(nullptr);
+  if (ownedTimeline_) ownedTimeline_->TimelineWindow().Destroy();
+  ownedTimeline_.reset();
+  if (stage_) stage_->Destroy();
+  stage_.reset();
+  if (document_.Host() == this) document_.SetHost(nullptr);
+  Destroy();
+}
+
+void MainWindow::BuildMenuBar() {
+  menu_ = std::make_unique<MenuBar>(*this);
+  MenuBar& m = *menu_;
+  const int rate = settings_.GetSettingInt("FrameRate", kDefaultFrameRate);
+  const auto checked = [](bool on) { return on ? kMenuChecked : 0u; };
+  m.AddSubmenu("File");
+  m.AddItem(cmd::kLoadPicture, "Load Picture/L");
+  m.AddItem(cmd::kLoadBackground, "Load Background");
+  m.AddItem(cmd::kLoadSound, "Load Sound Track");
+  m.AddItem(kMenuSeparator, "");
+  m.AddItem(cmd::kNewShow, "New Show/N");
+  m.AddItem(cmd::kLoadShow, "Load Show/O");
+  m.AddItem(cmd::kSaveShow, "Save Show/S");
+  m.AddItem(kMenuSeparator, "");
+  m.AddItem(cmd::kMakeMovie, "Make Movie File/K");
+  m.AddItem(kMenuSeparator, "");
+  m.AddItem(cmd::kNtsc, "NTSC", checked(rate == 2997));
+  m.AddItem(cmd::kPal, "PAL", checked(rate == 2500));
+  m.AddItem(cmd::kFilm, "Film", checked(rate == 2397));
+  m.AddItem(kMenuSeparator, "");
+  m.AddItem(cmd::kExit, "Exit/Q");
+  m.AddSubmenu("Edit");
+  m.AddItem(cmd::kUndo, "Undo/Z", kMenuGreyed);
+  m.AddItem(cmd::kRedo, "Redo/Y", kMenuGreyed);
+  m.AddItem(kMenuSeparator, "");
+  m.AddItem(cmd::kCut, "Cut/X", kMenuGreyed);
+  m.AddItem(cmd::kCopy, "Copy/C", kMenuGreyed);
+  m.AddItem(cmd::kPaste, "Paste/V", kMenuGreyed);
+  m.AddItem(cmd::kDelete, "Delete", kMenuGreyed);
+  m.AddItem(kMenuSeparator, "");
+  m.AddItem(cmd::kChangePicture, "Change Picture");
+  m.AddItem(cmd::kDeletePicture, "Delete Picture");
+  m.AddSubmenu("Options");
+  m.AddItem(cmd::kAutoAddKeys, "Auto-Add Keys",
+            checked(settings_.GetSettingInt("AutoAddKey", 1) != 0));
+  m.AddItem(cmd::kShowMotionPath, "Show Motion Path",
+            checked(settings_.GetSettingInt("ShowCameraPath", 0) != 0));
+  m.AddItem(cmd::kFastDisplay, "Fast Display", checked(document_.holdBackgroundFrame != 0));
+  m.AddSubmenu("Picture");
+  m.AddItem(cmd::kNormalImage, "Normal Image", kMenuChecked);
+  m.AddItem(1012, "Blur Brush");
+  m.AddItem(1013, "Pixelate Brush");
+  m.AddItem(1014, "Darken Brush");
+  m.AddItem(1015, "Lighten Brush");
+  m.AddItem(cmd::kTintBrush, "Tint Brush");
+  m.AddItem(cmd::kNoColourBrush, "No Color Brush");
+  m.AddItem(kMenuSeparator, "");
+  m.AddItem(cmd::kLock, "Lock");
+  m.AddSubmenu("Render");
+  const int aspect = settings_.GetSettingInt("AspectMode", 7500);
+  m.AddItem(cmd::kAspect4x3, "4:3 Aspect Ratio", checked(aspect == 7500));
+  m.AddItem(cmd::kAspect16x9, "16:9 Aspect Ratio", checked(aspect == 5625));
+  m.AddItem(kMenuSeparator, "");
+  m.AddItem(cmd::kAdvancedOptions, "Advanced Options");
+  m.AddSubmenu("View");
+  m.AddItem(cmd::kShowTvSafe, "Show TV Safe Area",
+            checked(settings_.GetSettingInt("ShowTVSafe", 0) != 0));
+  m.AddItem(kMenuSeparator, "");
+  m.AddItem(cmd::kZoomIn, "Stage Zoom In");
+  m.AddItem(cmd::kZoomOut, "Stage Zoom Out");
+  m.AddItem(kMenuSeparator, "");
+  m.AddItem(cmd::kEnlargeTimeline, "Enlarge Timeline/>");
+  m.AddItem(cmd::kContractTimeline, "Contract Timeline/<");
+  m.AddSubmenu("Help");
+  m.AddItem(cmd::kViewHelp, "View Help");
+  m.AddItem(cmd::kAbout, "About");
+}
+
+void MainWindow::SetTitle(std::string_view showPath) {
+  Window::SetTitle(WindowTitleFor(showPath));
+}
+
+void MainWindow::UpdateEditMenu() {
+  if (!menu_) return;
+  const int key = document_.currentKey;
+  const bool picture = document_.EditablePicture() >= 0;
+  menu_->SetItemFlags(cmd::kCut, picture && key >= 1 ? 0 : kMenuGreyed);
+  menu_->SetItemFlags(cmd::kDelete, picture && key >= 1 ? 0 : kMenuGreyed);
+  menu_->SetItemFlags(cmd::kCopy, picture && key != -1 ? 0 : kMenuGreyed);
+  menu_->SetItemFlags(cmd::kPaste,
+                      document_.keyClipboard.time != kEmptyClipboardTime ? 0 : kMenuGreyed);
+  menu_->SetItemFlags(cmd::kUndo, document_.undoCount != 0 ? 0 : kMenuGreyed);
+  menu_->SetItemFlags(cmd::kRedo, document_.redoCount != 0 ? 0 : kMenuGreyed);
+}
+
+void MainWindow::UpdatePictureMenu(int picture) {
+  if (!menu_) return;
+  for (int id = cmd::kNormalImage; id <= cmd::kNoColourBrush; ++id) menu_->CheckItem(id, false);
+  if (picture < 0 || picture >= kSlotCount) return;
+  // A brush read from a damaged show may be anything; only a known one has
+  // an item to check.
+  const int32_t brush = document_.brush[picture];
+  if (brush >= kBrushNormal && brush <= kBrushNoColour) {
+    menu_->CheckItem(cmd::kNormalImage + brush / 1000, true);
+  }
+  menu_->CheckItem(cmd::kLock, document_.locked[picture] != 0);
+}
+
+// --- painting ------------------------------------------------------------
+
+void MainWindow::Paint() {
+  const Rect client = ClientRect();
+  {
+    DrawingScope scope(*this);
+    for (int y = 0; y < client.bottom; y += 128) {
+      for (int x = 0; x < client.right; x += 128) {
+        DrawBitmapResource(Rect{x, y, x + 128, y + 128}, kBitmapBackgroundTile);
+      }
+    }
+  }
+  if (!stage_) return;
+  document_.GoToTime(document_.clock.currentTime, false);
+  const int p = document_.EditablePicture();
+  const KeyFrame state = p >= 0 ? stage_->States()[p] : KeyFrame{};
+  stage_->DrawTimecodeAndLevel(document_.clock.currentTime, static_cast<int>(state.level));
+  DrawStatusPanel(state);
+}
+
+void MainWindow::DrawStatusPanel(const KeyFrame& state) {
+  if (!IsCreated()) return;
+  DrawingScope scope(*this);
+  const Rect c = ClientRect();
+  const int l = c.left, b = c.bottom, r = c.right;
+  TimelineLink* timeline = timeline_.Get();
+  // Without a Timeline the buttons sit where its left edge would be.
+  const int tlLeft = timeline ? timeline->Left() : l + 160;
+  const int tlTop = timeline ? timeline->Top() : b - 84;
+  SelectFont(GetInterfaceFont(InterfaceFont::k10), std::nullopt, kTransparent);
+  DrawBitmapResource(Rect{tlLeft - 128, tlTop - 32, tlLeft, tlTop + 96}, kBitmapBackgroundTile);
+  DrawBitmapResource(Rect{l, b - 128, l + 128, b}, kBitmapBackgroundTile);
+  const double scale = stage_ ? stage_->Scale() : 1.0;
+  const double zooms[4] = {2.0, 1.0, 0.75, 0.5};
+  const char* labels[4] = {"200%", "100%", "75%", "50%"};
+  for (int i = 0; i < 4; ++i) {
+    const Rect box{l + 10, b - 82 + 10 * i, l + 19, b - 73 + 10 * i};
+    DrawOutlineEllipse(kBlack, box);
+    if (scale == zooms[i]) {
+      DrawFilledEllipse(kBlack, Rect{box.left + 2, box.top + 2, box.right - 1, box.bottom - 1});
+    }
+    DrawText(kBlack, labels[i], box.left + 13, box.top - 1, kAlignLeft);
+  }
+  char text[300];
+  std::snprintf(text, sizeof text, "Pos   %d,%d", static_cast<int>(state.x),
+                static_cast<int>(state.y));
+  DrawText(kBlack, text, l + 10, b - 39, kAlignLeft);
+  std::snprintf(text, sizeof text, "Siz   %d,%d", static_cast<int>(state.width),
+                static_cast<int>(state.height));
+  DrawText(kBlack, text, l + 10, b - 29, kAlignLeft);
+  std::snprintf(text, sizeof text, "Rot   %d", static_cast<int>(state.rotation));
+  DrawText(kBlack, text, l + 10, b - 19, kAlignLeft);
+  std::snprintf(text, sizeof text, "%.2f fps", document_.clock.frameRate * 0.01);
+  std::string rate = text;
+  if (document_.soundFile.HasPath()) {
+    std::string name(FileNamePart(document_.soundFile.Path()));
+    CutAtFirstDot(name);
+    rate += " / " + name;
+  }
+  DrawText(kBlack, rate, r / 2, b - 13, kAlignCentre);
+  Rect button{tlLeft - 21, b - 75, tlLeft - 9, b - 63};
+  previous_.Place(button);
+  std::snprintf(text, sizeof text, "%d", document_.selectedPicture + 1);
+  DrawText(kDarkGrey, text, tlLeft - 15, b - 62, kAlignCentre);
+  OffsetRect(button, 0, 27);
+  next_.Place(button);
+  OffsetRect(button, 1, 20);
+  if (timeline) view_.Place(button);
+  SelectFont(kNoFont);
+}
+
+// --- messages ------------------------------------------------------------
+
+int MainWindow::HandleMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
+  switch (message) {
+    case kWmCommand:
+      RunCommand(LowWord(wParam));
+      break;
+    case kWmKeyDown:
+    case kWmChar:
+      HandleKey(message, static_cast<int>(wParam));
+      break;
+    case kWmClose:
+      // The question was asked before the request was let through.
+      PostQuitMessage(0);
+      break;
+    case kWmSize:
+    case kWmMove:
+      LayoutChildren();
+      break;
+    case kWmLButtonDown: {
+      DrawingScope scope(*this);
+      const int x = MouseX(lParam), y = MouseY(lParam);
+      previous_.PressTest(x, y, BitmapButton::kPressed);
+      next_.PressTest(x, y, BitmapButton::kPressed);
+      if (timeline_.Exists()) view_.PressTest(x, y, BitmapButton::kPressed);
+      break;
+    }
+    case kWmLButtonUp:
+      ReleaseButtons(MouseX(lParam), MouseY(lParam));
+      break;
+    case kWmMouseMove:
+      SetCursor(kCursorArrow);
+      break;
+    default:
+      break;
+  }
+  return 1;
+}
+
+void MainWindow::ReleaseButtons(int x, int y) {
+  bool previous = false, next = false, view = false;
+  {
+    DrawingScope scope(*this);
+    previous = previous_.PressTest(x, y, BitmapButton::kNormal);
+    next = next_.PressTest(x, y, BitmapButton::kNormal);
+    view = timeline_.Exists() && view_.PressTest(x, y, BitmapButton::kNormal);
+  }
+  if (previous) SelectPictureAndRefresh(std::max(document_.selectedPicture - 1, 0));
+  if (next) {
+    SelectPictureAndRefresh(
+        std::max(std::min(document_.selectedPicture + 1, document_.pictureCount - 1), 0));
+  }
+  if (view) {
+    timeline_.SetViewMode(timeline_.ViewMode() == 1 ? 0 : 1);
+    LayoutChildren();
+  }
+  if (x < 40) {
+    const int b = ClientRect().bottom;
+    const double scale = stage_ ? stage_->Scale() : 1.0;
+    double chosen = scale;
+    if (b - 82 < y && y < b - 72) chosen = 2.0;
+    if (b - 72 < y && y < b - 62) chosen = 1.0;
+    if (b - 62 < y && y < b - 52) chosen = 0.75;
+    if (b - 52 < y && y < b - 42) chosen = 0.5;
+    if (b - 82 < y && y < b - 42) SetZoom(chosen);
+  }
+}
+
+bool MainWindow::HandleKey(uint32_t message, int code) {
+  if (message == kWmKeyDown) {
+    swallowCharacter_ = false;
+    if (code == vk::kShift) return false;
+    const bool types = !IsControlDown() && KeyDownTypesCharacter(code);
+    // Set before the command runs: a modal loop it starts may take the
+    // character itself.
+    swallowCharacter_ = types;
+    const bool ran = RunKeyTables(message, code);
+    swallowCharacter_ = ran && types;
+    return true;
+  }
+  if (swallowCharacter_) {
+    swallowCharacter_ = false;
+    return false;
+  }
+  RunKeyTables(message, code);
+  return true;
+}
+
+bool MainWindow::RunKeyTables(uint32_t message, int code) {
+  if (message == kWmKeyDown) {
+    if (code == vk::kOemComma) {  // "," enlarges, with or without Ctrl
+      RunCommand(cmd::kEnlargeTimeline);
+      return true;
+    }
+    if (code == vk::kOemPeriod) {
+      RunCommand(cmd::kContractTimeline);
+      return true;
+    }
+    if (IsControlDown()) return false;  // Ctrl+letter arrives as its control code
+    if (code == vk::kReturn) {
+      document_.SetKeyAtCurrentTime();
+      return true;
+    }
+  } else {
+    switch (code) {
+      case 26:
+        RunCommand(cmd::kUndo);
+        return true;
+      case 25:
+        RunCommand(cmd::kRedo);
+        return true;
+      case 24:
+        RunCommand(cmd::kCut);
+        return true;
+      case 22:
+        RunCommand(cmd::kPaste);
+        return true;
+      case 3:
+        RunCommand(cmd::kCopy);
+        return true;
+      case 19:
+        QuickSave();
+        return true;
+      case 17:
+        RunCommand(cmd::kExit);
+        return true;
+      case 15:
+        RunCommand(cmd::kLoadShow);
+        return true;
+      case 14:
+        RunCommand(cmd::kNewShow);
+        return true;
+      case 12:
+        RunCommand(cmd::kLoadPicture);
+        return true;
+      case 11:
+        RunCommand(cmd::kMakeMovie);
+        return true;
+      case 1:
+      case 5:
+      case 20:
+        return false;
+      case 9:
+        NextKeyFrame();
+        return true;
+      case 13:
+      case 46:  // a typed "." is the Contract key's character, not Delete
+        return false;
+      default:
+        break;
+    }
+  }
+  switch (code) {
+    case 46:
+    case 8:
+      RunCommand(cmd::kDelete);
+      return true;
+    case 80:
+    case 112:
+    case 32:
+    case 96:
+    case 76:
+    case 108:
+      Transport(1);
+      return true;
+    case 82:
+    case 114:
+    case 74:
+    case 106:
+      Transport(-1);
+      return true;
+    case 75:
+    case 107:
+      Transport(0);
+      return true;
+    case 48:
+      document_.clock.currentTime = 0;
+      Transport(1);
+      return true;
+    case 43:
+      StepFrame(1);
+      return true;
+    case 45:
+      StepFrame(-1);
+      return true;
+    case 36:
+      document_.GoToTime(0, true);
+      return true;
+    case 35: {
+      int32_t end = -1;
+      for (int p = 0; p < document_.pictureCount; ++p) {
+        const int last = std::clamp(document_.keyCount[p], 1, kKeySlots) - 1;
+        end = std::max(end, document_.keys[p][last].time);
+      }
+      document_.GoToTime(end, true);
+      return true;
+    }
+    case 33:
+      SelectPictureAndRefresh(std::max(document_.selectedPicture - 1, 0));
+      return true;
+    case 34:
+      SelectPictureAndRefresh(
+          std::max(std::min(document_.selectedPicture + 1, document_.pictureCount - 1), 0));
+      return true;
+    case 100:
+      FieldPreviewStep();
+      return true;
+    default:
+      return false;
+  }
+}
+
+void MainWindow::Transport(int direction) {
+  if (stage_) stage_->Transport(direction);
+}
+
+void MainWindow::StepFrame(int delta) {
+  document_.GoToTime(document_.clock.currentTime + delta, true);
+  const int p = document_.EditablePicture();
+  if (stage_) {
+    stage_->DrawTimecodeAndLevel(document_.clock.currentTime,
+                                 p >= 0 ? static_cast<int>(stage_->States()[p].level) : 0);
+  }
+}
+
+void MainWindow::SelectPictureAndRefresh(int index) {
+  document_.SelectPicture(index);
+  UpdatePictureMenu(document_.selectedPicture);
+  Repaint();
+  document_.GoToTime(document_.clock.currentTime, true);
+}
+
+void MainWindow::LayoutChildren() {
+  if (stage_) stage_->Layout();
+  timeline_.Relayout();
+}
+
+// --- commands ------------------------------------------------------------
+
+void MainWindow::RunCommand(int id) {
+  const int p = document_.EditablePicture();
+  switch (id) {
+    case cmd::kLoadPicture:
+      LoadPicture(false);
+      break;
+    case cmd::kChangePicture:
+      if (p >= 0) LoadPicture(true);
+      break;
+    case cmd::kLoadBackground:
+      LoadBackground();
+      break;
+    case cmd::kLoadSound:
+      LoadSound();
+      break;
+    case cmd::kNewShow:
+      NewShow();
+      break;
+    case cmd::kLoadShow:
+      LoadShow();
+      break;
+    case cmd::kSaveShow:
+      SaveShowAs();
+      break;
+    case cmd::kMakeMovie:
+      if (stage_) MakeMovieCommand(*this, *stage_, document_, settings_);
+      break;
+    case cmd::kNtsc:
+    case cmd::kPal:
+    case cmd::kFilm:
+      SetFrameRate(id);
+      break;
+    case cmd::kExit:
+      PostMessage(Handle(), kWmClose, 0, 0);
+      break;
+    case cmd::kUndo:
+    case cmd::kRedo:
+      if (id == cmd::kUndo) {
+        document_.Undo();
+      } else {
+        document_.Redo();
+      }
+      document_.GoToTime(document_.clock.currentTime, true);
+      break;
+    case cmd::kCopy:
+      if (p >= 0 && document_.currentKey >= 0) {
+        document_.keyClipboard = document_.GetKey(document_.currentKey, p);
+        UpdateEditMenu();
+      }
+      break;
+    case cmd::kCut:
+    case cmd::kDelete:
+      // The first key frame of a picture is never removed.
+      if (p >= 0 && document_.currentKey >= 1) {
+        if (id == cmd::kCut) document_.keyClipboard = document_.GetKey(document_.currentKey, p);
+        document_.DeleteKey(document_.currentKey, p);
+        document_.GoToTime(document_.clock.currentTime, true);
+        Beep();
+      }
+      break;
+    case cmd::kPaste:
+      Paste();
+      break;
+    case cmd::kDeletePicture:
+      if (p >= 0 && AskYesNo("Are you sure?", "Delete Picture")) {
+        document_.DeletePicture(p);
+        UpdatePictureMenu(document_.selectedPicture);
+      }
+      LayoutChildren();
+      document_.GoToTime(document_.clock.currentTime, false);
+      RepaintTimeline();
+      RepaintStage();
+      break;
+    case cmd::kAutoAddKeys:
+      document_.autoAddKey = document_.autoAddKey ? 0 : 1;
+      menu_->CheckItem(id, document_.autoAddKey != 0);
+      settings_.PutSettingInt("AutoAddKey", document_.autoAddKey);
+      break;
+    case cmd::kShowMotionPath:
+      if (stage_) {
+        stage_->showMotionPath = !stage_->showMotionPath;
+        menu_->CheckItem(id, stage_->showMotionPath);
+        settings_.PutSettingInt("ShowCameraPath", stage_->showMotionPath ? 1 : 0);
+        RepaintStage();
+      }
+      break;
+    case cmd::kFastDisplay:
+      document_.holdBackgroundFrame = document_.holdBackgroundFrame ? 0 : 1;
+      menu_->CheckItem(id, document_.holdBackgroundFrame != 0);
+      break;
+    case cmd::kLock:
+      ToggleLock();
+      break;
+    case cmd::kAspect4x3:
+    case cmd::kAspect16x9:
+      SetAspect(id == cmd::kAspect16x9);
+      break;
+    case cmd::kAdvancedOptions:
+      AdvancedOptions();
+      break;
+    case cmd::kShowTvSafe:
+      if (stage_) {
+        stage_->showTvSafe = !stage_->showTvSafe;
+        menu_->CheckItem(id, stage_->showTvSafe);
+        settings_.PutSettingInt("ShowTVSafe", stage_->showTvSafe ? 1 : 0);
+        RepaintStage();
+      }
+      break;
+    case cmd::kZoomIn:
+      if (stage_) SetZoom(ZoomIn(stage_->Scale()));
+      break;
+    case cmd::kZoomOut:
+      if (stage_) SetZoom(ZoomOut(stage_->Scale()));
+      break;
+    case cmd::kEnlargeTimeline:
+      timeline_.Enlarge();
+      timeline_.EnsureTimeVisible();
+      break;
+    case cmd::kContractTimeline:
+      timeline_.Contract();
+      timeline_.EnsureTimeVisible();
+      break;
+    case cmd::kViewHelp:
+      if (!OpenDocument(VANTORIL_USER_GUIDE)) {
+        ShowErrorBox(
+            "The user guide could not be opened: no program on this desktop opens "
+            "web pages. It is the file " VANTORIL_USER_GUIDE ".",
+            MessageSink::kNoCode);
+      }
+      break;
+    case cmd::kAbout:
+      ShowInformationBox("Quennet Vantoril, version 1.0");
+      break;
+    default:
+      if (id >= cmd::kNormalImage && id <= cmd::kNoColourBrush) SetBrush(id);
+      break;
+  }
+}
+
+void MainWindow::SetZoom(double scale) {
+  if (!stage_) return;
+  stage_->SetScale(scale);
+  settings_.PutSettingInt("Scale", static_cast<int32_t>(scale * 100));
+  RepaintStage();
+  Repaint();
+}
+
+void MainWindow::SetFrameRate(int id) {
+  const int32_t rate = id == cmd::kNtsc ? 2997 : id == cmd::kPal ? 2500 : 2397;
+  menu_->CheckItem(cmd::kNtsc, id == cmd::kNtsc);
+  menu_->CheckItem(cmd::kPal, id == cmd::kPal);
+  menu_->CheckItem(cmd::kFilm, id == cmd::kFilm);
+  document_.clock.frameRate = rate;
+  settings_.PutSettingInt("FrameRate", rate);
+  Repaint();
+}
+
+void MainWindow::SetAspect(bool wide) {
+  menu_->CheckItem(cmd::kAspect4x3, !wide);
+  menu_->CheckItem(cmd::kAspect16x9, wide);
+  document_.aspect = wide ? 0.5625f : 0.75f;
+  // New pictures are centred on the stage width too.
+  document_.stageWidth = wide ? 853 : 640;
+  settings_.PutSettingInt("AspectMode", wide ? 5625 : 7500);
+  document_.stageFrame.Create(document_.stageWidth, kStageHeight, 32);
+  RepaintStage();
+}
+
+void MainWindow::SetBrush(int id) {
+  const int p = document_.EditablePicture();
+  if (p < 0) return;
+  if (id == cmd::kTintBrush && stage_) {
+    uint32_t colour = document_.tintColour[p];
+    if (RunColourChooser(*stage_, 50, 50, colour, "Choose Tint Brush Color")) {
+      document_.tintColour[p] = colour;
+    }
+  }
+  document_.brush[p] = (id - cmd::kNormalImage) * 1000;
+  document_.modified = 1;
+  UpdatePictureMenu(p);
+  Repaint();
+  RepaintStage();
+}
+
+void MainWindow::ToggleLock() {
+  const int p = document_.EditablePicture();
+  if (p < 0) return;
+  document_.locked[p] = document_.locked[p] ? 0 : 1;
+  document_.modified = 1;
+  UpdatePictureMenu(p);
+  RepaintStage();
+}
+
+void MainWindow::Paste() {
+  const int p = document_.EditablePicture();
+  if (p < 0 || document_.locked[p] || document_.keyClipboard.time == kEmptyClipboardTime) return;
+  const int32_t f = document_.clock.currentTime;
+  int k = document_.currentKey;
+  if (k < 0) {
+    document_.SetKeyAtCurrentTime();
+    k = document_.FindKeyNear(f);
+    if (k < 0) return;
+  }
+  Beep();
+  KeyFrame record = document_.GetKey(k, p);
+  const KeyFrame& clip = document_.keyClipboard;
+  record.x = clip.x;
+  record.spare1 = clip.spare1;
+  record.y = clip.y;
+  record.width = clip.width;
+  record.height = clip.height;
+  record.spare5 = clip.spare5;
+  record.spare6 = clip.spare6;
+  record.rotation = clip.rotation;
+  record.easeCode = clip.easeCode;
+  document_.PutKey(k, record, p);
+  document_.modified = 1;
+  document_.GoToTime(f, true);
+}
+
+std::string MainWindow::StartingFolder() const {
+  return settings_.GetSetting("InitialFolder", "");
+}
+
+void MainWindow::RememberFolder(std::string_view path, const FileSpec& spec) {
+  settings_.PutSetting("InitialFolder", FolderPart(path));
+  settings_.PutSettingInt("InitialVrefnum", spec.volumeRef);
+  settings_.PutSettingInt("InitialParID", spec.parentId);
+}
+
+void MainWindow::LoadPicture(bool change) {
+  if (!change && document_.pictureCount >= kMaxPictures) {
+    ShowErrorBox(kTooManyPictures, MessageSink::kNoCode);
+    return;
+  }
+  FileSpec spec;
+  spec.volumeRef = static_cast<int16_t>(settings_.GetSettingInt("InitialVrefnum", 0));
+  spec.parentId = settings_.GetSettingInt("InitialParID", 0);
+  const bool jpeg = document_.Loader() && document_.Loader()->JpegAvailable();
+  const int countBefore = document_.pictureCount;
+  if (OpenFileDialog(this, spec, PictureFilter(jpeg), ".bmp", StartingFolder())) {
+    const int n = document_.LoadPicture(spec, change ? document_.selectedPicture : -1);
+    RememberFolder(spec.Path(), spec);
+    if (document_.HasPicture(n)) {
+      auto states = StagePictureStates();
+      if (n < static_cast<int>(states.size())) states[n] = document_.keys[n][0];
+      if (!change && document_.pictureCount > countBefore && n != 0) {
+        // The new picture becomes picture 0, the one drawn in front.
+        document_.CopyPictureSlot(kScratchSlot, n);
+        document_.CopyPictureSlot(n, 0);
+        document_.CopyPictureSlot(0, kScratchSlot);
+      }
+    }
+  }
+  document_.SelectPicture(0);
+  UpdatePictureMenu(0);
+  LayoutChildren();
+  document_.GoToTime(0, false);
+  RepaintTimeline();
+  RepaintStage();
+}
+
+void MainWindow::LoadBackground() {
+  FileSpec spec = document_.backgroundFile;
+  const bool jpeg = document_.Loader() && document_.Loader()->JpegAvailable();
+  if (OpenFileDialog(this, spec, BackgroundFilter(jpeg), ".avi", StartingFolder())) {
+    document_.backgroundFile = spec;
+    document_.SetBackground(spec);
+    document_.modified = 1;
+    RememberFolder(spec.Path(), spec);
+  }
+  document_.GoToTime(document_.clock.currentTime, false);
+  RepaintTimeline();
+  RepaintStage();
+}
+
+void MainWindow::LoadSound() {
+  document_.soundFile = FileSpec{};
+  FileSpec spec;
+  if (OpenFileDialog(this, spec, kSoundFilter, ".wav", StartingFolder())) {
+    document_.soundFile = spec;
+    RememberFolder(spec.Path(), spec);
+  }
+  document_.modified = 1;
+  Repaint();
+}
+
+bool MainWindow::AskToSaveShow(std::string_view question, std::string_view caption,
+                               bool withCancel) {
+  if (!document_.modified) return true;
+  const int answer =
+      withCancel ? AskYesNoCancel(question, caption) : (AskYesNo(question, caption) ? 1 : 0);
+  if (answer < 0) return false;
+  if (answer == 0) return true;  // No: the changes go
+  return SaveShowAs();           // Yes: only a show that was saved may go
+}
+
+bool MainWindow::SaveShowTo(std::string_view path) {
+  const ShowFileStatus status = SaveShowFile(document_, std::string(path));
+  if (status != ShowFileStatus::kOk) {
+    ShowErrorBox(ShowFileMessage(status) + ": " + std::string(path), MessageSink::kNoCode);
+    return false;
+  }
+  SetTitle(document_.showFile.Path());
+  return true;
+}
+
+bool MainWindow::SaveShowAs() {
+  FileSpec spec = document_.showFile;
+  if (!SaveFileDialog(this, spec, kShowFilter, ".vsh", StartingFolder())) return false;
+  if (!SaveShowTo(spec.Path())) return false;
+  RememberFolder(spec.Path(), spec);
+  return true;
+}
+
+void MainWindow::QuickSave() {
+  if (!document_.showFile.HasPath()) {
+    SaveShowAs();
+    return;
+  }
+  const int32_t frame = document_.clock.currentTime;
+  document_.GoToTime(0, true);
+  SaveShowTo(document_.showFile.Path());
+  document_.GoToTime(frame, true);
+}
+
+void MainWindow::LoadShow() {
+  if (!AskToSaveShow(kSaveQuestion, "New Show", true)) return;
+  FileSpec spec = document_.showFile;
+  if (OpenFileDialog(this, spec, kShowFilter, ".vsh", StartingFolder())) {
+    const ShowFileStatus status = LoadShowFile(document_, std::string(spec.Path()), false);
+    if (status == ShowFileStatus::kOk) {
+      SetTitle(document_.showFile.Path());
+      RememberFolder(spec.Path(), spec);
+    } else {
+      ShowErrorBox(ShowFileMessage(status), MessageSink::kNoCode);
+    }
+  }
+  UpdatePictureMenu(document_.selectedPicture);
+  LayoutChildren();
+  document_.GoToTime(document_.clock.currentTime, true);
+  Repaint();
+}
+
+void MainWindow::NewShow() {
+  if (!AskToSaveShow(kSaveQuestion, "New Show", true)) return;
+  SetTitle({});
+  document_.ResetShow();
+  UpdatePictureMenu(0);
+  LayoutChildren();
+  document_.GoToTime(0, false);
+  timeline_.SetViewMode(1);
+  RepaintTimeline();
+  RepaintStage();
+}
+
+bool MainWindow::ConfirmClose() {
+  return AskToSaveShow("Do you want to save this show?", "Exit Application", false);
+}
+
+void MainWindow::AdvancedOptions() {
+  if (!stage_) return;
+  const std::string descriptions[6] = {"@CFlop Field Order",         "@CFlop Top Field",
+                                       "@FAlternative Image Folder", "@CShow Pic Errors",
+                                       "@CVideoSafe Color?",         "@CFeather Alpha?"};
+  const auto box = [](uint8_t on) { return std::string(on ? "1" : ""); };
+  // The folder row keeps the whole path; only its display is short.
+  const std::string folder(document_.altImageFolder.Path());
+  std::string values[6] = {
+      box(document_.fieldSwap),         box(document_.flopTopField), folder,
+      box(document_.showPictureErrors), box(document_.videoColors),  box(document_.alphaBlur)};
+  if (RunDescribedDialog(*stage_, 50, 50, descriptions, values, "Advanced Options") == 1) {
+    const auto on = [&](int i) -> uint8_t { return values[i].empty() ? 0 : 1; };
+    document_.fieldSwap = on(0);
+    document_.flopTopField = on(1);
+    if (values[2] != folder) {
+      FileSpec chosen;
+      if (chosen.SetPath(FolderPart(values[2]))) document_.altImageFolder = chosen;
+    }
+    document_.showPictureErrors = on(3);
+    document_.videoColors = on(4);
+    document_.alphaBlur = on(5);
+    settings_.PutSettingInt("FieldSwap", document_.fieldSwap);
+    settings_.PutSettingInt("FlopTopField", document_.flopTopField);
+    settings_.PutSetting("AltImageFolder", document_.altImageFolder.Path());
+    settings_.PutSettingInt("ShowPicError", document_.showPictureErrors);
+    settings_.PutSettingInt("VideoColors", document_.videoColors);
+    settings_.PutSettingInt("AlphaBlur", document_.alphaBlur);
+  }
+  SetCursor(kCursorWait);
+  for (int i = 0; i < document_.pictureCount; ++i) {
+    const FileSpec spec = document_.pictureFiles[i];
+    document_.LoadPicture(spec, i);
+  }
+  Repaint();
+  document_.GoToTime(document_.clock.currentTime, false);
+  RepaintTimeline();
+  RepaintStage();
+  SetCursor(kCursorArrow);
+}
+
+void MainWindow::NextKeyFrame() {
+  for (int p = std::max(document_.selectedPicture, 0); p < document_.pictureCount; ++p) {
+    const int n = std::clamp(document_.keyCount[p], 1, kKeySlots);
+    for (int k = 0; k < n; ++k) {
+      if (document_.keys[p][k].time > document_.clock.currentTime) {
+        document_.GoToTime(document_.keys[p][k].time, true);
+        return;
+      }
+    }
+  }
+  document_.GoToTime(0, true);
+}
+
+void MainWindow::FieldPreviewStep() {
+  if (!stage_) return;
+  const int32_t t = document_.clock.currentTime;
+  ImageBuffer frame(640, 480, 32);
+  if (t % 2 != 0) {
+    ComposeFrame(document_, t, kFullFrame, 1, frame);
+  } else {
+    ImageBuffer first(640, 240, 32), second(640, 240, 32);
+    ComposeFrame(document_, t, kFirstField, 1, first);
+    ComposeFrame(document_, t, kSecondField, 1, second);
+    // Rows are stored bottom up: display row y is memory row height - 1 - y.
+    for (int y = 0; y < 240; ++y) {
+      frame.SetRow(479 - 2 * y, first.RowPointer(239 - y));
+      frame.SetRow(478 - 2 * y, second.RowPointer(239 - y));
+    }
+  }
+  document_.clock.currentTime = t + 1;
+  DrawingScope scope(*stage_);
+  DrawImageBuffer(frame, Rect{0, 0, 640, 480});
+}
+
+// --- DocumentHost --------------------------------------------------------
+
+void MainWindow::ShowMessage(std::string_view text, long code) {
+  ShowErrorBox(text, code);
+}
+
+void MainWindow::RepaintStage() {
+  if (stage_) stage_->Repaint();
+}
+
+void MainWindow::RepaintTimeline() {
+  timeline_.Repaint();
+  // The Timeline updates the Edit menu when it draws; without one, here.
+  if (!timeline_.Exists()) {
+    document_.currentKey = KeyAtCurrentTime(document_);
+    UpdateEditMenu();
+  }
+}
+
+void MainWindow::Beep() {
+  vantoril::Beep();
+}
+
+void MainWindow::SetBusyCursor(bool busy) {
+  SetCursor(busy ? kCursorWait : kCursorArrow);
+}
+
+std::span<KeyFrame> MainWindow::StagePictureStates() {
+  return stage_ ? stage_->States() : std::span<KeyFrame>{};
+}
+
+}  // namespace vantoril

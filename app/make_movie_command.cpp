@@ -1,0 +1,177 @@
+#include "app/make_movie_command.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+#include <vector>
+
+#include "app/main_window.h"
+#include "app/stage.h"
+#include "engine/settings_store.h"
+#include "engine/show_document.h"
+#include "output/make_movie_options.h"
+#include "output/make_movie_run.h"
+#include "output/render_range.h"
+#include "platform/file_dialogs.h"
+#include "platform/key_codes.h"
+#include "platform/message_boxes.h"
+#include "platform/message_queue.h"
+#include "platform/resources.h"
+#include "ui/dialogs/described_dialog.h"
+
+namespace vantoril {
+
+MovieFileChoice MovieFileFilter(int movieType) {
+  switch (movieType) {
+    case 1:
+      return {
+          "QuickTime Movies (*.mov)|*.mov|AVI Files (*.avi)|*.avi|DPS Files (*.dps)|*.dps|"
+          "VideoToaster Files (*.rtv)|*.rtv|All Files *.*|*.*||",
+          ".mov"};
+    case 2:
+      return {
+          "DPS Files (*.dps)|*.dps|AVI Files (*.avi)|*.avi|QuickTime Movies (*.mov)|*.mov|"
+          "VideoToaster Files (*.rtv)|*.rtv|All Files *.*|*.*||",
+          ".dps"};
+    case 3:
+      return {
+          "VideoToaster Files (*.rtv)|*.rtv|AVI Files (*.avi)|*.avi|QuickTime Movies "
+          "(*.mov)|*.mov|DPS Files (*.dps)|*.dps|All Files *.*|*.*||",
+          ".rtv"};
+    default:
+      return {
+          "AVI Files (*.avi)|*.avi|QuickTime Movies (*.mov)|*.mov|DPS Files (*.dps)|*.dps|"
+          "VideoToaster Files (*.rtv)|*.rtv|All Files *.*|*.*||",
+          ".avi"};
+  }
+}
+
+std::string MovieSizeProblem(std::string_view width, std::string_view height) {
+  const std::pair<std::string_view, std::string_view> sides[2] = {{"Width", width},
+                                                                  {"Height", height}};
+  for (const auto& [name, text] : sides) {
+    const std::string value(text);
+    char* end = nullptr;
+    const long number = std::strtol(value.c_str(), &end, 10);
+    if (end == value.c_str()) {
+      return "The movie's " + std::string(name) + " must be a number of pixels, not \"" + value +
+             "\"";
+    }
+    if (number <= 0) {
+      return "The movie's " + std::string(name) + " must be at least 1 pixel";
+    }
+  }
+  return {};
+}
+
+bool ChooseMovieCompression(Window& host, SettingsStore& settings, MovieContainer container,
+                            int& quality, std::string& fourcc) {
+  const std::vector<const CodecEntry*> codecs = AvailableCodecs(container);
+  if (codecs.empty()) {
+    ShowErrorBox("No encoder for this kind of movie is available on this system",
+                 MessageSink::kNoCode);
+    return false;
+  }
+  const CodecEntry* stored = FindCodec(container, settings.GetSetting("CodecType", ""));
+  std::vector<std::string> descriptions, values;
+  for (const CodecEntry* codec : codecs) {
+    descriptions.push_back(std::string(descriptions.empty() ? "@RCompressor|" : "@R") +
+                           std::string(codec->description));
+    values.push_back(codec == stored ? "1" : "");
+  }
+  if (stored == nullptr || std::find(codecs.begin(), codecs.end(), stored) == codecs.end()) {
+    values[0] = "1";
+  }
+  descriptions.push_back("@SQuality");
+  values.push_back(std::to_string(quality));
+  if (RunDescribedDialog(host, 50, 50, descriptions, values, "Compression Settings") != 1) {
+    return false;
+  }
+  for (size_t i = 0; i < codecs.size(); ++i) {
+    if (!values[i].empty()) fourcc = std::string(codecs[i]->fourcc);
+  }
+  quality = std::clamp(std::atoi(values.back().c_str()), 0, 100);
+  settings.PutSetting("CodecType", fourcc);
+  return true;
+}
+
+bool MakeMovieCommand(MainWindow& main, Stage& stage, ShowDocument& document,
+                      SettingsStore& settings) {
+  const int32_t rate = document.clock.frameRate;
+  const int32_t end = ShowEndTime(document);
+  MakeMovieTexts texts = ReadMakeMovieTexts(settings, end, rate);
+  const std::array<std::string, 9> descriptions = {
+      "Width",     "Height",    "Start Timecode",   "End Timecode",  "Head/Tail Holds",
+      "FrameRate", "@SQuality", "@CRender Fields?", "@CReverse too?"};
+  std::array<std::string*, 9> fields = {
+      &texts.width,     &texts.height,  &texts.startTimecode, &texts.endTimecode, &texts.holds,
+      &texts.frameRate, &texts.quality, &texts.renderFields,  &texts.reverseToo};
+  std::array<std::string, 9> values;
+  for (size_t i = 0; i < values.size(); ++i) values[i] = *fields[i];
+  const int answer = RunDescribedDialog(stage, 50, 50, descriptions, values, "Make Movie Options");
+  document.GoToTime(document.clock.currentTime, true);
+  if (answer != 1) return false;
+  for (size_t i = 0; i < values.size(); ++i) *fields[i] = values[i];
+
+  // A size that cannot be a movie is named, not reported as lack of memory.
+  if (const std::string problem = MovieSizeProblem(texts.width, texts.height); !problem.empty()) {
+    ShowErrorBox(problem, MessageSink::kNoCode);
+    return false;
+  }
+  MakeMovieRequest request;
+  request.options = BuildMakeMovieOptions(texts, end, rate);
+  NormaliseTimecodeTexts(texts, request.options, rate);
+
+  const MovieFileChoice choice = MovieFileFilter(settings.GetSettingInt("MovieType", 0));
+  FileSpec& output = request.output;
+  output.volumeRef = static_cast<int16_t>(settings.GetSettingInt("InitialVrefnum", 0));
+  output.parentId = settings.GetSettingInt("InitialParID", 0);
+  output.SetPath(MovieNameProposal(document.showFile.Path()));
+  if (!SaveFileDialog(&main, output, choice.filter, choice.extension,
+                      settings.GetSetting("InitialFolder", ""))) {
+    return false;
+  }
+  stage.Repaint();
+
+  const std::string_view path = output.Path();
+  const bool dps = path.find(".dps") != std::string_view::npos;
+  const bool quickTime = !dps && path.find(".mov") != std::string_view::npos;
+  const bool rtv = !dps && !quickTime && path.find(".rtv") != std::string_view::npos;
+  if (!dps && !rtv) {
+    int quality = request.options.quality;
+    if (!ChooseMovieCompression(stage, settings,
+                                quickTime ? MovieContainer::kQuickTime : MovieContainer::kAvi,
+                                quality, request.codecType)) {
+      return false;
+    }
+    request.options.quality = quality;
+  }
+  document.GoToTime(document.clock.currentTime, true);
+
+  RenderCallbacks callbacks;
+  callbacks.progress = [&stage](double fraction, std::string_view caption, int64_t startTick) {
+    stage.DrawRenderProgress(fraction, caption, startTick);
+  };
+  callbacks.cancelRequested = [] {
+    Message message;
+    if (!PeekMessage(message)) return false;
+    if (message.message == kWmQuit) {
+      PostQuitMessage(static_cast<int>(message.wParam));
+      return true;
+    }
+    return message.message == kWmKeyDown && message.wParam == vk::kEscape;
+  };
+  callbacks.frameStarted = [&stage, &main](int32_t time) {
+    stage.DrawTimecodeAndLevel(time, -1);
+    main.Timeline().EnsureTimeVisible();
+  };
+  callbacks.repaintStage = [&stage] { stage.Repaint(); };
+  SetCursor(kCursorWait);
+  const MakeMovieOutcome outcome =
+      MakeMovieRun(document, request, callbacks, &main, &settings, &texts);
+  SetCursor(kCursorArrow);
+  document.GoToTime(document.clock.currentTime, true);
+  return outcome.status == MakeMovieStatus::kMade;
+}
+
+}  // namespace vantoril

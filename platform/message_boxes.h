@@ -1,0 +1,36 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "engine/message_sink.h"
+
+namespace vantoril {
+
+// The text of the standard error box: the text, then "  [ code ]" unless
+// the code is MessageSink::kNoCode.
+std::string ErrorBoxText(std::string_view text, long code);
+
+// Modal, top-most, owned by no window, with an empty caption.
+void ShowErrorBox(std::string_view text, long code);
+// Yes 1, No 0, Cancel (or Escape) -1.
+int AskYesNoCancel(std::string_view text, std::string_view caption);
+// Yes true; No and Escape false.
+bool AskYesNo(std::string_view text, std::string_view caption);
+// An OK box with an empty caption (the About box).
+void ShowInformationBox(std::string_view text);
+
+// The program's messages as error boxes.
+class MessageBoxSink : public MessageSink {
+ public:
+  void ShowMessage(std::string_view text, long code) override { ShowErrorBox(text, code); }
+};
+
+// A small modal dialog: the title, two centred lines and a one-line edit
+// holding `text` (at most 79 characters). OK and Enter give true with the
+// edited text in `text`; Escape or closing the dialog give false and leave
+// `text` as it was.
+bool PromptForText(std::string& text, std::string_view title, std::string_view firstLine,
+                   std::string_view secondLine);
+
+}  // namespace vantoril

@@ -1,0 +1,169 @@
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+#include "app/app_init.h"
+#include "app/message_loop.h"
+#include "gui_support/qt_environment.h"
+#include "platform/app_window_list.h"
+#include "platform/drawing.h"
+#include "platform/message_queue.h"
+#include "platform/window.h"
+
+extern char** environ;
+
+namespace vantoril {
+namespace {
+
+namespace fs = std::filesystem;
+
+fs::path FreshFolder(const std::string& name) {
+  const char* tmp = std::getenv("VANTORIL_TEST_TMP");
+  const fs::path folder = fs::path(tmp != nullptr ? tmp : "/tmp") / "app" / name;
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  return folder;
+}
+
+std::string ReadFile(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+class Recorder : public Window {
+ public:
+  int HandleMessage(uint32_t message, uintptr_t wParam, intptr_t) override {
+    if (message == kWmCommand) {
+      commands.push_back(static_cast<int>(wParam));
+      if (wParam == 99) PostQuitMessage(7);
+    }
+    return 1;
+  }
+  std::vector<int> commands;
+};
+
+TEST(MessageLoop, DispatchesOnlyToListedWindowsAndGivesTheQuitCode) {
+  ClearMessageQueue();
+  Recorder listed, unlisted;
+  ASSERT_TRUE(listed.Create(nullptr, kStylePopup));
+  ASSERT_TRUE(unlisted.Create(nullptr, kStylePopup));
+  AppWindowList::Remove(unlisted.Handle());  // as a window beyond the 256th
+  PostMessage(unlisted.Handle(), kWmCommand, 1, 0);
+  PostMessage(0, kWmCommand, 2, 0);
+  PostMessage(listed.Handle(), kWmCommand, 3, 0);
+  PostMessage(listed.Handle(), kWmCommand, 99, 0);
+  EXPECT_EQ(RunMessageLoop(true), 7);
+  EXPECT_EQ(listed.commands, (std::vector<int>{3, 99}));
+  EXPECT_TRUE(unlisted.commands.empty());
+
+  // Without the filter the unlisted window gets its messages too.
+  PostMessage(unlisted.Handle(), kWmCommand, 4, 0);
+  PostMessage(listed.Handle(), kWmCommand, 99, 0);
+  EXPECT_EQ(RunMessageLoop(false), 7);
+  EXPECT_EQ(unlisted.commands, (std::vector<int>{4}));
+}
+
+TEST(AppStart, InitLoadsTheSettingsAndShutdownWritesThem) {
+  const fs::path config = FreshFolder("init");
+  const std::string saved = std::getenv("XDG_CONFIG_HOME") ? std::getenv("XDG_CONFIG_HOME") : "";
+  setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+  std::ofstream(config / "Vantoril.ini", std::ios::binary) << "[Vantoril]\r\nFrameRate=2500\r\n";
+
+  AppContext app;
+  AppWindowList::Add(12345);
+  AppInit(app, std::string(80, 'V'), 101);
+  EXPECT_EQ(app.productName.size(), AppContext::kProductNameCapacity);
+  EXPECT_EQ(AppWindowList::Count(), 0u);
+  EXPECT_NE(GetInterfaceFont(InterfaceFont::k13Bold), kNoFont);
+
+  AppContext vantoril;
+  AppInit(vantoril, "Vantoril", 101);
+  EXPECT_EQ(vantoril.settings.GetSettingInt("FrameRate", 2997), 2500);
+  vantoril.settings.PutSettingInt("Scale", 75);
+  AppShutdown(vantoril);
+  EXPECT_EQ(ReadFile(config / "Vantoril.ini"), "[Vantoril]\r\nFrameRate=2500\r\nScale=75\r\n");
+
+  CreateInterfaceFonts("Sans");
+  setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
+}
+
+// Starts the program offscreen with its own configuration folder, asks it
+// to close the way the desktop does at logout (SIGTERM), and gives its exit
+// status.
+int RunProgramAndClose(const fs::path& config) {
+  std::vector<std::string> variables = {
+      "QT_QPA_PLATFORM=offscreen", "XDG_CONFIG_HOME=" + config.string(),
+      "XDG_RUNTIME_DIR=" + std::string(std::getenv("XDG_RUNTIME_DIR"))};
+  for (char** entry = environ; *entry != nullptr; ++entry) {
+    const std::string text = *entry;
+    if (text.rfind("XDG_", 0) != 0 && text.rfind("QT_QPA_PLATFORM=", 0) != 0) {
+      variables.push_back(text);
+    }
+  }
+  std::vector<char*> environment;
+  for (std::string& text : variables) environment.push_back(text.data());
+  environment.push_back(nullptr);
+  std::string program = VANTORIL_PROGRAM;
+  char* arguments[] = {program.data(), nullptr};
+  pid_t pid = 0;
+  if (posix_spawn(&pid, program.c_str(), nullptr, nullptr, arguments, environment.data()) != 0) {
+    return -1;
+  }
+  // Wait until the program handles SIGTERM (bit 15 - 1 of its caught set).
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  bool ready = false;
+  while (!ready && std::chrono::steady_clock::now() < deadline) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);) {
+      if (line.rfind("SigCgt:", 0) == 0) {
+        ready = (std::stoull(line.substr(7), nullptr, 16) & (1ull << (SIGTERM - 1))) != 0;
+      }
+    }
+    if (!ready) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  kill(pid, SIGTERM);
+  int status = 0;
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (waitpid(pid, &status, WNOHANG) == pid) {
+      return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  kill(pid, SIGKILL);
+  waitpid(pid, &status, 0);
+  return -2;
+}
+
+TEST(WholeProgram, FirstRunWritesTheSectionLineAtExit) {
+  const fs::path config = FreshFolder("first-run");
+  ASSERT_EQ(RunProgramAndClose(config), 0);
+  EXPECT_EQ(ReadFile(config / "Vantoril.ini"), "[Vantoril]\r\n");
+}
+
+TEST(WholeProgram, KeepsTheSettingsItFound) {
+  const fs::path config = FreshFolder("later-run");
+  const std::string text = "[Vantoril]\r\nFrameRate=2500\r\nAspectMode=5625\r\nScale=200\r\n";
+  std::ofstream(config / "Vantoril.ini", std::ios::binary) << text;
+  ASSERT_EQ(RunProgramAndClose(config), 0);
+  EXPECT_EQ(ReadFile(config / "Vantoril.ini"), text);
+
+  // A file of another program is replaced by a fresh store.
+  std::ofstream(config / "Vantoril.ini", std::ios::binary) << "[Other]\r\nKey=1\r\n";
+  ASSERT_EQ(RunProgramAndClose(config), 0);
+  EXPECT_EQ(ReadFile(config / "Vantoril.ini"), "[Vantoril]\r\n");
+}
+
+}  // namespace
+}  // namespace vantoril

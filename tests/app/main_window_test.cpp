@@ -1,0 +1,399 @@
+#include "app/main_window.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QDialog>
+#include <QMessageBox>
+#include <filesystem>
+#include <fstream>
+
+#include "app/make_movie_command.h"
+#include "app/stage.h"
+#include "app/support/app_harness.h"
+#include "engine/show_file.h"
+#include "gui_support/qt_environment.h"
+#include "platform/menus.h"
+#include "platform/message_queue.h"
+
+namespace vantoril {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::AnswerFileDialog;
+using testing::AnswerMessageBox;
+using testing::AppHarness;
+using testing::PressKey;
+using testing::Pump;
+using testing::TypeCharacter;
+
+TEST(MainWindowTexts, TitleAndMovieNameProposal) {
+  EXPECT_EQ(WindowTitleFor(""), "Quennet Vantoril");
+  EXPECT_EQ(WindowTitleFor("/shows/v1.2/intro.final.vsh"), "Quennet Vantoril - intro");
+  // Cut at the last "." of the file name, never inside a folder name.
+  EXPECT_EQ(MovieNameProposal("/shows/v1.2/intro.vsh"), "/shows/v1.2/intro");
+  EXPECT_EQ(MovieNameProposal("/shows/v1.2/intro"), "/shows/v1.2/intro");
+  EXPECT_EQ(MovieNameProposal(""), "");
+  EXPECT_EQ(MovieSizeProblem("720", "480"), "");
+  EXPECT_NE(MovieSizeProblem("0", "480").find("Width"), std::string::npos);
+  EXPECT_NE(MovieSizeProblem("720", "tall").find("Height"), std::string::npos);
+  EXPECT_EQ(MovieFileFilter(1).extension, ".mov");
+  EXPECT_EQ(MovieFileFilter(7).extension, ".avi");
+}
+
+TEST(MainWindowMenus, InitialStateFollowsTheSettings) {
+  AppHarness app;
+  MenuBar& menu = app.Main().Menu();
+  EXPECT_EQ(menu.SubmenuCount(), 7);
+  EXPECT_EQ(menu.ItemFlags(cmd::kNtsc), kMenuChecked);
+  EXPECT_EQ(menu.ItemFlags(cmd::kUndo), kMenuGreyed);
+  EXPECT_EQ(menu.ItemFlags(cmd::kAutoAddKeys), kMenuChecked);
+  EXPECT_EQ(menu.ItemFlags(cmd::kAspect4x3), kMenuChecked);
+  EXPECT_EQ(menu.ItemText(cmd::kLoadPicture), MenuItemText("Load Picture/L"));
+  EXPECT_EQ(app.Main().Title(), "Quennet Vantoril");
+}
+
+TEST(MainWindowPictures, LoadedPictureBecomesPictureZero) {
+  AppHarness app;
+  app.LoadPicture("sun.bmp");
+  app.LoadPicture("sky.bmp");
+  ASSERT_EQ(app.Doc().pictureCount, 2);
+  EXPECT_NE(app.Doc().pictureFiles[0].Path().find("sky.bmp"), std::string_view::npos);
+  EXPECT_NE(app.Doc().pictureFiles[1].Path().find("sun.bmp"), std::string_view::npos);
+  EXPECT_EQ(app.Doc().selectedPicture, 0);
+  EXPECT_FLOAT_EQ(app.State(0).width, 320);
+  EXPECT_EQ(app.Doc().modified, 1);
+
+  // A full show says so and opens no dialog.
+  app.Doc().pictureCount = kMaxPictures;
+  std::string shown;
+  AnswerMessageBox(&shown);
+  app.Main().RunCommand(cmd::kLoadPicture);
+  EXPECT_EQ(shown, "A show holds at most 30 pictures");
+  app.Doc().pictureCount = 2;
+}
+
+TEST(MainWindowPictures, BrushesLockAndTheirMenuChecks) {
+  AppHarness app;
+  MenuBar& menu = app.Main().Menu();
+  // Nothing to act on without a picture.
+  app.Main().RunCommand(1013);
+  app.Main().RunCommand(cmd::kLock);
+  EXPECT_EQ(app.Doc().brush[0], 0);
+  EXPECT_EQ(app.Doc().locked[0], 0);
+  EXPECT_EQ(app.Doc().modified, 0);
+
+  app.LoadPicture("sun.bmp");
+  app.Doc().modified = 0;
+  app.Main().RunCommand(1013);  // Pixelate
+  EXPECT_EQ(app.Doc().brush[0], kBrushPixelate);
+  EXPECT_EQ(menu.ItemFlags(1013), kMenuChecked);
+  EXPECT_EQ(menu.ItemFlags(cmd::kNormalImage), 0u);
+  EXPECT_EQ(app.Doc().modified, 1);
+  app.Doc().modified = 0;
+  app.Main().RunCommand(cmd::kLock);
+  EXPECT_EQ(menu.ItemFlags(cmd::kLock), kMenuChecked);
+  EXPECT_EQ(app.Doc().modified, 1);
+  app.Main().RunCommand(cmd::kLock);
+  EXPECT_EQ(menu.ItemFlags(cmd::kLock), 0u);
+
+  // A brush from a damaged show checks nothing.
+  app.Doc().brush[0] = 90000;
+  app.Main().UpdatePictureMenu(0);
+  for (int id = cmd::kNormalImage; id <= cmd::kNoColourBrush; ++id) {
+    EXPECT_EQ(menu.ItemFlags(id), 0u) << id;
+  }
+  app.Doc().brush[0] = -1000;
+  app.Main().UpdatePictureMenu(0);
+  EXPECT_EQ(menu.ItemFlags(cmd::kNormalImage), 0u);
+}
+
+TEST(MainWindowOptions, TogglesKeepChecksAndSettingsInStep) {
+  AppHarness app;
+  MenuBar& menu = app.Main().Menu();
+  app.Main().RunCommand(cmd::kPal);
+  EXPECT_EQ(app.Doc().clock.frameRate, 2500);
+  EXPECT_EQ(menu.ItemFlags(cmd::kPal), kMenuChecked);
+  EXPECT_EQ(menu.ItemFlags(cmd::kNtsc), 0u);
+  EXPECT_EQ(app.settings.GetSettingInt("FrameRate", 0), 2500);
+
+  app.Main().RunCommand(cmd::kAspect16x9);
+  EXPECT_EQ(app.Doc().stageFrame.Width(), 853);
+  EXPECT_EQ(app.Doc().stageWidth, 853);  // new pictures centre on it
+  EXPECT_EQ(app.settings.GetSettingInt("AspectMode", 0), 5625);
+  app.LoadPicture("sun.bmp");
+  EXPECT_FLOAT_EQ(app.Doc().keys[0][0].x, 426.5f);
+  app.Main().RunCommand(cmd::kAspect4x3);
+  EXPECT_EQ(app.Doc().stageWidth, 640);
+
+  app.Main().RunCommand(cmd::kZoomOut);
+  app.Main().RunCommand(cmd::kZoomOut);
+  app.Main().RunCommand(cmd::kZoomOut);
+  EXPECT_EQ(app.GetStage().Scale(), 0.5);
+  EXPECT_EQ(app.settings.GetSettingInt("Scale", 0), 50);
+  app.Main().RunCommand(cmd::kShowTvSafe);
+  EXPECT_EQ(menu.ItemFlags(cmd::kShowTvSafe), kMenuChecked);
+  EXPECT_EQ(app.settings.GetSettingInt("ShowTVSafe", 0), 1);
+  app.Main().RunCommand(cmd::kAutoAddKeys);
+  EXPECT_EQ(app.Doc().autoAddKey, 0);
+  EXPECT_EQ(menu.ItemFlags(cmd::kAutoAddKeys), 0u);
+}
+
+TEST(MainWindowOptions, AdvancedOptionsKeepALongImageFolderWhole) {
+  AppHarness app;
+  const std::string folder = "/media/archive/" + std::string(90, 'f') + "/pictures/";
+  ASSERT_TRUE(app.Doc().altImageFolder.SetPath(folder));
+  PostMessage(app.GetStage().Handle(), kWmKeyDown, 13, 0);  // OK
+  app.Main().RunCommand(cmd::kAdvancedOptions);
+  EXPECT_EQ(app.Doc().altImageFolder.Path(), folder);
+  EXPECT_EQ(app.settings.GetSetting("AltImageFolder", ""), folder);
+}
+
+class KeyTables : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    app.LoadPicture("sun.bmp");
+    app.LoadPicture("sky.bmp");
+    // Key frames of picture 0 at 0, 30 and 60.
+    for (int t : {30, 60}) {
+      app.Doc().GoToTime(t, false);
+      app.State(0).x += 10;
+      app.Doc().SetKeyAtCurrentTime();
+    }
+    ASSERT_EQ(app.Doc().keyCount[0], 3);
+    main = app.Main().Handle();
+  }
+  int32_t Now() { return app.Doc().clock.currentTime; }
+  AppHarness app;
+  WindowHandle main = 0;
+};
+
+TEST_F(KeyTables, TimeKeys) {
+  PressKey(main, 36, 0);  // Home
+  EXPECT_EQ(Now(), 0);
+  PressKey(main, 35, 0);  // End: the last key frame
+  EXPECT_EQ(Now(), 60);
+  TypeCharacter(main, '$');
+  EXPECT_EQ(Now(), 0);
+  TypeCharacter(main, '#');
+  EXPECT_EQ(Now(), 60);
+  PressKey(main, 45, 0);  // Insert
+  TypeCharacter(main, '-');
+  EXPECT_EQ(Now(), 58);
+  PressKey(main, 43, 0);
+  TypeCharacter(main, '+');
+  EXPECT_EQ(Now(), 60);
+  PressKey(main, 36, 0);
+  TypeCharacter(main, 9);  // Tab: the next key frame
+  EXPECT_EQ(Now(), 30);
+  PressKey(main, 9, 9);
+  EXPECT_EQ(Now(), 60);
+  PressKey(main, 9, 9);  // none after: back to 0
+  EXPECT_EQ(Now(), 0);
+  PressKey(main, 100, '4');  // numeric 4: field preview steps one frame
+  EXPECT_EQ(Now(), 1);
+  TypeCharacter(main, 'd');
+  EXPECT_EQ(Now(), 2);
+}
+
+TEST_F(KeyTables, PictureSelectionKeys) {
+  PressKey(main, 34, 0);  // Page Down
+  EXPECT_EQ(app.Doc().selectedPicture, 1);
+  PressKey(main, 34, 0);
+  EXPECT_EQ(app.Doc().selectedPicture, 1);
+  TypeCharacter(main, '!');
+  EXPECT_EQ(app.Doc().selectedPicture, 0);
+  TypeCharacter(main, '"');
+  EXPECT_EQ(app.Doc().selectedPicture, 1);
+  PressKey(main, 33, 0);
+  EXPECT_EQ(app.Doc().selectedPicture, 0);
+}
+
+TEST_F(KeyTables, EditKeysRunOneCommandPerPress) {
+  app.Doc().GoToTime(30, true);
+  ASSERT_EQ(app.Doc().currentKey, 1);
+  // Backspace queues a key-down 8 and a character 8: one key frame goes.
+  PressKey(main, 8, 8);
+  EXPECT_EQ(app.Doc().keyCount[0], 2);
+  // A typed "." contracts the Timeline and deletes nothing.
+  app.Doc().GoToTime(60, true);
+  PressKey(main, 190, '.');
+  EXPECT_EQ(app.Doc().keyCount[0], 2);
+  EXPECT_EQ(app.timeline.contracts, 1);
+  TypeCharacter(main, '.');
+  EXPECT_EQ(app.Doc().keyCount[0], 2);
+  PressKey(main, 188, ',');
+  EXPECT_EQ(app.timeline.enlarges, 1);
+  EXPECT_EQ(app.timeline.contracts, 1);
+  // Delete has no character.
+  PressKey(main, 46, 0);
+  EXPECT_EQ(app.Doc().keyCount[0], 1);
+  TypeCharacter(main, 26);  // Ctrl+Z
+  EXPECT_EQ(app.Doc().keyCount[0], 2);
+  TypeCharacter(main, 25);  // Ctrl+Y
+  EXPECT_EQ(app.Doc().keyCount[0], 1);
+  TypeCharacter(main, 26);
+
+  // Copy, cut and paste through their control codes.
+  app.Doc().GoToTime(60, true);
+  ASSERT_GE(app.Doc().currentKey, 1);
+  const KeyFrame copied = app.Doc().GetKey(app.Doc().currentKey, 0);
+  TypeCharacter(main, 24);  // Ctrl+X
+  EXPECT_EQ(app.Doc().keyClipboard.x, copied.x);
+  EXPECT_EQ(app.Doc().keyCount[0], 1);
+  app.Doc().GoToTime(45, true);
+  TypeCharacter(main, 22);  // Ctrl+V: a key frame at 45 with the copied place
+  const KeyFrame* pasted = app.KeyAt(0, 45);
+  ASSERT_NE(pasted, nullptr);
+  EXPECT_FLOAT_EQ(pasted->x, copied.x);
+  TypeCharacter(main, 3);  // Ctrl+C
+  EXPECT_EQ(app.Doc().keyClipboard.time, 45);
+
+  // Enter sets a key frame; its character adds nothing.
+  app.Doc().GoToTime(90, true);
+  PressKey(main, 13, 13);
+  EXPECT_NE(app.KeyAt(0, 90), nullptr);
+}
+
+TEST_F(KeyTables, PasteNeedsAClipboardAndAnUnlockedPicture) {
+  app.Doc().GoToTime(45, true);
+  app.Doc().keyClipboard.time = kEmptyClipboardTime;
+  TypeCharacter(main, 22);
+  EXPECT_EQ(app.KeyAt(0, 45), nullptr);
+  app.Doc().keyClipboard = app.Doc().GetKey(1, 0);
+  app.Doc().locked[0] = 1;
+  TypeCharacter(main, 22);
+  EXPECT_EQ(app.KeyAt(0, 45), nullptr);
+}
+
+TEST_F(KeyTables, TransportKeys) {
+  // Playback from the end starts at 0; a key-down stops it, the press's own
+  // character does not.
+  app.Doc().GoToTime(60, true);
+  EnqueueMessage(Message{main, kWmKeyDown, 'P', 1, 'p'});
+  EnqueueMessage(Message{main, kWmKeyDown, 'K', 1, 'k'});
+  Pump();
+  EXPECT_EQ(app.GetStage().PlayDirection(), 0);
+  EXPECT_LT(Now(), 60);
+  app.Doc().GoToTime(20, true);
+  EnqueueMessage(Message{main, kWmKeyDown, '0', 1, '0'});
+  EnqueueMessage(Message{main, kWmKeyDown, 27, 1, 27});
+  Pump();
+  EXPECT_LT(Now(), 20);  // "0" starts from frame 0
+}
+
+TEST_F(KeyTables, ControlCodesOpenTheirCommands) {
+  bool opened = false;
+  testing::WhenModal([&opened](QWidget* modal) {
+    opened = true;
+    static_cast<QDialog*>(modal)->reject();
+  });
+  TypeCharacter(main, 12);  // Ctrl+L
+  EXPECT_TRUE(opened);
+  // Ctrl+K opens the movie options; Esc leaves them.
+  PostMessage(main, kWmChar, 11, 1);
+  PostMessage(app.GetStage().Handle(), kWmKeyDown, 27, 0);
+  Pump();
+  EXPECT_EQ(QueuedMessageCount(), 0u);
+}
+
+TEST(MainWindowShows, SaveFailureKeepsTitleAndFile) {
+  AppHarness app;
+  const fs::path folder = testing::FreshTestFolder("save-failure");
+  app.LoadPicture("sun.bmp");
+  const std::string good = (folder / "good.vsh").string();
+  AnswerFileDialog(good);
+  app.Main().RunCommand(cmd::kSaveShow);
+  ASSERT_EQ(app.Doc().showFile.Path(), good);
+  EXPECT_EQ(app.Main().Title(), "Quennet Vantoril - good");
+  const std::string saved = [&] {
+    std::ifstream in(good, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }();
+
+  // The target is taken by a folder: the save fails and says so.
+  fs::create_directories(folder / "taken.vsh");
+  ASSERT_TRUE(app.Doc().showFile.SetPath((folder / "taken.vsh").string()));
+  app.Doc().modified = 1;
+  std::string shown;
+  AnswerMessageBox(&shown);
+  TypeCharacter(app.Main().Handle(), 19);  // Ctrl+S
+  EXPECT_EQ(shown.rfind("Can't save show file", 0), 0u) << shown;
+  EXPECT_EQ(app.Main().Title(), "Quennet Vantoril - good");
+  EXPECT_EQ(app.Doc().modified, 1);
+}
+
+TEST(MainWindowShows, SaveQuestionCancelledKeepsTheShow) {
+  AppHarness app;
+  app.LoadPicture("sun.bmp");
+  ASSERT_EQ(app.Doc().modified, 1);
+  // Yes, then Cancel in the save dialog: New Show stops.
+  testing::WhenModal([](QWidget* modal) {
+    AnswerFileDialog("");
+    for (QAbstractButton* b : qobject_cast<QMessageBox*>(modal)->buttons()) {
+      if (qobject_cast<QMessageBox*>(modal)->buttonRole(b) == QMessageBox::YesRole) b->click();
+    }
+  });
+  app.Main().RunCommand(cmd::kNewShow);
+  EXPECT_EQ(app.Doc().pictureCount, 1);
+  // The same on the way out: the program stays open.
+  testing::WhenModal([](QWidget* modal) {
+    AnswerFileDialog("");
+    for (QAbstractButton* b : qobject_cast<QMessageBox*>(modal)->buttons()) {
+      if (qobject_cast<QMessageBox*>(modal)->buttonRole(b) == QMessageBox::YesRole) b->click();
+    }
+  });
+  EXPECT_FALSE(app.Main().ConfirmClose());
+
+  // No discards.
+  testing::WhenModal([](QWidget* modal) {
+    for (QAbstractButton* b : qobject_cast<QMessageBox*>(modal)->buttons()) {
+      if (qobject_cast<QMessageBox*>(modal)->buttonRole(b) == QMessageBox::NoRole) b->click();
+    }
+  });
+  app.Main().RunCommand(cmd::kNewShow);
+  EXPECT_EQ(app.Doc().pictureCount, 0);
+}
+
+TEST(MainWindowShows, BackgroundAndSoundChangesMarkTheShow) {
+  AppHarness app;
+  AnswerFileDialog((testing::ExamplesFolder() / "pictures" / "sky.bmp").string());
+  app.Main().RunCommand(cmd::kLoadBackground);
+  EXPECT_EQ(app.Doc().modified, 1);
+  EXPECT_EQ(app.Doc().backgroundSource, kBackgroundPicture);
+  EXPECT_EQ(app.Doc().backgroundImage.Width(), 320);
+
+  // Cancelling the sound dialog removes the sound track.
+  app.Doc().modified = 0;
+  ASSERT_TRUE(app.Doc().soundFile.SetPath("/sounds/old.wav"));
+  AnswerFileDialog("");
+  app.Main().RunCommand(cmd::kLoadSound);
+  EXPECT_FALSE(app.Doc().soundFile.HasPath());
+  EXPECT_EQ(app.Doc().modified, 1);
+}
+
+TEST(MainWindowShows, LoadingAFileThatIsNoShowKeepsEverything) {
+  AppHarness app;
+  const fs::path folder = testing::FreshTestFolder("not-a-show");
+  app.LoadPicture("sun.bmp");
+  const std::string good = (folder / "good.vsh").string();
+  AnswerFileDialog(good);
+  app.Main().RunCommand(cmd::kSaveShow);
+  std::ofstream(folder / "junk.vsh") << "not a show at all";
+  std::string shown;
+  AnswerFileDialog((folder / "junk.vsh").string(), [&shown] { AnswerMessageBox(&shown); });
+  app.Main().RunCommand(cmd::kLoadShow);
+  EXPECT_FALSE(shown.empty());
+  EXPECT_EQ(app.Doc().pictureCount, 1);
+  EXPECT_EQ(app.Doc().showFile.Path(), good);
+  EXPECT_EQ(app.Main().Title(), "Quennet Vantoril - good");
+
+  // The example show loads and names the window.
+  AnswerFileDialog((testing::ExamplesFolder() / "example.vsh").string());
+  app.Main().RunCommand(cmd::kLoadShow);
+  EXPECT_EQ(app.Main().Title(), "Quennet Vantoril - example");
+  EXPECT_GT(app.Doc().pictureCount, 0);
+}
+
+}  // namespace
+}  // namespace vantoril

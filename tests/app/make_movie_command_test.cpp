@@ -1,0 +1,86 @@
+#include "app/make_movie_command.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "app/main_window.h"
+#include "app/support/app_harness.h"
+#include "engine/image_buffer.h"
+#include "media/clip_reader.h"
+#include "platform/message_queue.h"
+
+namespace vantoril {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::AnswerFileDialog;
+using testing::AnswerMessageBox;
+using testing::AppHarness;
+
+class MakeMovieInTheWindow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    app.LoadPicture("sun.bmp");
+    app.Doc().GoToTime(10, false);
+    app.State(0).x += 40;
+    app.Doc().SetKeyAtCurrentTime();  // the show ends at frame 10
+    app.settings.PutSetting("MovieWid", "64");
+    app.settings.PutSetting("MovieHgt", "48");
+    app.settings.PutSetting("MovieFields", "");
+    app.settings.PutSetting("MovieHold", "00:00:00");
+  }
+  // OK in the options dialog and, when asked, in the compression dialog.
+  void ConfirmDialogs(int count) {
+    for (int i = 0; i < count; ++i) PostMessage(app.GetStage().Handle(), kWmKeyDown, 13, 0);
+  }
+  int FramesIn(const fs::path& movie) {
+    FileSpec spec;
+    EXPECT_TRUE(spec.SetPath(movie.string()));
+    ClipReader reader(nullptr);
+    ImageBuffer frame;
+    if (!reader.OpenClip(spec, frame)) return -1;
+    EXPECT_EQ(frame.Width(), 64);
+    EXPECT_EQ(frame.Height(), 48);
+    return reader.FrameCount();
+  }
+  AppHarness app;
+};
+
+TEST_F(MakeMovieInTheWindow, WritesEveryFrameOfTheShowAndRemembersTheOptions) {
+  const fs::path folder = testing::FreshTestFolder("make-movie");
+  const fs::path movie = folder / "show.avi";
+  ConfirmDialogs(2);
+  std::string shown;
+  AnswerFileDialog(movie.string(), [&shown] { AnswerMessageBox(&shown); });
+  app.Main().RunCommand(cmd::kMakeMovie);
+  EXPECT_EQ(shown, "Movie file(s) successfully made");
+  EXPECT_EQ(FramesIn(movie), 10);
+  EXPECT_EQ(app.settings.GetSettingInt("MovieType", -1), 0);
+  EXPECT_EQ(app.settings.GetSetting("MovieWid", ""), "64");
+  EXPECT_EQ(app.settings.GetSetting("CodecType", ""), "DIB ");
+  EXPECT_EQ(app.settings.GetSetting("InitialFolder", ""), folder.string() + "/");
+  EXPECT_EQ(QueuedMessageCount(), 0u);
+}
+
+TEST_F(MakeMovieInTheWindow, ASizeThatIsNoNumberIsNamed) {
+  for (const char* width : {"0", "wide"}) {
+    app.settings.PutSetting("MovieWid", width);
+    ConfirmDialogs(1);
+    std::string shown;
+    AnswerMessageBox(&shown);
+    app.Main().RunCommand(cmd::kMakeMovie);
+    EXPECT_NE(shown.find("Width"), std::string::npos) << shown;
+  }
+  EXPECT_EQ(app.settings.GetSetting("MovieWid", ""), "wide");  // nothing stored
+}
+
+TEST_F(MakeMovieInTheWindow, CancellingTheOptionsStoresNothing) {
+  app.settings.PutSetting("MovieWid", "100");
+  PostMessage(app.GetStage().Handle(), kWmKeyDown, 27, 0);
+  app.Main().RunCommand(cmd::kMakeMovie);
+  EXPECT_EQ(app.settings.GetSettingInt("MovieType", -1), -1);
+}
+
+}  // namespace
+}  // namespace vantoril

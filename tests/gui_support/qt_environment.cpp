@@ -1,0 +1,74 @@
+// The toolkit for the GUI test programs: offscreen, with its own runtime and
+// configuration folders, and the interface fonts made once.
+
+#include "gui_support/qt_environment.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QTimer>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+
+#include "platform/drawing.h"
+#include "platform/platform_session.h"
+
+namespace vantoril::testing {
+
+namespace {
+
+class QtEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    // CTest sets these too; a program started by hand gets the same.
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    const char* tmp = std::getenv("VANTORIL_TEST_TMP");
+    const std::filesystem::path base =
+        tmp != nullptr ? std::filesystem::path(tmp) : std::filesystem::temp_directory_path();
+    const auto runtime = base / "xdg-runtime";
+    const auto config = base / "xdg-config";
+    std::filesystem::create_directories(runtime);
+    std::filesystem::create_directories(config);
+    std::filesystem::permissions(runtime, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::replace);
+    setenv("XDG_RUNTIME_DIR", runtime.c_str(), 0);
+    setenv("XDG_CONFIG_HOME", config.c_str(), 0);
+    session_ = std::make_unique<PlatformSession>(argc_, argv_);
+    CreateInterfaceFonts("Sans");
+  }
+  void TearDown() override {
+    DeleteInterfaceFonts();
+    session_.reset();
+  }
+
+ private:
+  int argc_ = 1;
+  char name_[16] = "vantoril-tests";
+  char* argv_[2] = {name_, nullptr};
+  std::unique_ptr<PlatformSession> session_;
+};
+
+[[maybe_unused]] ::testing::Environment* const kEnvironment =
+    ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+
+}  // namespace
+
+void WhenModal(std::function<void(QWidget*)> act) {
+  auto* timer = new QTimer;
+  timer->setInterval(5);
+  QObject::connect(timer, &QTimer::timeout, [timer, act = std::move(act)] {
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+      timer->stop();
+      timer->deleteLater();
+      act(modal);
+    }
+  });
+  timer->start();
+}
+
+void ProcessEvents() {
+  QCoreApplication::processEvents();
+}
+
+}  // namespace vantoril::testing

@@ -1,0 +1,240 @@
+// File dialogs, message boxes and the text prompt, driven the way a user
+// would: the test answers the modal dialog once it is open.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDialog>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "gui_support/qt_environment.h"
+#include "platform/file_dialogs.h"
+#include "platform/message_boxes.h"
+
+namespace vantoril {
+namespace {
+
+namespace fs = std::filesystem;
+
+fs::path TestFolder(const std::string& name) {
+  const char* tmp = std::getenv("VANTORIL_TEST_TMP");
+  const fs::path folder =
+      fs::path(tmp != nullptr ? tmp : fs::temp_directory_path().c_str()) / "dialogs" / name;
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  return folder;
+}
+
+void Touch(const fs::path& file) {
+  std::ofstream(file) << "x";
+}
+
+// Fills the file name box and accepts, as a user typing the name would.
+void AnswerFileDialog(const std::string& name) {
+  testing::WhenModal([name](QWidget* modal) {
+    auto* dialog = qobject_cast<QFileDialog*>(modal);
+    ASSERT_NE(dialog, nullptr);
+    auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    ASSERT_NE(edit, nullptr);
+    edit->setText(QString::fromStdString(name));
+    static_cast<QDialog*>(dialog)->accept();  // public as a QDialog
+  });
+}
+
+TEST(FileFilters, PartsBetweenBars) {
+  const auto filters = ParseFileFilter("All Files (*.*)|*.*|");
+  ASSERT_EQ(filters.size(), 1u);
+  EXPECT_EQ(filters[0].description, "All Files (*.*)");
+  ASSERT_EQ(filters[0].patterns.size(), 1u);
+  EXPECT_EQ(filters[0].patterns[0], "*.*");
+
+  const auto graphics =
+      ParseFileFilter("All Graphics Files|*.bmp;*.tga;*.jpg|BMP Files (*.bmp)|*.bmp|");
+  ASSERT_EQ(graphics.size(), 2u);
+  EXPECT_EQ(graphics[0].patterns, (std::vector<std::string>{"*.bmp", "*.tga", "*.jpg"}));
+  EXPECT_EQ(graphics[1].description, "BMP Files (*.bmp)");
+  EXPECT_TRUE(ParseFileFilter("").empty());
+
+  // "*.*" is every file; other patterns match either case.
+  EXPECT_EQ(DialogNameFilters("All Files (*.*)|*.*|"),
+            (std::vector<std::string>{"All Files (*.*) (*)"}));
+  EXPECT_EQ(DialogNameFilters("Audio Files (*.wav)|*.wav|"),
+            (std::vector<std::string>{"Audio Files (*.wav) (*.wav *.WAV)"}));
+}
+
+TEST(FileDialogs, OpenGivesTheChosenFile) {
+  const fs::path folder = TestFolder("open");
+  Touch(folder / "show.VSH");
+  FileSpec spec;
+  AnswerFileDialog("show.VSH");
+  ASSERT_TRUE(
+      OpenFileDialog(nullptr, spec, "Vantoril Files (*.vsh)|*.vsh|", ".vsh", folder.string()));
+  EXPECT_EQ(spec.Path(), (folder / "show.VSH").string());
+  EXPECT_EQ(spec.volumeRef, 0);
+  EXPECT_EQ(spec.parentId, 0);
+
+  testing::WhenModal([](QWidget* modal) { qobject_cast<QDialog*>(modal)->reject(); });
+  const FileSpec before = spec;
+  EXPECT_FALSE(OpenFileDialog(nullptr, spec, "All Files (*.*)|*.*|", ".bmp", folder.string()));
+  EXPECT_EQ(spec, before);
+}
+
+TEST(FileDialogs, OpenSeveralFiles) {
+  const fs::path folder = TestFolder("several");
+  Touch(folder / "a.bmp");
+  Touch(folder / "b.bmp");
+  std::vector<FileSpec> chosen;
+  AnswerFileDialog("\"a.bmp\" \"b.bmp\"");
+  ASSERT_TRUE(OpenFilesDialog(nullptr, chosen, "All Files (*.*)|*.*|", ".bmp", folder.string()));
+  ASSERT_EQ(chosen.size(), 2u);
+  EXPECT_EQ(chosen[0].Path(), (folder / "a.bmp").string());
+  EXPECT_EQ(chosen[1].Path(), (folder / "b.bmp").string());
+}
+
+TEST(FileDialogs, SaveAddsTheDefaultExtensionAndAsksBeforeOverwriting) {
+  const fs::path folder = TestFolder("save");
+  FileSpec spec;
+  spec.SetPath((folder / "ignored/").string());  // a trailing separator is dropped
+  AnswerFileDialog("new show");
+  ASSERT_TRUE(
+      SaveFileDialog(nullptr, spec, "Vantoril Files (*.vsh)|*.vsh|", ".vsh", folder.string()));
+  EXPECT_EQ(spec.Path(), (folder / "new show.vsh").string());
+
+  Touch(folder / "old.vsh");
+  bool asked = false;
+  testing::WhenModal([&asked](QWidget* modal) {
+    auto* dialog = qobject_cast<QFileDialog*>(modal);
+    ASSERT_NE(dialog, nullptr);
+    dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText("old.vsh");
+    testing::WhenModal([&asked](QWidget* question) {
+      auto* box = qobject_cast<QMessageBox*>(question);
+      if (box == nullptr) return;
+      asked = true;
+      box->button(QMessageBox::Yes)->click();
+    });
+    static_cast<QDialog*>(dialog)->accept();  // public as a QDialog
+  });
+  ASSERT_TRUE(
+      SaveFileDialog(nullptr, spec, "Vantoril Files (*.vsh)|*.vsh|", ".vsh", folder.string()));
+  EXPECT_TRUE(asked);
+  EXPECT_EQ(spec.Path(), (folder / "old.vsh").string());
+}
+
+TEST(FileDialogs, APathLongerThanAFileReferenceIsRefusedWithAMessage) {
+  fs::path folder = TestFolder("long");
+  while (folder.string().size() < 250) folder /= "a-rather-long-folder-name";
+  fs::create_directories(folder);
+  const std::string name = "picture-with-a-long-name.bmp";
+  Touch(folder / name);
+  ASSERT_GT((folder / name).string().size(), 255u);
+  std::string shown;
+  testing::WhenModal([&shown, name](QWidget* modal) {
+    auto* dialog = qobject_cast<QFileDialog*>(modal);
+    ASSERT_NE(dialog, nullptr);
+    dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))
+        ->setText(QString::fromStdString(name));
+    testing::WhenModal([&shown](QWidget* box) {
+      if (auto* message = qobject_cast<QMessageBox*>(box)) {
+        shown = message->text().toStdString();
+        message->accept();
+      }
+    });
+    static_cast<QDialog*>(dialog)->accept();  // public as a QDialog
+  });
+  FileSpec spec;
+  spec.SetPath("/kept");
+  EXPECT_FALSE(OpenFileDialog(nullptr, spec, "All Files (*.*)|*.*|", ".bmp", folder.string()));
+  EXPECT_EQ(shown, kPathTooLongMessage);
+  EXPECT_EQ(spec.Path(), "/kept");
+}
+
+TEST(MessageBoxes, ErrorTextCarriesItsCodeUnlessThereIsNone) {
+  EXPECT_EQ(ErrorBoxText("Can't open graphics file", MessageSink::kNoCode),
+            "Can't open graphics file");
+  EXPECT_EQ(ErrorBoxText("Unable to create movie", -43), "Unable to create movie  [ -43 ]");
+
+  std::string text, title;
+  bool topMost = false;
+  testing::WhenModal([&](QWidget* modal) {
+    auto* box = qobject_cast<QMessageBox*>(modal);
+    ASSERT_NE(box, nullptr);
+    text = box->text().toStdString();
+    title = box->windowTitle().toStdString();
+    topMost = (box->windowFlags() & Qt::WindowStaysOnTopHint) != 0;
+    box->accept();
+  });
+  MessageBoxSink sink;
+  sink.ShowMessage("Not enough memory", 12);
+  EXPECT_EQ(text, "Not enough memory  [ 12 ]");
+  EXPECT_EQ(title, "");
+  EXPECT_TRUE(topMost);
+}
+
+int Answer(QMessageBox::StandardButton button) {
+  testing::WhenModal([button](QWidget* modal) {
+    auto* box = qobject_cast<QMessageBox*>(modal);
+    ASSERT_NE(box, nullptr);
+    if (button == QMessageBox::NoButton) {
+      QTest::keyClick(box, Qt::Key_Escape);
+    } else {
+      box->button(button)->click();
+    }
+  });
+  return AskYesNoCancel("Do you want to save current show?", "New Show");
+}
+
+TEST(MessageBoxes, QuestionsGiveTheirAnswers) {
+  EXPECT_EQ(Answer(QMessageBox::Yes), 1);
+  EXPECT_EQ(Answer(QMessageBox::No), 0);
+  EXPECT_EQ(Answer(QMessageBox::Cancel), -1);
+  EXPECT_EQ(Answer(QMessageBox::NoButton), -1);  // Escape cancels
+
+  std::string title;
+  testing::WhenModal([&title](QWidget* modal) {
+    title = modal->windowTitle().toStdString();
+    qobject_cast<QMessageBox*>(modal)->button(QMessageBox::Yes)->click();
+  });
+  EXPECT_TRUE(AskYesNo("Are you sure?", "Delete Picture"));
+  EXPECT_EQ(title, "Delete Picture");
+  testing::WhenModal([](QWidget* modal) { QTest::keyClick(modal, Qt::Key_Escape); });
+  EXPECT_FALSE(AskYesNo("Are you sure?", "Delete Picture"));
+}
+
+// Types into the prompt's edit, then presses `key` (Enter or Escape) or OK.
+bool Prompt(std::string& text, const QString& typed, int key) {
+  testing::WhenModal([typed, key](QWidget* modal) {
+    auto* edit = modal->findChild<QLineEdit*>(QStringLiteral("promptEdit"));
+    ASSERT_NE(edit, nullptr);
+    edit->setText(typed);
+    if (key == 0) {
+      for (QPushButton* button : modal->findChildren<QPushButton*>()) button->click();
+    } else {
+      QTest::keyClick(edit, static_cast<Qt::Key>(key));
+    }
+  });
+  return PromptForText(text, "Timecode", "Type Timecode", "");
+}
+
+TEST(TextPrompt, OkAndEnterConfirmEscapeCancels) {
+  std::string text = "00:00:01:00";
+  EXPECT_TRUE(Prompt(text, "00:00:02:00", 0));
+  EXPECT_EQ(text, "00:00:02:00");
+  EXPECT_TRUE(Prompt(text, "+10", Qt::Key_Return));
+  EXPECT_EQ(text, "+10");
+  EXPECT_FALSE(Prompt(text, "typed but abandoned", Qt::Key_Escape));
+  EXPECT_EQ(text, "+10");
+
+  std::string longText;
+  EXPECT_TRUE(Prompt(longText, QString(100, QLatin1Char('9')), Qt::Key_Enter));
+  EXPECT_EQ(longText.size(), 79u);
+}
+
+}  // namespace
+}  // namespace vantoril

@@ -1,0 +1,79 @@
+#include "platform/menus.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QMainWindow>
+#include <QMenuBar>
+
+#include "gui_support/qt_environment.h"
+#include "platform/message_queue.h"
+#include "platform/window.h"
+#include "platform/window_impl.h"
+
+namespace vantoril {
+namespace {
+
+TEST(MenuText, ShortcutLetterFollowsATab) {
+  EXPECT_EQ(MenuItemText("Load Picture/L"), "Load Picture\tCtrl+L");
+  EXPECT_EQ(MenuItemText("Enlarge Timeline/>"), "Enlarge Timeline\tCtrl+>");
+  EXPECT_EQ(MenuItemText("Load Background"), "Load Background");
+}
+
+class MenuTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ClearMessageQueue();
+    ASSERT_TRUE(window_.Create(nullptr, kStyleOverlapped));
+    menu_.emplace(window_);
+    menu_->AddSubmenu("File");
+    menu_->AddItem(1020, "Load Picture/L");
+    menu_->AddItem(kMenuSeparator, "");
+    menu_->AddItem(1025, "NTSC", kMenuChecked);
+    menu_->AddSubmenu("Edit");
+    menu_->AddItem(9004, "Undo/Z", kMenuGreyed);
+    menu_->AddItem(9010, "Salt & Pepper");
+  }
+  Window window_;
+  std::optional<MenuBar> menu_;
+};
+
+TEST_F(MenuTest, ItemsKeepTheirTextsAndStates) {
+  EXPECT_EQ(menu_->SubmenuCount(), 2);
+  EXPECT_EQ(menu_->SubmenuText(1), "Edit");
+  EXPECT_EQ(menu_->ItemText(1020), "Load Picture\tCtrl+L");
+  EXPECT_EQ(menu_->ItemText(9010), "Salt & Pepper");  // no mnemonic made of "&"
+  EXPECT_EQ(menu_->ItemFlags(1025), kMenuChecked);
+  EXPECT_EQ(menu_->ItemFlags(9004), kMenuGreyed);
+
+  menu_->CheckItem(1025, false);
+  menu_->CheckItem(1020, true);
+  EXPECT_EQ(menu_->ItemFlags(1025), 0u);
+  EXPECT_EQ(menu_->ItemFlags(1020), kMenuChecked);
+  EXPECT_EQ(menu_->ItemText(1020), "Load Picture\tCtrl+L");
+  menu_->SetItemFlags(9004, 0);
+  EXPECT_EQ(menu_->ItemFlags(9004), 0u);
+
+  // The shown key binds nothing: keys go through the program's own tables.
+  auto* frame = qobject_cast<QMainWindow*>(FrameOf(window_));
+  ASSERT_NE(frame, nullptr);
+  for (QAction* action : frame->menuBar()->findChildren<QAction*>()) {
+    EXPECT_TRUE(action->shortcut().isEmpty()) << action->text().toStdString();
+  }
+}
+
+TEST_F(MenuTest, ChoosingAnItemPostsItsCommandOnlyWhenEnabled) {
+  EXPECT_TRUE(menu_->ChooseItem(1025));
+  EXPECT_FALSE(menu_->ChooseItem(9004));  // greyed
+  EXPECT_FALSE(menu_->ChooseItem(4242));
+  Message message;
+  ASSERT_TRUE(PeekMessage(message));
+  EXPECT_EQ(message.window, window_.Handle());
+  EXPECT_EQ(message.message, kWmCommand);
+  EXPECT_EQ(message.wParam, 1025u);
+  EXPECT_FALSE(PeekMessage(message));
+  EXPECT_EQ(menu_->ItemFlags(1025), kMenuChecked);  // only the program changes the mark
+}
+
+}  // namespace
+}  // namespace vantoril

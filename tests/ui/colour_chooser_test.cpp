@@ -1,0 +1,165 @@
+#include "ui/dialogs/colour_chooser.h"
+
+#include <gtest/gtest.h>
+
+#include "gui_support/qt_environment.h"
+#include "platform/message_queue.h"
+#include "platform/window.h"
+
+namespace vantoril {
+namespace {
+
+TEST(HlsConversion, KnownColours) {
+  EXPECT_EQ(RgbToHls(Rgb(255, 0, 0)), (Hls{0, 120, 240}));
+  EXPECT_EQ(RgbToHls(Rgb(128, 128, 128)), (Hls{0, 120, 0}));
+  EXPECT_EQ(RgbToHls(Rgb(0, 255, 0)), (Hls{80, 120, 240}));
+  EXPECT_EQ(RgbToHls(Rgb(0, 0, 255)), (Hls{160, 120, 240}));
+  EXPECT_EQ(RgbToHls(Rgb(255, 255, 255)), (Hls{0, 240, 0}));
+  EXPECT_EQ(RgbToHls(Rgb(255, 0, 255)), (Hls{200, 120, 240}));  // hue wraps below 0
+  EXPECT_EQ(RgbToHls(Rgb(255, 128, 128)).luminance, 180);       // the light half
+  EXPECT_EQ(HlsToRgb(120, 120, 240), Rgb(0, 255, 255));
+  EXPECT_EQ(HlsToRgb(0, 120, 240), Rgb(255, 0, 0));
+  EXPECT_EQ(HlsToRgb(0, 120, 0), Rgb(128, 128, 128));
+  EXPECT_EQ(HlsToRgb(0, 240, 0), Rgb(255, 255, 255));
+  EXPECT_EQ(HlsToRgb(0, 0, 240), Rgb(0, 0, 0));
+  // Round trips stay within the rounding of the 240 scale.
+  for (uint32_t colour : {Rgb(12, 200, 99), Rgb(250, 250, 3), Rgb(40, 40, 41)}) {
+    const Hls hls = RgbToHls(colour);
+    const uint32_t back = HlsToRgb(hls.hue, hls.luminance, hls.saturation);
+    EXPECT_NEAR(RedOf(back), RedOf(colour), 4);
+    EXPECT_NEAR(GreenOf(back), GreenOf(colour), 4);
+    EXPECT_NEAR(BlueOf(back), BlueOf(colour), 4);
+  }
+}
+
+constexpr int kX0 = 50;
+constexpr int kY0 = 50;
+constexpr int kCx = kX0 + 115;
+
+int RowY(int row) {
+  return kY0 + 22 + 18 * row + 5;
+}
+
+class ColourChooserTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ClearMessageQueue();
+    ASSERT_TRUE(host_.Create(nullptr, kStylePopup));
+    ASSERT_TRUE(other_.Create(nullptr, kStylePopup));
+    host_.Move(Rect{0, 0, 400, 400}, false);
+    host_.Show(kShowNormal);
+    testing::ProcessEvents();
+    ClearMessageQueue();
+    ColourChooserModel() = ColourModel::kHls;
+  }
+  void Post(uint32_t message, int x, int y, WindowHandle window = 0) {
+    PostMessage(window ? window : host_.Handle(), message, message == kWmLButtonUp ? 0 : kMkLButton,
+                MakeLParam(x, y));
+  }
+  void Release(int x, int y) { Post(kWmLButtonUp, x, y); }
+  void ReleaseOk() { Release(kCx + 75, kY0 + 210); }
+  bool Run(uint32_t& colour) { return RunColourChooser(host_, kX0, kY0, colour, "Choose"); }
+
+  Window host_;
+  Window other_;
+};
+
+TEST_F(ColourChooserTest, RampClicksSetTheColour) {
+  uint32_t colour = Rgb(1, 2, 3);
+  Release(kCx, RowY(7));
+  ReleaseOk();
+  EXPECT_TRUE(Run(colour));
+  EXPECT_EQ(colour, Rgb(128, 128, 128));
+
+  Release(kCx - 100, RowY(7));
+  ReleaseOk();
+  EXPECT_TRUE(Run(colour));
+  EXPECT_EQ(colour, Rgb(0, 0, 0));
+
+  Release(kCx + 110, RowY(7));
+  ReleaseOk();
+  EXPECT_TRUE(Run(colour));
+  EXPECT_EQ(colour, Rgb(255, 255, 255));
+
+  Release(kCx, RowY(8));
+  ReleaseOk();
+  EXPECT_TRUE(Run(colour));
+  EXPECT_EQ(colour, Rgb(0, 255, 255));
+
+  // On leaving, the panel and a margin of one pixel are cleared.
+  for (const auto& [x, y] : {std::pair(kX0 - 1, kY0 - 1), std::pair(kCx - 30, kY0 + 110),
+                             std::pair(kX0 + 230, kY0 + 230)}) {
+    EXPECT_EQ(host_.PixelAt(x, y), kLightGrey) << x << "," << y;
+  }
+}
+
+TEST_F(ColourChooserTest, CancelEscapeAndReleasesOutsideRestoreTheColourOfEntry) {
+  uint32_t colour = Rgb(10, 20, 30);
+  Release(kCx, RowY(7));
+  Release(kCx + 5, kY0 + 210);  // Cancel
+  EXPECT_FALSE(Run(colour));
+  EXPECT_EQ(colour, Rgb(10, 20, 30));
+
+  Release(kCx, RowY(7));
+  PostMessage(host_.Handle(), kWmKeyDown, 27, 0);  // Escape leaves as Cancel does
+  EXPECT_FALSE(Run(colour));
+  EXPECT_EQ(colour, Rgb(10, 20, 30));
+
+  Release(kCx, RowY(8));
+  PostMessage(host_.Handle(), kWmChar, 27, 0);
+  EXPECT_FALSE(Run(colour));
+  EXPECT_EQ(colour, Rgb(10, 20, 30));
+
+  // A slider drag released right of the panel.
+  Post(kWmLButtonDown, kCx + 10, RowY(1));
+  Post(kWmMouseMove, kCx + 20, RowY(1));
+  Release(kX0 + 240, RowY(1));
+  EXPECT_FALSE(Run(colour));
+  EXPECT_EQ(colour, Rgb(10, 20, 30));
+
+  Release(kCx, RowY(7));
+  Post(kWmLButtonUp, 10, 10, other_.Handle());  // in another window
+  EXPECT_FALSE(Run(colour));
+  EXPECT_EQ(colour, Rgb(10, 20, 30));
+}
+
+TEST_F(ColourChooserTest, SlidersWorkInTheModelShownAndTheModelPersists) {
+  uint32_t colour = Rgb(255, 0, 0);
+  // HLS: the third slider (saturation) to 0 leaves the grey of the same luminance.
+  Post(kWmLButtonDown, kCx, RowY(3));
+  Post(kWmMouseMove, kCx - 20, RowY(3));
+  Release(kCx - 20, RowY(3));
+  ReleaseOk();
+  EXPECT_TRUE(Run(colour));
+  EXPECT_EQ(colour, Rgb(128, 128, 128));
+
+  Release(kCx + 10, RowY(4));  // the "RGB" choice
+  ReleaseOk();
+  EXPECT_TRUE(Run(colour));
+  EXPECT_EQ(ColourChooserModel(), ColourModel::kRgb);
+
+  // Next time the panel opens in RGB: the second slider is green, 35 pixels
+  // right of the centre give 100.
+  colour = Rgb(0, 0, 0);
+  Post(kWmLButtonDown, kCx, RowY(2));
+  Post(kWmMouseMove, kCx + 35, RowY(2));
+  Release(kCx + 35, RowY(2));
+  ReleaseOk();
+  EXPECT_TRUE(Run(colour));
+  EXPECT_EQ(colour, Rgb(0, 100, 0));
+  // Rows 0 and 1 both drag the first slider; values stop at the limit.
+  Post(kWmLButtonDown, kCx, RowY(0));
+  Post(kWmMouseMove, kCx + 200, RowY(0));
+  Release(kCx + 100, RowY(0));
+  ReleaseOk();
+  EXPECT_TRUE(Run(colour));
+  EXPECT_EQ(colour, Rgb(255, 100, 0));
+
+  Release(kCx + 10, RowY(6));  // "Texture" acts as HLS
+  PostMessage(host_.Handle(), kWmKeyDown, 27, 0);
+  EXPECT_FALSE(Run(colour));
+  EXPECT_EQ(ColourChooserModel(), ColourModel::kHls);
+}
+
+}  // namespace
+}  // namespace vantoril

@@ -1,0 +1,103 @@
+#include "ui/timeline/timeline_geometry.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "engine/show_document.h"
+
+namespace vantoril::timeline {
+namespace {
+
+KeyFrame Key(int32_t time, float x = 100, float level = 50) {
+  KeyFrame key;
+  key.x = x;
+  key.y = 100;
+  key.width = 80;
+  key.height = 60;
+  key.level = level;
+  key.time = time;
+  return key;
+}
+
+TEST(TimelineGeometryTest, TimeAndRulerPositions) {
+  EXPECT_EQ(TimeToX(90, 30), 184);
+  EXPECT_EQ(XToTime(3, 30), 0);
+  EXPECT_EQ(XToTime(-500, 30), 0);
+  for (int frame : {0, 1, 29, 30, 1799}) {
+    EXPECT_EQ(XToTime(TimeToX(frame, 30), 30), frame);
+  }
+  EXPECT_EQ(XToTime(TimeToX(61, 120), 120), 60);  // a pixel spans two frames
+  // Absurd lengths do not overflow.
+  EXPECT_EQ(ContentWidth(2'000'000'000, 1), kContentWidthCap);
+  EXPECT_EQ(ContentWidth(1800, 30), 3604);
+}
+
+TEST(TimelineGeometryTest, EnlargeAndContractAtThirtyFramesPerSecond) {
+  std::vector<int> scales{30};
+  while (scales.back() < 1920) scales.push_back(EnlargedTimeScale(scales.back(), 30));
+  EXPECT_EQ(scales, (std::vector<int>{30, 60, 120, 240, 480, 960, 1920}));
+  EXPECT_EQ(EnlargedTimeScale(1920, 30), 1920);
+  EXPECT_EQ(EnlargedTimeScale(5, 30), 10);
+  EXPECT_EQ(EnlargedTimeScale(10, 30), 20);
+  EXPECT_EQ(EnlargedTimeScale(20, 30), 30);  // 40 rounded down to whole seconds
+
+  EXPECT_EQ(ContractedTimeScale(30, 30), 15);
+  EXPECT_EQ(ContractedTimeScale(15, 30), 5);
+  EXPECT_EQ(ContractedTimeScale(5, 30), 5);
+  // A rate of a few frames per second would round to 0: no ruler at all.
+  EXPECT_EQ(ContractedTimeScale(2, 3), 1);
+}
+
+TEST(TimelineGeometryTest, SettingsScalesAreKeptInRange) {
+  EXPECT_EQ(SanitisedTimeScale(0, 60, 30), 5);
+  EXPECT_EQ(SanitisedTimeScale(-4, 200, 30), 10);
+  EXPECT_EQ(SanitisedTimeScale(0, 1800, 30), 30);
+  EXPECT_EQ(SanitisedTimeScale(100000, 1800, 30), 1920);
+  EXPECT_EQ(SanitisedTimeScale(45, 1800, 30), 45);
+  // The smallest scale whose ruler still holds the whole show.
+  const int fitting = SmallestFittingTimeScale(18000);
+  EXPECT_LE(TimeToX(18000, fitting), kContentWidthCap);
+  EXPECT_GT(TimeToX(18000, fitting - 1), kContentWidthCap);
+}
+
+TEST(TimelineGeometryTest, KeyFramesAreHitWithinSixFrames) {
+  const std::vector<KeyFrame> keys{Key(0), Key(60), Key(64)};
+  EXPECT_EQ(KeyNearFrame(keys, 66), 1);  // the first within reach wins
+  EXPECT_EQ(KeyNearFrame(keys, 54), 1);
+  EXPECT_EQ(KeyNearFrame(keys, 53), -1);
+  EXPECT_EQ(KeyNearFrame(keys, 71), -1);
+  EXPECT_EQ(KeyNearFrame(keys, 70), 2);
+  EXPECT_EQ(KeyNearFrame(keys, 6), 0);
+}
+
+TEST(TimelineGeometryTest, HoldSpansJoinKeyFramesThatChangeNothing) {
+  std::vector<KeyFrame> keys{Key(0), Key(60), Key(120, 300), Key(180, 300)};
+  keys[3].easeCode = 2000;  // the ease is no part of the state
+  keys[3].tagCode = 1;
+  const auto spans = HoldSpans(keys, 30, 40);
+  ASSERT_EQ(spans.size(), 2u);
+  EXPECT_EQ(spans[0].key, 1);
+  EXPECT_EQ(spans[0].x1, 4 + 40 + 22);  // after the label
+  EXPECT_EQ(spans[0].x2, 124 - 8);
+  EXPECT_EQ(spans[1].key, 3);
+  EXPECT_EQ(spans[1].x1, 244 + 8);
+  EXPECT_EQ(spans[1].x2, 364 - 8);
+
+  keys[1].level = 51;
+  EXPECT_EQ(HoldSpans(keys, 30, 40).size(), 1u);
+}
+
+TEST(TimelineGeometryTest, MarksAndLabels) {
+  EXPECT_EQ(MarkLeft(0, 500, 30, 3604), 6);
+  EXPECT_EQ(MarkLeft(1, 90, 30, 3604), 178);
+  EXPECT_EQ(MarkLeft(1, 1800, 30, 3604), 3590);  // kept inside the ruler
+
+  EXPECT_EQ(TrackLabel("C:\\shows\\sky.final.bmp", kBrushNormal), "sky");
+  EXPECT_EQ(TrackLabel("/home/ed/pictures/logo.tga", kBrushBlur), "logo / Blur");
+  EXPECT_EQ(TrackLabel("Disk:Folder:card", kBrushNoColour), "card / B&W");
+  EXPECT_EQ(TrackLabel("", kBrushPixelate), " / Pix");
+}
+
+}  // namespace
+}  // namespace vantoril::timeline
