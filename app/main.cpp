@@ -3,6 +3,7 @@
 #include "app/app_init.h"
 #include "app/main_window.h"
 #include "app/message_loop.h"
+#include "app/timeline_adapter.h"
 #include "engine/show_document.h"
 #include "media/clip_reader.h"
 #include "media/image_file_loader.h"
@@ -31,6 +32,16 @@ int main(int argc, char** argv) {
     if (!window.Create()) {
       ShowErrorBox("The program's window could not be created.", MessageSink::kNoCode);
       return 1;
+    }
+    // The Timeline comes after the Stage, beneath it. The main window works
+    // without one, so its failure is told and the program goes on.
+    if (auto timeline = TimelineAdapter::Create(window, *document, app.settings)) {
+      window.AdoptTimeline(std::move(timeline));
+    } else {
+      ShowErrorBox(
+          "The Timeline window could not be created; the show can be edited on the "
+          "Stage alone.",
+          MessageSink::kNoCode);
     }
     // Ending the session (or Ctrl+C) closes the program in order, settings kept.
     session.RouteTerminationTo(window.Handle());

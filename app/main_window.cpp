@@ -365,8 +365,14 @@ void MainWindow::ReleaseButtons(int x, int y) {
         std::max(std::min(document_.selectedPicture + 1, document_.pictureCount - 1), 0));
   }
   if (view) {
-    timeline_.SetViewMode(timeline_.ViewMode() == 1 ? 0 : 1);
+    const bool toAll = timeline_.ViewMode() <= kTimelineSingleView;
+    {
+      DrawingScope scope(*this);
+      view_.SetState(toAll ? BitmapButton::kAlternate : BitmapButton::kNormal);
+    }
+    timeline_.SetViewMode(toAll ? kTimelineAllView : kTimelineSingleView);
     LayoutChildren();
+    timeline_.EnsureTimeVisible();
   }
   if (x < 40) {
     const int b = ClientRect().bottom;
@@ -775,10 +781,10 @@ std::string MainWindow::StartingFolder() const {
   return settings_.GetSetting("InitialFolder", "");
 }
 
-void MainWindow::RememberFolder(std::string_view path, const FileSpec& spec) {
+void MainWindow::RememberFolder(std::string_view path, const FileSpec& fileRef) {
   settings_.PutSetting("InitialFolder", FolderPart(path));
-  settings_.PutSettingInt("InitialVrefnum", spec.volumeRef);
-  settings_.PutSettingInt("InitialParID", spec.parentId);
+  settings_.PutSettingInt("InitialVrefnum", fileRef.volumeRef);
+  settings_.PutSettingInt("InitialParID", fileRef.parentId);
 }
 
 void MainWindow::LoadPicture(bool change) {
@@ -786,14 +792,14 @@ void MainWindow::LoadPicture(bool change) {
     ShowErrorBox(kTooManyPictures, MessageSink::kNoCode);
     return;
   }
-  FileSpec spec;
-  spec.volumeRef = static_cast<int16_t>(settings_.GetSettingInt("InitialVrefnum", 0));
-  spec.parentId = settings_.GetSettingInt("InitialParID", 0);
+  FileSpec fileRef;
+  fileRef.volumeRef = static_cast<int16_t>(settings_.GetSettingInt("InitialVrefnum", 0));
+  fileRef.parentId = settings_.GetSettingInt("InitialParID", 0);
   const bool jpeg = document_.Loader() && document_.Loader()->JpegAvailable();
   const int countBefore = document_.pictureCount;
-  if (OpenFileDialog(this, spec, PictureFilter(jpeg), ".bmp", StartingFolder())) {
-    const int n = document_.LoadPicture(spec, change ? document_.selectedPicture : -1);
-    RememberFolder(spec.Path(), spec);
+  if (OpenFileDialog(this, fileRef, PictureFilter(jpeg), ".bmp", StartingFolder())) {
+    const int n = document_.LoadPicture(fileRef, change ? document_.selectedPicture : -1);
+    RememberFolder(fileRef.Path(), fileRef);
     if (document_.HasPicture(n)) {
       auto states = StagePictureStates();
       if (n < static_cast<int>(states.size())) states[n] = document_.keys[n][0];
@@ -814,13 +820,13 @@ void MainWindow::LoadPicture(bool change) {
 }
 
 void MainWindow::LoadBackground() {
-  FileSpec spec = document_.backgroundFile;
+  FileSpec fileRef = document_.backgroundFile;
   const bool jpeg = document_.Loader() && document_.Loader()->JpegAvailable();
-  if (OpenFileDialog(this, spec, BackgroundFilter(jpeg), ".avi", StartingFolder())) {
-    document_.backgroundFile = spec;
-    document_.SetBackground(spec);
+  if (OpenFileDialog(this, fileRef, BackgroundFilter(jpeg), ".avi", StartingFolder())) {
+    document_.backgroundFile = fileRef;
+    document_.SetBackground(fileRef);
     document_.modified = 1;
-    RememberFolder(spec.Path(), spec);
+    RememberFolder(fileRef.Path(), fileRef);
   }
   document_.GoToTime(document_.clock.currentTime, false);
   RepaintTimeline();
@@ -829,10 +835,10 @@ void MainWindow::LoadBackground() {
 
 void MainWindow::LoadSound() {
   document_.soundFile = FileSpec{};
-  FileSpec spec;
-  if (OpenFileDialog(this, spec, kSoundFilter, ".wav", StartingFolder())) {
-    document_.soundFile = spec;
-    RememberFolder(spec.Path(), spec);
+  FileSpec fileRef;
+  if (OpenFileDialog(this, fileRef, kSoundFilter, ".wav", StartingFolder())) {
+    document_.soundFile = fileRef;
+    RememberFolder(fileRef.Path(), fileRef);
   }
   document_.modified = 1;
   Repaint();
@@ -859,10 +865,10 @@ bool MainWindow::SaveShowTo(std::string_view path) {
 }
 
 bool MainWindow::SaveShowAs() {
-  FileSpec spec = document_.showFile;
-  if (!SaveFileDialog(this, spec, kShowFilter, ".vsh", StartingFolder())) return false;
-  if (!SaveShowTo(spec.Path())) return false;
-  RememberFolder(spec.Path(), spec);
+  FileSpec fileRef = document_.showFile;
+  if (!SaveFileDialog(this, fileRef, kShowFilter, ".vsh", StartingFolder())) return false;
+  if (!SaveShowTo(fileRef.Path())) return false;
+  RememberFolder(fileRef.Path(), fileRef);
   return true;
 }
 
@@ -879,12 +885,12 @@ void MainWindow::QuickSave() {
 
 void MainWindow::LoadShow() {
   if (!AskToSaveShow(kSaveQuestion, "New Show", true)) return;
-  FileSpec spec = document_.showFile;
-  if (OpenFileDialog(this, spec, kShowFilter, ".vsh", StartingFolder())) {
-    const ShowFileStatus status = LoadShowFile(document_, std::string(spec.Path()), false);
+  FileSpec fileRef = document_.showFile;
+  if (OpenFileDialog(this, fileRef, kShowFilter, ".vsh", StartingFolder())) {
+    const ShowFileStatus status = LoadShowFile(document_, std::string(fileRef.Path()), false);
     if (status == ShowFileStatus::kOk) {
       SetTitle(document_.showFile.Path());
-      RememberFolder(spec.Path(), spec);
+      RememberFolder(fileRef.Path(), fileRef);
     } else {
       ShowErrorBox(ShowFileMessage(status), MessageSink::kNoCode);
     }
@@ -900,9 +906,14 @@ void MainWindow::NewShow() {
   SetTitle({});
   document_.ResetShow();
   UpdatePictureMenu(0);
+  // The single view before the layout, so that the Stage takes its room back.
+  timeline_.SetViewMode(kTimelineSingleView);
+  if (timeline_.Exists()) {
+    DrawingScope scope(*this);
+    view_.SetState(BitmapButton::kNormal);
+  }
   LayoutChildren();
   document_.GoToTime(0, false);
-  timeline_.SetViewMode(1);
   RepaintTimeline();
   RepaintStage();
 }
@@ -942,8 +953,8 @@ void MainWindow::AdvancedOptions() {
   }
   SetCursor(kCursorWait);
   for (int i = 0; i < document_.pictureCount; ++i) {
-    const FileSpec spec = document_.pictureFiles[i];
-    document_.LoadPicture(spec, i);
+    const FileSpec fileRef = document_.pictureFiles[i];
+    document_.LoadPicture(fileRef, i);
   }
   Repaint();
   document_.GoToTime(document_.clock.currentTime, false);

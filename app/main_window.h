@@ -152,7 +152,7 @@ class MainWindow : public Window, public DocumentHost {
   void NextKeyFrame();
   void FieldPreviewStep();
   void SetZoom(double scale);
-  void RememberFolder(std::string_view path, const FileSpec& spec);
+  void RememberFolder(std::string_view path, const FileSpec& fileRef);
   std::string StartingFolder() const;
   void ReleaseButtons(int x, int y);
 

@@ -20,7 +20,7 @@
 #include "platform/message_queue.h"
 #include "platform/resources.h"
 #include "platform/shell.h"
-#include "ui/dialogs/described_dialog.h"
+#include "ui/dialogs/key_frame_options.h"
 
 namespace vantoril {
 
@@ -47,12 +47,6 @@ std::string LevelName(int32_t brush) {
     default:
       return "Transparency";
   }
-}
-
-std::string FloatText(float value) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%g", static_cast<double>(value));
-  return text;
 }
 
 }  // namespace
@@ -154,7 +148,7 @@ void Stage::Layout() {
   const Rect client = main_.ClientRect();
   const int margin = GetSystemMetric(SystemMetric::kHScrollArrowWidth);
   int bottomMargin = 84;
-  if (main_.Timeline().Exists() && main_.Timeline().ViewMode() == 0) {
+  if (main_.Timeline().Exists() && main_.Timeline().ViewMode() > kTimelineSingleView) {
     bottomMargin = 54 + 15 * std::clamp(document_.pictureCount, 1, 8);
   }
   Rect place{client.left + margin, client.top + margin, client.right - margin,
@@ -546,22 +540,12 @@ bool Stage::NearPathPoint(int x, int y, int32_t* time) const {
 void Stage::RightPress(int x, int y) {
   if (HitTestSelected(x, y) == kDragNone) return;
   const int p = document_.EditablePicture();
-  KeyFrame& s = states_[p];
-  const std::string descriptions[6] = {"X", "Y", "Width", "Height", "Rotation", "Level"};
-  std::string values[6] = {FloatText(s.x),      FloatText(s.y),        FloatText(s.width),
-                           FloatText(s.height), FloatText(s.rotation), FloatText(s.level)};
-  const int top = std::min(y + 30, RectHeight(ClientRect()) - 160);
-  if (RunDescribedDialog(*this, x + 100, std::max(top, 0), descriptions, values,
-                         "Set KeyFrame Options") == 1) {
-    float* fields[6] = {&s.x, &s.y, &s.width, &s.height, &s.rotation, &s.level};
-    for (int i = 0; i < 6; ++i) {
-      char* end = nullptr;
-      const float value = std::strtof(values[i].c_str(), &end);
-      if (end != values[i].c_str()) *fields[i] = value;
-    }
-    s.width = std::max(s.width, 1.0f);
-    s.height = std::max(s.height, 1.0f);
-    s.level = std::clamp(s.level, 0.0f, 100.0f);
+  // The short form: position, width, rotation and level; the state's ease
+  // stays as it was.
+  KeyFrame edited = states_[p];
+  const int top = std::max(std::min(y + 30, RectHeight(ClientRect()) - 160), 0);
+  if (EditKeyFrameOptions(*this, x + 100, top, edited, document_.brush[p], true)) {
+    states_[p] = edited;
     document_.SetKeyAtCurrentTime();
   }
   Repaint();
@@ -606,6 +590,12 @@ void Stage::StartSound() {
   }
 }
 
+void Stage::MovePlaybackTo(int frame) {
+  document_.clock.currentTime = startFrame_ = frame;
+  startCounter_ = PerformanceCounter();
+  StartSound();  // forward playback only
+}
+
 void Stage::RunPlayback() {
   StartSound();
   const int direction = playDirection_;
@@ -633,13 +623,7 @@ void Stage::RunPlayback() {
     // key-down; only a new key-down stops.
     if (message.message == kWmKeyDown) break;
     if (message.message != kWmLButtonUp) continue;
-    TimelineLink* timeline = main_.Timeline().Get();
-    if (timeline && message.window == timeline->TimelineWindow().Handle()) {
-      now = startFrame_ = timeline->TimeAtX(MouseX(message.lParam));
-      startCounter_ = PerformanceCounter();
-      if (direction == 1) StartSound();
-      continue;
-    }
+    if (main_.Timeline().TakePlaybackClick(message)) continue;
     if (message.window == Handle()) {
       const int mx = MouseX(message.lParam), my = MouseY(message.lParam);
       const Rect buttons[3] = {reverse_.Rectangle(), stop_.Rectangle(), play_.Rectangle()};

@@ -71,6 +71,9 @@ class Stage : public Window {
   int PickPicture(int x, int y) const;
   void DrawTimecodeAndLevel(int frame, int level);
   void Transport(int direction);
+  // During playback: playback goes on from `frame` (the sound restarts
+  // there when playing forward).
+  void MovePlaybackTo(int frame);
   // The progress panel of Make Movie, drawn straight onto the Stage.
   void DrawRenderProgress(double fraction, std::string_view caption, int64_t startTick);
 

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "platform/message.h"
+
 namespace vantoril {
 
 class Window;
@@ -24,7 +26,8 @@ class TimelineLink {
   // Enlarge Timeline (Ctrl+>) and Contract Timeline (Ctrl+<).
   virtual void Enlarge() = 0;
   virtual void Contract() = 0;
-  // 1 shows the selected picture's track alone, 0 every picture's.
+  // 1 shows the selected picture's track alone, 4 (any value above 1) every
+  // picture's.
   virtual int ViewMode() const = 0;
   virtual void SetViewMode(int mode) = 0;
   // Lays itself out from the main window's rectangle (after a size change,
@@ -35,7 +38,14 @@ class TimelineLink {
   virtual int Top() const = 0;
   // The show frame under client x of the Timeline (a click moves playback).
   virtual int32_t TimeAtX(int x) const = 0;
+  // For the playback loop, which takes the Timeline's messages itself: a
+  // left-button release on the Timeline moves playback to its time. True
+  // when the message was one.
+  virtual bool TakePlaybackClick(const Message& message) = 0;
 };
+
+inline constexpr int kTimelineSingleView = 1;
+inline constexpr int kTimelineAllView = 4;
 
 // The main window's reference to the Timeline: null-safe, with the
 // defaults the rest of the program relies on when there is none.
@@ -59,12 +69,15 @@ class TimelineHolder {
     if (link_) link_->Contract();
   }
   // Without a Timeline the Stage leaves room as for the single view.
-  int ViewMode() const { return link_ ? link_->ViewMode() : 1; }
+  int ViewMode() const { return link_ ? link_->ViewMode() : kTimelineSingleView; }
   void SetViewMode(int mode) const {
     if (link_) link_->SetViewMode(mode);
   }
   void Relayout() const {
     if (link_) link_->Relayout();
+  }
+  bool TakePlaybackClick(const Message& message) const {
+    return link_ && link_->TakePlaybackClick(message);
   }
 
  private:

@@ -36,10 +36,10 @@ class ByteWriter {
     out_.insert(out_.end(), bytes, bytes + sizeof(T));
   }
   void Zeros(size_t count) { out_.insert(out_.end(), count, 0); }
-  void PutFileSpec(const FileSpec& spec) {
-    Put(spec.volumeRef);
-    Put(spec.parentId);
-    out_.insert(out_.end(), spec.path.begin(), spec.path.end());
+  void PutFileSpec(const FileSpec& fileRef) {
+    Put(fileRef.volumeRef);
+    Put(fileRef.parentId);
+    out_.insert(out_.end(), fileRef.path.begin(), fileRef.path.end());
   }
   void PutKeyFrame(const KeyFrame& key) {
     uint8_t bytes[kKeyFrameSize];
@@ -72,14 +72,14 @@ class ByteReader {
   // The volume number and folder id are carried as they are; a path that
   // does not end within its 256 bytes names no file.
   FileSpec GetFileSpec(size_t at) const {
-    FileSpec spec;
-    std::memcpy(&spec.volumeRef, bytes_.data() + at, 2);
-    std::memcpy(&spec.parentId, bytes_.data() + at + 2, 4);
-    std::memcpy(spec.path.data(), bytes_.data() + at + 6, spec.path.size());
-    if (std::find(spec.path.begin(), spec.path.end(), '\0') == spec.path.end()) {
-      spec.path.fill(0);
+    FileSpec fileRef;
+    std::memcpy(&fileRef.volumeRef, bytes_.data() + at, 2);
+    std::memcpy(&fileRef.parentId, bytes_.data() + at + 2, 4);
+    std::memcpy(fileRef.path.data(), bytes_.data() + at + 6, fileRef.path.size());
+    if (std::find(fileRef.path.begin(), fileRef.path.end(), '\0') == fileRef.path.end()) {
+      fileRef.path.fill(0);
     }
-    return spec;
+    return fileRef;
   }
 
   KeyFrame GetKeyFrame(size_t at) const {
@@ -108,17 +108,17 @@ uint16_t DrawShowId() {
 
 // Relative references are taken from the show's folder; anything that looks
 // like a path of another system is left for the alternative image folder.
-FileSpec Resolved(FileSpec spec, const std::filesystem::path& showFolder) {
-  const std::string_view path = spec.Path();
+FileSpec Resolved(FileSpec fileRef, const std::filesystem::path& showFolder) {
+  const std::string_view path = fileRef.Path();
   if (showFolder.empty() || path.empty() || path.front() == '/' || path.front() == '\\' ||
       path.find(':') != std::string_view::npos) {
-    return spec;
+    return fileRef;
   }
   const std::string full = (showFolder / std::filesystem::path(path)).lexically_normal().string();
-  if (!spec.SetPath(full)) {
-    return spec;
+  if (!fileRef.SetPath(full)) {
+    return fileRef;
   }
-  return spec;
+  return fileRef;
 }
 
 }  // namespace

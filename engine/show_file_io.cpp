@@ -66,8 +66,8 @@ std::string ShowFileMessage(ShowFileStatus status) {
 
 ShowFileStatus LoadShowFile(ShowDocument& document, const std::filesystem::path& file,
                             bool redraw) {
-  FileSpec spec;
-  if (!spec.SetPath(file.string())) {
+  FileSpec fileRef;
+  if (!fileRef.SetPath(file.string())) {
     return ShowFileStatus::kPathTooLong;
   }
   std::error_code error;
@@ -93,13 +93,13 @@ ShowFileStatus LoadShowFile(ShowDocument& document, const std::filesystem::path&
   }
   document.ResetShow();
   ReadShow(document, bytes, redraw, std::filesystem::absolute(file, error).parent_path());
-  document.showFile = spec;
+  document.showFile = fileRef;
   return ShowFileStatus::kOk;
 }
 
 ShowFileStatus SaveShowFile(ShowDocument& document, const std::filesystem::path& file) {
-  FileSpec spec;
-  if (!spec.SetPath(file.string())) {
+  FileSpec fileRef;
+  if (!fileRef.SetPath(file.string())) {
     return ShowFileStatus::kPathTooLong;
   }
   const uint8_t wasModified = document.modified;
@@ -122,7 +122,7 @@ ShowFileStatus SaveShowFile(ShowDocument& document, const std::filesystem::path&
     document.modified = wasModified;
     return ShowFileStatus::kCannotWrite;
   }
-  document.showFile = spec;
+  document.showFile = fileRef;
   document.modified = 0;
   return ShowFileStatus::kOk;
 }

@@ -105,14 +105,14 @@ void Prepare(QFileDialog& dialog, std::string_view filter, std::string_view defa
   }
 }
 
-bool ToFileSpec(const QString& path, FileSpec& spec) {
+bool ToFileSpec(const QString& path, FileSpec& fileRef) {
   const std::string text = path.toStdString();
   FileSpec chosen;
   if (!chosen.SetPath(text)) {
     ShowErrorBox(kPathTooLongMessage, MessageSink::kNoCode);
     return false;
   }
-  spec = chosen;
+  fileRef = chosen;
   return true;
 }
 
@@ -122,16 +122,16 @@ QWidget* OwnerWidget(Window* owner) {
 
 }  // namespace
 
-bool OpenFileDialog(Window* owner, FileSpec& spec, std::string_view filter,
+bool OpenFileDialog(Window* owner, FileSpec& fileRef, std::string_view filter,
                     std::string_view defaultExtension, std::string_view startingFolder) {
   QFileDialog dialog(OwnerWidget(owner));
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFile);
-  Prepare(dialog, filter, defaultExtension, startingFolder, spec.Path());
+  Prepare(dialog, filter, defaultExtension, startingFolder, fileRef.Path());
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
     return false;
   }
-  return ToFileSpec(dialog.selectedFiles().front(), spec);
+  return ToFileSpec(dialog.selectedFiles().front(), fileRef);
 }
 
 bool OpenFilesDialog(Window* owner, std::vector<FileSpec>& chosen, std::string_view filter,
@@ -145,27 +145,27 @@ bool OpenFilesDialog(Window* owner, std::vector<FileSpec>& chosen, std::string_v
   }
   std::vector<FileSpec> specs;
   for (const QString& path : dialog.selectedFiles()) {
-    FileSpec spec;
-    if (!ToFileSpec(path, spec)) {
+    FileSpec fileRef;
+    if (!ToFileSpec(path, fileRef)) {
       return false;
     }
-    specs.push_back(spec);
+    specs.push_back(fileRef);
   }
   chosen = std::move(specs);
   return true;
 }
 
-bool SaveFileDialog(Window* owner, FileSpec& spec, std::string_view filter,
+bool SaveFileDialog(Window* owner, FileSpec& fileRef, std::string_view filter,
                     std::string_view defaultExtension, std::string_view startingFolder) {
   QFileDialog dialog(OwnerWidget(owner));
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
   dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
-  Prepare(dialog, filter, defaultExtension, startingFolder, spec.Path());
+  Prepare(dialog, filter, defaultExtension, startingFolder, fileRef.Path());
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
     return false;
   }
-  return ToFileSpec(dialog.selectedFiles().front(), spec);
+  return ToFileSpec(dialog.selectedFiles().front(), fileRef);
 }
 
 }  // namespace vantoril

@@ -23,18 +23,18 @@ std::vector<FileFilter> ParseFileFilter(std::string_view filter);
 // case (names are matched without regard to case, as the shows expect).
 std::vector<std::string> DialogNameFilters(std::string_view filter);
 
-// The open dialog: existing files only. `spec` names the file shown at first
+// The open dialog: existing files only. `fileRef` names the file shown at first
 // (a trailing separator is dropped; a name of fewer than 4 characters is
 // not shown) and receives the choice. startingFolder is where the dialog
 // opens. False when cancelled, or when the chosen path is longer than a file
 // reference holds (the user is told).
-bool OpenFileDialog(Window* owner, FileSpec& spec, std::string_view filter,
+bool OpenFileDialog(Window* owner, FileSpec& fileRef, std::string_view filter,
                     std::string_view defaultExtension, std::string_view startingFolder);
 // Several files at once; `chosen` receives one reference per file.
 bool OpenFilesDialog(Window* owner, std::vector<FileSpec>& chosen, std::string_view filter,
                      std::string_view defaultExtension, std::string_view startingFolder);
 // The save dialog, asking before a file is overwritten.
-bool SaveFileDialog(Window* owner, FileSpec& spec, std::string_view filter,
+bool SaveFileDialog(Window* owner, FileSpec& fileRef, std::string_view filter,
                     std::string_view defaultExtension, std::string_view startingFolder);
 
 // The text shown when a chosen path does not fit a file reference.

@@ -14,6 +14,7 @@
 
 #include "app/app_init.h"
 #include "app/message_loop.h"
+#include "app/support/app_harness.h"
 #include "gui_support/qt_environment.h"
 #include "platform/app_window_list.h"
 #include "platform/drawing.h"
@@ -27,13 +28,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-fs::path FreshFolder(const std::string& name) {
-  const char* tmp = std::getenv("VANTORIL_TEST_TMP");
-  const fs::path folder = fs::path(tmp != nullptr ? tmp : "/tmp") / "app" / name;
-  fs::remove_all(folder);
-  fs::create_directories(folder);
-  return folder;
-}
+using testing::FreshTestFolder;
 
 std::string ReadFile(const fs::path& file) {
   std::ifstream in(file, std::ios::binary);
@@ -76,7 +71,7 @@ TEST(MessageLoop, DispatchesOnlyToListedWindowsAndGivesTheQuitCode) {
 }
 
 TEST(AppStart, InitLoadsTheSettingsAndShutdownWritesThem) {
-  const fs::path config = FreshFolder("init");
+  const fs::path config = FreshTestFolder("init");
   const std::string saved = std::getenv("XDG_CONFIG_HOME") ? std::getenv("XDG_CONFIG_HOME") : "";
   setenv("XDG_CONFIG_HOME", config.c_str(), 1);
   std::ofstream(config / "Vantoril.ini", std::ios::binary) << "[Vantoril]\r\nFrameRate=2500\r\n";
@@ -146,14 +141,11 @@ int RunProgramAndClose(const fs::path& config) {
   return -2;
 }
 
-TEST(WholeProgram, FirstRunWritesTheSectionLineAtExit) {
-  const fs::path config = FreshFolder("first-run");
-  ASSERT_EQ(RunProgramAndClose(config), 0);
+TEST(WholeProgram, WritesTheSectionLineAndKeepsTheSettingsItFound) {
+  const fs::path config = FreshTestFolder("whole-program");
+  ASSERT_EQ(RunProgramAndClose(config), 0);  // first run
   EXPECT_EQ(ReadFile(config / "Vantoril.ini"), "[Vantoril]\r\n");
-}
 
-TEST(WholeProgram, KeepsTheSettingsItFound) {
-  const fs::path config = FreshFolder("later-run");
   const std::string text = "[Vantoril]\r\nFrameRate=2500\r\nAspectMode=5625\r\nScale=200\r\n";
   std::ofstream(config / "Vantoril.ini", std::ios::binary) << text;
   ASSERT_EQ(RunProgramAndClose(config), 0);

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The program as a user drives it, on a virtual X display: load the example
-# show through the File menu, play a second, make a movie, quit. The movie
-# must hold every frame of the show; a screenshot is kept beside it.
+# show through the File menu, switch the Timeline to every picture's track,
+# play a second, make a movie, quit. The movie must hold every frame of the
+# show and the Timeline must show a track per picture; a screenshot is kept
+# beside the movie.
 #
 # Usage: e2e_gui.sh <vantoril> <vantoril-cli> <screen_grab> <source dir> <work dir>
 set -euo pipefail
@@ -57,6 +59,13 @@ sleep 1
 xdotool type --delay 5 "$show"
 xdotool key Return
 wait_for_window "Quennet Vantoril - example" 20 >/dev/null
+sleep 0.5
+
+# The Timeline's view button: 14 left of the Timeline (client x 120) and 22
+# above the client bottom, which is the window's bottom (no status bar).
+eval "$(xdotool getwindowgeometry --shell "$main")"
+xdotool mousemove --window "$main" 106 $((HEIGHT - 22)) click 1
+sleep 0.5
 
 # Play for a second, then stop.
 xdotool key space
@@ -73,18 +82,43 @@ xdotool type --delay 5 "$movie"
 xdotool key Return
 sleep 1
 xdotool key Return
-for _ in $(seq 1 600); do
-  grep -q "^MovieType=" "$XDG_CONFIG_HOME/Vantoril.ini" 2>/dev/null && break
-  [[ -s $movie ]] && sleep 0.5 && break
+# The movie is finished when its file stops growing (a sanitizer build on a
+# busy machine renders slowly); then the success message is up.
+last=-1
+stable=0
+for _ in $(seq 1 1200); do
+  size=$(stat -c %s "$movie" 2>/dev/null || echo -1)
+  if [[ $size -gt 0 && $size -eq $last ]]; then
+    stable=$((stable + 1))
+    ((stable >= 20)) && break
+  else
+    stable=0
+  fi
+  last=$size
   sleep 0.1
 done
-sleep 3
-"$grab" "$work/screenshot.png" || echo "no screenshot could be taken"
+sleep 2
 xdotool key Return  # the success message
-sleep 0.5
+sleep 1
+
+# Every picture's track: in the all-pictures view the Timeline's client top is
+# 54 + 15 n above the client bottom (n pictures, at most 8), and its rows start
+# 14 below that, 15 apart. Probe each row's inside (content x 10, above the
+# key marks): cyan, or yellow for the selected picture.
+eval "$(xdotool getwindowgeometry --shell "$main")"
+pictures=$("$cli" info "$show" | python3 -c 'import json, sys; print(len(json.load(sys.stdin)["pictures"]))')
+rows=$((pictures < 8 ? pictures : 8))
+top=$((Y + HEIGHT - 54 - 15 * rows))
+points=()
+for ((row = 0; row < rows; ++row)); do
+  points+=($((X + 130)) $((top + 15 + 15 * row)))
+done
+colours=$("$grab" "$work/screenshot.png" "${points[@]}") || colours="no screenshot could be taken"
+echo "timeline rows: $(echo $colours)"
+tracks=$(grep -cxE '00ffff|ffff00' <<<"$colours" || true)
 
 xdotool key ctrl+q
-for _ in $(seq 1 100); do
+for _ in $(seq 1 300); do
   kill -0 "$pid" 2>/dev/null || break
   sleep 0.1
 done
@@ -106,5 +140,7 @@ at = data.find(b"idx1")
 print(struct.unpack("<I", data[at + 4:at + 8])[0] // 16 if at >= 0 else -1)
 PY
 )
-echo "movie frames: $frames, expected: $expected; screenshot: $work/screenshot.png"
-[[ $frames == "$expected" ]]
+echo "movie frames: $frames, expected: $expected; tracks: $tracks of $rows;" \
+  "screenshot: $work/screenshot.png"
+[[ $frames == "$expected" ]] || { echo "FAILED: the movie misses frames"; exit 1; }
+[[ $tracks == "$rows" ]] || { echo "FAILED: the Timeline does not show every picture's track"; exit 1; }

@@ -35,11 +35,11 @@ class MakeMovieInTheWindow : public ::testing::Test {
     for (int i = 0; i < count; ++i) PostMessage(app.GetStage().Handle(), kWmKeyDown, 13, 0);
   }
   int FramesIn(const fs::path& movie) {
-    FileSpec spec;
-    EXPECT_TRUE(spec.SetPath(movie.string()));
+    FileSpec fileRef;
+    EXPECT_TRUE(fileRef.SetPath(movie.string()));
     ClipReader reader(nullptr);
     ImageBuffer frame;
-    if (!reader.OpenClip(spec, frame)) return -1;
+    if (!reader.OpenClip(fileRef, frame)) return -1;
     EXPECT_EQ(frame.Width(), 64);
     EXPECT_EQ(frame.Height(), 48);
     return reader.FrameCount();

@@ -15,10 +15,7 @@ using testing::Pump;
 
 TEST(StageGeometry, HandlesRotateWithThePicture) {
   KeyFrame state;
-  state.x = 320;
-  state.y = 240;
-  state.width = 400;
-  state.height = 200;
+  state.x = 320, state.y = 240, state.width = 400, state.height = 200;
   // Rotated corners round half up: -199.5 becomes -199, so the top-left
   // corner of an unturned picture sits one pixel in.
   PictureOutline o = OutlineOf(state, 1.0, {0, 0});
@@ -37,10 +34,7 @@ TEST(StageGeometry, HandlesRotateWithThePicture) {
   EXPECT_EQ(HitTestOutline(state, 1.0, {0, 0}, 420, 41), kDragRotate);
   // Small pictures keep handles of half-size 4.
   state = KeyFrame{};
-  state.x = 100;
-  state.y = 100;
-  state.width = 40;
-  state.height = 40;
+  state.x = 100, state.y = 100, state.width = 40, state.height = 40;
   o = OutlineOf(state, 1.0, {10, 20});
   EXPECT_EQ(HitTestOutline(state, 1.0, {10, 20}, o.corners[0].x - 4, o.corners[0].y - 4),
             kDragRotate);
@@ -68,14 +62,12 @@ class StageGestures : public ::testing::Test {
     app.Doc().GoToTime(90, true);
     Pump();
   }
-  Point Centre() {
+  PictureOutline Outline() {
     const Rect r = app.GetStage().PictureRect();
-    return OutlineOf(app.State(0), 1.0, {r.left, r.top}).centre;
+    return OutlineOf(app.State(0), 1.0, {r.left, r.top});
   }
-  Point Corner(int i) {
-    const Rect r = app.GetStage().PictureRect();
-    return OutlineOf(app.State(0), 1.0, {r.left, r.top}).corners[i];
-  }
+  Point Centre() { return Outline().centre; }
+  Point Corner(int i) { return Outline().corners[i]; }
   void Drag(Point from, Point to, uintptr_t modifiers = 0) {
     const WindowHandle stage = app.GetStage().Handle();
     Click(stage, kWmLButtonDown, kMkLButton | modifiers, from.x, from.y);
@@ -143,9 +135,7 @@ TEST_F(StageGestures, WithoutAutoAddKeysTheDragLeavesTheKeyFrames) {
 TEST_F(StageGestures, LevelGaugeClampsAndLockedPicturesIgnoreGestures) {
   const Rect r = app.GetStage().PictureRect();
   const WindowHandle stage = app.GetStage().Handle();
-  Click(stage, kWmLButtonDown, kMkLButton, r.left + 10, r.bottom + 10);
-  Click(stage, kWmMouseMove, kMkLButton, r.left + 300, r.bottom + 10);
-  Click(stage, kWmLButtonUp, 0, r.left + 300, r.bottom + 10);
+  Drag(Point{r.left + 10, r.bottom + 10}, Point{r.left + 300, r.bottom + 10});
   ASSERT_NE(app.KeyAt(0, 90), nullptr);
   EXPECT_FLOAT_EQ(app.KeyAt(0, 90)->level, 100);
   Click(stage, kWmLButtonDown, kMkLButton, r.left + 10, r.bottom + 10);
@@ -166,10 +156,10 @@ TEST(StageWithoutPictures, GesturesAndKeysDoNothing) {
   AppHarness app;
   Pump();
   const Rect r = app.GetStage().PictureRect();
-  EXPECT_EQ(app.GetStage().HitTestSelected(RectCentreX(r), RectCentreY(r)), kDragNone);
-  Click(app.GetStage().Handle(), kWmLButtonDown, kMkLButton | kMkShift, RectCentreX(r),
-        RectCentreY(r));
-  Click(app.GetStage().Handle(), kWmLButtonUp, 0, RectCentreX(r), RectCentreY(r));
+  const int x = RectCentreX(r), y = RectCentreY(r);
+  EXPECT_EQ(app.GetStage().HitTestSelected(x, y), kDragNone);
+  Click(app.GetStage().Handle(), kWmLButtonDown, kMkLButton | kMkShift, x, y);
+  Click(app.GetStage().Handle(), kWmLButtonUp, 0, x, y);
   testing::PressKey(app.GetStage().Handle(), 39, 0);
   EXPECT_EQ(app.Doc().keyCount[0], 1);
   EXPECT_EQ(app.Doc().modified, 0);

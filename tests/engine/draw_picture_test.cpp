@@ -39,28 +39,36 @@ bool SameImage(const ImageBuffer& a, const ImageBuffer& b) {
          std::memcmp(a.PixelBlock().data(), b.PixelBlock().data(), a.PixelBlock().size()) == 0;
 }
 
-TEST(DrawPictureBrushes, NormalBlendKeepsItsOneStepLoss) {
-  // Level 0: alpha (255 * 255) >> 8 = 254, so 100 over black gives 99.
-  EXPECT_EQ(PaintCentre(kBrushNormal, 0, {0, 0, 0, 0}, {100, 100, 100, 255}),
-            (Bgra{99, 99, 99, 255}));
-  // Level 100: alpha 0, the picture is gone; the >> 8 blend still costs
-  // each channel of the frame one step.
-  EXPECT_EQ(PaintCentre(kBrushNormal, 100), (Bgra{99, 149, 199, 255}));
-}
-
-TEST(DrawPictureBrushes, HalfLevelOverAKnownColour) {
-  EXPECT_EQ(PaintCentre(kBrushDarken, 50), (Bgra{50, 75, 100, 7}));
-  EXPECT_EQ(PaintCentre(kBrushLighten, 50), (Bgra{226, 231, 231, 7}));
-  EXPECT_EQ(PaintCentre(kBrushNoColour, 50), (Bgra{128, 153, 179, 7}));
+TEST(DrawPictureBrushes, PinnedColoursPerBrushAndLevel) {
   const uint32_t tint = 153 | (102 << 8) | (51 << 16);
-  EXPECT_EQ(PaintCentre(kBrushTint, 50, kFrameColour, kOpaque, tint), (Bgra{65, 106, 147, 7}));
-}
-
-TEST(DrawPictureBrushes, FullLevelLimits) {
-  EXPECT_EQ(PaintCentre(kBrushDarken, 100), (Bgra{0, 0, 0, 7}));
-  EXPECT_EQ(PaintCentre(kBrushLighten, 100, {0, 0, 0, 0}), (Bgra{231, 231, 231, 0}));
-  // Brushes past the known ones paint nothing.
-  EXPECT_EQ(PaintCentre(7000, 50), kFrameColour);
+  struct Case {
+    int32_t brush;
+    float level;
+    Bgra frame;
+    Bgra source;
+    Bgra expected;
+  };
+  const Case cases[] = {
+      // Normal, level 0: alpha (255 * 255) >> 8 = 254, so 100 over black gives 99.
+      {kBrushNormal, 0, {0, 0, 0, 0}, {100, 100, 100, 255}, {99, 99, 99, 255}},
+      // Normal, level 100: the picture is gone but the >> 8 blend costs a step.
+      {kBrushNormal, 100, kFrameColour, kOpaque, {99, 149, 199, 255}},
+      {kBrushDarken, 50, kFrameColour, kOpaque, {50, 75, 100, 7}},
+      {kBrushLighten, 50, kFrameColour, kOpaque, {226, 231, 231, 7}},
+      {kBrushNoColour, 50, kFrameColour, kOpaque, {128, 153, 179, 7}},
+      {kBrushTint, 50, kFrameColour, kOpaque, {65, 106, 147, 7}},
+      {kBrushDarken, 100, kFrameColour, kOpaque, {0, 0, 0, 7}},
+      {kBrushLighten, 100, {0, 0, 0, 0}, kOpaque, {231, 231, 231, 0}},
+      {7000, 50, kFrameColour, kOpaque, kFrameColour},  // unknown brushes paint nothing
+      // Pixelate level 10: one-pixel blocks; level 5: R16 = 0, nothing at all.
+      {kBrushPixelate, 10, kFrameColour, kOpaque, {99, 149, 199, 7}},
+      {kBrushPixelate, 5, kFrameColour, kOpaque, kFrameColour},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(PaintCentre(c.brush, c.level, c.frame, c.source, c.brush == kBrushTint ? tint : 255),
+              c.expected)
+        << c.brush << " at " << c.level;
+  }
 }
 
 TEST(DrawPictureBrushes, LevelOutsideItsRangeIsLimited) {
@@ -70,11 +78,6 @@ TEST(DrawPictureBrushes, LevelOutsideItsRangeIsLimited) {
 }
 
 TEST(DrawPictureBrushes, PixelateBlocksFollowTheLevel) {
-  // Level 10: blocks of one pixel, each blended with itself.
-  EXPECT_EQ(PaintCentre(kBrushPixelate, 10), (Bgra{99, 149, 199, 7}));
-  // Level 5: R16 = 0, nothing at all.
-  EXPECT_EQ(PaintCentre(kBrushPixelate, 5), kFrameColour);
-
   // Level 100: 22-pixel blocks on the destination grid, each taking its
   // corner pixel as already treated.
   ImageBuffer destination(88, 88, 32);

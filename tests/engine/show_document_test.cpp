@@ -168,19 +168,17 @@ TEST_F(ShowDocumentTest, SetKeyWithoutAutoAddAppendsBeepsAndAdvancesOneSecond) {
   EXPECT_EQ(document->modified, 1);
 }
 
-TEST_F(ShowDocumentTest, SetKeyNearTheStartUpdatesTheFirstKeyFrame) {
+TEST_F(ShowDocumentTest, SetKeyUpdatesAKeyFrameWithinTheMatchingDistance) {
   AddPicture();
   host.timeline = true;
-  host.timeScale = 15;  // d = 2
-  EXPECT_FALSE(KeyAt(3, 77));
+  host.timeScale = 15;         // d = 2
+  EXPECT_FALSE(KeyAt(3, 77));  // near the start: the first key frame
   EXPECT_EQ(document->keyCount[0], 1);
   EXPECT_EQ(document->keys[0][0].time, 0);
   EXPECT_EQ(document->keys[0][0].x, 77);
   EXPECT_EQ(host.beeps, 0);  // auto-add keys on: an update is silent
-}
 
-TEST_F(ShowDocumentTest, SetKeyUpdatesAKeyFrameWithinTheMatchingDistance) {
-  AddPicture();
+  host.timeline = false;
   ASSERT_TRUE(KeyAt(100, 10));
   EXPECT_FALSE(KeyAt(103, 20));
   ASSERT_EQ(document->keyCount[0], 2);
@@ -315,7 +313,7 @@ TEST_F(ShowDocumentTest, UndoOfAnUpdateRestoresThatKeyFrame) {
   EXPECT_EQ(document->keys[0][2].x, 99);
 }
 
-TEST_F(ShowDocumentTest, UndoOfAnAdditionRemovesItAndRedoPutsItBack) {
+TEST_F(ShowDocumentTest, UndoOfAnAdditionRemovesItAndANewEditEndsTheRedoChain) {
   AddPicture();
   KeyAt(100, 10);
   document->Undo();
@@ -324,11 +322,7 @@ TEST_F(ShowDocumentTest, UndoOfAnAdditionRemovesItAndRedoPutsItBack) {
   ASSERT_EQ(document->keyCount[0], 2);
   EXPECT_EQ(document->keys[0][1].time, 100);
   EXPECT_EQ(document->keys[0][1].x, 10);
-}
 
-TEST_F(ShowDocumentTest, ANewEditEndsTheRedoChain) {
-  AddPicture();
-  KeyAt(100, 10);
   document->Undo();
   KeyAt(200, 20);
   EXPECT_EQ(document->redoCount, 0);

@@ -29,7 +29,7 @@ class MessageList : public MessageSink {
   std::vector<Message> messages;
 };
 
-FileSpec Spec(const fs::path& path) {
+FileSpec FileRefFor(const fs::path& path) {
   FileSpec file;
   EXPECT_TRUE(file.SetPath(path.string()));
   return file;
@@ -42,34 +42,17 @@ class ClipReaderTest : public ::testing::Test {
     folder_ = fs::path(root ? root : fs::temp_directory_path().string()) / "clip_reader";
     fs::create_directories(folder_);
     ClipReader quiet(nullptr);  // also silences the encoders below
-
-    ASSERT_TRUE(test::WriteTestClip({.path = Path("mjpeg25.avi"),
-                                     .encoder = "mjpeg",
-                                     .frames = 40,
-                                     .rateNum = 25,
-                                     .rateDen = 1}));
-    // B-frames reorder the stream: decode order is not display order.
+    // B-frames reorder the stream: decode order is not display order. AVI
+    // stores decode times only: with B-frames its packets have no pts.
     h264_ = test::HasEncoder("libx264");
-    ASSERT_TRUE(test::WriteTestClip({.path = Path("bframes2997.mov"),
-                                     .encoder = h264_ ? "libx264" : "mpeg4",
-                                     .frames = 60,
-                                     .rateNum = 30000,
-                                     .rateDen = 1001,
-                                     .maxBFrames = 2,
-                                     .gopSize = 12}));
-    ASSERT_TRUE(test::WriteTestClip({.path = Path("mjpeg25.mov"),
-                                     .encoder = "mjpeg",
-                                     .frames = 50,
-                                     .rateNum = 25,
-                                     .rateDen = 1}));
-    // AVI stores decode times only: with B-frames its packets have no pts.
-    ASSERT_TRUE(test::WriteTestClip({.path = Path("bframes.avi"),
-                                     .encoder = "mpeg4",
-                                     .frames = 45,
-                                     .rateNum = 30000,
-                                     .rateDen = 1001,
-                                     .maxBFrames = 2,
-                                     .gopSize = 10}));
+    const std::string bframes = h264_ ? "libx264" : "mpeg4";
+    for (const test::TestClipOptions& clip :
+         {test::TestClipOptions{Path("mjpeg25.avi"), "mjpeg", 40, 25, 1},
+          test::TestClipOptions{Path("bframes2997.mov"), bframes, 60, 30000, 1001, 2, 12},
+          test::TestClipOptions{Path("mjpeg25.mov"), "mjpeg", 50, 25, 1},
+          test::TestClipOptions{Path("bframes.avi"), "mpeg4", 45, 30000, 1001, 2, 10}}) {
+      ASSERT_TRUE(test::WriteTestClip(clip)) << clip.path;
+    }
   }
 
   static std::string Path(const std::string& name) { return (folder_ / name).string(); }
@@ -102,7 +85,7 @@ bool ClipReaderTest::h264_ = false;
 
 TEST_F(ClipReaderTest, AviClipSetsTheFrameRateAndReadsEveryFrameInAnyOrder) {
   int rate = 2997;
-  ASSERT_TRUE(reader_.Open(Spec(Path("mjpeg25.avi")), rate));
+  ASSERT_TRUE(reader_.Open(FileRefFor(Path("mjpeg25.avi")), rate));
   EXPECT_EQ(rate, 2500);
   EXPECT_EQ(reader_.Kind(), kAviClip);
   EXPECT_EQ(reader_.FrameCount(), 40);
@@ -122,7 +105,7 @@ TEST_F(ClipReaderTest, AviClipSetsTheFrameRateAndReadsEveryFrameInAnyOrder) {
 
 TEST_F(ClipReaderTest, FramesPastTheEndLeaveTheBackgroundAsItWas) {
   int rate = 2997;
-  ASSERT_TRUE(reader_.Open(Spec(Path("mjpeg25.avi")), rate));
+  ASSERT_TRUE(reader_.Open(FileRefFor(Path("mjpeg25.avi")), rate));
   ImageBuffer image;
   ASSERT_TRUE(reader_.ReadFrame(39, rate, image));
   const std::vector<uint8_t> last(image.PixelBlock().begin(), image.PixelBlock().end());
@@ -136,7 +119,7 @@ TEST_F(ClipReaderTest, FramesPastTheEndLeaveTheBackgroundAsItWas) {
 
 TEST_F(ClipReaderTest, ReorderedStreamsGiveFrameNAsTheNthFrameShown) {
   int rate = 2997;
-  ASSERT_TRUE(reader_.Open(Spec(Path("bframes2997.mov")), rate));
+  ASSERT_TRUE(reader_.Open(FileRefFor(Path("bframes2997.mov")), rate));
   EXPECT_EQ(reader_.Kind(), kQuickTimeClip);
   EXPECT_EQ(reader_.FrameCount(), 60);
   EXPECT_EQ(Shown(reader_, Range(0, 60), rate), Range(0, 60)) << (h264_ ? "libx264" : "mpeg4");
@@ -153,7 +136,7 @@ TEST_F(ClipReaderTest, ReorderedStreamsGiveFrameNAsTheNthFrameShown) {
 
 TEST_F(ClipReaderTest, AviWithBFramesIsReadInDisplayOrder) {
   int rate = 2500;
-  ASSERT_TRUE(reader_.Open(Spec(Path("bframes.avi")), rate));
+  ASSERT_TRUE(reader_.Open(FileRefFor(Path("bframes.avi")), rate));
   EXPECT_EQ(rate, 2997);
   EXPECT_EQ(reader_.FrameCount(), 45);
   EXPECT_EQ(Shown(reader_, Range(0, 45), rate), Range(0, 45));
@@ -165,7 +148,7 @@ TEST_F(ClipReaderTest, QuickTimeClipsRunOnTheirOwnClock) {
   // A QuickTime clip keeps the show's rate and is read by time: at 50 show
   // frames a second, a 25 fps clip advances every other show frame.
   int rate = 5000;
-  ASSERT_TRUE(reader_.Open(Spec(Path("mjpeg25.mov")), rate));
+  ASSERT_TRUE(reader_.Open(FileRefFor(Path("mjpeg25.mov")), rate));
   EXPECT_EQ(rate, 5000);
   EXPECT_EQ(Shown(reader_, {0, 1, 2, 3, 40, 41, 99}, 5000),
             (std::vector<int>{0, 0, 1, 1, 20, 20, 49}));
@@ -179,22 +162,22 @@ TEST_F(ClipReaderTest, QuickTimeClipsRunOnTheirOwnClock) {
 TEST_F(ClipReaderTest, MovInAnyLetterCaseIsQuickTime) {
   fs::copy_file(Path("mjpeg25.mov"), Path("UPPER.MOV"), fs::copy_options::overwrite_existing);
   int rate = 2997;
-  ASSERT_TRUE(reader_.Open(Spec(Path("UPPER.MOV")), rate));
+  ASSERT_TRUE(reader_.Open(FileRefFor(Path("UPPER.MOV")), rate));
   EXPECT_EQ(reader_.Kind(), kQuickTimeClip);
   EXPECT_EQ(rate, 2997);
-  EXPECT_FALSE(IsQuickTimePath(Spec("/clips/take.avi")));
-  EXPECT_TRUE(IsQuickTimePath(Spec("/clips/take.MoV")));
+  EXPECT_FALSE(IsQuickTimePath(FileRefFor("/clips/take.avi")));
+  EXPECT_TRUE(IsQuickTimePath(FileRefFor("/clips/take.MoV")));
 }
 
 TEST_F(ClipReaderTest, ClipsThatDoNotOpenAreReportedWhateverTheirKind) {
   std::ofstream(Path("text.avi")) << "not a movie at all";
   std::ofstream(Path("text.mov")) << "not a movie at all";
   int rate = 2997;
-  ASSERT_TRUE(reader_.Open(Spec(Path("mjpeg25.avi")), rate));
+  ASSERT_TRUE(reader_.Open(FileRefFor(Path("mjpeg25.avi")), rate));
   for (const char* name : {"missing.avi", "missing.mov", "text.avi", "text.mov"}) {
     messages_.messages.clear();
     rate = 2397;
-    EXPECT_FALSE(reader_.Open(Spec(Path(name)), rate)) << name;
+    EXPECT_FALSE(reader_.Open(FileRefFor(Path(name)), rate)) << name;
     EXPECT_EQ(rate, 2397) << name;
     EXPECT_FALSE(reader_.IsOpen()) << name;
     ASSERT_EQ(messages_.messages.size(), 1u) << name;
@@ -226,13 +209,13 @@ TEST_F(ClipReaderTest, AviWithoutRateInformationIsRefused) {
   PatchStreamHeader(Path("ntsc.avi"), Path("ntsc.avi"), 20, 1001);
   for (const char* name : {"noscale.avi", "norate.avi"}) {
     int rate = 2997;
-    EXPECT_FALSE(reader_.Open(Spec(Path(name)), rate)) << name;
+    EXPECT_FALSE(reader_.Open(FileRefFor(Path(name)), rate)) << name;
     EXPECT_EQ(rate, 2997);
   }
   EXPECT_EQ(messages_.messages.size(), 2u);
   // The rate is taken from the header in integer hundredths.
   int rate = 2500;
-  ASSERT_TRUE(reader_.Open(Spec(Path("ntsc.avi")), rate));
+  ASSERT_TRUE(reader_.Open(FileRefFor(Path("ntsc.avi")), rate));
   EXPECT_EQ(rate, 2997);
 }
 

@@ -53,10 +53,10 @@ std::vector<uint8_t> SmallBmp(int bitCount, uint32_t compression = 0, int width 
   return file.Data();
 }
 
-FileSpec Spec(const std::string& path) {
-  FileSpec spec;
-  EXPECT_TRUE(spec.SetPath(path));
-  return spec;
+FileSpec FileRefFor(const std::string& path) {
+  FileSpec fileRef;
+  EXPECT_TRUE(fileRef.SetPath(path));
+  return fileRef;
 }
 
 class LoadImageFileTest : public ::testing::Test {
@@ -75,9 +75,9 @@ class LoadImageFileTest : public ::testing::Test {
   int Load(const std::string& path, const std::string& altFolder, bool showErrors) {
     FileSpec folder;
     if (!altFolder.empty()) {
-      folder = Spec(altFolder);
+      folder = FileRefFor(altFolder);
     }
-    return LoadImageFile(image_, Spec(path), folder, showErrors, sink_);
+    return LoadImageFile(image_, FileRefFor(path), folder, showErrors, sink_);
   }
 
   std::filesystem::path folder_;
@@ -163,8 +163,8 @@ TEST_F(LoadImageFileTest, EachReadFailureHasItsMessage) {
 TEST_F(LoadImageFileTest, BufferWithoutHeaderFailsSilently) {
   const std::string path = Write("fine.bmp", SmallBmp(24));
   ImageBuffer never;
-  EXPECT_EQ(LoadImageFile(never, Spec(path), FileSpec{}, true, sink_), kImageLoadFailed);
-  EXPECT_EQ(LoadImageFile(never, Spec(path + ".missing"), FileSpec{}, false, sink_),
+  EXPECT_EQ(LoadImageFile(never, FileRefFor(path), FileSpec{}, true, sink_), kImageLoadFailed);
+  EXPECT_EQ(LoadImageFile(never, FileRefFor(path + ".missing"), FileSpec{}, false, sink_),
             kImageLoadFailed);
   EXPECT_FALSE(never.HasHeader());
   EXPECT_TRUE(sink_.messages.empty());
@@ -200,11 +200,13 @@ TEST_F(LoadImageFileTest, ClosesTheFileOnEveryPath) {
 TEST_F(LoadImageFileTest, LoaderForwardsToLoadImageFile) {
   ImageFileLoader loader(sink_);
   EXPECT_TRUE(loader.JpegAvailable());
-  EXPECT_EQ(loader.LoadImageFile(image_, Spec((folder_ / "none.bmp").string()), FileSpec{}, true),
-            kImageLoadFailed);
+  EXPECT_EQ(
+      loader.LoadImageFile(image_, FileRefFor((folder_ / "none.bmp").string()), FileSpec{}, true),
+      kImageLoadFailed);
   ASSERT_EQ(sink_.messages.size(), 1u);
-  EXPECT_EQ(loader.LoadImageFile(image_, Spec(Write("ok.bmp", SmallBmp(24))), FileSpec{}, true),
-            kImageLoaded);
+  EXPECT_EQ(
+      loader.LoadImageFile(image_, FileRefFor(Write("ok.bmp", SmallBmp(24))), FileSpec{}, true),
+      kImageLoaded);
 }
 
 }  // namespace

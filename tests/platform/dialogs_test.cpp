@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include "gui_support/qt_environment.h"
 #include "platform/file_dialogs.h"
@@ -36,14 +37,20 @@ void Touch(const fs::path& file) {
   std::ofstream(file) << "x";
 }
 
-// Fills the file name box and accepts, as a user typing the name would.
-void AnswerFileDialog(const std::string& name) {
-  testing::WhenModal([name](QWidget* modal) {
+// Fills the file name box and accepts, as a user typing the name would;
+// `box` answers a message box that follows.
+void AnswerFileDialog(const std::string& name, std::function<void(QMessageBox*)> box = {}) {
+  testing::WhenModal([name, box](QWidget* modal) {
     auto* dialog = qobject_cast<QFileDialog*>(modal);
     ASSERT_NE(dialog, nullptr);
     auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
     ASSERT_NE(edit, nullptr);
     edit->setText(QString::fromStdString(name));
+    if (box) {
+      testing::WhenModal([box](QWidget* question) {
+        if (auto* message = qobject_cast<QMessageBox*>(question)) box(message);
+      });
+    }
     static_cast<QDialog*>(dialog)->accept();  // public as a QDialog
   });
 }
@@ -69,25 +76,22 @@ TEST(FileFilters, PartsBetweenBars) {
             (std::vector<std::string>{"Audio Files (*.wav) (*.wav *.WAV)"}));
 }
 
-TEST(FileDialogs, OpenGivesTheChosenFile) {
+TEST(FileDialogs, OpenGivesTheChosenFileOrFiles) {
   const fs::path folder = TestFolder("open");
   Touch(folder / "show.VSH");
-  FileSpec spec;
+  FileSpec fileRef;
   AnswerFileDialog("show.VSH");
   ASSERT_TRUE(
-      OpenFileDialog(nullptr, spec, "Vantoril Files (*.vsh)|*.vsh|", ".vsh", folder.string()));
-  EXPECT_EQ(spec.Path(), (folder / "show.VSH").string());
-  EXPECT_EQ(spec.volumeRef, 0);
-  EXPECT_EQ(spec.parentId, 0);
+      OpenFileDialog(nullptr, fileRef, "Vantoril Files (*.vsh)|*.vsh|", ".vsh", folder.string()));
+  EXPECT_EQ(fileRef.Path(), (folder / "show.VSH").string());
+  EXPECT_EQ(fileRef.volumeRef, 0);
+  EXPECT_EQ(fileRef.parentId, 0);
 
   testing::WhenModal([](QWidget* modal) { qobject_cast<QDialog*>(modal)->reject(); });
-  const FileSpec before = spec;
-  EXPECT_FALSE(OpenFileDialog(nullptr, spec, "All Files (*.*)|*.*|", ".bmp", folder.string()));
-  EXPECT_EQ(spec, before);
-}
+  const FileSpec before = fileRef;
+  EXPECT_FALSE(OpenFileDialog(nullptr, fileRef, "All Files (*.*)|*.*|", ".bmp", folder.string()));
+  EXPECT_EQ(fileRef, before);
 
-TEST(FileDialogs, OpenSeveralFiles) {
-  const fs::path folder = TestFolder("several");
   Touch(folder / "a.bmp");
   Touch(folder / "b.bmp");
   std::vector<FileSpec> chosen;
@@ -100,31 +104,23 @@ TEST(FileDialogs, OpenSeveralFiles) {
 
 TEST(FileDialogs, SaveAddsTheDefaultExtensionAndAsksBeforeOverwriting) {
   const fs::path folder = TestFolder("save");
-  FileSpec spec;
-  spec.SetPath((folder / "ignored/").string());  // a trailing separator is dropped
+  FileSpec fileRef;
+  fileRef.SetPath((folder / "ignored/").string());  // a trailing separator is dropped
   AnswerFileDialog("new show");
   ASSERT_TRUE(
-      SaveFileDialog(nullptr, spec, "Vantoril Files (*.vsh)|*.vsh|", ".vsh", folder.string()));
-  EXPECT_EQ(spec.Path(), (folder / "new show.vsh").string());
+      SaveFileDialog(nullptr, fileRef, "Vantoril Files (*.vsh)|*.vsh|", ".vsh", folder.string()));
+  EXPECT_EQ(fileRef.Path(), (folder / "new show.vsh").string());
 
   Touch(folder / "old.vsh");
   bool asked = false;
-  testing::WhenModal([&asked](QWidget* modal) {
-    auto* dialog = qobject_cast<QFileDialog*>(modal);
-    ASSERT_NE(dialog, nullptr);
-    dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText("old.vsh");
-    testing::WhenModal([&asked](QWidget* question) {
-      auto* box = qobject_cast<QMessageBox*>(question);
-      if (box == nullptr) return;
-      asked = true;
-      box->button(QMessageBox::Yes)->click();
-    });
-    static_cast<QDialog*>(dialog)->accept();  // public as a QDialog
+  AnswerFileDialog("old.vsh", [&asked](QMessageBox* box) {
+    asked = true;
+    box->button(QMessageBox::Yes)->click();
   });
   ASSERT_TRUE(
-      SaveFileDialog(nullptr, spec, "Vantoril Files (*.vsh)|*.vsh|", ".vsh", folder.string()));
+      SaveFileDialog(nullptr, fileRef, "Vantoril Files (*.vsh)|*.vsh|", ".vsh", folder.string()));
   EXPECT_TRUE(asked);
-  EXPECT_EQ(spec.Path(), (folder / "old.vsh").string());
+  EXPECT_EQ(fileRef.Path(), (folder / "old.vsh").string());
 }
 
 TEST(FileDialogs, APathLongerThanAFileReferenceIsRefusedWithAMessage) {
@@ -135,24 +131,15 @@ TEST(FileDialogs, APathLongerThanAFileReferenceIsRefusedWithAMessage) {
   Touch(folder / name);
   ASSERT_GT((folder / name).string().size(), 255u);
   std::string shown;
-  testing::WhenModal([&shown, name](QWidget* modal) {
-    auto* dialog = qobject_cast<QFileDialog*>(modal);
-    ASSERT_NE(dialog, nullptr);
-    dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))
-        ->setText(QString::fromStdString(name));
-    testing::WhenModal([&shown](QWidget* box) {
-      if (auto* message = qobject_cast<QMessageBox*>(box)) {
-        shown = message->text().toStdString();
-        message->accept();
-      }
-    });
-    static_cast<QDialog*>(dialog)->accept();  // public as a QDialog
+  AnswerFileDialog(name, [&shown](QMessageBox* box) {
+    shown = box->text().toStdString();
+    box->accept();
   });
-  FileSpec spec;
-  spec.SetPath("/kept");
-  EXPECT_FALSE(OpenFileDialog(nullptr, spec, "All Files (*.*)|*.*|", ".bmp", folder.string()));
+  FileSpec fileRef;
+  fileRef.SetPath("/kept");
+  EXPECT_FALSE(OpenFileDialog(nullptr, fileRef, "All Files (*.*)|*.*|", ".bmp", folder.string()));
   EXPECT_EQ(shown, kPathTooLongMessage);
-  EXPECT_EQ(spec.Path(), "/kept");
+  EXPECT_EQ(fileRef.Path(), "/kept");
 }
 
 TEST(MessageBoxes, ErrorTextCarriesItsCodeUnlessThereIsNone) {

@@ -70,6 +70,14 @@ TEST_F(DrawingTest, RectanglesLeaveOutTheirRightAndBottomEdges) {
   EXPECT_EQ(At(30, 13), kWhite);
   DrawFilledRect(kRed, Rect{40, 40, 40, 50});  // empty: nothing at all
   EXPECT_EQ(At(40, 41), kWhite);
+
+  // The drawing origin shifts content coordinates.
+  SetDrawingOrigin(100, 40);
+  DrawFilledRect(kRed, Rect{100, 40, 103, 43});
+  SetDrawingOrigin(0, 0);
+  EXPECT_EQ(At(1, 1), kRed);
+  EXPECT_EQ(Row(0, 0, 3, kRed), "1100");
+  EXPECT_EQ(At(100, 40), kWhite);
 }
 
 TEST_F(DrawingTest, LinesLeaveOutTheirEndPoint) {
@@ -224,16 +232,6 @@ TEST_F(DrawingTest, FittingATextIntoAWidth) {
   SelectFont(kNoFont);
 }
 
-TEST_F(DrawingTest, DrawingOriginShiftsContentCoordinates) {
-  SetDrawingOrigin(100, 40);
-  DrawFilledRect(kRed, Rect{100, 40, 103, 43});
-  SetDrawingOrigin(0, 0);
-  EXPECT_EQ(At(0, 0), kRed);
-  EXPECT_EQ(At(1, 1), kRed);
-  EXPECT_EQ(At(2, 2), kWhite);
-  EXPECT_EQ(At(100, 40), kWhite);
-}
-
 TEST_F(DrawingTest, ImageBuffersStretchNearestNeighbourFromBottomUpRows) {
   ImageBuffer image(2, 2, 32);
   // Row 0 in memory is the bottom line of the picture.
@@ -310,12 +308,6 @@ TEST_F(DrawingTest, SliderThumbAndNumber) {
   EXPECT_EQ(At(24 + 93 + 1, 23), kBlack);  // 24 + (96 * 100 - 300) / 100 + 1
   SelectFont(kNoFont);
 }
-
-}  // namespace
-}  // namespace vantoril
-
-namespace vantoril {
-namespace {
 
 TEST_F(DrawingTest, BitmapButtonsDrawTheirStatesAndTakeClicksInside) {
   BitmapButton play(kBitmapPlay, kBitmapPlayPressed, 0, kBitmapPlayLit);

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <tuple>
+
 #include "gui_support/qt_environment.h"
 #include "platform/message_queue.h"
 #include "platform/window.h"
@@ -66,25 +69,14 @@ class ColourChooserTest : public ::testing::Test {
 
 TEST_F(ColourChooserTest, RampClicksSetTheColour) {
   uint32_t colour = Rgb(1, 2, 3);
-  Release(kCx, RowY(7));
-  ReleaseOk();
-  EXPECT_TRUE(Run(colour));
-  EXPECT_EQ(colour, Rgb(128, 128, 128));
-
-  Release(kCx - 100, RowY(7));
-  ReleaseOk();
-  EXPECT_TRUE(Run(colour));
-  EXPECT_EQ(colour, Rgb(0, 0, 0));
-
-  Release(kCx + 110, RowY(7));
-  ReleaseOk();
-  EXPECT_TRUE(Run(colour));
-  EXPECT_EQ(colour, Rgb(255, 255, 255));
-
-  Release(kCx, RowY(8));
-  ReleaseOk();
-  EXPECT_TRUE(Run(colour));
-  EXPECT_EQ(colour, Rgb(0, 255, 255));
+  for (const auto& [x, row, expected] :
+       {std::tuple(kCx, 7, Rgb(128, 128, 128)), std::tuple(kCx - 100, 7, Rgb(0, 0, 0)),
+        std::tuple(kCx + 110, 7, Rgb(255, 255, 255)), std::tuple(kCx, 8, Rgb(0, 255, 255))}) {
+    Release(x, RowY(row));
+    ReleaseOk();
+    EXPECT_TRUE(Run(colour));
+    EXPECT_EQ(colour, expected) << x << "," << row;
+  }
 
   // On leaving, the panel and a margin of one pixel are cleared.
   for (const auto& [x, y] : {std::pair(kX0 - 1, kY0 - 1), std::pair(kCx - 30, kY0 + 110),
@@ -94,33 +86,24 @@ TEST_F(ColourChooserTest, RampClicksSetTheColour) {
 }
 
 TEST_F(ColourChooserTest, CancelEscapeAndReleasesOutsideRestoreTheColourOfEntry) {
-  uint32_t colour = Rgb(10, 20, 30);
-  Release(kCx, RowY(7));
-  Release(kCx + 5, kY0 + 210);  // Cancel
-  EXPECT_FALSE(Run(colour));
-  EXPECT_EQ(colour, Rgb(10, 20, 30));
-
-  Release(kCx, RowY(7));
-  PostMessage(host_.Handle(), kWmKeyDown, 27, 0);  // Escape leaves as Cancel does
-  EXPECT_FALSE(Run(colour));
-  EXPECT_EQ(colour, Rgb(10, 20, 30));
-
-  Release(kCx, RowY(8));
-  PostMessage(host_.Handle(), kWmChar, 27, 0);
-  EXPECT_FALSE(Run(colour));
-  EXPECT_EQ(colour, Rgb(10, 20, 30));
-
-  // A slider drag released right of the panel.
-  Post(kWmLButtonDown, kCx + 10, RowY(1));
-  Post(kWmMouseMove, kCx + 20, RowY(1));
-  Release(kX0 + 240, RowY(1));
-  EXPECT_FALSE(Run(colour));
-  EXPECT_EQ(colour, Rgb(10, 20, 30));
-
-  Release(kCx, RowY(7));
-  Post(kWmLButtonUp, 10, 10, other_.Handle());  // in another window
-  EXPECT_FALSE(Run(colour));
-  EXPECT_EQ(colour, Rgb(10, 20, 30));
+  const std::function<void()> leaves[] = {
+      [&] { Release(kCx + 5, kY0 + 210); },                     // Cancel
+      [&] { PostMessage(host_.Handle(), kWmKeyDown, 27, 0); },  // Escape
+      [&] { PostMessage(host_.Handle(), kWmChar, 27, 0); },
+      [&] {  // a slider drag released right of the panel
+        Post(kWmLButtonDown, kCx + 10, RowY(1));
+        Post(kWmMouseMove, kCx + 20, RowY(1));
+        Release(kX0 + 240, RowY(1));
+      },
+      [&] { Post(kWmLButtonUp, 10, 10, other_.Handle()); },  // in another window
+  };
+  for (size_t i = 0; i < std::size(leaves); ++i) {
+    uint32_t colour = Rgb(10, 20, 30);
+    Release(kCx, RowY(7 + i % 2));
+    leaves[i]();
+    EXPECT_FALSE(Run(colour)) << i;
+    EXPECT_EQ(colour, Rgb(10, 20, 30)) << i;
+  }
 }
 
 TEST_F(ColourChooserTest, SlidersWorkInTheModelShownAndTheModelPersists) {

@@ -12,14 +12,8 @@ namespace {
 
 KeyFrame Record(float easeCode) {
   KeyFrame record;
-  record.x = 320.7f;
-  record.y = -12.9f;
-  record.width = 100;
-  record.height = 75;
-  record.rotation = 45;
-  record.level = 80;
-  record.easeCode = easeCode;
-  record.time = 90;
+  record.x = 320.7f, record.y = -12.9f, record.width = 100, record.height = 75;
+  record.rotation = 45, record.level = 80, record.easeCode = easeCode, record.time = 90;
   return record;
 }
 
@@ -72,12 +66,12 @@ TEST(KeyFrameOptionRowsTest, OutOfRangeModesLandOnTheEndRows) {
 }
 
 TEST(KeyFrameOptionRowsTest, TheLevelRowIsNamedAfterTheBrush) {
-  EXPECT_EQ(BuildKeyFrameOptionRows(Record(0), kBrushBlur).descriptions[4], "@SBlurriness");
-  EXPECT_EQ(BuildKeyFrameOptionRows(Record(0), kBrushPixelate).descriptions[4], "@SPixelate");
-  EXPECT_EQ(BuildKeyFrameOptionRows(Record(0), kBrushDarken).descriptions[4], "@SDarkness");
-  EXPECT_EQ(BuildKeyFrameOptionRows(Record(0), kBrushLighten).descriptions[4], "@SLightness");
-  EXPECT_EQ(BuildKeyFrameOptionRows(Record(0), kBrushTint).descriptions[4], "@STransparency");
-  EXPECT_EQ(BuildKeyFrameOptionRows(Record(0), kBrushNoColour).descriptions[4], "@STransparency");
+  for (const auto& [brush, name] :
+       {std::pair(kBrushBlur, "@SBlurriness"), std::pair(kBrushPixelate, "@SPixelate"),
+        std::pair(kBrushDarken, "@SDarkness"), std::pair(kBrushLighten, "@SLightness"),
+        std::pair(kBrushTint, "@STransparency"), std::pair(kBrushNoColour, "@STransparency")}) {
+    EXPECT_EQ(BuildKeyFrameOptionRows(Record(0), brush).descriptions[4], name) << brush;
+  }
 }
 
 TEST(KeyFrameOptionRowsTest, ReadingBackBuildsTheEaseCode) {
@@ -110,7 +104,7 @@ TEST(KeyFrameOptionRowsTest, TheShortFormLeavesTheEaseCodeAsItWas) {
   EXPECT_EQ(record.rotation, 90);
 }
 
-TEST_F(KeyFrameOptionsTest, OkWithoutChangesKeepsTheRecord) {
+TEST_F(KeyFrameOptionsTest, OkWithoutChangesAndCancelKeepTheRecord) {
   KeyFrame record = Record(2013);
   PostOk(kKeyFrameOptionRows);
   EXPECT_TRUE(EditKeyFrameOptions(stage_, kX, kY0, record, kBrushNormal, false));
@@ -122,10 +116,8 @@ TEST_F(KeyFrameOptionsTest, OkWithoutChangesKeepsTheRecord) {
   PostOk(kKeyFrameOptionShortRows);
   EXPECT_TRUE(EditKeyFrameOptions(stage_, kX, kY0, record, kBrushNormal, true));
   EXPECT_EQ(record.easeCode, 2013);
-}
 
-TEST_F(KeyFrameOptionsTest, CancelLeavesTheRecordUntouched) {
-  KeyFrame record = Record(2013);
+  record = Record(2013);
   PostCancel(kKeyFrameOptionRows);
   EXPECT_FALSE(EditKeyFrameOptions(stage_, kX, kY0, record, kBrushNormal, false));
   EXPECT_EQ(record, Record(2013));

@@ -30,22 +30,13 @@ class RecordingOwner : public TimelineOwner {
   void DrawStatusPanel() override {}
   void MovePlaybackTo(int frame) override { playbackTime = frame; }
 
-  int editMenuUpdates = 0;
-  int closeRequests = 0;
-  int stageRepaints = 0;
-  int shownTime = -1;
-  int playbackTime = -1;
+  int editMenuUpdates = 0, closeRequests = 0, stageRepaints = 0, shownTime = -1, playbackTime = -1;
   std::vector<std::pair<uint32_t, uintptr_t>> keys;
 };
 
 KeyFrame Key(int32_t time, float x) {
   KeyFrame key;
-  key.x = x;
-  key.y = 240;
-  key.width = 100;
-  key.height = 100;
-  key.level = 100;
-  key.time = time;
+  key.x = x, key.y = 240, key.width = 100, key.height = 100, key.level = 100, key.time = time;
   return key;
 }
 
@@ -59,10 +50,9 @@ class TimelineWindowTest : public ::testing::Test {
  protected:
   TimelineWindowTest() : document_(Settings()) {}
 
-  static SettingsStore Settings(int timeScale = 0) {
+  static SettingsStore Settings() {
     SettingsStore settings;
     settings.PutSettingInt("FrameRate", 3000);
-    if (timeScale != 0) settings.PutSettingInt("TimeScale", timeScale);
     return settings;
   }
 
@@ -128,6 +118,13 @@ TEST_F(TimelineWindowTest, HitTestsTheSelectedPicturesKeyFramesInTheBand) {
   document_.locked[0] = 1;
   EXPECT_EQ(timeline.HitTestKey(X(30), kTrackY), -1);
   EXPECT_EQ(timeline.HitTestKey(X(0), kTrackY), -1);
+
+  // A far time is scrolled to the centre.
+  document_.GoToTime(1000, false);
+  timeline.EnsureTimeVisible();
+  const int width = RectWidth(timeline.ClientRect());
+  EXPECT_EQ(timeline.ScrollPosition().x, X(1000) - width / 2);
+  EXPECT_EQ(timeline.TimeAtClientX(width / 2), 1000);
 }
 
 TEST_F(TimelineWindowTest, DraggingAKeyFrameMovesItAndUndoPutsThatOneBack) {
@@ -148,14 +145,7 @@ TEST_F(TimelineWindowTest, DraggingAKeyFrameMovesItAndUndoPutsThatOneBack) {
   }
 }
 
-TEST_F(TimelineWindowTest, DropsAreKeptWithinTheShow) {
-  document_.showLength = 100;
-  Open();
-  Drag(X(60), X(150));
-  EXPECT_EQ(Times(), (std::vector<int32_t>{0, 30, 100}));
-}
-
-TEST_F(TimelineWindowTest, DroppingAKeyFrameAtTheStartDeletesIt) {
+TEST_F(TimelineWindowTest, DropsAtTheStartDeleteAndDropsStayWithinTheShow) {
   Open();
   Drag(X(60), X(3));  // past key frame 1, to frame 3
   EXPECT_EQ(Times(), (std::vector<int32_t>{0, 30}));
@@ -164,6 +154,10 @@ TEST_F(TimelineWindowTest, DroppingAKeyFrameAtTheStartDeletesIt) {
   Drag(X(0), X(50));
   EXPECT_EQ(Times(), (std::vector<int32_t>{0, 30}));
   EXPECT_EQ(document_.clock.currentTime, 50);
+  // Drops are kept within the show.
+  document_.showLength = 100;
+  Drag(X(30), X(150));
+  EXPECT_EQ(Times(), (std::vector<int32_t>{0, 100}));
 }
 
 TEST_F(TimelineWindowTest, ShiftDragShiftsTheLaterKeyFramesToo) {
@@ -201,13 +195,10 @@ TEST_F(TimelineWindowTest, TheRulerFollowsTheScale) {
   timeline.Contract();
   EXPECT_EQ(timeline.TimeScale(), 15);
   EXPECT_GE(timeline.ContentWidth(), timeline::TimeToX(document_.showLength, 15));
-  timeline.Contract();
-  timeline.Contract();
+  for (int i = 0; i < 2; ++i) timeline.Contract();
   EXPECT_EQ(timeline.TimeScale(), 5);
   EXPECT_GE(timeline.ContentWidth(), timeline::TimeToX(document_.showLength, 5));
-  timeline.Enlarge();
-  timeline.Enlarge();
-  timeline.Enlarge();
+  for (int i = 0; i < 3; ++i) timeline.Enlarge();
   EXPECT_EQ(timeline.TimeScale(), 30);
   EXPECT_EQ(timeline.ContentWidth(), 3604);
 
@@ -217,9 +208,8 @@ TEST_F(TimelineWindowTest, TheRulerFollowsTheScale) {
   timeline.Contract();
   timeline.Contract();
   EXPECT_LE(timeline::TimeToX(document_.showLength, timeline.TimeScale()), timeline.ContentWidth());
-}
 
-TEST_F(TimelineWindowTest, BadScaleSettingsAreKeptInRange) {
+  // Bad scale settings are kept in range.
   settings_.PutSettingInt("TimeScale", 0);
   EXPECT_EQ(Open().TimeScale(), 30);
   settings_.PutSettingInt("TimeScale", 5000);
@@ -251,6 +241,21 @@ TEST_F(TimelineWindowTest, PaintsMarksHoldSpansAndTheCurrentKey) {
   EXPECT_EQ(timeline.PixelAt(4, 40), Rgb(255, 0, 0));
 }
 
+TEST_F(TimelineWindowTest, TheCurrentTimeLineLeavesNoTrailBelowTheRows) {
+  TimelineWindow& timeline = Open();
+  timeline.SetViewMode(TimelineWindow::kAllPicturesView);
+  timeline.Layout();
+  const int belowRows = 14 + 15 * document_.pictureCount + 10;
+  ASSERT_LT(belowRows, RectHeight(timeline.ClientRect()) - 10);
+  document_.GoToTime(100, false);
+  timeline.Repaint();
+  EXPECT_EQ(timeline.PixelAt(X(100), belowRows), Rgb(255, 0, 0));
+  document_.GoToTime(200, false);  // as playback moves on
+  timeline.Repaint();
+  EXPECT_EQ(timeline.PixelAt(X(200), belowRows), Rgb(255, 0, 0));
+  EXPECT_EQ(timeline.PixelAt(X(100), belowRows), Rgb(192, 192, 192));
+}
+
 TEST_F(TimelineWindowTest, CurrentKeyFollowsScrubbingAndChanges) {
   TimelineWindow& timeline = Open();
   Send(kWmLButtonDown, X(100), kTrackY, kMkLButton);
@@ -269,13 +274,11 @@ TEST_F(TimelineWindowTest, CurrentKeyFollowsScrubbingAndChanges) {
   document_.locked[0] = 1;
   timeline.UpdateCurrentKey();
   EXPECT_EQ(document_.currentKey, -1);
-}
 
-TEST_F(TimelineWindowTest, TheResetMessageEndsScrubbing) {
-  Open();
+  // The reset message ends scrubbing.
   Send(kWmLButtonDown, X(100), kTrackY, kMkLButton);
   Send(kWmMouseMove, X(20), kTrackY, kMkLButton);
-  SendMessage(timeline_->Handle(), kWmResetGestures, 0, 0);
+  SendMessage(timeline.Handle(), kWmResetGestures, 0, 0);
   Send(kWmMouseMove, X(80), kTrackY);
   EXPECT_EQ(document_.clock.currentTime, 20);
 }
@@ -335,15 +338,6 @@ TEST_F(TimelineWindowTest, EveryTrackCanBeScrolledIntoViewUnderTheMainWindow) {
   EXPECT_GE(timeline_->ScrollPosition().y + RectHeight(timeline_->ClientRect()),
             lastRowBottom - 15);
   timeline_.reset();
-}
-
-TEST_F(TimelineWindowTest, EnsureTimeVisibleCentresAFarTime) {
-  TimelineWindow& timeline = Open();
-  document_.GoToTime(1000, false);
-  timeline.EnsureTimeVisible();
-  const int width = RectWidth(timeline.ClientRect());
-  EXPECT_EQ(timeline.ScrollPosition().x, X(1000) - width / 2);
-  EXPECT_EQ(timeline.TimeAtClientX(width / 2), 1000);
 }
 
 }  // namespace

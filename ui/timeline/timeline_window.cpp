@@ -459,6 +459,10 @@ void TimelineWindow::Paint() {
     return;
   }
   DrawingScope scope(*this);
+  // The whole client first: in the all-pictures view the rows leave a gap
+  // above the bottom band, where the current-time line of earlier paintings
+  // would stay behind as a trail (during playback, one per frame).
+  DrawFilledRect(kRulerLight, Rect{0, 0, client.right + 1, client.bottom + 1});
   const Point scroll = ScrollPosition();
   SetDrawingOrigin(scroll.x, scroll.y);
   DrawFilledRect(kRulerLight, Rect{0, 0, contentWidth_, 5});

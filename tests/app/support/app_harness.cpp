@@ -98,6 +98,12 @@ void FakeTimeline::Repaint() {
   if (main) main->UpdateEditMenu();
 }
 
+bool FakeTimeline::TakePlaybackClick(const Message& message) {
+  if (message.window != window.Handle() || message.message != kWmLButtonUp) return false;
+  if (main && main->GetStage()) main->GetStage()->MovePlaybackTo(TimeAtX(MouseX(message.lParam)));
+  return true;
+}
+
 AppHarness::AppHarness() {
   ClearMessageQueue();
   document = std::make_unique<ShowDocument>(settings);

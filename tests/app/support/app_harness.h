@@ -53,6 +53,7 @@ class FakeTimeline : public TimelineLink {
   int Left() const override { return 200; }
   int Top() const override { return 500; }
   int32_t TimeAtX(int x) const override { return x; }
+  bool TakePlaybackClick(const Message& message) override;
 
   Window window;
   ShowDocument* document = nullptr;

@@ -66,9 +66,9 @@ class FakePictureLoader : public PictureLoader {
 };
 
 inline FileSpec SpecFor(std::string_view path) {
-  FileSpec spec;
-  spec.SetPath(path);
-  return spec;
+  FileSpec fileRef;
+  fileRef.SetPath(path);
+  return fileRef;
 }
 
 }  // namespace vantoril::testing
