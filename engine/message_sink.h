@@ -14,6 +14,9 @@ class MessageSink {
 
   virtual ~MessageSink() = default;
   virtual void ShowMessage(std::string_view text, long code) = 0;
+  // News that is no error (a movie made, or stopped on request); the program
+  // shows it with the information icon.
+  virtual void ShowInformation(std::string_view text) { ShowMessage(text, kNoCode); }
 };
 
 }  // namespace vantoril

@@ -2,6 +2,7 @@
 
 #include "engine/file_spec.h"
 #include "engine/image_buffer.h"
+#include "engine/picture_problem.h"
 
 namespace vantoril {
 
@@ -15,6 +16,10 @@ class PictureLoader {
   // loaded, 2 when the placeholder picture was loaded instead.
   virtual int LoadImageFile(ImageBuffer& image, const FileSpec& file, const FileSpec& altFolder,
                             bool showErrors) = 0;
+
+  // What kept the last LoadImageFile from reading its file, with the path it
+  // tried; kNone when the file was read.
+  virtual UnreadablePicture LastProblem() const { return {}; }
 
   // Whether JPEG files can be read.
   virtual bool JpegAvailable() const = 0;

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <string>
+#include <utility>
 
 #include "engine/background_clip.h"
 #include "engine/document_host.h"
@@ -114,6 +115,7 @@ void ShowDocument::ResetSlot(int slot) {
   slotSpareC[slot] = 0;
   slotSpareD[slot] = 0;
   locked[slot] = 0;
+  pictureProblems[slot] = PictureProblem::kNone;
   pictureImages[slot] = ImageBuffer(8, 8, 32);
 }
 
@@ -129,6 +131,8 @@ bool ShowDocument::ResetShow() {
   soundFile.ClearPath();
   backgroundFile.ClearPath();
   showFile.ClearPath();
+  damagedShowFile.ClearPath();
+  unreadablePictures_.clear();
   // The clip belonged to the old show; left open it would go on painting
   // under the new one.
   if (clip_) {
@@ -164,7 +168,19 @@ int ShowDocument::LoadPicture(const FileSpec& file, int slot) {
   } busy(host_);
 
   ImageBuffer decoded(16, 16, 8);
-  if (loader_->LoadImageFile(decoded, file, altImageFolder, showPictureErrors != 0) == 0) {
+  const int loaded = loader_->LoadImageFile(decoded, file, altImageFolder, showPictureErrors != 0);
+  UnreadablePicture problem = loaded == 1 ? UnreadablePicture{} : loader_->LastProblem();
+  if (loaded != 1 && problem.problem == PictureProblem::kNone) {
+    problem.problem = PictureProblem::kDamaged;  // a reader that gave no reason
+  }
+  if (problem.problem != PictureProblem::kNone && problem.path.empty()) {
+    problem.path = std::string(file.Path());
+  }
+  lastPictureProblem_ = problem.problem;
+  if (lastPictureProblem_ != PictureProblem::kNone) {
+    unreadablePictures_.push_back(problem);
+  }
+  if (loaded == 0) {
     return slot;
   }
 
@@ -173,6 +189,10 @@ int ShowDocument::LoadPicture(const FileSpec& file, int slot) {
   if (!image.Create(decoded.Width(), decoded.Height(), 32)) {
     if (host_) {
       host_->ShowMessage("Not Enough Memory to load Image", MessageSink::kNoCode);
+    }
+    if (lastPictureProblem_ == PictureProblem::kNone) {
+      lastPictureProblem_ = PictureProblem::kNoMemory;
+      unreadablePictures_.push_back({std::string(file.Path()), lastPictureProblem_});
     }
     return slot;
   }
@@ -195,6 +215,7 @@ int ShowDocument::LoadPicture(const FileSpec& file, int slot) {
   }
   pictureFiles[slot] = file;
   pictureImages[slot] = std::move(image);
+  pictureProblems[slot] = lastPictureProblem_;
   if (newPicture) {
     KeyFrame& first = keys[slot][0];
     first.width = static_cast<float>(pictureImages[slot].Width());
@@ -206,6 +227,10 @@ int ShowDocument::LoadPicture(const FileSpec& file, int slot) {
   }
   modified = 1;
   return slot;
+}
+
+std::vector<UnreadablePicture> ShowDocument::TakeUnreadablePictures() {
+  return std::exchange(unreadablePictures_, {});
 }
 
 bool ShowDocument::SetBackground(const FileSpec& file) {
@@ -240,6 +265,7 @@ bool ShowDocument::CopyPictureSlot(int destination, int source) {
   slotSpareC[destination] = slotSpareC[source];
   slotSpareD[destination] = slotSpareD[source];
   locked[destination] = locked[source];
+  pictureProblems[destination] = pictureProblems[source];
   // Undo entries name pictures by slot.
   ClearUndoHistory();
   return true;
@@ -258,6 +284,7 @@ bool ShowDocument::DeletePicture(int slot) {
   slotSpareC[pictureCount] = 0;
   slotSpareD[pictureCount] = 0;
   locked[pictureCount] = 0;
+  pictureProblems[pictureCount] = PictureProblem::kNone;
   selectedPicture = std::clamp(selectedPicture, 0, std::max(pictureCount - 1, 0));
   ClearUndoHistory();
   modified = 1;

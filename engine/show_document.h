@@ -3,10 +3,12 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "engine/file_spec.h"
 #include "engine/image_buffer.h"
 #include "engine/key_frame.h"
+#include "engine/picture_problem.h"
 #include "engine/show_clock.h"
 
 namespace vantoril {
@@ -76,8 +78,14 @@ class ShowDocument {
   bool ResetShow();
   // Loads a picture file into `slot`, or as a new picture with slot -1.
   // Returns the slot loaded; on failure the slot argument (-1 for a new
-  // picture), or 0 when memory ran out, with the show unchanged.
+  // picture), or 0 when memory ran out, with the show unchanged. A file that
+  // could not be read (a placeholder stands in, or nothing was loaded) is
+  // added to the list TakeUnreadablePictures hands out.
   int LoadPicture(const FileSpec& file, int slot);
+  // The pictures LoadPicture could not read since the list was last taken.
+  std::vector<UnreadablePicture> TakeUnreadablePictures();
+  // Why LoadPicture's last file could not be read (kNone when it was).
+  PictureProblem LastPictureProblem() const { return lastPictureProblem_; }
   // Callers store the same FileSpec in backgroundFile first.
   bool SetBackground(const FileSpec& file);
   bool DeletePicture(int slot);
@@ -124,6 +132,8 @@ class ShowDocument {
   std::array<uint32_t, kSlotCount + 1> slotSpareC{};
   std::array<uint32_t, kSlotCount + 1> slotSpareD{};
   std::array<uint8_t, kSlotCount> locked{};
+  // Why a slot's picture is a stand-in for its file (kNone: the file was read).
+  std::array<PictureProblem, kSlotCount> pictureProblems{};
   uint16_t showId = 0;
   uint8_t fieldSwap = 0;
   KeyFrame keyClipboard{};
@@ -140,6 +150,9 @@ class ShowDocument {
   FileSpec backgroundFile{};
   std::array<KeyFrame, kUndoRingSize> undoRing{};
   FileSpec showFile{};
+  // The file a damaged show was read from: not its name (a save would write
+  // half a show over it), only what the save dialog proposes.
+  FileSpec damagedShowFile{};
   uint8_t showPictureErrors = 0;
   int32_t selectedPicture = 0;
   FileSpec altImageFolder{};
@@ -154,6 +167,8 @@ class ShowDocument {
   void RemoveKey(int slot, int key);
   void Repaint();
 
+  std::vector<UnreadablePicture> unreadablePictures_;
+  PictureProblem lastPictureProblem_ = PictureProblem::kNone;
   DocumentHost* host_ = nullptr;
   PictureLoader* loader_ = nullptr;
   BackgroundClip* clip_ = nullptr;

@@ -121,6 +121,27 @@ FileSpec Resolved(FileSpec fileRef, const std::filesystem::path& showFolder) {
   return fileRef;
 }
 
+enum class ShowDamage { kNone, kCutShort, kBlocksDoNotAddUp, kTooManyPictures };
+
+std::string DamageText(ShowDamage damage, int picturesRead, size_t size, uint32_t statedLength) {
+  const std::string read = picturesRead == 1 ? std::string("1 picture was read")
+                                             : std::to_string(picturesRead) + " pictures were read";
+  const std::string prefix = "This show file is damaged: ";
+  switch (damage) {
+    case ShowDamage::kNone:
+      return {};
+    case ShowDamage::kCutShort:
+      return prefix + "it is cut short (" + std::to_string(size) + " of its " +
+             std::to_string(statedLength) + " bytes are there); " + read;
+    case ShowDamage::kBlocksDoNotAddUp:
+      return prefix + read + "; the rest of the file does not hold a whole picture";
+    case ShowDamage::kTooManyPictures:
+      return prefix + "it holds more than " + std::to_string(kMaxPictures) +
+             " pictures; the first " + std::to_string(kMaxPictures) + " were read";
+  }
+  return {};
+}
+
 }  // namespace
 
 bool LooksLikeShow(std::span<const uint8_t> bytes) {
@@ -174,14 +195,15 @@ std::vector<uint8_t> WriteShow(ShowDocument& document) {
 }
 
 bool ReadShow(ShowDocument& document, std::span<const uint8_t> bytes, bool redraw,
-              const std::filesystem::path& showFolder) {
+              const std::filesystem::path& showFolder, std::string* damage) {
   if (!LooksLikeShow(bytes)) {
     return false;
   }
   const bool swap = bytes[0] == 0x12;
   const ByteReader reader(bytes, swap);
   // A length field that claims more than the file holds reads what is there.
-  const size_t length = std::min<size_t>(reader.Get<uint32_t>(4), bytes.size());
+  const uint32_t statedLength = reader.Get<uint32_t>(4);
+  const size_t length = std::min<size_t>(statedLength, bytes.size());
   const size_t end =
       length >= kShowHeaderSize + kShowTrailerSize ? length - kShowTrailerSize : kShowHeaderSize;
 
@@ -192,6 +214,7 @@ bool ReadShow(ShowDocument& document, std::span<const uint8_t> bytes, bool redra
 
   size_t at = kShowHeaderSize;
   int slot = 0;
+  ShowDamage found = ShowDamage::kNone;
   while (at < end) {
     // The sound block is the last thing before the trailer.
     if (end - at == kSoundBlockSize) {
@@ -199,6 +222,7 @@ bool ReadShow(ShowDocument& document, std::span<const uint8_t> bytes, bool redra
       break;
     }
     if (end - at < kMinPictureBlock) {
+      found = ShowDamage::kBlocksDoNotAddUp;
       break;
     }
     const int32_t count = reader.Get<int32_t>(at + kKeyCountAt);
@@ -209,9 +233,11 @@ bool ReadShow(ShowDocument& document, std::span<const uint8_t> bytes, bool redra
     }
     if (count < 0 || count > kMaxKeys ||
         kPictureBlockHeader + static_cast<size_t>(count) * kKeyFrameSize > end - at) {
+      found = ShowDamage::kBlocksDoNotAddUp;
       break;
     }
     if (slot >= kMaxPictures) {
+      found = ShowDamage::kTooManyPictures;
       break;
     }
     const FileSpec file = reader.GetFileSpec(at);
@@ -228,6 +254,7 @@ bool ReadShow(ShowDocument& document, std::span<const uint8_t> bytes, bool redra
       // that saving the show keeps it too), invisible until it can be read.
       document.pictureFiles[slot] = resolved;
       document.pictureImages[slot] = ImageBuffer(8, 8, 32);
+      document.pictureProblems[slot] = document.LastPictureProblem();
       document.pictureCount = slot + 1;
     }
     for (int32_t k = 0; k < count; ++k) {
@@ -249,6 +276,16 @@ bool ReadShow(ShowDocument& document, std::span<const uint8_t> bytes, bool redra
   document.showId = reader.Get<uint16_t>(2);
   document.ClearUndoHistory();
   document.modified = 0;
+  // A file shorter than its length field was cut short; one longer than it
+  // (or a length too small for the header) has a length that does not add up.
+  if (statedLength > bytes.size()) {
+    found = ShowDamage::kCutShort;
+  } else if (found == ShowDamage::kNone && statedLength != bytes.size()) {
+    found = ShowDamage::kBlocksDoNotAddUp;
+  }
+  if (damage != nullptr) {
+    *damage = DamageText(found, slot, bytes.size(), statedLength);
+  }
   return true;
 }
 

@@ -28,9 +28,10 @@ std::vector<uint8_t> WriteShow(ShowDocument& document);
 
 // Fills a freshly reset document from a byte image. Pictures are read from
 // their files again; relative paths are taken from showFolder. False when the
-// bytes are not a show; a damaged show loads as far as it is sound.
+// bytes are not a show; a damaged show loads as far as it is sound, and
+// `damage` (when given) receives what is wrong with it ("" for a whole show).
 bool ReadShow(ShowDocument& document, std::span<const uint8_t> bytes, bool redraw,
-              const std::filesystem::path& showFolder = {});
+              const std::filesystem::path& showFolder = {}, std::string* damage = nullptr);
 
 // Whether the bytes start like a show file.
 bool LooksLikeShow(std::span<const uint8_t> bytes);
@@ -48,8 +49,11 @@ std::string ShowFileMessage(ShowFileStatus status);
 
 // "Load Show": reads the file and, only when it is a show, replaces the
 // document's show with it and remembers the file. Anything else leaves the
-// document as it was.
-ShowFileStatus LoadShowFile(ShowDocument& document, const std::filesystem::path& file, bool redraw);
+// document as it was. A damaged show loads as far as it is sound, modified
+// and without a file name (its file becomes `damagedShowFile`), and `damage`
+// receives what is wrong with it.
+ShowFileStatus LoadShowFile(ShowDocument& document, const std::filesystem::path& file, bool redraw,
+                            std::string* damage = nullptr);
 
 // "Save Show": writes the show to a temporary file beside the target and
 // renames it over the old one, so that a failure leaves the old file whole.

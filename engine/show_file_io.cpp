@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 #include <system_error>
+#include <utility>
 
 #include "engine/show_document.h"
 #include "engine/show_file.h"
@@ -64,8 +65,8 @@ std::string ShowFileMessage(ShowFileStatus status) {
   return {};
 }
 
-ShowFileStatus LoadShowFile(ShowDocument& document, const std::filesystem::path& file,
-                            bool redraw) {
+ShowFileStatus LoadShowFile(ShowDocument& document, const std::filesystem::path& file, bool redraw,
+                            std::string* damage) {
   FileSpec fileRef;
   if (!fileRef.SetPath(file.string())) {
     return ShowFileStatus::kPathTooLong;
@@ -92,8 +93,16 @@ ShowFileStatus LoadShowFile(ShowDocument& document, const std::filesystem::path&
     return ShowFileStatus::kNotAShow;
   }
   document.ResetShow();
-  ReadShow(document, bytes, redraw, std::filesystem::absolute(file, error).parent_path());
-  document.showFile = fileRef;
+  std::string found;
+  ReadShow(document, bytes, redraw, std::filesystem::absolute(file, error).parent_path(), &found);
+  if (found.empty()) {
+    document.showFile = fileRef;
+  } else {
+    // Saving half a show over the whole one must take a deliberate choice.
+    document.damagedShowFile = fileRef;
+    document.modified = 1;
+  }
+  if (damage != nullptr) *damage = std::move(found);
   return ShowFileStatus::kOk;
 }
 
@@ -123,6 +132,7 @@ ShowFileStatus SaveShowFile(ShowDocument& document, const std::filesystem::path&
     return ShowFileStatus::kCannotWrite;
   }
   document.showFile = fileRef;
+  document.damagedShowFile.ClearPath();
   document.modified = 0;
   return ShowFileStatus::kOk;
 }

@@ -7,7 +7,7 @@ namespace vantoril {
 
 int ImageFileLoader::LoadImageFile(ImageBuffer& image, const FileSpec& file,
                                    const FileSpec& altFolder, bool showErrors) {
-  return vantoril::LoadImageFile(image, file, altFolder, showErrors, messages_);
+  return vantoril::LoadImageFile(image, file, altFolder, showErrors, messages_, &lastProblem_);
 }
 
 bool ImageFileLoader::JpegAvailable() const {

@@ -13,10 +13,12 @@ class ImageFileLoader final : public PictureLoader {
 
   int LoadImageFile(ImageBuffer& image, const FileSpec& file, const FileSpec& altFolder,
                     bool showErrors) override;
+  UnreadablePicture LastProblem() const override { return lastProblem_; }
   bool JpegAvailable() const override;
 
  private:
   MessageSink& messages_;
+  UnreadablePicture lastProblem_;
 };
 
 }  // namespace vantoril

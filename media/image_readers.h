@@ -18,6 +18,12 @@ struct ImageFile {
   std::string path;
 };
 
+// The formats the program reads, as the first bytes (and, for JPEG, the
+// name) tell them; kTarga is what is left, since Targa files carry no
+// signature.
+enum class ImageFormat { kPhotoshop, kTiff, kBmp, kJpeg, kTarga };
+ImageFormat DetectImageFormat(ImageFile& file);
+
 // Chooses a reader by the file's first bytes (then, for JPEG, by its name;
 // Targa is the fallback) and fills image, which must have been created (any
 // size). A 32-bit picture whose alpha bytes are all 0 is made opaque.

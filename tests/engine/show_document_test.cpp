@@ -156,6 +156,28 @@ TEST_F(ShowDocumentTest, PlaceholderCountsAsLoadedAndThirtyPicturesIsTheLimit) {
   EXPECT_EQ(document->pictureCount, kMaxPictures);
 }
 
+// Every file that could not be read is listed once; a stand-in keeps its
+// reason through moves of the slots until its file is read.
+TEST_F(ShowDocumentTest, UnreadablePicturesAreListedAndFollowTheirSlot) {
+  AddPicture(10, 10);
+  loader.result = 2;
+  AddPicture(11, 10);
+  loader.result = 0;
+  AddPicture(12, 10);  // refused: listed, not added
+  const auto listed = document->TakeUnreadablePictures();
+  ASSERT_EQ(listed.size(), 2u);
+  EXPECT_EQ(listed[0].path, "/pics/picture.bmp");
+  EXPECT_NE(listed[1].problem, PictureProblem::kNone);
+  EXPECT_EQ(document->pictureCount, 2);
+  EXPECT_EQ(UnreadablePicturesOf(*document).size(), 1u);
+  ASSERT_TRUE(document->DeletePicture(0));
+  EXPECT_NE(document->pictureProblems[0], PictureProblem::kNone);
+  loader.result = 1;
+  EXPECT_EQ(document->LoadPicture(SpecFor("/pics/found.bmp"), 0), 0);
+  EXPECT_TRUE(UnreadablePicturesOf(*document).empty());
+  EXPECT_TRUE(document->TakeUnreadablePictures().empty());
+}
+
 TEST_F(ShowDocumentTest, SetKeyWithoutAutoAddAppendsBeepsAndAdvancesOneSecond) {
   AddPicture();
   document->autoAddKey = 0;

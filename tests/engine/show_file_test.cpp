@@ -200,6 +200,12 @@ TEST_F(ShowFileTest, UnreadablePictureKeepsItsSlotAndReference) {
   ExpectSameShow(*document, *loaded);
   EXPECT_EQ(loaded->pictureFiles[1].Path(), "/pics/gone.bmp");
   EXPECT_EQ(loaded->pictureImages[2].Width(), 320);
+  // The slot remembers that it stands in for its file; the load names it once.
+  const auto unread = UnreadablePicturesOf(*loaded);
+  ASSERT_EQ(unread.size(), 1u);
+  EXPECT_EQ(unread[0].path, "/pics/gone.bmp");
+  EXPECT_EQ(loaded->TakeUnreadablePictures().size(), 1u);
+  EXPECT_TRUE(loaded->TakeUnreadablePictures().empty());
 }
 
 TEST_F(ShowFileTest, WrongMagicIsRefused) {
@@ -215,20 +221,35 @@ TEST_F(ShowFileTest, DamagedShowsLoadAsFarAsTheyAreSound) {
   const auto good = WriteShow(*document);
   const size_t second = 334 + 298 + 2 * 56;
 
+  std::string damage = "?";
+  ASSERT_TRUE(ReadShow(*MakeDocument(), good, false, {}, &damage));
+  EXPECT_EQ(damage, "");
   {  // a key count beyond 127 in the second block
     auto bytes = good;
     const int32_t count = 500;
     std::memcpy(bytes.data() + second + 294, &count, 4);
     auto loaded = MakeDocument();
-    ASSERT_TRUE(ReadShow(*loaded, bytes, false));
+    ASSERT_TRUE(ReadShow(*loaded, bytes, false, {}, &damage));
     EXPECT_EQ(loaded->pictureCount, 1);
+    EXPECT_EQ(damage,
+              "This show file is damaged: 1 picture was read; the rest of the file does not "
+              "hold a whole picture");
   }
   {  // a length field that claims more than the file holds
     auto bytes = good;
     bytes.resize(second + 100);
     auto loaded = MakeDocument();
-    ASSERT_TRUE(ReadShow(*loaded, bytes, false));
+    ASSERT_TRUE(ReadShow(*loaded, bytes, false, {}, &damage));
     EXPECT_EQ(loaded->pictureCount, 1);
+    EXPECT_EQ(damage, "This show file is damaged: it is cut short (" +
+                          std::to_string(second + 100) + " of its " + std::to_string(good.size()) +
+                          " bytes are there); 1 picture was read");
+  }
+  {  // a length field that claims less than the file holds
+    auto bytes = good;
+    bytes.push_back(0);
+    ASSERT_TRUE(ReadShow(*MakeDocument(), bytes, false, {}, &damage));
+    EXPECT_NE(damage.find("damaged: 2 pictures were read"), std::string::npos) << damage;
   }
   {  // a path without its terminating zero names no file
     auto bytes = good;
@@ -294,6 +315,33 @@ TEST_F(ShowFileTest, FailedSaveKeepsTheOldFileAndTheModifiedMark) {
   EXPECT_EQ(SaveShowFile(*document, fs::path("/" + std::string(300, 'a'))),
             ShowFileStatus::kPathTooLong);
   EXPECT_EQ(document->showFile.Path(), file.string());
+}
+
+// Half a show must not be saved over the whole one by a quick save: it comes
+// without a name, modified, and its old name is only proposed.
+TEST_F(ShowFileTest, ADamagedShowFileLoadsWithoutItsName) {
+  const auto folder = TempFolder("show_damaged");
+  AddPicture("/pics/a.bmp", 2);
+  AddPicture("/pics/b.bmp", 2);
+  auto bytes = WriteShow(*document);
+  bytes.resize(bytes.size() - 60);
+  const auto file = folder / "cut.vsh";
+  std::ofstream(file, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
+  auto loaded = MakeDocument();
+  std::string damage;
+  ASSERT_EQ(LoadShowFile(*loaded, file, false, &damage), ShowFileStatus::kOk);
+  EXPECT_EQ(damage.rfind("This show file is damaged: it is cut short", 0), 0u) << damage;
+  EXPECT_EQ(loaded->pictureCount, 1);
+  EXPECT_EQ(loaded->modified, 1);
+  EXPECT_FALSE(loaded->showFile.HasPath());
+  EXPECT_EQ(loaded->damagedShowFile.Path(), file.string());
+  ASSERT_EQ(SaveShowFile(*loaded, folder / "saved.vsh"), ShowFileStatus::kOk);
+  EXPECT_FALSE(loaded->damagedShowFile.HasPath());
+  ASSERT_EQ(LoadShowFile(*loaded, folder / "saved.vsh", false, &damage), ShowFileStatus::kOk);
+  EXPECT_EQ(damage, "");
+  EXPECT_EQ(loaded->modified, 0);
 }
 
 TEST_F(ShowFileTest, LoadingAFileThatIsNotAShowKeepsTheShow) {

@@ -112,11 +112,16 @@ TEST_F(LoadImageFileTest, MissingFileShowsAMessageOrThePlaceholder) {
   EXPECT_EQ(Load(missing, alt, true), kImageLoadFailed);
   ASSERT_EQ(sink_.messages.size(), 1u);
   EXPECT_EQ(sink_.messages[0],
-            std::make_pair(std::string("Can't open graphics file"), MessageSink::kNoCode));
+            std::make_pair("Can't open graphics file\n" + missing, MessageSink::kNoCode));
 
   sink_.messages.clear();
-  EXPECT_EQ(Load(missing, alt, false), kImagePlaceholderLoaded);
+  UnreadablePicture problem;
+  EXPECT_EQ(LoadImageFile(image_, FileRefFor(missing), FileRefFor(alt), false, sink_, &problem),
+            kImagePlaceholderLoaded);
   EXPECT_TRUE(sink_.messages.empty());
+  EXPECT_EQ(problem.path, missing);
+  EXPECT_EQ(problem.problem, PictureProblem::kNoSuchFile);
+
   ASSERT_EQ(image_.Width(), 160);
   ASSERT_EQ(image_.Height(), 120);
   ASSERT_EQ(image_.BitsPerPixel(), 24);
@@ -132,31 +137,44 @@ TEST_F(LoadImageFileTest, MissingFileShowsAMessageOrThePlaceholder) {
   EXPECT_LT(white, 160 * 120 * 3 / 2);
 }
 
-TEST_F(LoadImageFileTest, EachReadFailureHasItsMessage) {
+// The fixed text stays the first line (scripts match it, code included);
+// the file's path follows on the second. The reason in words is reported
+// either way.
+TEST_F(LoadImageFileTest, EachReadFailureHasItsMessageAndReason) {
   struct Case {
     std::vector<uint8_t> bytes;
-    std::string text;
-    long code;
+    std::string firstLine;
+    PictureProblem problem;
   };
   const std::vector<uint8_t> targaDepth4 = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 1, 0, 4, 0};
+  const std::vector<uint8_t> cutBmp = {'B', 'M', 1, 2, 3};
+  const std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', 13, 10, 26, 10, 0, 0, 0, 13, 'I', 'H',
+                                    'D',  'R', 0,   0,   0,  1,  0,  0,  0, 1, 8, 6,  0,   0};
   const Case cases[] = {
-      {SmallBmp(8, 1), "Can't read compressed images", MessageSink::kNoCode},
-      {SmallBmp(24, 0, 8193), "Images must be smaller than 8192 pixels", MessageSink::kNoCode},
-      {SmallBmp(4), "Images must have 256 colors or more", MessageSink::kNoCode},
-      {targaDepth4, "Can't read image file", 3},
+      {SmallBmp(8, 1), "Can't read compressed images", PictureProblem::kUnknownFormat},
+      {SmallBmp(24, 0, 8193), "Images must be smaller than 8192 pixels", PictureProblem::kTooLarge},
+      {SmallBmp(4), "Images must have 256 colors or more", PictureProblem::kUnknownFormat},
+      {targaDepth4, "Can't read image file  [ 3 ]", PictureProblem::kUnknownFormat},
+      {cutBmp, "Can't read image file  [ 3 ]", PictureProblem::kDamaged},
+      {png, "Can't read image file  [ 3 ]", PictureProblem::kUnknownFormat},
   };
   for (const Case& c : cases) {
     const std::string path = Write("bad.img", c.bytes);
     sink_.messages.clear();
-    EXPECT_EQ(Load(path, "", true), kImageLoadFailed) << c.text;
-    ASSERT_EQ(sink_.messages.size(), 1u) << c.text;
-    EXPECT_EQ(sink_.messages[0], std::make_pair(c.text, c.code));
+    EXPECT_EQ(Load(path, "", true), kImageLoadFailed) << c.firstLine;
+    ASSERT_EQ(sink_.messages.size(), 1u) << c.firstLine;
+    EXPECT_EQ(sink_.messages[0], std::make_pair(c.firstLine + "\n" + path, MessageSink::kNoCode));
 
-    // Messages off: the placeholder instead, silently.
+    // Messages off: the placeholder instead, silently, with the reason.
     sink_.messages.clear();
-    EXPECT_EQ(Load(path, "", false), kImagePlaceholderLoaded) << c.text;
+    UnreadablePicture problem;
+    EXPECT_EQ(LoadImageFile(image_, FileRefFor(path), FileSpec{}, false, sink_, &problem),
+              kImagePlaceholderLoaded)
+        << c.firstLine;
     EXPECT_TRUE(sink_.messages.empty());
     EXPECT_EQ(image_.Width(), 160);
+    EXPECT_EQ(problem.problem, c.problem) << c.firstLine;
+    EXPECT_EQ(problem.path, path);
   }
 }
 
@@ -204,9 +222,11 @@ TEST_F(LoadImageFileTest, LoaderForwardsToLoadImageFile) {
       loader.LoadImageFile(image_, FileRefFor((folder_ / "none.bmp").string()), FileSpec{}, true),
       kImageLoadFailed);
   ASSERT_EQ(sink_.messages.size(), 1u);
+  EXPECT_EQ(loader.LastProblem().problem, PictureProblem::kNoSuchFile);
   EXPECT_EQ(
       loader.LoadImageFile(image_, FileRefFor(Write("ok.bmp", SmallBmp(24))), FileSpec{}, true),
       kImageLoaded);
+  EXPECT_EQ(loader.LastProblem().problem, PictureProblem::kNone);
 }
 
 }  // namespace
