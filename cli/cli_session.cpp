@@ -95,6 +95,7 @@ std::unique_ptr<CliSession> CliSession::Create(const Arguments& arguments) {
     settings.PutSettingInt("AspectMode", *value);
   }
   auto session = std::make_unique<CliSession>();
+  session->strict_ = arguments.Has("--strict");
   session->document_ = std::make_unique<ShowDocument>(settings);
   ShowDocument& document = *session->document_;
   document.SetHost(&session->host_);
@@ -104,10 +105,28 @@ std::unique_ptr<CliSession> CliSession::Create(const Arguments& arguments) {
   return session;
 }
 
+std::vector<std::string_view> CommonFlagsAnd(std::vector<std::string_view> own) {
+  own.push_back("--strict");
+  return own;
+}
+
 bool CliSession::LoadShow(const std::filesystem::path& file) {
-  const ShowFileStatus status = LoadShowFile(*document_, file, false);
+  std::string damage;
+  const ShowFileStatus status = LoadShowFile(*document_, file, false, &damage);
   if (status != ShowFileStatus::kOk) {
     host_.ShowMessage(ShowFileMessage(status), MessageSink::kNoCode);
+    return false;
+  }
+  if (!damage.empty()) {
+    std::cerr << "vantoril-cli: " << damage << '\n';
+  }
+  unreadable_ = document_->TakeUnreadablePictures();
+  for (const UnreadablePicture& picture : unreadable_) {
+    std::cerr << "vantoril-cli: cannot read picture " << DescribeUnreadablePicture(picture)
+              << "; a placeholder stands in\n";
+  }
+  if (strict_ && (!damage.empty() || !unreadable_.empty())) {
+    std::cerr << "vantoril-cli: --strict: the show is not whole; nothing was done\n";
     return false;
   }
   return true;

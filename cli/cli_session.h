@@ -64,8 +64,12 @@ class CliSession {
   StderrHost& Host() { return host_; }
   ImageFileLoader& Loader() { return loader_; }
 
-  // Loads a show file; false with the message on stderr.
+  // Loads a show file; false with the message on stderr. Each picture that
+  // could not be read and a damaged show file are told on stderr, one line
+  // each; with --strict either refuses the show (false).
   bool LoadShow(const std::filesystem::path& file);
+  // The show's pictures that render as placeholders.
+  const std::vector<UnreadablePicture>& UnreadablePictures() const { return unreadable_; }
 
   CliSession();
   CliSession(const CliSession&) = delete;
@@ -76,9 +80,13 @@ class CliSession {
   ImageFileLoader loader_;
   ClipReader clip_;
   std::unique_ptr<ShowDocument> document_;
+  bool strict_ = false;
+  std::vector<UnreadablePicture> unreadable_;
 };
 
 // The common options every show command accepts.
 inline const std::vector<std::string_view> kCommonOptions = {"--frame-rate", "--aspect"};
+// The common flags every show command accepts, followed by its own.
+std::vector<std::string_view> CommonFlagsAnd(std::vector<std::string_view> own);
 
 }  // namespace vantoril::cli

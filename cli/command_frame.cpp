@@ -27,7 +27,7 @@ std::optional<int> SideOption(const Arguments& arguments, std::string_view optio
 int RunFrame(const std::vector<std::string_view>& words) {
   std::vector<std::string_view> known = kCommonOptions;
   known.insert(known.end(), {"--width", "--height", "--field-mode"});
-  const auto arguments = Arguments::Parse(words, known, {});
+  const auto arguments = Arguments::Parse(words, known, CommonFlagsAnd({}));
   if (!arguments) {
     return kExitUsage;
   }

@@ -26,7 +26,7 @@ void WriteKey(JsonWriter& json, const KeyFrame& key, bool withTime) {
 }  // namespace
 
 int RunInfo(const std::vector<std::string_view>& words) {
-  const auto arguments = Arguments::Parse(words, kCommonOptions, {});
+  const auto arguments = Arguments::Parse(words, kCommonOptions, CommonFlagsAnd({}));
   if (!arguments) {
     return kExitUsage;
   }
@@ -71,7 +71,8 @@ int RunInfo(const std::vector<std::string_view>& words) {
 }
 
 int RunEval(const std::vector<std::string_view>& words) {
-  const auto arguments = Arguments::Parse(words, kCommonOptions, {"--second-field"});
+  const auto arguments =
+      Arguments::Parse(words, kCommonOptions, CommonFlagsAnd({"--second-field"}));
   if (!arguments) {
     return kExitUsage;
   }

@@ -97,7 +97,8 @@ int RunRender(const std::vector<std::string_view>& words) {
   std::vector<std::string_view> known = kCommonOptions;
   known.insert(known.end(), {"--width", "--height", "--start", "--end", "--hold", "--fps",
                              "--quality", "--codec"});
-  const auto arguments = Arguments::Parse(words, known, {"--fields", "--no-fields", "--reverse"});
+  const auto arguments =
+      Arguments::Parse(words, known, CommonFlagsAnd({"--fields", "--no-fields", "--reverse"}));
   if (!arguments) {
     return kExitUsage;
   }
@@ -109,7 +110,6 @@ int RunRender(const std::vector<std::string_view>& words) {
     return kExitUsage;
   }
   ShowDocument& document = session->Document();
-  const int32_t frameRate = document.clock.frameRate;
 
   // The texts the options dialog would hold, with its defaults.
   MakeMovieTexts texts;
@@ -135,6 +135,9 @@ int RunRender(const std::vector<std::string_view>& words) {
   if (!session->LoadShow(arguments->Positional()[0])) {
     return kExitRefused;
   }
+  // Timecodes count in the show's rate, which a background clip sets when
+  // the show is loaded.
+  const int32_t frameRate = document.clock.frameRate;
   const int32_t showEnd = ShowEndTime(document);
   texts.endTimecode = arguments->Value("--end").value_or(FormatTimecode(showEnd, true, frameRate));
 
@@ -156,6 +159,11 @@ int RunRender(const std::vector<std::string_view>& words) {
   }
   request.codecType = *codec;
 
+  if (const size_t count = session->UnreadablePictures().size(); count > 0) {
+    std::cerr << "vantoril-cli: " << count << (count == 1 ? " picture" : " pictures")
+              << " of this show could not be read and "
+              << (count == 1 ? "renders as a placeholder" : "render as placeholders") << '\n';
+  }
   ProgressBar progress;
   InterruptGuard interrupt;
   RenderCallbacks callbacks;

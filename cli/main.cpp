@@ -31,6 +31,10 @@ Options of the show commands:
   --frame-rate 2997|2500|2397       the show's frame rate (default: the "FrameRate"
                                     setting, else 2997)
   --aspect 7500|5625                the stage's aspect (default: "AspectMode", else 7500)
+  --strict                          refuse a show that is not whole: a damaged show
+                                    file or a picture that cannot be read (without
+                                    it, each is told on stderr, a placeholder stands
+                                    in for the picture and the command goes on)
 
 Exit status: 0 done, 1 usage error, 2 input refused (the reason on stderr).
 )";

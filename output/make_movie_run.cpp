@@ -27,6 +27,11 @@ std::string_view MakeMovieMessage(MakeMovieStatus status) {
   return kMovieMadeMessage;
 }
 
+std::string MovieStoppedMessage(int32_t framesWritten, int32_t totalFrames) {
+  return "Movie stopped after " + std::to_string(framesWritten) + " of " +
+         std::to_string(totalFrames) + " frames";
+}
+
 std::string_view FolderOfPath(std::string_view path) {
   const size_t last = path.find_last_of("\\:/");
   return last == std::string_view::npos ? std::string_view() : path.substr(0, last + 1);
@@ -35,8 +40,19 @@ std::string_view FolderOfPath(std::string_view path) {
 namespace {
 
 MakeMovieOutcome RunPasses(ShowDocument& document, const MakeMovieRequest& request,
-                           const RenderCallbacks& callbacks, MessageSink* messages,
+                           const RenderCallbacks& givenCallbacks, MessageSink* messages,
                            SettingsStore* settings) {
+  // A stop request that cut a hold short stops the movie as much as one that
+  // ended a frame loop.
+  bool stopRequested = false;
+  RenderCallbacks callbacks = givenCallbacks;
+  if (givenCallbacks.cancelRequested) {
+    callbacks.cancelRequested = [&] {
+      const bool stop = givenCallbacks.cancelRequested();
+      stopRequested = stopRequested || stop;
+      return stop;
+    };
+  }
   const MakeMovieOptions& options = request.options;
   MakeMovieOutcome outcome;
   document.GoToTime(document.clock.currentTime, true);
@@ -80,6 +96,7 @@ MakeMovieOutcome RunPasses(ShowDocument& document, const MakeMovieRequest& reque
     outcome.cancelled = outcome.cancelled || pass.cancelled;
   }
   frames.Finish();
+  outcome.cancelled = outcome.cancelled || stopRequested;
   outcome.framesWritten = frames.FramesWritten();
   const bool closed = writer.CloseMovieWriter();
   if (!pass.writesAccepted || !closed) {
@@ -109,8 +126,15 @@ MakeMovieOutcome MakeMovieRun(ShowDocument& document, const MakeMovieRequest& re
     settings->PutSettingInt("InitialParID", request.output.parentId);
     if (texts != nullptr) StoreMakeMovieTexts(*settings, *texts);
   }
-  if (messages != nullptr)
+  if (messages == nullptr) return outcome;
+  if (outcome.status != MakeMovieStatus::kMade) {
     messages->ShowMessage(MakeMovieMessage(outcome.status), MessageSink::kNoCode);
+  } else if (outcome.cancelled) {
+    messages->ShowInformation(
+        MovieStoppedMessage(outcome.framesWritten, request.options.totalFrames));
+  } else {
+    messages->ShowInformation(kMovieMadeMessage);
+  }
   return outcome;
 }
 

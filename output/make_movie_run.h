@@ -45,10 +45,13 @@ struct MakeMovieOutcome {
 
 // The message the user sees for a status.
 std::string_view MakeMovieMessage(MakeMovieStatus status);
+// "Movie stopped after N of M frames", for a movie cut short on request.
+std::string MovieStoppedMessage(int32_t framesWritten, int32_t totalFrames);
 
 // Makes the movie: creates the frame buffers, opens the writer chosen by the
 // path, renders the forward pass and, when asked, the reverse pass, and
-// closes the file. The fixed message of the outcome goes to `messages`.
+// closes the file. The message of the outcome goes to `messages`: a movie
+// made (whole, or stopped on request) as information, a failure as an error.
 // With a settings store, "MovieType" is stored once the type is known, and
 // after a movie was made "InitialFolder", "InitialVrefnum", "InitialParID"
 // and the texts (when given). Without one nothing is stored.

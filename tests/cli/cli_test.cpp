@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -118,11 +119,60 @@ TEST(Cli, RefusedInputExitsWithTwoAndTheProgramsMessage) {
   EXPECT_FALSE(bad.err.empty());
   const CliRun missing = Cli("decode '" + (folder / "none.bmp").string() + "' x.png");
   EXPECT_EQ(missing.status, 2);
-  EXPECT_EQ(missing.err, "Can't open graphics file\n");
+  EXPECT_EQ(missing.err, "Can't open graphics file\n" + (folder / "none.bmp").string() + "\n");
   std::ofstream(folder / "photo.vsh", std::ios::binary) << std::string(500, 'x');
   const CliRun notShow = Cli("info '" + (folder / "photo.vsh").string() + "'");
   EXPECT_EQ(notShow.status, 2);
   EXPECT_EQ(notShow.err, "This file is not a show file\n");
+}
+
+// A show that is not whole is told line by line and goes on; --strict
+// refuses it and writes nothing.
+TEST(Cli, UnreadablePicturesAndDamagedShowsAreToldOrRefused) {
+  const auto folder = TempFolder("cli_not_whole");
+  // Away from its pictures every picture of the example is missing.
+  const std::string example = ReadText(fs::path(VANTORIL_SOURCE_DIR) / "examples/example.vsh");
+  std::ofstream(folder / "lost.vsh", std::ios::binary) << example;
+  std::ofstream(folder / "cut.vsh", std::ios::binary) << example.substr(0, example.size() - 100);
+  const std::string lost = "'" + (folder / "lost.vsh").string() + "'";
+  const std::string cut = "'" + (folder / "cut.vsh").string() + "'";
+
+  const CliRun info = Cli("info " + lost);
+  ASSERT_EQ(info.status, 0) << info.err;
+  const std::string star = "vantoril-cli: cannot read picture " +
+                           (folder / "pictures/star.tga").string() +
+                           " (no such file); a placeholder stands in\n";
+  EXPECT_NE(info.err.find(star), std::string::npos) << info.err;
+  long pictures = 0;
+  for (size_t at = 0; (at = info.out.find("\"file\":", at)) != std::string::npos; ++at) {
+    ++pictures;
+  }
+  EXPECT_GT(pictures, 1);
+  EXPECT_EQ(std::count(info.err.begin(), info.err.end(), '\n'), pictures) << info.err;
+
+  const CliRun damaged = Cli("eval " + cut + " 0");
+  EXPECT_EQ(damaged.status, 0);
+  EXPECT_NE(damaged.err.find("vantoril-cli: This show file is damaged: it is cut short ("),
+            std::string::npos)
+      << damaged.err;
+
+  const CliRun render = Cli("render " + lost + " '" + (folder / "m%02d.png").string() +
+                            "' --width 8 --height 6 --end 00:00:02");
+  EXPECT_EQ(render.status, 0) << render.err;
+  EXPECT_NE(render.err.find("pictures of this show could not be read and render as placeholders"),
+            std::string::npos);
+
+  for (const std::string& refused :
+       {"info " + lost + " --strict", "eval " + cut + " 0 --strict",
+        "frame " + lost + " 0 '" + (folder / "f.png").string() + "' --strict",
+        "render " + cut + " '" + (folder / "r.avi").string() + "' --strict"}) {
+    const CliRun run = Cli(refused);
+    EXPECT_EQ(run.status, 2) << refused;
+    EXPECT_TRUE(run.out.empty());
+    EXPECT_NE(run.err.find("--strict"), std::string::npos) << run.err;
+  }
+  EXPECT_FALSE(fs::exists(folder / "f.png"));
+  EXPECT_FALSE(fs::exists(folder / "r.avi"));
 }
 
 TEST(Cli, FrameAndDecodeWritePngFiles) {

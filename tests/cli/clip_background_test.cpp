@@ -26,7 +26,8 @@ void WriteShowWithBackground(const fs::path& show, const std::string& background
   bytes[5] = 338 >> 8;
   std::memcpy(bytes.data() + 8 + 6, background.data(), background.size());
   std::ofstream(show, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
 }
 
 vantoril::ImageBuffer ToBuffer(const vantoril::test::DecodedFrame& frame) {
@@ -49,8 +50,7 @@ TEST(CliClipBackground, EveryMovieFrameShowsTheClipFrameOfItsTime) {
   const fs::path movie = folder / "out.avi";
   // The clip brings its 25 frames per second; "00:00:10" is ten frames.
   const std::string command = std::string("XDG_CONFIG_HOME='") + folder.string() + "' '" +
-                              VANTORIL_CLI + "' render '" + show.string() + "' '" +
-                              movie.string() +
+                              VANTORIL_CLI + "' render '" + show.string() + "' '" + movie.string() +
                               "' --codec 'DIB ' --width 320 --height 240 --no-fields"
                               " --end 00:00:10 --hold 00:00:02 2>/dev/null";
   ASSERT_EQ(std::system(command.c_str()), 0);
@@ -63,6 +63,37 @@ TEST(CliClipBackground, EveryMovieFrameShowsTheClipFrameOfItsTime) {
     shown.push_back(vantoril::test::FrameNumberShown(ToBuffer(frame)));
   }
   EXPECT_EQ(shown, (std::vector<int>{0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 9, 9}));
+}
+
+// Timecodes count in the rate the clip gives the show, whatever the setting.
+TEST(CliClipBackground, TimecodesCountInTheClipsFrameRate) {
+  const fs::path folder = vantoril::test::TestFolder("cli_clip_rate");
+  struct Case {
+    int rateNum, rateDen;
+    const char* setting;
+    size_t frames;
+  };
+  for (const Case& c : {Case{25, 1, "2997", 30}, Case{30000, 1001, "2500", 35}}) {
+    const fs::path clip = folder / "clip.avi";
+    ASSERT_TRUE(vantoril::test::WriteTestClip({.path = clip.string(),
+                                               .encoder = "mjpeg",
+                                               .frames = 40,
+                                               .rateNum = c.rateNum,
+                                               .rateDen = c.rateDen}));
+    const fs::path show = folder / "clip.vsh";
+    WriteShowWithBackground(show, clip.string());
+    const fs::path frames = folder / std::to_string(c.rateNum);
+    fs::create_directories(frames);
+    const std::string command = std::string("XDG_CONFIG_HOME='") + folder.string() + "' '" +
+                                VANTORIL_CLI + "' render '" + show.string() + "' '" +
+                                (frames / "f%04d.png").string() +
+                                "' --width 16 --height 12 --no-fields --end 00:00:01:05"
+                                " --frame-rate " +
+                                c.setting + " 2>/dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const auto count = std::distance(fs::directory_iterator(frames), fs::directory_iterator());
+    EXPECT_EQ(static_cast<size_t>(count), c.frames) << c.rateNum << "/" << c.rateDen;
+  }
 }
 
 }  // namespace

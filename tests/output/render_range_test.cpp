@@ -29,8 +29,12 @@ constexpr int kWidth = 32;
 constexpr int kHeight = 24;
 constexpr int kBlack = -1;  // a frame the loop never painted
 
+// Information is recorded with a leading "i: ".
 struct RecordingSink : MessageSink {
   void ShowMessage(std::string_view text, long) override { messages.emplace_back(text); }
+  void ShowInformation(std::string_view text) override {
+    messages.push_back("i: " + std::string(text));
+  }
   std::vector<std::string> messages;
 };
 
@@ -197,7 +201,7 @@ TEST_F(RenderTest, RunWritesBothPassesIntoOneMovieAndStoresTheOptions) {
       MakeMovieRun(document_, request, callbacks_, &sink, &settings_, &texts);
   EXPECT_EQ(outcome.status, MakeMovieStatus::kMade);
   EXPECT_EQ(outcome.framesWritten, request.options.totalFrames);
-  EXPECT_EQ(sink.messages, std::vector<std::string>{"Movie file(s) successfully made"});
+  EXPECT_EQ(sink.messages, std::vector<std::string>{"i: Movie file(s) successfully made"});
   EXPECT_EQ(StampedTimes(request.output.Path()), (std::vector<int>{5, 5, 6, 7, 7, 8, 8, 7, 6, 6}));
   const test::MovieContents movie = test::ReadMovie(request.output.Path());
   EXPECT_EQ(movie.frameRateNum * 100, movie.frameRateDen * 2997);
@@ -207,6 +211,26 @@ TEST_F(RenderTest, RunWritesBothPassesIntoOneMovieAndStoresTheOptions) {
   EXPECT_EQ(settings_.GetSettingInt("InitialParID", 0), 77);
   EXPECT_EQ(settings_.GetSetting("MovieWid", "?"), "32");
   EXPECT_EQ(settings_.GetSettingInt("MovieType", -1), 0);
+}
+
+// A movie stopped on request says how far it got, and its file is finished:
+// it holds exactly the frames written and plays.
+TEST_F(RenderTest, StoppedRunTellsHowManyFramesTheFinishedFileHolds) {
+  RecordingSink sink;
+  for (const int stopAt : {4, 2}) {  // before frame 7; during the head hold
+    int polls = 0;
+    callbacks_.cancelRequested = [&] { return ++polls == stopAt; };
+    sink.messages.clear();
+    const MakeMovieRequest request = Request(5, 10, 1, false);
+    const MakeMovieOutcome outcome = MakeMovieRun(document_, request, callbacks_, &sink);
+    EXPECT_EQ(outcome.status, MakeMovieStatus::kMade);
+    EXPECT_TRUE(outcome.cancelled);
+    const std::vector<int> times = StampedTimes(request.output.Path());
+    EXPECT_EQ(static_cast<int32_t>(times.size()), outcome.framesWritten);
+    EXPECT_EQ(sink.messages,
+              std::vector<std::string>{"i: Movie stopped after " + std::to_string(times.size()) +
+                                       " of 7 frames"});
+  }
 }
 
 TEST_F(RenderTest, RunFailuresShowTheirMessagesAndStoreNothing) {
