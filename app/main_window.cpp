@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "app/load_notices.h"
 #include "app/make_movie_command.h"
 #include "app/stage.h"
 #include "engine/compositor.h"
@@ -817,6 +818,7 @@ void MainWindow::LoadPicture(bool change) {
   document_.GoToTime(0, false);
   RepaintTimeline();
   RepaintStage();
+  TellUnreadablePictures(document_);
 }
 
 void MainWindow::LoadBackground() {
@@ -865,7 +867,7 @@ bool MainWindow::SaveShowTo(std::string_view path) {
 }
 
 bool MainWindow::SaveShowAs() {
-  FileSpec fileRef = document_.showFile;
+  FileSpec fileRef = document_.showFile.HasPath() ? document_.showFile : document_.damagedShowFile;
   if (!SaveFileDialog(this, fileRef, kShowFilter, ".vsh", StartingFolder())) return false;
   if (!SaveShowTo(fileRef.Path())) return false;
   RememberFolder(fileRef.Path(), fileRef);
@@ -887,18 +889,22 @@ void MainWindow::LoadShow() {
   if (!AskToSaveShow(kSaveQuestion, "New Show", true)) return;
   FileSpec fileRef = document_.showFile;
   if (OpenFileDialog(this, fileRef, kShowFilter, ".vsh", StartingFolder())) {
-    const ShowFileStatus status = LoadShowFile(document_, std::string(fileRef.Path()), false);
+    std::string damage;
+    const ShowFileStatus status =
+        LoadShowFile(document_, std::string(fileRef.Path()), false, &damage);
     if (status == ShowFileStatus::kOk) {
       SetTitle(document_.showFile.Path());
       RememberFolder(fileRef.Path(), fileRef);
     } else {
       ShowErrorBox(ShowFileMessage(status), MessageSink::kNoCode);
     }
+    if (!damage.empty()) ShowErrorBox(DamagedShowNotice(damage), MessageSink::kNoCode);
   }
   UpdatePictureMenu(document_.selectedPicture);
   LayoutChildren();
   document_.GoToTime(document_.clock.currentTime, true);
   Repaint();
+  TellUnreadablePictures(document_);
 }
 
 void MainWindow::NewShow() {
@@ -961,6 +967,7 @@ void MainWindow::AdvancedOptions() {
   RepaintTimeline();
   RepaintStage();
   SetCursor(kCursorArrow);
+  TellUnreadablePictures(document_);
 }
 
 void MainWindow::NextKeyFrame() {

@@ -7,6 +7,7 @@
 
 #include "app/main_window.h"
 #include "app/stage.h"
+#include "engine/picture_problem.h"
 #include "engine/settings_store.h"
 #include "engine/show_document.h"
 #include "output/make_movie_options.h"
@@ -97,6 +98,12 @@ bool ChooseMovieCompression(Window& host, SettingsStore& settings, MovieContaine
 
 bool MakeMovieCommand(MainWindow& main, Stage& stage, ShowDocument& document,
                       SettingsStore& settings) {
+  // A movie is delivered to others: a stand-in must not slip into it unseen.
+  if (const auto placeholders = UnreadablePicturesOf(document);
+      !placeholders.empty() &&
+      !AskYesNoDefaultNo(PlaceholderMovieQuestion(placeholders), "Make Movie")) {
+    return false;
+  }
   const int32_t rate = document.clock.frameRate;
   const int32_t end = ShowEndTime(document);
   MakeMovieTexts texts = ReadMakeMovieTexts(settings, end, rate);
@@ -167,8 +174,9 @@ bool MakeMovieCommand(MainWindow& main, Stage& stage, ShowDocument& document,
   };
   callbacks.repaintStage = [&stage] { stage.Repaint(); };
   SetCursor(kCursorWait);
+  MessageBoxSink messages;  // the outcome with its own icon
   const MakeMovieOutcome outcome =
-      MakeMovieRun(document, request, callbacks, &main, &settings, &texts);
+      MakeMovieRun(document, request, callbacks, &messages, &settings, &texts);
   SetCursor(kCursorArrow);
   document.GoToTime(document.clock.currentTime, true);
   return outcome.status == MakeMovieStatus::kMade;

@@ -8,6 +8,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "platform/message_log.h"
+
 namespace vantoril {
 
 namespace {
@@ -18,6 +20,9 @@ QString ToQString(std::string_view text) {
 
 void MakeTopMost(QWidget& widget) {
   widget.setWindowFlags(widget.windowFlags() | Qt::WindowStaysOnTopHint);
+  if (const auto* box = qobject_cast<QMessageBox*>(&widget)) {
+    LogShownMessage(box->text().toStdString());
+  }
 }
 
 }  // namespace
@@ -56,6 +61,15 @@ bool AskYesNo(std::string_view text, std::string_view caption) {
   QMessageBox box(QMessageBox::Question, ToQString(caption), ToQString(text),
                   QMessageBox::Yes | QMessageBox::No);
   MakeTopMost(box);
+  box.setEscapeButton(QMessageBox::No);
+  return box.exec() == QMessageBox::Yes;
+}
+
+bool AskYesNoDefaultNo(std::string_view text, std::string_view caption) {
+  QMessageBox box(QMessageBox::Warning, ToQString(caption), ToQString(text),
+                  QMessageBox::Yes | QMessageBox::No);
+  MakeTopMost(box);
+  box.setDefaultButton(QMessageBox::No);
   box.setEscapeButton(QMessageBox::No);
   return box.exec() == QMessageBox::Yes;
 }

@@ -17,6 +17,9 @@ void ShowErrorBox(std::string_view text, long code);
 int AskYesNoCancel(std::string_view text, std::string_view caption);
 // Yes true; No and Escape false.
 bool AskYesNo(std::string_view text, std::string_view caption);
+// The same, with No as the default button: for a question whose Yes goes on
+// with something the user may not want.
+bool AskYesNoDefaultNo(std::string_view text, std::string_view caption);
 // An OK box with an empty caption (the About box).
 void ShowInformationBox(std::string_view text);
 
@@ -24,6 +27,7 @@ void ShowInformationBox(std::string_view text);
 class MessageBoxSink : public MessageSink {
  public:
   void ShowMessage(std::string_view text, long code) override { ShowErrorBox(text, code); }
+  void ShowInformation(std::string_view text) override { ShowInformationBox(text); }
 };
 
 // A small modal dialog: the title, two centred lines and a one-line edit

@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # The program as a user drives it, on a virtual X display: load the example
 # show through the File menu, switch the Timeline to every picture's track,
-# play a second, make a movie, quit. The movie must hold every frame of the
-# show and the Timeline must show a track per picture; a screenshot is kept
-# beside the movie.
+# play a second, make a movie; load a cut-short copy of the show and one
+# that misses a picture, and make a movie of the latter after answering the
+# placeholder question; quit. The movies must hold every frame of the show,
+# the Timeline must show a track per picture, and the messages (recorded
+# through VANTORIL_MESSAGE_LOG) must name what went wrong; a screenshot is
+# kept beside the movie.
 #
 # Usage: e2e_gui.sh <vantoril> <vantoril-cli> <screen_grab> <source dir> <work dir>
 set -euo pipefail
@@ -25,6 +28,14 @@ export XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime"
 unset QT_QPA_PLATFORM
 show="$source/examples/example.vsh"
 movie="$work/out/e2e.avi"
+# A copy that misses its star picture, and one cut short (its pictures found).
+mkdir -p "$work/lost/pictures" "$work/cut"
+cp "$source"/examples/pictures/{lens.tga,stripes.tif,sun.bmp} "$work/lost/pictures/"
+cp "$show" "$work/lost/lost.vsh"
+ln -s "$source/examples/pictures" "$work/cut/pictures"
+head -c $(($(stat -c %s "$show") - 100)) "$show" >"$work/cut/cut.vsh"
+movie2="$work/out/placeholder.avi"
+export VANTORIL_MESSAGE_LOG="$work/messages.log"
 # Small, full frames, no holds, the output folder first in the file dialogs.
 printf '[Vantoril]\r\nMovieWid=160\r\nMovieHgt=120\r\nMovieFields=\r\nMovieHold=00:00:00\r\nMovieStart=00:00:00\r\nInitialFolder=%s/\r\n' \
   "$work/out" >"$XDG_CONFIG_HOME/Vantoril.ini"
@@ -43,6 +54,22 @@ wait_for_window() {  # name, seconds
   done
   echo "FAILED: no window named '$1'" >&2
   return 1
+}
+
+# Waits until a movie file stops growing.
+wait_for_movie() {
+  local last=-1 stable=0 size
+  for _ in $(seq 1 1200); do
+    size=$(stat -c %s "$1" 2>/dev/null || echo -1)
+    if [[ $size -gt 0 && $size -eq $last ]]; then
+      stable=$((stable + 1))
+      ((stable >= 20)) && break
+    else
+      stable=0
+    fi
+    last=$size
+    sleep 0.1
+  done
 }
 
 main=$(wait_for_window "Quennet Vantoril" 30)
@@ -84,19 +111,7 @@ sleep 1
 xdotool key Return
 # The movie is finished when its file stops growing (a sanitizer build on a
 # busy machine renders slowly); then the success message is up.
-last=-1
-stable=0
-for _ in $(seq 1 1200); do
-  size=$(stat -c %s "$movie" 2>/dev/null || echo -1)
-  if [[ $size -gt 0 && $size -eq $last ]]; then
-    stable=$((stable + 1))
-    ((stable >= 20)) && break
-  else
-    stable=0
-  fi
-  last=$size
-  sleep 0.1
-done
+wait_for_movie "$movie"
 sleep 2
 xdotool key Return  # the success message
 sleep 1
@@ -116,6 +131,42 @@ done
 colours=$("$grab" "$work/screenshot.png" "${points[@]}") || colours="no screenshot could be taken"
 echo "timeline rows: $(echo $colours)"
 tracks=$(grep -cxE '00ffff|ffff00' <<<"$colours" || true)
+
+# Ctrl+O: the cut-short show. Its damage is told; it loads without a name.
+xdotool key ctrl+o
+sleep 1
+xdotool type --delay 5 "$work/cut/cut.vsh"
+xdotool key Return
+sleep 2
+xdotool key Return  # the damage message
+sleep 0.5
+# Ctrl+O again: the damaged show is modified, so No to saving it first; then
+# the show that misses a picture, and the message naming it.
+xdotool key ctrl+o
+sleep 1
+xdotool key n
+sleep 1
+xdotool type --delay 5 "$work/lost/lost.vsh"
+xdotool key Return
+wait_for_window "Quennet Vantoril - lost" 20 >/dev/null
+sleep 1
+xdotool key Return  # the unreadable picture's message
+sleep 0.5
+# Make Movie asks about the placeholder first (No is the default): Yes.
+xdotool key ctrl+k
+sleep 1
+xdotool key y
+sleep 1
+xdotool key Return
+sleep 1
+xdotool type --delay 5 "$movie2"
+xdotool key Return
+sleep 1
+xdotool key Return
+wait_for_movie "$movie2"
+sleep 2
+xdotool key Return  # the success message
+sleep 1
 
 xdotool key ctrl+q
 for _ in $(seq 1 300); do
@@ -144,3 +195,29 @@ echo "movie frames: $frames, expected: $expected; tracks: $tracks of $rows;" \
   "screenshot: $work/screenshot.png"
 [[ $frames == "$expected" ]] || { echo "FAILED: the movie misses frames"; exit 1; }
 [[ $tracks == "$rows" ]] || { echo "FAILED: the Timeline does not show every picture's track"; exit 1; }
+
+# The messages, in the order they were shown.
+messages=$(cat "$work/messages.log" 2>/dev/null || true)
+expect_message() {
+  grep -qF -- "$1" <<<"$messages" || {
+    echo "FAILED: no message \"$1\"; the messages were:"
+    echo "$messages"
+    exit 1
+  }
+}
+expect_message "This show file is damaged: it is cut short ("
+expect_message "1 picture could not be read:"
+expect_message "$work/lost/pictures/star.tga (no such file)"
+expect_message "1 picture of this show could not be read and would render as a placeholder:"
+expect_message "Make the movie anyway?"
+[[ $(grep -c "Movie file(s) successfully made" <<<"$messages") == 2 ]] ||
+  { echo "FAILED: the two movies were not both made: $messages"; exit 1; }
+frames2=$(python3 - "$movie2" <<'PY'
+import struct, sys
+data = open(sys.argv[1], "rb").read()
+at = data.find(b"idx1")
+print(struct.unpack("<I", data[at + 4:at + 8])[0] // 16 if at >= 0 else -1)
+PY
+)
+echo "placeholder movie frames: $frames2"
+[[ $frames2 == "$expected" ]] || { echo "FAILED: the placeholder movie misses frames"; exit 1; }

@@ -2,11 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+#include <QMessageBox>
+#include <QPushButton>
 #include <filesystem>
+#include <fstream>
 
 #include "app/main_window.h"
 #include "app/support/app_harness.h"
 #include "engine/image_buffer.h"
+#include "gui_support/qt_environment.h"
 #include "media/clip_reader.h"
 #include "platform/message_queue.h"
 
@@ -61,6 +66,54 @@ TEST_F(MakeMovieInTheWindow, WritesEveryFrameOfTheShowAndRemembersTheOptions) {
   EXPECT_EQ(app.settings.GetSetting("CodecType", ""), "DIB ");
   EXPECT_EQ(app.settings.GetSetting("InitialFolder", ""), folder.string() + "/");
   EXPECT_EQ(QueuedMessageCount(), 0u);
+}
+
+// A stand-in must not slip into a movie unseen: Make Movie asks first, No
+// being the default; Yes makes the movie, told with the information icon.
+TEST_F(MakeMovieInTheWindow, PlaceholdersAreAskedAboutWithNoAsTheDefault) {
+  const fs::path folder = testing::FreshTestFolder("make-movie-placeholder");
+  const std::string bad = (folder / "bad.bmp").string();
+  std::ofstream(bad, std::ios::binary) << "BM12";
+  FileSpec fileRef;
+  ASSERT_TRUE(fileRef.SetPath(bad));
+  ASSERT_EQ(app.Doc().LoadPicture(fileRef, -1), 1);
+  app.Doc().TakeUnreadablePictures();
+
+  std::string question;
+  bool noIsDefault = false;
+  testing::WhenModal([&](QWidget* modal) {
+    auto* box = qobject_cast<QMessageBox*>(modal);
+    ASSERT_NE(box, nullptr);
+    question = box->text().toStdString();
+    noIsDefault =
+        static_cast<QAbstractButton*>(box->defaultButton()) == box->button(QMessageBox::No);
+    box->button(QMessageBox::No)->click();
+  });
+  app.Main().RunCommand(cmd::kMakeMovie);
+  EXPECT_EQ(question,
+            "1 picture of this show could not be read and would render as a placeholder:\n" + bad +
+                "\nMake the movie anyway?");
+  EXPECT_TRUE(noIsDefault);
+  EXPECT_EQ(app.settings.GetSettingInt("MovieType", -1), -1);  // nothing began
+
+  const fs::path movie = folder / "anyway.avi";
+  std::string made;
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+  ConfirmDialogs(2);
+  testing::WhenModal([&](QWidget* modal) {
+    AnswerFileDialog(movie.string(), [&] {
+      testing::WhenModal([&](QWidget* box) {
+        made = qobject_cast<QMessageBox*>(box)->text().toStdString();
+        icon = qobject_cast<QMessageBox*>(box)->icon();
+        qobject_cast<QMessageBox*>(box)->accept();
+      });
+    });
+    qobject_cast<QMessageBox*>(modal)->button(QMessageBox::Yes)->click();
+  });
+  app.Main().RunCommand(cmd::kMakeMovie);
+  EXPECT_EQ(made, "Movie file(s) successfully made");
+  EXPECT_EQ(icon, QMessageBox::Information);
+  EXPECT_EQ(FramesIn(movie), 10);
 }
 
 TEST_F(MakeMovieInTheWindow, ASizeThatIsNoNumberIsNamed) {

@@ -18,7 +18,9 @@ namespace vantoril::testing {
 namespace fs = std::filesystem;
 
 fs::path ExamplesFolder() {
-  return fs::path(__FILE__).parent_path().parent_path().parent_path().parent_path() / "examples";
+  // Absolute: a file dialog takes a relative name from the folder it shows.
+  return fs::absolute(fs::path(__FILE__).parent_path().parent_path().parent_path().parent_path() /
+                      "examples");
 }
 
 fs::path FreshTestFolder(const std::string& name) {
