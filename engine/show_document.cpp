@@ -188,7 +188,8 @@ int ShowDocument::LoadPicture(const FileSpec& file, int slot) {
   ImageBuffer image;
   if (!image.Create(decoded.Width(), decoded.Height(), 32)) {
     if (host_) {
-      host_->ShowMessage("Not Enough Memory to load Image", MessageSink::kNoCode);
+      host_->ShowMessage("Not Enough Memory to load Image\n" + std::string(file.Path()),
+                         MessageSink::kNoCode);
     }
     if (lastPictureProblem_ == PictureProblem::kNone) {
       lastPictureProblem_ = PictureProblem::kNoMemory;
