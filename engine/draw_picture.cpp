@@ -11,7 +11,6 @@
 #include <new>
 #include <optional>
 #include <thread>
-#include <type_traits>
 #include <vector>
 
 #include "engine/box_average.h"
@@ -137,16 +136,6 @@ struct Plan {
   }
 };
 
-// Four lanes of 32-bit integers and of doubles: a pixel's blue, green, red
-// and alpha side by side. Lane by lane the operations are those of one
-// channel, so the results are the same as one channel at a time.
-using Lanes4i = int32_t __attribute__((vector_size(16)));
-using Lanes4d = double __attribute__((vector_size(32)));
-
-[[gnu::always_inline]] inline Lanes4i Widen(const uint8_t* p) {
-  return Lanes4i{p[0], p[1], p[2], p[3]};
-}
-
 // The four bilinear taps of one destination pixel. Every channel is worked
 // out in double precision exactly as written; inlined, the compiler runs the
 // four channels side by side in vector lanes, each with the same operations
@@ -166,18 +155,6 @@ struct Taps {
     return static_cast<int>(top + (bottom - top) * fy);
   }
   [[gnu::always_inline]] int Alpha() const { return Channel(3); }
-  // Blue, green, red and alpha at once, in vector lanes.
-  [[gnu::always_inline]] Lanes4i All() const {
-    const Lanes4i a = Widen(p00);
-    const Lanes4i b = Widen(p10);
-    const Lanes4i c = Widen(p01);
-    const Lanes4i e = Widen(p11);
-    const Lanes4d top =
-        __builtin_convertvector(a, Lanes4d) + __builtin_convertvector(b - a, Lanes4d) * fx;
-    const Lanes4d bottom =
-        __builtin_convertvector(c, Lanes4d) + __builtin_convertvector(e - c, Lanes4d) * fx;
-    return __builtin_convertvector(top + (bottom - top) * fy, Lanes4i);
-  }
 };
 
 // The columns of row r that can lie on the picture, [first, last): where the
@@ -255,30 +232,17 @@ template <class Inside, class Step>
 
 // Brushes that read nothing but the pixel they paint.
 
-// kLanes: the four channels in vector lanes (for the wide instruction sets),
-// else one after the other; the same operations either way.
-template <bool kLanes>
 struct NormalBrush {
   int keep;  // 255 - L
-  [[gnu::always_inline]] void operator()(uint8_t* d, const Taps& t, int, int) const {
-    if constexpr (kLanes) {
-      const Lanes4i sample = t.All();
-      const int alpha = (sample[3] * keep) >> 8;
-      const int rest = 255 - alpha;
-      const Lanes4i blended = (sample * alpha + Widen(d) * rest) >> 8;
-      d[0] = static_cast<uint8_t>(blended[0]);
-      d[1] = static_cast<uint8_t>(blended[1]);
-      d[2] = static_cast<uint8_t>(blended[2]);
-    } else {
-      const int alpha = (t.Alpha() * keep) >> 8;
-      const int rest = 255 - alpha;
-      const int blue = t.Channel(0);
-      const int green = t.Channel(1);
-      const int red = t.Channel(2);
-      d[0] = static_cast<uint8_t>((blue * alpha + d[0] * rest) >> 8);
-      d[1] = static_cast<uint8_t>((green * alpha + d[1] * rest) >> 8);
-      d[2] = static_cast<uint8_t>((red * alpha + d[2] * rest) >> 8);
-    }
+  void operator()(uint8_t* d, const Taps& t, int, int) const {
+    const int alpha = (t.Alpha() * keep) >> 8;
+    const int rest = 255 - alpha;
+    const int blue = t.Channel(0);
+    const int green = t.Channel(1);
+    const int red = t.Channel(2);
+    d[0] = static_cast<uint8_t>((blue * alpha + d[0] * rest) >> 8);
+    d[1] = static_cast<uint8_t>((green * alpha + d[1] * rest) >> 8);
+    d[2] = static_cast<uint8_t>((red * alpha + d[2] * rest) >> 8);
     d[3] = 255;
   }
 };
@@ -373,23 +337,123 @@ void PaintRows(const Plan& p, const Brush& brush, int rowFirst, int rowLast) {
   PaintRowsBody(p, brush, rowFirst, rowLast);
 }
 
-// The same rows compiled for AVX2 (no fused multiply-add: the engine is
-// built without contraction), run only where the processor has it.
-template <class Brush>
-__attribute__((target("avx2"))) void PaintRowsAvx2(const Plan& p, const Brush& brush, int rowFirst,
-                                                   int rowLast) {
-  PaintRowsBody(p, brush, rowFirst, rowLast);
+// The brushes on four pixels at a time, one pixel a lane, for AVX2. Each
+// works out lane by lane what its one-pixel form above works out, with the
+// same operations in the same order; `sample` holds the bilinear values of
+// blue, green, red and alpha (only alpha for the brushes that use only the
+// picture's shape), `old` the four destination pixels.
+#define VANTORIL_LANES __attribute__((target("avx2"), always_inline)) inline
+
+VANTORIL_LANES __m128i Byte(__m128i pixels, int k) {
+  return _mm_and_si128(_mm_srli_epi32(pixels, 8 * k), _mm_set1_epi32(255));
 }
 
-// The normal brush on four pixels at a time: u and v are stepped pixel by
-// pixel exactly as in WalkRow, then the inside test, the taps and every
-// channel's bilinear value and blend run in lanes, one pixel a lane, with the
-// operations of the one-pixel path in the same order. Pixels outside the
+VANTORIL_LANES __m128i Blend(__m128i value, __m128i weight, __m128i old, __m128i rest) {
+  return _mm_srli_epi32(_mm_add_epi32(_mm_mullo_epi32(value, weight), _mm_mullo_epi32(old, rest)),
+                        8);
+}
+
+// Blue, green and red back into pixels, with the alpha given.
+VANTORIL_LANES __m128i Pack(__m128i blue, __m128i green, __m128i red, __m128i alpha) {
+  return _mm_or_si128(_mm_or_si128(blue, _mm_slli_epi32(green, 8)),
+                      _mm_or_si128(_mm_slli_epi32(red, 16), alpha));
+}
+
+VANTORIL_LANES __m128i AlphaOf(__m128i pixels) {
+  return _mm_and_si128(pixels, _mm_set1_epi32(static_cast<int>(0xff000000u)));
+}
+
+VANTORIL_LANES __m128i LumaLanes(__m128i old) {
+  const __m256d sum = _mm256_add_pd(
+      _mm256_add_pd(_mm256_mul_pd(_mm256_cvtepi32_pd(Byte(old, 0)), _mm256_set1_pd(kLumaBlue)),
+                    _mm256_mul_pd(_mm256_cvtepi32_pd(Byte(old, 1)), _mm256_set1_pd(kLumaGreen))),
+      _mm256_mul_pd(_mm256_cvtepi32_pd(Byte(old, 2)), _mm256_set1_pd(kLumaRed)));
+  return _mm_and_si128(_mm256_cvttpd_epi32(sum), _mm_set1_epi32(255));
+}
+
+struct NormalLanes {
+  static constexpr bool kColour = true;
+  int keep;
+  VANTORIL_LANES __m128i operator()(const __m128i* sample, __m128i old) const {
+    const __m128i alpha = _mm_srli_epi32(_mm_mullo_epi32(sample[3], _mm_set1_epi32(keep)), 8);
+    const __m128i rest = _mm_sub_epi32(_mm_set1_epi32(255), alpha);
+    return Pack(
+        Blend(sample[0], alpha, Byte(old, 0), rest), Blend(sample[1], alpha, Byte(old, 1), rest),
+        Blend(sample[2], alpha, Byte(old, 2), rest), _mm_set1_epi32(static_cast<int>(0xff000000u)));
+  }
+};
+
+struct DarkenLanes {
+  static constexpr bool kColour = false;
+  int L;
+  VANTORIL_LANES __m128i operator()(const __m128i* sample, __m128i old) const {
+    const __m128i f = _mm_sub_epi32(
+        _mm_set1_epi32(255), _mm_srli_epi32(_mm_mullo_epi32(sample[3], _mm_set1_epi32(L)), 8));
+    __m128i channel[3];
+    for (int k = 0; k < 3; ++k) {
+      channel[k] = _mm_srli_epi32(_mm_mullo_epi32(Byte(old, k), f), 8);
+    }
+    return Pack(channel[0], channel[1], channel[2], AlphaOf(old));
+  }
+};
+
+struct LightenLanes {
+  static constexpr bool kColour = false;
+  int L;
+  VANTORIL_LANES __m128i operator()(const __m128i* sample, __m128i old) const {
+    const __m128i a = sample[3];
+    const __m128i rest = _mm_sub_epi32(_mm_set1_epi32(255), a);
+    __m128i channel[3];
+    for (int k = 0; k < 3; ++k) {
+      const __m128i d = Byte(old, k);
+      const __m128i v = _mm_min_epi32(_mm_add_epi32(_mm_set1_epi32(L), d), _mm_set1_epi32(232));
+      channel[k] =
+          _mm_srli_epi32(_mm_add_epi32(_mm_mullo_epi32(d, rest), _mm_mullo_epi32(v, a)), 8);
+    }
+    return Pack(channel[0], channel[1], channel[2], AlphaOf(old));
+  }
+};
+
+struct TintLanes {
+  static constexpr bool kColour = false;
+  int L;
+  int tint[3];  // blue, green, red
+  VANTORIL_LANES __m128i operator()(const __m128i* sample, __m128i old) const {
+    const __m128i k = _mm_srli_epi32(_mm_mullo_epi32(sample[3], _mm_set1_epi32(L)), 8);
+    const __m128i rest = _mm_sub_epi32(_mm_set1_epi32(255), k);
+    const __m128i Y = LumaLanes(old);
+    __m128i channel[3];
+    for (int c = 0; c < 3; ++c) {
+      const __m128i tinted = _mm_srli_epi32(_mm_mullo_epi32(Y, _mm_set1_epi32(tint[c])), 8);
+      channel[c] = Blend(tinted, k, Byte(old, c), rest);
+    }
+    return Pack(channel[0], channel[1], channel[2], AlphaOf(old));
+  }
+};
+
+struct NoColourLanes {
+  static constexpr bool kColour = false;
+  int L;
+  VANTORIL_LANES __m128i operator()(const __m128i* sample, __m128i old) const {
+    const __m128i k = _mm_srli_epi32(_mm_mullo_epi32(sample[3], _mm_set1_epi32(L)), 8);
+    const __m128i rest = _mm_sub_epi32(_mm_set1_epi32(255), k);
+    const __m128i Y = LumaLanes(old);
+    return Pack(Blend(Y, k, Byte(old, 0), rest), Blend(Y, k, Byte(old, 1), rest),
+                Blend(Y, k, Byte(old, 2), rest), AlphaOf(old));
+  }
+};
+
+#undef VANTORIL_LANES
+
+// The rows of a brush four pixels at a time: u and v are stepped pixel by
+// pixel exactly as in WalkRow, then the inside test, the taps, the bilinear
+// values and the brush run in lanes. Pixels outside the
 // picture keep their bytes (the store blends by the inside mask). The last
 // pixels of a span, fewer than four, take the one-pixel path.
-__attribute__((target("avx2"))) void PaintNormalRowsAvx2(const Plan& p, int keep, int rowFirst,
-                                                         int rowLast) {
-  const NormalBrush<true> single{keep};
+template <class Lanes, class Single>
+__attribute__((target("avx2"))) void PaintLanesAvx2(const Plan& p, const Lanes& lanes,
+                                                    const Single& single, int rowFirst,
+                                                    int rowLast) {
   const __m256d zero = _mm256_setzero_pd();
   const __m256d uMax = _mm256_set1_pd(p.uMax);
   const __m256d vMax = _mm256_set1_pd(p.vMax);
@@ -398,9 +462,6 @@ __attribute__((target("avx2"))) void PaintNormalRowsAvx2(const Plan& p, int keep
   const __m128i lastColumn = _mm_set1_epi32(p.srcW - 1);
   const __m128i lastRow = _mm_set1_epi32(p.srcH - 1);
   const __m128i stride = _mm_set1_epi32(static_cast<int>(p.srcStride));
-  const __m128i byteMask = _mm_set1_epi32(255);
-  const __m128i keepLanes = _mm_set1_epi32(keep);
-  const __m128i opaque = _mm_set1_epi32(static_cast<int>(0xff000000u));
   const __m256i laneOrder = _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7);
   for (int r = rowFirst; r < rowLast; ++r) {
     if (!p.Painted(r)) {
@@ -469,11 +530,11 @@ __attribute__((target("avx2"))) void PaintNormalRowsAvx2(const Plan& p, int keep
       const __m128i t01 = tap(offsets[2]);
       const __m128i t11 = tap(offsets[3]);
       __m128i sample[4];
-      for (int k = 0; k < 4; ++k) {
-        const __m128i a = _mm_and_si128(_mm_srli_epi32(t00, 8 * k), byteMask);
-        const __m128i b = _mm_and_si128(_mm_srli_epi32(t10, 8 * k), byteMask);
-        const __m128i c = _mm_and_si128(_mm_srli_epi32(t01, 8 * k), byteMask);
-        const __m128i e = _mm_and_si128(_mm_srli_epi32(t11, 8 * k), byteMask);
+      for (int k = Lanes::kColour ? 0 : 3; k < 4; ++k) {
+        const __m128i a = Byte(t00, k);
+        const __m128i b = Byte(t10, k);
+        const __m128i c = Byte(t01, k);
+        const __m128i e = Byte(t11, k);
         const __m256d top = _mm256_add_pd(
             _mm256_cvtepi32_pd(a), _mm256_mul_pd(_mm256_cvtepi32_pd(_mm_sub_epi32(b, a)), fx));
         const __m256d bottom = _mm256_add_pd(
@@ -481,19 +542,10 @@ __attribute__((target("avx2"))) void PaintNormalRowsAvx2(const Plan& p, int keep
         sample[k] =
             _mm256_cvttpd_epi32(_mm256_add_pd(top, _mm256_mul_pd(_mm256_sub_pd(bottom, top), fy)));
       }
-      // Products below 2^16 in 32-bit lanes: the 16-bit multiply is exact.
-      const __m128i alpha = _mm_srli_epi32(_mm_mullo_epi32(sample[3], keepLanes), 8);
-      const __m128i rest = _mm_sub_epi32(byteMask, alpha);
       uint8_t* d = row + 4 * X;
       const __m128i old = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d));
-      __m128i painted = opaque;
-      for (int k = 0; k < 3; ++k) {
-        const __m128i dk = _mm_and_si128(_mm_srli_epi32(old, 8 * k), byteMask);
-        const __m128i blended = _mm_srli_epi32(
-            _mm_add_epi32(_mm_mullo_epi16(sample[k], alpha), _mm_mullo_epi16(dk, rest)), 8);
-        painted = _mm_or_si128(painted, _mm_slli_epi32(blended, 8 * k));
-      }
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm_blendv_epi8(old, painted, mask));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(d),
+                       _mm_blendv_epi8(old, lanes(sample, old), mask));
     }
     for (; X < span.last; ++X, u += p.du, v += p.dv) {
       if (u >= 0.0 && v >= 0.0 && u <= p.uMax && v <= p.vMax) {
@@ -514,18 +566,12 @@ bool HasAvx2() {
   return avx2;
 }
 
-// The brush's rows on the instruction set chosen: NormalBrush in vector lanes
-// where they are wide enough to pay.
-template <class Brush, class WideBrush>
-void PaintRowsOn(const Plan& p, const Brush& brush, const WideBrush& wide, int rowFirst,
-                 int rowLast) {
+// The brush's rows on the instruction set chosen.
+template <class Brush, class Lanes>
+void PaintRowsOn(const Plan& p, const Brush& brush, const Lanes& lanes, int rowFirst, int rowLast) {
   const bool avx2 = p.vector == VectorPath::kAvx2 || (p.vector == VectorPath::kAuto && HasAvx2());
   if (avx2) {
-    if constexpr (std::is_same_v<WideBrush, NormalBrush<true>>) {
-      PaintNormalRowsAvx2(p, wide.keep, rowFirst, rowLast);
-    } else {
-      PaintRowsAvx2(p, wide, rowFirst, rowLast);
-    }
+    PaintLanesAvx2(p, lanes, brush, rowFirst, rowLast);
   } else {
     PaintRows(p, brush, rowFirst, rowLast);
   }
@@ -534,9 +580,9 @@ void PaintRowsOn(const Plan& p, const Brush& brush, const WideBrush& wide, int r
 // For brushes that read only the pixel they paint: the two halves of the
 // visited rows go to two threads when that pays. The result is the same as
 // on one thread, because no pixel depends on another.
-template <class Brush, class WideBrush = Brush>
+template <class Brush, class Lanes>
 void PaintIndependentRows(const Plan& p, const Brush& brush, PaintThreads threads,
-                          const WideBrush& wide) {
+                          const Lanes& wide) {
   // Each buffer row must belong to one display row only, or the halves would
   // share rows.
   const bool rowsDistinct =
@@ -561,11 +607,6 @@ void PaintIndependentRows(const Plan& p, const Brush& brush, PaintThreads thread
     }
   }
   PaintRowsOn(p, brush, wide, p.rowBegin, p.rowEnd);
-}
-
-template <class Brush>
-void PaintIndependentRows(const Plan& p, const Brush& brush, PaintThreads threads) {
-  PaintIndependentRows(p, brush, threads, brush);
 }
 
 inline void BlendBlur(uint8_t* d, const int* average, int a) {
@@ -838,8 +879,7 @@ bool DrawPictureWith(const ImageBuffer& source, ImageBuffer& destination, const 
     }
 
     if (brush < kBrushBlur) {
-      PaintIndependentRows(p, NormalBrush<false>{255 - p.L}, options.threads,
-                           NormalBrush<true>{255 - p.L});
+      PaintIndependentRows(p, NormalBrush{255 - p.L}, options.threads, NormalLanes{255 - p.L});
     } else if (brush < kBrushPixelate) {
       if (options.blur == BlurMethod::kDirect) {
         PaintBlurDirect(p, destination);
@@ -849,15 +889,16 @@ bool DrawPictureWith(const ImageBuffer& source, ImageBuffer& destination, const 
     } else if (brush < kBrushDarken) {
       PaintRows(p, PixelateBrush{&p, (3 * p.R16) / 2}, p.rowBegin, p.rowEnd);
     } else if (brush < kBrushLighten) {
-      PaintIndependentRows(p, DarkenBrush{p.L}, options.threads);
+      PaintIndependentRows(p, DarkenBrush{p.L}, options.threads, DarkenLanes{p.L});
     } else if (brush < kBrushTint) {
-      PaintIndependentRows(p, LightenBrush{p.L}, options.threads);
+      PaintIndependentRows(p, LightenBrush{p.L}, options.threads, LightenLanes{p.L});
     } else if (brush < kBrushNoColour) {
       const TintBrush tintBrush{p.L, static_cast<int>((tint >> 16) & 255),
                                 static_cast<int>((tint >> 8) & 255), static_cast<int>(tint & 255)};
-      PaintIndependentRows(p, tintBrush, options.threads);
+      const TintLanes tintLanes{p.L, {tintBrush.tintBlue, tintBrush.tintGreen, tintBrush.tintRed}};
+      PaintIndependentRows(p, tintBrush, options.threads, tintLanes);
     } else {
-      PaintIndependentRows(p, NoColourBrush{p.L}, options.threads);
+      PaintIndependentRows(p, NoColourBrush{p.L}, options.threads, NoColourLanes{p.L});
     }
   } catch (const std::bad_alloc&) {
     return false;
