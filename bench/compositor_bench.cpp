@@ -2,13 +2,34 @@
 // and whole frames of full-stage shows.
 #include <benchmark/benchmark.h>
 
+#include <atomic>
 #include <cstdint>
+#include <cstdlib>
+#include <new>
 #include <random>
 
+#include "bench/bench_show.h"
+#include "engine/band_pool.h"
 #include "engine/compositor.h"
 #include "engine/draw_picture.h"
 #include "engine/settings_store.h"
 #include "engine/show_document.h"
+
+// Every allocation of the program is counted, so that a benchmark can show
+// how many its loop makes.
+std::atomic<int64_t> allocations{0};
+
+void* operator new(std::size_t size) {
+  allocations.fetch_add(1, std::memory_order_relaxed);
+  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept {
+  std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+  std::free(p);
+}
 
 namespace vantoril {
 namespace {
@@ -124,6 +145,43 @@ void BM_ComposeFrame(benchmark::State& state) {
 BENCHMARK(BM_ComposeFrame)
     ->ArgsProduct({{10, 30}, {kFullFrame, kInterlacedFields}})
     ->ArgNames({"pictures", "fieldMode"})
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+
+// The benchmark show (bench/bench_show.h) composed at 720 x 480 or, for the
+// preview, at the stage's 640 x 480 and copied into the window's image.
+// Arguments: bands (0: one per core), preview (0/1). "allocs" is the
+// allocations per frame once the first frame has made the buffers.
+void BM_BenchShow(benchmark::State& state) {
+  const int bands = static_cast<int>(state.range(0));
+  const bool preview = state.range(1) != 0;
+  SettingsStore settings;
+  ShowDocument document(settings);
+  for (int slot = 0; slot < bench::kBenchPictures; ++slot) {
+    document.pictureImages[slot] = bench::BenchPicture(slot);
+  }
+  document.backgroundSource = kBackgroundPicture;
+  document.backgroundImage = bench::BenchBackground();
+  bench::AnimateBenchShow(document, bench::kBenchPictures);
+  ImageBuffer frame(preview ? kStageW : 720, 480, 32);
+  ImageBuffer window(frame.Width(), frame.Height(), 32);
+  const ComposeOptions options{bands};
+  ComposeFrameWith(document, 0, kFullFrame, 1, frame, options);
+  int t = 0;
+  const int64_t before = allocations.load();
+  for (auto _ : state) {
+    ComposeFrameWith(document, t, kFullFrame, 1, frame, options);
+    if (preview) frame.CopyTo(window, false);
+    t = (t + 1) % bench::kBenchFrames;
+    benchmark::ClobberMemory();
+  }
+  state.counters["allocs"] = benchmark::Counter(static_cast<double>(allocations.load() - before),
+                                                benchmark::Counter::kAvgIterations);
+  state.counters["bands"] = bands > 0 ? bands : CoreCount();
+}
+BENCHMARK(BM_BenchShow)
+    ->ArgsProduct({{1, 0}, {0, 1}})
+    ->ArgNames({"bands", "preview"})
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
 

@@ -22,9 +22,15 @@ Commands:
   decode IMAGE OUT.png              reads a picture and writes what was read as RGBA PNG
   render SHOW.vsh OUT [--width W] [--height H] [--start TC] [--end TC] [--hold TC]
          [--fps F] [--quality Q] [--fields|--no-fields] [--reverse] [--codec FOURCC]
+         [--threads N]
                                     renders the show to a movie (.avi, .mov, .dps,
                                     .rtv) or, for OUT with a frame number such as
-                                    frames/f%05d.png, to numbered PNG files
+                                    frames/f%05d.png, to numbered PNG files; OUT "-"
+                                    composes every frame (holds, fields and the
+                                    reverse pass too) and writes nothing, then
+                                    prints the frames, the time and the rate on
+                                    stderr; --threads: cores that compose (default:
+                                    all)
   codecs                            the codecs this build can write, per container
 
 Options of the show commands:

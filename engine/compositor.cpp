@@ -1,10 +1,13 @@
 #include "engine/compositor.h"
 
 #include <algorithm>
+#include <array>
 #include <span>
 
 #include "engine/background_clip.h"
+#include "engine/band_pool.h"
 #include "engine/document_host.h"
+#include "engine/draw_picture.h"
 #include "engine/show_document.h"
 
 namespace vantoril {
@@ -16,8 +19,15 @@ constexpr int kEvenRowsOfFrame = 11;
 constexpr int kAllRows = 0;
 constexpr int kFieldBufferEvenRows = 111;
 
-void PaintBackground(ShowDocument& document, ImageBuffer& destination) {
+// Puts the background into destination. Returns the image to copy under the
+// pictures band by band when it already has the destination's size and
+// depth; otherwise the background is painted here (null).
+const ImageBuffer* PaintBackground(ShowDocument& document, ImageBuffer& destination) {
   if (document.backgroundSource == kBackgroundPicture) {
+    if (const ImageBuffer* kept =
+            document.stretchedBackground.For(document.backgroundImage, destination)) {
+      return kept;
+    }
     document.backgroundImage.StretchTo(destination, 0, 0);
   } else if (document.backgroundSource == kBackgroundClip) {
     BackgroundClip* clip = document.Clip();
@@ -26,65 +36,125 @@ void PaintBackground(ShowDocument& document, ImageBuffer& destination) {
       clip->ReadFrame(document.clock.currentTime, document.clock.frameRate,
                       document.backgroundImage);
     }
+    if (SameLayout(document.backgroundImage, destination)) {
+      return &document.backgroundImage;
+    }
     document.backgroundImage.StretchTo(destination, 0, 0);
   }
+  return nullptr;
 }
+
+struct Draw {
+  int slot;
+  KeyFrame state;
+  int drawMode;
+};
+
+// Every picture of a frame, in painting order: both fields of an interlaced
+// frame give two.
+using DrawList = std::array<Draw, 2 * kMaxPictures>;
 
 }  // namespace
 
-bool ComposeFrame(ShowDocument& document, int t, int fieldMode, int fieldArg,
-                  ImageBuffer& destination) {
-  PaintBackground(document, destination);
+bool ComposeFrameWith(ShowDocument& document, int t, int fieldMode, int fieldArg,
+                      ImageBuffer& destination, const ComposeOptions& options) {
+  const ImageBuffer* backdrop = PaintBackground(document, destination);
 
   const int stageW = document.stageFrame.Width();
   const int stageH = document.stageFrame.Height();
   // A show holds at most 30 pictures; a damaged count must not index past
   // the slots.
   const int count = std::clamp(document.pictureCount, 0, kMaxPictures);
-  auto draw = [&](int slot, const KeyFrame& state, int drawMode) {
-    DrawPicture(document.pictureImages[slot], destination, state, document.brush[slot],
-                document.tintColour[slot], drawMode, stageW, stageH);
+  DrawList draws;
+  int drawCount = 0;
+  auto add = [&](int slot, const KeyFrame& state, int drawMode) {
+    draws[drawCount++] = Draw{slot, state, drawMode};
   };
 
   if (fieldMode == kInterlacedFields) {
     const bool swap = document.fieldSwap != 0;
     for (int slot = count - 1; slot >= 0; --slot) {
-      draw(slot, document.EvaluatePicture(slot, t, swap), kOddRowsOfFrame);
+      add(slot, document.EvaluatePicture(slot, t, swap), kOddRowsOfFrame);
     }
     for (int slot = count - 1; slot >= 0; --slot) {
-      draw(slot, document.EvaluatePicture(slot, t, !swap), kEvenRowsOfFrame);
+      add(slot, document.EvaluatePicture(slot, t, !swap), kEvenRowsOfFrame);
     }
-    return true;
+  } else {
+    // fieldArg is a flag: 1 asks for the odd display rows of a field buffer,
+    // 0 for the even ones.
+    bool f = fieldArg != 0;
+    if (document.flopTopField) {
+      f = !f;
+    }
+    bool secondField = false;
+    int drawMode = kAllRows;
+    if (fieldMode == kFirstField) {
+      secondField = document.fieldSwap != 0;
+      drawMode = kFieldBufferEvenRows - (f ? 1 : 0);
+    } else if (fieldMode == kSecondField) {
+      secondField = document.fieldSwap == 0;
+      drawMode = kFieldBufferEvenRows - (f ? 1 : 0);
+    }
+
+    std::span<const KeyFrame> stageStates;
+    if (t < 0 && document.Host() != nullptr) {
+      stageStates = document.Host()->StagePictureStates();
+    }
+    for (int slot = count - 1; slot >= 0; --slot) {
+      if (!stageStates.empty() && static_cast<size_t>(slot) < stageStates.size()) {
+        add(slot, stageStates[slot], drawMode);
+      } else {
+        add(slot, document.EvaluatePicture(slot, t, secondField), drawMode);
+      }
+    }
   }
 
-  // fieldArg is a flag: 1 asks for the odd display rows of a field buffer,
-  // 0 for the even ones.
-  bool f = fieldArg != 0;
-  if (document.flopTopField) {
-    f = !f;
-  }
-  bool secondField = false;
-  int drawMode = kAllRows;
-  if (fieldMode == kFirstField) {
-    secondField = document.fieldSwap != 0;
-    drawMode = kFieldBufferEvenRows - (f ? 1 : 0);
-  } else if (fieldMode == kSecondField) {
-    secondField = document.fieldSwap == 0;
-    drawMode = kFieldBufferEvenRows - (f ? 1 : 0);
-  }
+  auto paint = [&](const Draw& draw, const DrawPictureOptions& drawOptions) {
+    DrawPictureWith(document.pictureImages[draw.slot], destination, draw.state,
+                    document.brush[draw.slot], document.tintColour[draw.slot], draw.drawMode,
+                    stageW, stageH, drawOptions);
+  };
+  const int height = std::max(destination.Height(), 1);
+  const int bands = std::clamp(options.bands > 0 ? options.bands : CoreCount(), 1, height);
 
-  std::span<const KeyFrame> stageStates;
-  if (t < 0 && document.Host() != nullptr) {
-    stageStates = document.Host()->StagePictureStates();
-  }
-  for (int slot = count - 1; slot >= 0; --slot) {
-    if (!stageStates.empty() && static_cast<size_t>(slot) < stageStates.size()) {
-      draw(slot, stageStates[slot], drawMode);
-    } else {
-      draw(slot, document.EvaluatePicture(slot, t, secondField), drawMode);
+  // Runs of pictures that read no neighbour are painted band by band; a
+  // picture that does waits for everything beneath it and is painted whole.
+  int first = 0;
+  while (first < drawCount || backdrop != nullptr) {
+    int end = first;
+    while (end < drawCount && !BrushReadsNeighbours(document.brush[draws[end].slot])) {
+      ++end;
     }
+    const auto band = [&](int b) {
+      DrawPictureOptions drawOptions;
+      drawOptions.threads = PaintThreads::kSingle;
+      drawOptions.bandFirst = static_cast<int>(int64_t{height} * b / bands);
+      drawOptions.bandEnd = static_cast<int>(int64_t{height} * (b + 1) / bands);
+      if (backdrop != nullptr) {
+        CopyRowsFromTop(*backdrop, destination, drawOptions.bandFirst, drawOptions.bandEnd);
+      }
+      for (int i = first; i < end; ++i) {
+        paint(draws[i], drawOptions);
+      }
+    };
+    if (end > first || backdrop != nullptr) {
+      SharedBandPool().Run(bands, band);
+    }
+    backdrop = nullptr;
+    if (end < drawCount) {
+      DrawPictureOptions whole;
+      whole.threads = PaintThreads::kSingle;
+      paint(draws[end], whole);
+      ++end;
+    }
+    first = end;
   }
   return true;
+}
+
+bool ComposeFrame(ShowDocument& document, int t, int fieldMode, int fieldArg,
+                  ImageBuffer& destination) {
+  return ComposeFrameWith(document, t, fieldMode, fieldArg, destination, ComposeOptions{});
 }
 
 }  // namespace vantoril

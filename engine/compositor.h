@@ -23,6 +23,19 @@ inline constexpr int kInterlacedFields = 3;
 bool ComposeFrame(ShowDocument& document, int t, int fieldMode, int fieldArg,
                   ImageBuffer& destination);
 
+// How ComposeFrameWith works; every choice paints the same pixels.
+struct ComposeOptions {
+  // Horizontal bands of the frame painted side by side, each with every
+  // picture in order; 0 gives one per core.
+  int bands = 0;
+};
+
+// ComposeFrame with the way of working chosen. Pictures whose brush reads
+// its neighbours (blur, pixelate) are painted whole, after every band has
+// painted the pictures beneath them.
+bool ComposeFrameWith(ShowDocument& document, int t, int fieldMode, int fieldArg,
+                      ImageBuffer& destination, const ComposeOptions& options);
+
 // Paints one picture with its brush. drawMode is the three digits ABC:
 // fieldDiv A + 1, lineStep B + 1, parity C. False when a buffer has no header.
 bool DrawPicture(const ImageBuffer& source, ImageBuffer& destination, const KeyFrame& state,

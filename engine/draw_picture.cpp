@@ -1,8 +1,12 @@
 #include "engine/draw_picture.h"
 
+#include <immintrin.h>
+
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstddef>
+#include <cstring>
 #include <exception>
 #include <new>
 #include <optional>
@@ -75,9 +79,12 @@ bool TwoCores() {
 
 // Everything the row loops need, worked out once per picture.
 struct Plan {
-  std::vector<const uint8_t*> srcRows;  // display row j of the source; one extra
-                                        // entry repeats the last row
-  std::vector<uint8_t*> dstRows;        // buffer rows, counted from the top
+  // Rows are addressed from the top display row down, a stride apart: the
+  // buffers are stored bottom-up.
+  const uint8_t* srcTop = nullptr;
+  ptrdiff_t srcStride = 0;
+  uint8_t* dstTop = nullptr;
+  ptrdiff_t dstStride = 0;
   int srcW = 0;
   int srcH = 0;
   int dstW = 0;
@@ -105,9 +112,15 @@ struct Plan {
   int vd = 1;
   int L = 0;
   int R16 = 0;
+  bool rowSpans = true;  // false: test every column of the bounding box
+  VectorPath vector = VectorPath::kAuto;
 
   bool Painted(int r) const { return !(lineStep == 2 && r % 2 == parity); }
-  uint8_t* DestRow(int r) const { return dstRows[r / fieldDiv]; }
+  // Display row j of the source; j = srcH stands for the last row.
+  const uint8_t* SrcRow(int j) const { return srcTop - std::min(j, srcH - 1) * srcStride; }
+  // Buffer row `row` of the destination, counted from the top.
+  uint8_t* DstRow(int row) const { return dstTop - row * dstStride; }
+  uint8_t* DestRow(int r) const { return DstRow(r / fieldDiv); }
 
   // The sampling grid: the mapping is evaluated exactly at the first visited
   // column and display row r, and the row is then walked by the exact
@@ -123,7 +136,11 @@ struct Plan {
   }
 };
 
-// The four bilinear taps of one destination pixel.
+// The four bilinear taps of one destination pixel. Every channel is worked
+// out in double precision exactly as written; inlined, the compiler runs the
+// four channels side by side in vector lanes, each with the same operations
+// in the same order (no contraction into fused multiply-adds), so the values
+// do not change.
 struct Taps {
   const uint8_t* p00;
   const uint8_t* p10;
@@ -132,22 +149,68 @@ struct Taps {
   double fx;
   double fy;
 
-  int Channel(int k) const {
+  [[gnu::always_inline]] int Channel(int k) const {
     const double top = p00[k] + (p10[k] - p00[k]) * fx;
     const double bottom = p01[k] + (p11[k] - p01[k]) * fx;
     return static_cast<int>(top + (bottom - top) * fy);
   }
-  int Alpha() const { return Channel(3); }
+  [[gnu::always_inline]] int Alpha() const { return Channel(3); }
 };
 
+// The columns of row r that can lie on the picture, [first, last): where the
+// row's u and v, as linear functions of the column, fall inside the picture,
+// widened by a pixel each side so that the rounding of the stepped values
+// cannot move a pixel that the per-pixel test takes inside out of the span.
+// A step too small to bound the span safely leaves that side of it open.
+struct Span {
+  int first;
+  int last;
+};
+
+inline void NarrowToInterval(double start, double step, double hi, double& lo, double& up) {
+  constexpr double kTinyStep = 1e-6;
+  if (step > kTinyStep || step < -kTinyStep) {
+    double a = (0.0 - start) / step;
+    double b = (hi - start) / step;
+    if (a > b) std::swap(a, b);
+    lo = std::max(lo, a - 1.0);
+    up = std::min(up, b + 1.0);
+  } else if (step == 0.0 && (start < 0.0 || start > hi)) {
+    // Stepping by zero keeps the value exactly: no column is inside.
+    up = -1.0;
+  }
+}
+
+inline Span RowSpan(const Plan& p, double u0, double v0) {
+  const int count = p.colEnd - p.colBegin;
+  double lo = 0.0;
+  double up = count;
+  NarrowToInterval(u0, p.du, p.uMax, lo, up);
+  NarrowToInterval(v0, p.dv, p.vMax, lo, up);
+  if (!(lo < up)) {
+    return {p.colBegin, p.colBegin};
+  }
+  const int first = lo <= 0.0 ? 0 : static_cast<int>(std::min<double>(lo, count));
+  const int last = up >= count ? count : static_cast<int>(std::max(up + 1.0, 0.0));
+  return {p.colBegin + first, p.colBegin + std::max(first, std::min(last, count))};
+}
+
 // Walks display row r of the visited range from left to right: `inside` for
-// every pixel that lies on the picture, `step` after every column.
+// every pixel that lies on the picture, `step` after every column. u and v
+// are stepped from the first visited column through every column, so each
+// pixel samples where it always did; only the span of the row that can lie
+// on the picture is tested and sampled.
 template <class Inside, class Step>
-inline void WalkRow(const Plan& p, int r, Inside&& inside, Step&& step) {
+[[gnu::always_inline]] inline void WalkRow(const Plan& p, int r, Inside&& inside, Step&& step) {
   double u;
   double v;
   p.RowStart(r, u, v);
-  for (int X = p.colBegin; X < p.colEnd; ++X, u += p.du, v += p.dv) {
+  const Span span = p.rowSpans ? RowSpan(p, u, v) : Span{p.colBegin, p.colEnd};
+  int X = p.colBegin;
+  for (; X < span.first; ++X, u += p.du, v += p.dv) {
+    step(X);
+  }
+  for (; X < span.last; ++X, u += p.du, v += p.dv) {
     if (u >= 0.0 && v >= 0.0 && u <= p.uMax && v <= p.vMax) {
       const int i = static_cast<int>(u);
       const int j = static_cast<int>(v);
@@ -155,11 +218,14 @@ inline void WalkRow(const Plan& p, int r, Inside&& inside, Step&& step) {
       // v = srcH - vd the far row one past the bottom; their weight is 0
       // there, so the last column (and the repeated last row) stand in.
       const int i1 = std::min(i + p.hd, p.srcW - 1);
-      const uint8_t* row0 = p.srcRows[j];
-      const uint8_t* row1 = p.srcRows[j + p.vd];
+      const uint8_t* row0 = p.SrcRow(j);
+      const uint8_t* row1 = p.SrcRow(j + p.vd);
       const Taps taps{row0 + 4 * i, row0 + 4 * i1, row1 + 4 * i, row1 + 4 * i1, u - i, v - j};
       inside(X, taps);
     }
+    step(X);
+  }
+  for (; X < p.colEnd; ++X) {
     step(X);
   }
 }
@@ -252,22 +318,271 @@ struct PixelateBrush {
 };
 
 template <class Brush>
-void PaintRows(const Plan& p, const Brush& brush, int rowFirst, int rowLast) {
+[[gnu::always_inline]] inline void PaintRowsBody(const Plan& p, const Brush& brush, int rowFirst,
+                                                 int rowLast) {
   for (int r = rowFirst; r < rowLast; ++r) {
     if (!p.Painted(r)) {
       continue;
     }
     uint8_t* row = p.DestRow(r);
     WalkRow(
-        p, r, [&](int X, const Taps& t) { brush(row + 4 * X, t, X, r); }, [](int) {});
+        p, r,
+        [&](int X, const Taps& t) __attribute__((always_inline)) { brush(row + 4 * X, t, X, r); },
+        [](int) {});
+  }
+}
+
+template <class Brush>
+void PaintRows(const Plan& p, const Brush& brush, int rowFirst, int rowLast) {
+  PaintRowsBody(p, brush, rowFirst, rowLast);
+}
+
+// The brushes on four pixels at a time, one pixel a lane, for AVX2. Each
+// works out lane by lane what its one-pixel form above works out, with the
+// same operations in the same order; `sample` holds the bilinear values of
+// blue, green, red and alpha (only alpha for the brushes that use only the
+// picture's shape), `old` the four destination pixels.
+#define VANTORIL_LANES __attribute__((target("avx2"), always_inline)) inline
+
+VANTORIL_LANES __m128i Byte(__m128i pixels, int k) {
+  return _mm_and_si128(_mm_srli_epi32(pixels, 8 * k), _mm_set1_epi32(255));
+}
+
+VANTORIL_LANES __m128i Blend(__m128i value, __m128i weight, __m128i old, __m128i rest) {
+  return _mm_srli_epi32(_mm_add_epi32(_mm_mullo_epi32(value, weight), _mm_mullo_epi32(old, rest)),
+                        8);
+}
+
+// Blue, green and red back into pixels, with the alpha given.
+VANTORIL_LANES __m128i Pack(__m128i blue, __m128i green, __m128i red, __m128i alpha) {
+  return _mm_or_si128(_mm_or_si128(blue, _mm_slli_epi32(green, 8)),
+                      _mm_or_si128(_mm_slli_epi32(red, 16), alpha));
+}
+
+VANTORIL_LANES __m128i AlphaOf(__m128i pixels) {
+  return _mm_and_si128(pixels, _mm_set1_epi32(static_cast<int>(0xff000000u)));
+}
+
+VANTORIL_LANES __m128i LumaLanes(__m128i old) {
+  const __m256d sum = _mm256_add_pd(
+      _mm256_add_pd(_mm256_mul_pd(_mm256_cvtepi32_pd(Byte(old, 0)), _mm256_set1_pd(kLumaBlue)),
+                    _mm256_mul_pd(_mm256_cvtepi32_pd(Byte(old, 1)), _mm256_set1_pd(kLumaGreen))),
+      _mm256_mul_pd(_mm256_cvtepi32_pd(Byte(old, 2)), _mm256_set1_pd(kLumaRed)));
+  return _mm_and_si128(_mm256_cvttpd_epi32(sum), _mm_set1_epi32(255));
+}
+
+struct NormalLanes {
+  static constexpr bool kColour = true;
+  int keep;
+  VANTORIL_LANES __m128i operator()(const __m128i* sample, __m128i old) const {
+    const __m128i alpha = _mm_srli_epi32(_mm_mullo_epi32(sample[3], _mm_set1_epi32(keep)), 8);
+    const __m128i rest = _mm_sub_epi32(_mm_set1_epi32(255), alpha);
+    return Pack(
+        Blend(sample[0], alpha, Byte(old, 0), rest), Blend(sample[1], alpha, Byte(old, 1), rest),
+        Blend(sample[2], alpha, Byte(old, 2), rest), _mm_set1_epi32(static_cast<int>(0xff000000u)));
+  }
+};
+
+struct DarkenLanes {
+  static constexpr bool kColour = false;
+  int L;
+  VANTORIL_LANES __m128i operator()(const __m128i* sample, __m128i old) const {
+    const __m128i f = _mm_sub_epi32(
+        _mm_set1_epi32(255), _mm_srli_epi32(_mm_mullo_epi32(sample[3], _mm_set1_epi32(L)), 8));
+    __m128i channel[3];
+    for (int k = 0; k < 3; ++k) {
+      channel[k] = _mm_srli_epi32(_mm_mullo_epi32(Byte(old, k), f), 8);
+    }
+    return Pack(channel[0], channel[1], channel[2], AlphaOf(old));
+  }
+};
+
+struct LightenLanes {
+  static constexpr bool kColour = false;
+  int L;
+  VANTORIL_LANES __m128i operator()(const __m128i* sample, __m128i old) const {
+    const __m128i a = sample[3];
+    const __m128i rest = _mm_sub_epi32(_mm_set1_epi32(255), a);
+    __m128i channel[3];
+    for (int k = 0; k < 3; ++k) {
+      const __m128i d = Byte(old, k);
+      const __m128i v = _mm_min_epi32(_mm_add_epi32(_mm_set1_epi32(L), d), _mm_set1_epi32(232));
+      channel[k] =
+          _mm_srli_epi32(_mm_add_epi32(_mm_mullo_epi32(d, rest), _mm_mullo_epi32(v, a)), 8);
+    }
+    return Pack(channel[0], channel[1], channel[2], AlphaOf(old));
+  }
+};
+
+struct TintLanes {
+  static constexpr bool kColour = false;
+  int L;
+  int tint[3];  // blue, green, red
+  VANTORIL_LANES __m128i operator()(const __m128i* sample, __m128i old) const {
+    const __m128i k = _mm_srli_epi32(_mm_mullo_epi32(sample[3], _mm_set1_epi32(L)), 8);
+    const __m128i rest = _mm_sub_epi32(_mm_set1_epi32(255), k);
+    const __m128i Y = LumaLanes(old);
+    __m128i channel[3];
+    for (int c = 0; c < 3; ++c) {
+      const __m128i tinted = _mm_srli_epi32(_mm_mullo_epi32(Y, _mm_set1_epi32(tint[c])), 8);
+      channel[c] = Blend(tinted, k, Byte(old, c), rest);
+    }
+    return Pack(channel[0], channel[1], channel[2], AlphaOf(old));
+  }
+};
+
+struct NoColourLanes {
+  static constexpr bool kColour = false;
+  int L;
+  VANTORIL_LANES __m128i operator()(const __m128i* sample, __m128i old) const {
+    const __m128i k = _mm_srli_epi32(_mm_mullo_epi32(sample[3], _mm_set1_epi32(L)), 8);
+    const __m128i rest = _mm_sub_epi32(_mm_set1_epi32(255), k);
+    const __m128i Y = LumaLanes(old);
+    return Pack(Blend(Y, k, Byte(old, 0), rest), Blend(Y, k, Byte(old, 1), rest),
+                Blend(Y, k, Byte(old, 2), rest), AlphaOf(old));
+  }
+};
+
+#undef VANTORIL_LANES
+
+// The rows of a brush four pixels at a time: u and v are stepped pixel by
+// pixel exactly as in WalkRow, then the inside test, the taps, the bilinear
+// values and the brush run in lanes. Pixels outside the
+// picture keep their bytes (the store blends by the inside mask). The last
+// pixels of a span, fewer than four, take the one-pixel path.
+template <class Lanes, class Single>
+__attribute__((target("avx2"))) void PaintLanesAvx2(const Plan& p, const Lanes& lanes,
+                                                    const Single& single, int rowFirst,
+                                                    int rowLast) {
+  const __m256d zero = _mm256_setzero_pd();
+  const __m256d uMax = _mm256_set1_pd(p.uMax);
+  const __m256d vMax = _mm256_set1_pd(p.vMax);
+  const __m128i hd = _mm_set1_epi32(p.hd);
+  const __m128i vd = _mm_set1_epi32(p.vd);
+  const __m128i lastColumn = _mm_set1_epi32(p.srcW - 1);
+  const __m128i lastRow = _mm_set1_epi32(p.srcH - 1);
+  const __m128i stride = _mm_set1_epi32(static_cast<int>(p.srcStride));
+  const __m256i laneOrder = _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7);
+  for (int r = rowFirst; r < rowLast; ++r) {
+    if (!p.Painted(r)) {
+      continue;
+    }
+    uint8_t* row = p.DestRow(r);
+    double u;
+    double v;
+    p.RowStart(r, u, v);
+    const Span span = p.rowSpans ? RowSpan(p, u, v) : Span{p.colBegin, p.colEnd};
+    int X = p.colBegin;
+    for (; X < span.first; ++X) {
+      u += p.du;
+      v += p.dv;
+    }
+    for (; X + 4 <= span.last; X += 4) {
+      alignas(32) double us[4];
+      alignas(32) double vs[4];
+      for (int k = 0; k < 4; ++k) {
+        us[k] = u;
+        vs[k] = v;
+        u += p.du;
+        v += p.dv;
+      }
+      const __m256d uu = _mm256_load_pd(us);
+      const __m256d vv = _mm256_load_pd(vs);
+      const __m256d inside = _mm256_and_pd(
+          _mm256_and_pd(_mm256_cmp_pd(uu, zero, _CMP_GE_OQ), _mm256_cmp_pd(vv, zero, _CMP_GE_OQ)),
+          _mm256_and_pd(_mm256_cmp_pd(uu, uMax, _CMP_LE_OQ), _mm256_cmp_pd(vv, vMax, _CMP_LE_OQ)));
+      if (_mm256_movemask_pd(inside) == 0) {
+        continue;
+      }
+      // The 64-bit lane masks as 32-bit ones.
+      const __m128i mask = _mm256_castsi256_si128(
+          _mm256_permutevar8x32_epi32(_mm256_castpd_si256(inside), laneOrder));
+      const __m128i i = _mm256_cvttpd_epi32(_mm256_and_pd(uu, inside));
+      const __m128i j = _mm256_cvttpd_epi32(_mm256_and_pd(vv, inside));
+      const __m256d fx = _mm256_sub_pd(uu, _mm256_cvtepi32_pd(i));
+      const __m256d fy = _mm256_sub_pd(vv, _mm256_cvtepi32_pd(j));
+      const __m128i i1 = _mm_min_epi32(_mm_add_epi32(i, hd), lastColumn);
+      const __m128i j1 = _mm_min_epi32(_mm_add_epi32(j, vd), lastRow);
+      const __m128i near = _mm_slli_epi32(i, 2);
+      const __m128i far = _mm_slli_epi32(i1, 2);
+      const __m128i row0 = _mm_mullo_epi32(j, stride);
+      const __m128i row1 = _mm_mullo_epi32(j1, stride);
+      // Four plain loads a tap: gathers are slow on many processors. The
+      // offsets of pixels outside are 0, which reads the source's top row.
+      alignas(16) int offsets[4][4];
+      _mm_store_si128(reinterpret_cast<__m128i*>(offsets[0]),
+                      _mm_and_si128(_mm_sub_epi32(near, row0), mask));
+      _mm_store_si128(reinterpret_cast<__m128i*>(offsets[1]),
+                      _mm_and_si128(_mm_sub_epi32(far, row0), mask));
+      _mm_store_si128(reinterpret_cast<__m128i*>(offsets[2]),
+                      _mm_and_si128(_mm_sub_epi32(near, row1), mask));
+      _mm_store_si128(reinterpret_cast<__m128i*>(offsets[3]),
+                      _mm_and_si128(_mm_sub_epi32(far, row1), mask));
+      const auto tap = [&](const int* o) {
+        int q[4];
+        for (int k = 0; k < 4; ++k) {
+          std::memcpy(&q[k], p.srcTop + o[k], 4);
+        }
+        return _mm_setr_epi32(q[0], q[1], q[2], q[3]);
+      };
+      const __m128i t00 = tap(offsets[0]);
+      const __m128i t10 = tap(offsets[1]);
+      const __m128i t01 = tap(offsets[2]);
+      const __m128i t11 = tap(offsets[3]);
+      __m128i sample[4];
+      for (int k = Lanes::kColour ? 0 : 3; k < 4; ++k) {
+        const __m128i a = Byte(t00, k);
+        const __m128i b = Byte(t10, k);
+        const __m128i c = Byte(t01, k);
+        const __m128i e = Byte(t11, k);
+        const __m256d top = _mm256_add_pd(
+            _mm256_cvtepi32_pd(a), _mm256_mul_pd(_mm256_cvtepi32_pd(_mm_sub_epi32(b, a)), fx));
+        const __m256d bottom = _mm256_add_pd(
+            _mm256_cvtepi32_pd(c), _mm256_mul_pd(_mm256_cvtepi32_pd(_mm_sub_epi32(e, c)), fx));
+        sample[k] =
+            _mm256_cvttpd_epi32(_mm256_add_pd(top, _mm256_mul_pd(_mm256_sub_pd(bottom, top), fy)));
+      }
+      uint8_t* d = row + 4 * X;
+      const __m128i old = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(d),
+                       _mm_blendv_epi8(old, lanes(sample, old), mask));
+    }
+    for (; X < span.last; ++X, u += p.du, v += p.dv) {
+      if (u >= 0.0 && v >= 0.0 && u <= p.uMax && v <= p.vMax) {
+        const int i = static_cast<int>(u);
+        const int j = static_cast<int>(v);
+        const int i1 = std::min(i + p.hd, p.srcW - 1);
+        const uint8_t* row0 = p.SrcRow(j);
+        const uint8_t* row1 = p.SrcRow(j + p.vd);
+        single(row + 4 * X,
+               Taps{row0 + 4 * i, row0 + 4 * i1, row1 + 4 * i, row1 + 4 * i1, u - i, v - j}, X, r);
+      }
+    }
+  }
+}
+
+bool HasAvx2() {
+  static const bool avx2 = __builtin_cpu_supports("avx2");
+  return avx2;
+}
+
+// The brush's rows on the instruction set chosen.
+template <class Brush, class Lanes>
+void PaintRowsOn(const Plan& p, const Brush& brush, const Lanes& lanes, int rowFirst, int rowLast) {
+  const bool avx2 = p.vector == VectorPath::kAvx2 || (p.vector == VectorPath::kAuto && HasAvx2());
+  if (avx2) {
+    PaintLanesAvx2(p, lanes, brush, rowFirst, rowLast);
+  } else {
+    PaintRows(p, brush, rowFirst, rowLast);
   }
 }
 
 // For brushes that read only the pixel they paint: the two halves of the
 // visited rows go to two threads when that pays. The result is the same as
 // on one thread, because no pixel depends on another.
-template <class Brush>
-void PaintIndependentRows(const Plan& p, const Brush& brush, PaintThreads threads) {
+template <class Brush, class Lanes>
+void PaintIndependentRows(const Plan& p, const Brush& brush, PaintThreads threads,
+                          const Lanes& wide) {
   // Each buffer row must belong to one display row only, or the halves would
   // share rows.
   const bool rowsDistinct =
@@ -280,17 +595,18 @@ void PaintIndependentRows(const Plan& p, const Brush& brush, PaintThreads thread
     const int middle = p.rowBegin + (p.rowEnd - p.rowBegin) / 2;
     std::optional<std::jthread> helper;
     try {
-      helper.emplace([&p, &brush, middle] { PaintRows(p, brush, p.rowBegin, middle); });
+      helper.emplace(
+          [&p, &brush, &wide, middle] { PaintRowsOn(p, brush, wide, p.rowBegin, middle); });
     } catch (const std::exception&) {
       // No thread to be had: paint everything here.
     }
     if (helper) {
-      PaintRows(p, brush, middle, p.rowEnd);
+      PaintRowsOn(p, brush, wide, middle, p.rowEnd);
       helper->join();
       return;
     }
   }
-  PaintRows(p, brush, p.rowBegin, p.rowEnd);
+  PaintRowsOn(p, brush, wide, p.rowBegin, p.rowEnd);
 }
 
 inline void BlendBlur(uint8_t* d, const int* average, int a) {
@@ -341,7 +657,7 @@ void PaintBlurRunning(const Plan& p) {
   std::vector<int32_t> colSum(3 * static_cast<size_t>(columns));
   auto column = [&](int X) { return colSum.data() + 3 * (X - firstColumn); };
   auto addRow = [&](int bufferRow) {
-    const uint8_t* q = p.dstRows[bufferRow] + 4 * firstColumn;
+    const uint8_t* q = p.DstRow(bufferRow) + 4 * firstColumn;
     int32_t* s = colSum.data();
     for (int i = 0; i < columns; ++i, q += 4, s += 3) {
       s[0] += q[0];
@@ -350,7 +666,7 @@ void PaintBlurRunning(const Plan& p) {
     }
   };
   auto subtractRow = [&](int bufferRow) {
-    const uint8_t* q = p.dstRows[bufferRow] + 4 * firstColumn;
+    const uint8_t* q = p.DstRow(bufferRow) + 4 * firstColumn;
     int32_t* s = colSum.data();
     for (int i = 0; i < columns; ++i, q += 4, s += 3) {
       s[0] -= q[0];
@@ -397,7 +713,7 @@ void PaintBlurRunning(const Plan& p) {
       sum[1] += s[1];
       sum[2] += s[2];
     }
-    uint8_t* row = p.dstRows[y];
+    uint8_t* row = p.DstRow(y);
     WalkRow(
         p, r,
         [&](int X, const Taps& t) {
@@ -536,6 +852,8 @@ bool DrawPictureWith(const ImageBuffer& source, ImageBuffer& destination, const 
   }
   try {
     Plan p;
+    p.rowSpans = options.rowSpans;
+    p.vector = options.vector;
     if (!PlanPicture(p, state, drawMode, source.Width(), source.Height(), destination.Width(),
                      destination.Height(), stageW, stageH)) {
       return true;
@@ -543,18 +861,25 @@ bool DrawPictureWith(const ImageBuffer& source, ImageBuffer& destination, const 
     if (brush >= kBrushPixelate && brush < kBrushDarken && p.R16 == 0) {
       return true;
     }
-    p.srcRows.resize(static_cast<size_t>(p.srcH) + 1);
-    for (int j = 0; j < p.srcH; ++j) {
-      p.srcRows[j] = source.RowPointer(p.srcH - 1 - j);
-    }
-    p.srcRows[p.srcH] = p.srcRows[p.srcH - 1];
-    p.dstRows.resize(p.dstH);
-    for (int row = 0; row < p.dstH; ++row) {
-      p.dstRows[row] = destination.RowPointer(p.dstH - 1 - row);
+    p.srcTop = source.RowPointer(p.srcH - 1);
+    p.srcStride = source.Stride();
+    p.dstTop = destination.RowPointer(p.dstH - 1);
+    p.dstStride = destination.Stride();
+    if (!BrushReadsNeighbours(brush)) {
+      // Display rows whose buffer row lies in the band. The row walk does not
+      // depend on where the visited rows start, so the band's pixels come
+      // out as in the whole picture.
+      const int64_t first = int64_t{std::max(options.bandFirst, 0)} * p.fieldDiv;
+      const int64_t end = int64_t{std::max(options.bandEnd, 0)} * p.fieldDiv;
+      p.rowBegin = static_cast<int>(std::max<int64_t>(p.rowBegin, first));
+      p.rowEnd = static_cast<int>(std::min<int64_t>(p.rowEnd, end));
+      if (p.rowBegin >= p.rowEnd) {
+        return true;
+      }
     }
 
     if (brush < kBrushBlur) {
-      PaintIndependentRows(p, NormalBrush{255 - p.L}, options.threads);
+      PaintIndependentRows(p, NormalBrush{255 - p.L}, options.threads, NormalLanes{255 - p.L});
     } else if (brush < kBrushPixelate) {
       if (options.blur == BlurMethod::kDirect) {
         PaintBlurDirect(p, destination);
@@ -564,20 +889,29 @@ bool DrawPictureWith(const ImageBuffer& source, ImageBuffer& destination, const 
     } else if (brush < kBrushDarken) {
       PaintRows(p, PixelateBrush{&p, (3 * p.R16) / 2}, p.rowBegin, p.rowEnd);
     } else if (brush < kBrushLighten) {
-      PaintIndependentRows(p, DarkenBrush{p.L}, options.threads);
+      PaintIndependentRows(p, DarkenBrush{p.L}, options.threads, DarkenLanes{p.L});
     } else if (brush < kBrushTint) {
-      PaintIndependentRows(p, LightenBrush{p.L}, options.threads);
+      PaintIndependentRows(p, LightenBrush{p.L}, options.threads, LightenLanes{p.L});
     } else if (brush < kBrushNoColour) {
       const TintBrush tintBrush{p.L, static_cast<int>((tint >> 16) & 255),
                                 static_cast<int>((tint >> 8) & 255), static_cast<int>(tint & 255)};
-      PaintIndependentRows(p, tintBrush, options.threads);
+      const TintLanes tintLanes{p.L, {tintBrush.tintBlue, tintBrush.tintGreen, tintBrush.tintRed}};
+      PaintIndependentRows(p, tintBrush, options.threads, tintLanes);
     } else {
-      PaintIndependentRows(p, NoColourBrush{p.L}, options.threads);
+      PaintIndependentRows(p, NoColourBrush{p.L}, options.threads, NoColourLanes{p.L});
     }
   } catch (const std::bad_alloc&) {
     return false;
   }
   return true;
+}
+
+bool ProcessorHasAvx2() {
+  return HasAvx2();
+}
+
+bool BrushReadsNeighbours(int32_t brush) {
+  return brush >= kBrushBlur && brush < kBrushDarken;
 }
 
 bool DrawPicture(const ImageBuffer& source, ImageBuffer& destination, const KeyFrame& state,

@@ -10,6 +10,7 @@
 #include "engine/key_frame.h"
 #include "engine/picture_problem.h"
 #include "engine/show_clock.h"
+#include "engine/stretched_background.h"
 
 namespace vantoril {
 
@@ -119,6 +120,8 @@ class ShowDocument {
   std::array<ImageBuffer, kSlotCount> pictureImages;
   ImageBuffer stageFrame;
   ImageBuffer backgroundImage;
+  // backgroundImage at the size of the frames last composed.
+  StretchedBackground stretchedBackground;
   uint8_t modified = 0;
   float aspect = 0.75f;
   int32_t showLength = 1800;

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstring>
 #include <string>
+#include <thread>
 
 #include "engine/image_buffer.h"
 #include "output/codec_table.h"
@@ -33,6 +34,17 @@ std::string ErrorText(int error) {
   std::array<char, AV_ERROR_MAX_STRING_SIZE> text{};
   av_strerror(error, text.data(), text.size());
   return text.data();
+}
+
+// The FFV1 encoder takes only slice counts it can lay out as h x v slices
+// with v <= h < 2v; the smallest of them with at least two slices a core.
+int Ffv1SliceCount() {
+  static constexpr int kCounts[] = {4, 6, 9, 12, 16, 20, 25, 30, 36, 42, 49, 56};
+  const int wanted = 2 * static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  for (const int count : kCounts) {
+    if (count >= wanted) return count;
+  }
+  return kCounts[std::size(kCounts) - 1];
 }
 
 struct Dictionary {
@@ -237,6 +249,12 @@ std::string FfmpegMovie::OpenEncoder(MovieKind kind, const CodecEntry& entry,
       break;
   }
   if (!entry.profile.empty()) options.Set("profile", std::string(entry.profile));
+  if (entry.encoder == "ffv1") {
+    // Version 3 codes the slices of a frame apart, so the encoder's threads
+    // share each frame; two slices a core keep them busy. Still lossless.
+    options.Set("level", "3");
+    options.Set("slices", std::to_string(Ffv1SliceCount()));
+  }
   if (request.fieldOrder != FieldOrder::kProgressive) {
     topFieldFirst_ = request.fieldOrder == FieldOrder::kTopFirst;
     interlaced_ = true;

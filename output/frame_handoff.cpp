@@ -8,9 +8,12 @@
 
 namespace vantoril {
 
-FrameHandoff::FrameHandoff(MovieWriter& writer) : writer_(writer), thread_([this] { Run(); }) {}
+FrameHandoff::FrameHandoff(MovieWriter& writer) : writer_(&writer), thread_([this] { Run(); }) {}
+
+FrameHandoff::FrameHandoff() : writer_(nullptr) {}
 
 FrameHandoff::~FrameHandoff() {
+  if (!thread_.joinable()) return;
   {
     std::unique_lock lock(mutex_);
     WaitIdle(lock);
@@ -25,11 +28,13 @@ bool FrameHandoff::Create(int width, int height) {
   WaitIdle(lock);
   for (ImageBuffer& buffer : buffers_) {
     if (!buffer.Create(width, height, 32)) return false;
+    if (writer_ == nullptr) break;  // a null sink paints in place
   }
   return true;
 }
 
 ImageBuffer& FrameHandoff::Canvas() {
+  if (writer_ == nullptr) return buffers_[current_];
   const int next = 1 - current_;
   {
     std::unique_lock lock(mutex_);
@@ -43,6 +48,7 @@ ImageBuffer& FrameHandoff::Canvas() {
 }
 
 void FrameHandoff::Present() {
+  if (writer_ == nullptr) return;
   std::unique_lock lock(mutex_);
   changed_.wait(lock, [&] { return inFlight_ != 1 - current_; });
   current_ = 1 - current_;
@@ -53,6 +59,10 @@ bool FrameHandoff::Write() {
     std::unique_lock lock(mutex_);
     WaitIdle(lock);
     if (failed_) return false;
+    if (writer_ == nullptr) {
+      ++written_;
+      return true;
+    }
     inFlight_ = current_;
   }
   changed_.notify_all();
@@ -81,7 +91,7 @@ void FrameHandoff::Run() {
     if (inFlight_ < 0) return;
     const ImageBuffer& frame = buffers_[inFlight_];
     lock.unlock();
-    const bool accepted = writer_.WriteMovieFrame(-1, frame);
+    const bool accepted = writer_->WriteMovieFrame(-1, frame);
     lock.lock();
     if (accepted) {
       ++written_;

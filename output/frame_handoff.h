@@ -18,9 +18,13 @@ class MovieWriter;
 //
 // While a handoff exists only its thread may use the writer; Finish (or the
 // destructor) waits for the last write.
+//
+// Without a writer the handoff is a null sink: one buffer, no thread, and
+// every frame handed over is counted and dropped.
 class FrameHandoff {
  public:
   explicit FrameHandoff(MovieWriter& writer);
+  FrameHandoff();
   ~FrameHandoff();
   FrameHandoff(const FrameHandoff&) = delete;
   FrameHandoff& operator=(const FrameHandoff&) = delete;
@@ -51,7 +55,7 @@ class FrameHandoff {
   void Run();
   void WaitIdle(std::unique_lock<std::mutex>& lock);
 
-  MovieWriter& writer_;
+  MovieWriter* writer_;
   std::array<ImageBuffer, 2> buffers_;
   int current_ = 0;
 

@@ -1,6 +1,7 @@
 #include "output/make_movie_run.h"
 
 #include <new>
+#include <optional>
 #include <string>
 #include <system_error>
 
@@ -58,14 +59,21 @@ MakeMovieOutcome RunPasses(ShowDocument& document, const MakeMovieRequest& reque
   document.GoToTime(document.clock.currentTime, true);
 
   MovieWriter writer;
-  FrameHandoff frames(writer);
+  std::optional<FrameHandoff> handoff;
+  if (request.discardFrames) {
+    handoff.emplace();
+  } else {
+    handoff.emplace(writer);
+  }
+  FrameHandoff& frames = *handoff;
   if (!frames.Create(options.width, options.height)) {
     outcome.status = MakeMovieStatus::kNotEnoughMemory;
     return outcome;
   }
 
   const std::string path(request.output.Path());
-  if (settings != nullptr) settings->PutSettingInt("MovieType", MovieTypeFromPath(path));
+  if (settings != nullptr && !request.discardFrames)
+    settings->PutSettingInt("MovieType", MovieTypeFromPath(path));
 
   MovieRequest movie;
   movie.path = path;
@@ -79,8 +87,8 @@ MakeMovieOutcome RunPasses(ShowDocument& document, const MakeMovieRequest& reque
   if (options.fieldMode == kInterlacedFields) {
     movie.fieldOrder = document.fieldSwap ? FieldOrder::kTopFirst : FieldOrder::kBottomFirst;
   }
-  writer = MovieWriter::Open(movie, frames.Current(), messages);
-  if (!writer.IsOpen()) {
+  if (!request.discardFrames) writer = MovieWriter::Open(movie, frames.Current(), messages);
+  if (!request.discardFrames && !writer.IsOpen()) {
     outcome.status = MakeMovieStatus::kOpenFailed;
     outcome.detail = writer.ErrorDetail();
     return outcome;
@@ -98,7 +106,7 @@ MakeMovieOutcome RunPasses(ShowDocument& document, const MakeMovieRequest& reque
   frames.Finish();
   outcome.cancelled = outcome.cancelled || stopRequested;
   outcome.framesWritten = frames.FramesWritten();
-  const bool closed = writer.CloseMovieWriter();
+  const bool closed = request.discardFrames || writer.CloseMovieWriter();
   if (!pass.writesAccepted || !closed) {
     outcome.status = MakeMovieStatus::kWriteFailed;
     outcome.detail = writer.ErrorDetail();
@@ -119,7 +127,7 @@ MakeMovieOutcome MakeMovieRun(ShowDocument& document, const MakeMovieRequest& re
   } catch (const std::system_error&) {  // no thread for the writer
     outcome.status = MakeMovieStatus::kNotEnoughMemory;
   }
-  if (outcome.status == MakeMovieStatus::kMade && settings != nullptr) {
+  if (outcome.status == MakeMovieStatus::kMade && settings != nullptr && !request.discardFrames) {
     const std::string_view path = request.output.Path();
     settings->PutSetting("InitialFolder", FolderOfPath(path));
     settings->PutSettingInt("InitialVrefnum", request.output.volumeRef);

@@ -27,6 +27,9 @@ struct MakeMovieRequest {
   std::string codecType;  // the four characters of "CodecType"; empty: the default
   // Where the DPS and RTV libraries are looked for; empty: the usual places.
   std::filesystem::path libraryFolder;
+  // A null sink: every frame is composed as for the movie and dropped; no
+  // file is made and `output` is not used.
+  bool discardFrames = false;
 };
 
 enum class MakeMovieStatus {

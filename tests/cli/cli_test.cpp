@@ -218,8 +218,17 @@ TEST(Cli, RenderWritesHoldsAndTheReversePass) {
   EXPECT_NE(movie.err.find("\"FFV1\""), std::string::npos);
   EXPECT_GT(fs::file_size(folder / "m.avi"), 0u);
 
+  // "-" composes every frame of both passes and writes nothing.
+  const CliRun sink = Cli("render " + kExample +
+                          " - --width 64 --height 48 --end 00:00:10 --hold 00:00:02 --reverse"
+                          " --fps 30 --threads 3");
+  ASSERT_EQ(sink.status, 0) << sink.err;
+  EXPECT_NE(sink.err.find("20 frames composed (28 with holds)"), std::string::npos) << sink.err;
+  EXPECT_FALSE(fs::exists("-"));
+
   EXPECT_EQ(Cli("render " + kExample + " x.avi --codec ZZZZ").status, 1);
   EXPECT_EQ(Cli("render " + kExample + " x.avi --width 0").status, 1);
+  EXPECT_EQ(Cli("render " + kExample + " - --threads 0").status, 1);
 }
 
 }  // namespace

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+#include <span>
 #include <vector>
 
 #include "engine/background_clip.h"
@@ -182,6 +185,68 @@ TEST_F(ComposeFrameTest, SingleFieldsGoIntoHalfHeightBuffers) {
   ImageBuffer even(640, 240, 32);
   ASSERT_TRUE(ComposeFrame(document, 0, kFirstField, 1, even));
   EXPECT_EQ(PixelAt(even, 10, 10), (Bgra{0, 0, 0, 255}));
+}
+
+bool SameBytes(const ImageBuffer& a, const ImageBuffer& b) {
+  return std::ranges::equal(a.PixelBlock(), b.PixelBlock());
+}
+
+// Random shows of every brush (blur and pixelate among pictures that read
+// no neighbour), backgrounds of other sizes and every field mode: the frame
+// is the same however many bands paint it.
+TEST_F(ComposeFrameTest, BandsPaintWhatOneBandPaints) {
+  std::mt19937 random(4242);
+  auto uniform = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
+  auto noise = [&](ImageBuffer& image) {
+    for (uint8_t& byte : image.PixelBlock()) byte = static_cast<uint8_t>(uniform(0, 255));
+  };
+  static constexpr int32_t kBrushes[] = {kBrushNormal, kBrushNormal,  kBrushBlur, kBrushPixelate,
+                                         kBrushDarken, kBrushLighten, kBrushTint, kBrushNoColour};
+  for (int n = 0; n < 60; ++n) {
+    document.pictureCount = uniform(1, 8);
+    for (int slot = 0; slot < document.pictureCount; ++slot) {
+      document.pictureImages[slot].Create(uniform(1, 70), uniform(1, 70), 32);
+      noise(document.pictureImages[slot]);
+      document.brush[slot] = kBrushes[uniform(0, 7)];
+      document.tintColour[slot] = 0x336699;
+      KeyFrame key = PictureState(uniform(-40, 680), uniform(-40, 520), uniform(-200, 300),
+                                  uniform(1, 300), uniform(-360, 360), uniform(0, 100));
+      document.keys[slot][0] = key;
+      document.keyCount[slot] = 1;
+    }
+    document.backgroundSource = kBackgroundPicture;
+    document.backgroundImage.Create(uniform(1, 200), uniform(1, 200), 32);
+    noise(document.backgroundImage);
+    const int fieldMode = uniform(0, 3);
+    const int height = uniform(1, 200);
+    ImageBuffer one(uniform(1, 300), fieldMode == 1 || fieldMode == 2 ? (height + 1) / 2 : height,
+                    32);
+    ASSERT_TRUE(ComposeFrameWith(document, 0, fieldMode, 1, one, {1}));
+    for (int bands : {2, 3, 8}) {
+      ImageBuffer banded(one.Width(), one.Height(), 32);
+      ASSERT_TRUE(ComposeFrameWith(document, 0, fieldMode, 1, banded, {bands}));
+      ASSERT_TRUE(SameBytes(one, banded)) << "show " << n << ", " << bands << " bands";
+    }
+  }
+}
+
+// The background is stretched once per size and kept; a change to the
+// picture or to the frame's size is seen at the next frame.
+TEST_F(ComposeFrameTest, KeptBackgroundFollowsItsPictureAndTheSize) {
+  document.backgroundSource = kBackgroundPicture;
+  document.backgroundImage = SolidImage(3, 3, {10, 20, 30, 255});
+  auto expectStretched = [&](ImageBuffer& destination) {
+    ASSERT_TRUE(ComposeFrame(document, 0, kFullFrame, 1, destination));
+    ImageBuffer expected(destination.Width(), destination.Height(), 32);
+    ASSERT_TRUE(document.backgroundImage.StretchTo(expected, 0, 0));
+    EXPECT_TRUE(SameBytes(destination, expected));
+  };
+  expectStretched(frame);
+  SetPixel(document.backgroundImage, 2, 2, {40, 50, 60, 255});
+  expectStretched(frame);
+  EXPECT_EQ(PixelAt(frame, 639, 479)[0], 40);
+  ImageBuffer small(6, 6, 32);
+  expectStretched(small);
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <limits>
 #include <random>
+#include <utility>
+#include <vector>
 
 #include "engine/box_average.h"
 #include "engine/compositor.h"
@@ -357,23 +359,37 @@ TEST(DrawPictureBlur, RunningSumsEqualTheDirectWindowSums) {
   EXPECT_GT(changed, 200);
 }
 
-TEST(DrawPictureThreads, SplitRowsPaintWhatOneThreadPaints) {
+// Every way of working paints what the plain one does: one thread, the rows
+// split over two, the whole bounding box instead of the row spans, and the
+// vector path on every instruction set this processor runs.
+TEST(DrawPictureWaysOfWorking, PaintWhatThePlainPathPaints) {
+  std::vector<std::pair<const char*, DrawPictureOptions>> ways = {
+      {"split", {{}, PaintThreads::kSplit, true, VectorPath::kScalar}},
+      {"whole box", {{}, PaintThreads::kSingle, false, VectorPath::kScalar}}};
+  if (ProcessorHasAvx2()) {
+    ways.push_back({"avx2", {{}, PaintThreads::kSingle, true, VectorPath::kAvx2}});
+  }
+  static constexpr int32_t kBrushes[] = {kBrushNormal,  kBrushBlur, kBrushPixelate, kBrushDarken,
+                                         kBrushLighten, kBrushTint, kBrushNoColour};
   std::mt19937 random(77);
   int changed = 0;
-  for (int n = 0; n < 150; ++n) {
+  for (int n = 0; n < 1200; ++n) {
     RandomShow show = MakeRandomShow(random);
-    for (int32_t brush : {kBrushNormal, kBrushDarken, kBrushLighten, kBrushTint, kBrushNoColour}) {
-      ImageBuffer single = show.frame;
-      ImageBuffer split = show.frame;
-      ASSERT_TRUE(DrawPictureWith(show.picture, single, show.state, brush, 0x336699, show.drawMode,
-                                  show.stageW, show.stageH, {{}, PaintThreads::kSingle}));
-      ASSERT_TRUE(DrawPictureWith(show.picture, split, show.state, brush, 0x336699, show.drawMode,
-                                  show.stageW, show.stageH, {{}, PaintThreads::kSplit}));
-      ASSERT_TRUE(SameImage(single, split)) << "show " << n << " brush " << brush;
-      changed += SameImage(single, show.frame) ? 0 : 1;
+    if (n % 2 == 0) show.picture.SetAlpha(255);
+    const int32_t brush = kBrushes[n % std::size(kBrushes)];
+    ImageBuffer plain = show.frame;
+    ASSERT_TRUE(DrawPictureWith(show.picture, plain, show.state, brush, 0x336699, show.drawMode,
+                                show.stageW, show.stageH,
+                                {{}, PaintThreads::kSingle, true, VectorPath::kScalar}));
+    changed += SameImage(plain, show.frame) ? 0 : 1;
+    for (const auto& [name, options] : ways) {
+      ImageBuffer other = show.frame;
+      ASSERT_TRUE(DrawPictureWith(show.picture, other, show.state, brush, 0x336699, show.drawMode,
+                                  show.stageW, show.stageH, options));
+      ASSERT_TRUE(SameImage(plain, other)) << "show " << n << " brush " << brush << " " << name;
     }
   }
-  EXPECT_GT(changed, 300);
+  EXPECT_GT(changed, 700);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "engine/image_buffer.h"
@@ -162,9 +163,11 @@ TEST(TiffReader, ReadsSeveralStrips) {
 
   // Two SHORT offsets live in the entry's own value field.
   std::vector<TiffEntry> inField = BasicEntries(width, 4, 3);
-  const std::vector<uint8_t> firstFour(rows.begin(), rows.begin() + 2 * stripBytes);
-  std::vector<uint8_t> swapped(firstFour.begin() + stripBytes, firstFour.end());
-  swapped.insert(swapped.end(), firstFour.begin(), firstFour.begin() + stripBytes);
+  // Copied into place rather than appended: GCC 12 at -O3 warns falsely
+  // (-Warray-bounds) about the insert.
+  std::vector<uint8_t> swapped(2 * stripBytes);
+  std::copy_n(rows.begin() + stripBytes, stripBytes, swapped.begin());
+  std::copy_n(rows.begin(), stripBytes, swapped.begin() + stripBytes);
   // Strip 0 (rows 0-1) is second in the file, strip 1 first.
   inField[4] = {273, 3, 2, (8u + static_cast<uint32_t>(stripBytes)) | (8u << 16)};
   inField[6].value = 2;
