@@ -1,5 +1,6 @@
 #include "test_clip.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -14,10 +15,8 @@ namespace {
 
 using namespace ffmpeg_input;
 
-constexpr int kBlock = 32;
+// The number's blocks start one block in from the left and three down.
 constexpr int kBits = 16;
-constexpr int kBitsLeft = 32;
-constexpr int kBitsTop = 96;
 
 struct OutputFormatDeleter {
   void operator()(AVFormatContext* context) const {
@@ -26,10 +25,12 @@ struct OutputFormatDeleter {
   }
 };
 
+// Paints what of the rectangle lies in a picture width x (rgb rows) high.
 void Paint(std::vector<uint8_t>& rgb, int width, int x0, int y0, int w, int h, uint8_t r, uint8_t g,
            uint8_t b) {
-  for (int y = y0; y < y0 + h; ++y) {
-    for (int x = x0; x < x0 + w; ++x) {
+  const int height = int(rgb.size() / 3 / size_t(width));
+  for (int y = std::max(0, y0); y < std::min(height, y0 + h); ++y) {
+    for (int x = std::max(0, x0); x < std::min(width, x0 + w); ++x) {
       uint8_t* p = &rgb[(size_t(y) * width + x) * 3];
       p[0] = r;
       p[1] = g;
@@ -112,13 +113,14 @@ bool WriteTestClip(const TestClipOptions& options) {
   std::vector<uint8_t> rgb(size_t(options.width) * options.height * 3);
   for (int n = 0; n < options.frames; ++n) {
     Paint(rgb, options.width, 0, 0, options.width, options.height, 128, 128, 128);
+    const int block = options.block;
     for (int bit = 0; bit < kBits; ++bit) {
       const uint8_t level = (n >> bit) & 1 ? 255 : 0;
-      Paint(rgb, options.width, kBitsLeft + (bit % 8) * kBlock, kBitsTop + (bit / 8) * kBlock,
-            kBlock, kBlock, level, level, level);
+      Paint(rgb, options.width, block + (bit % 8) * block, 3 * block + (bit / 8) * block, block,
+            block, level, level, level);
     }
-    Paint(rgb, options.width, 0, 0, kBlock, kBlock, 255, 0, 0);
-    Paint(rgb, options.width, options.width - kBlock, options.height - kBlock, kBlock, kBlock, 0, 0,
+    Paint(rgb, options.width, 0, 0, block, block, 255, 0, 0);
+    Paint(rgb, options.width, options.width - block, options.height - block, block, block, 0, 0,
           255);
     if (av_frame_make_writable(frame.get()) < 0) return false;
     const uint8_t* source[1] = {rgb.data()};
@@ -133,15 +135,14 @@ bool WriteTestClip(const TestClipOptions& options) {
   return av_write_trailer(output.get()) == 0;
 }
 
-int FrameNumberShown(const ImageBuffer& image) {
-  if (image.BitsPerPixel() != 32 || image.Width() < kBitsLeft + 8 * kBlock ||
-      image.Height() < kBitsTop + 2 * kBlock) {
+int FrameNumberShown(const ImageBuffer& image, int block) {
+  if (image.BitsPerPixel() != 32 || image.Width() < 9 * block || image.Height() < 5 * block) {
     return -1;
   }
   int number = 0;
   for (int bit = 0; bit < kBits; ++bit) {
-    const int x = kBitsLeft + (bit % 8) * kBlock + kBlock / 2;
-    const int y = kBitsTop + (bit / 8) * kBlock + kBlock / 2;
+    const int x = block + (bit % 8) * block + block / 2;
+    const int y = 3 * block + (bit / 8) * block + block / 2;
     const uint8_t* p = PixelFromTop(image, x, y);
     const int grey = (p[0] + p[1] + p[2]) / 3;
     if (grey > 200) {
@@ -155,6 +156,7 @@ int FrameNumberShown(const ImageBuffer& image) {
 
 bool MarkersInPlace(const ImageBuffer& image) {
   if (image.BitsPerPixel() != 32) return false;
+  constexpr int kBlock = 32;
   const uint8_t* red = PixelFromTop(image, kBlock / 2, kBlock / 2);
   const uint8_t* blue =
       PixelFromTop(image, image.Width() - kBlock / 2, image.Height() - kBlock / 2);
