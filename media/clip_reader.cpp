@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
+#include <cstring>
 #include <new>
 #include <string>
 #include <string_view>
@@ -79,6 +80,11 @@ class ClipReader::Decoder {
   FramePtr frame_ = MakeFrame();
   PacketPtr packet_ = MakePacket();
   ScalerPtr scaler_;
+  struct AvFree {
+    void operator()(uint8_t* block) const { av_free(block); }
+  };
+  std::unique_ptr<uint8_t, AvFree> converted_;  // the scaler's output
+  size_t convertedSize_ = 0;
   int stream_ = -1;
   AVRational timeBase_{1, 1};
 
@@ -374,11 +380,29 @@ bool ClipReader::Decoder::Convert(ImageBuffer& image) {
     scalerRange_ = fullRange;
     scalerSpace_ = space;
   }
-  // The buffer is bottom-up: start at its last row and step backwards.
-  uint8_t* destination[4] = {image.RowPointer(height - 1), nullptr, nullptr, nullptr};
-  const int destinationStride[4] = {-image.Stride(), 0, 0, 0};
-  return sws_scale(scaler_.get(), frame_->data, frame_->linesize, 0, height, destination,
-                   destinationStride) == height;
+  // The scaler's vector code stores whole blocks and runs past the end of a
+  // row whose width is not a multiple of its block (a 40-pixel-wide clip
+  // overran the image by 4 bytes): it writes into an aligned, padded buffer
+  // of its own, whose rows are then copied into the bottom-up image.
+  const int rowBytes = width * 4;
+  const int convertedStride = FFALIGN(rowBytes, 64);
+  const size_t convertedSize = size_t(convertedStride) * size_t(height) + 64;
+  if (convertedSize_ < convertedSize) {
+    converted_.reset(static_cast<uint8_t*>(av_malloc(convertedSize)));
+    convertedSize_ = converted_ ? convertedSize : 0;
+    if (!converted_) return false;
+  }
+  uint8_t* destination[4] = {converted_.get(), nullptr, nullptr, nullptr};
+  const int destinationStride[4] = {convertedStride, 0, 0, 0};
+  if (sws_scale(scaler_.get(), frame_->data, frame_->linesize, 0, height, destination,
+                destinationStride) != height) {
+    return false;
+  }
+  for (int y = 0; y < height; ++y) {
+    std::memcpy(image.RowPointer(height - 1 - y), converted_.get() + size_t(y) * convertedStride,
+                size_t(rowBytes));
+  }
+  return true;
 }
 
 ClipReader::ClipReader(MessageSink* messages) : messages_(messages) {

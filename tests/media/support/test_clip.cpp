@@ -25,10 +25,11 @@ struct OutputFormatDeleter {
   }
 };
 
-// Paints what of the rectangle lies in a picture width x (rgb rows) high.
-void Paint(std::vector<uint8_t>& rgb, int width, int x0, int y0, int w, int h, uint8_t r, uint8_t g,
-           uint8_t b) {
-  const int height = int(rgb.size() / 3 / size_t(width));
+// Paints what of the rectangle lies in the picture (the options' size).
+void Paint(std::vector<uint8_t>& rgb, const TestClipOptions& picture, int x0, int y0, int w, int h,
+           uint8_t r, uint8_t g, uint8_t b) {
+  const int width = picture.width;
+  const int height = picture.height;
   for (int y = std::max(0, y0); y < std::min(height, y0 + h); ++y) {
     for (int x = std::max(0, x0); x < std::min(width, x0 + w); ++x) {
       uint8_t* p = &rgb[(size_t(y) * width + x) * 3];
@@ -110,18 +111,18 @@ bool WriteTestClip(const TestClipOptions& options) {
   frame->height = options.height;
   if (av_frame_get_buffer(frame.get(), 0) < 0) return false;
 
-  std::vector<uint8_t> rgb(size_t(options.width) * options.height * 3);
+  // The scaler's vector code reads a block past the last pixel.
+  std::vector<uint8_t> rgb(size_t(options.width) * options.height * 3 + 64);
   for (int n = 0; n < options.frames; ++n) {
-    Paint(rgb, options.width, 0, 0, options.width, options.height, 128, 128, 128);
+    Paint(rgb, options, 0, 0, options.width, options.height, 128, 128, 128);
     const int block = options.block;
     for (int bit = 0; bit < kBits; ++bit) {
       const uint8_t level = (n >> bit) & 1 ? 255 : 0;
-      Paint(rgb, options.width, block + (bit % 8) * block, 3 * block + (bit / 8) * block, block,
-            block, level, level, level);
+      Paint(rgb, options, block + (bit % 8) * block, 3 * block + (bit / 8) * block, block, block,
+            level, level, level);
     }
-    Paint(rgb, options.width, 0, 0, block, block, 255, 0, 0);
-    Paint(rgb, options.width, options.width - block, options.height - block, block, block, 0, 0,
-          255);
+    Paint(rgb, options, 0, 0, block, block, 255, 0, 0);
+    Paint(rgb, options, options.width - block, options.height - block, block, block, 0, 0, 255);
     if (av_frame_make_writable(frame.get()) < 0) return false;
     const uint8_t* source[1] = {rgb.data()};
     const int sourceStride[1] = {options.width * 3};
