@@ -119,6 +119,8 @@ StretchRowFunction StretchRowFor(int sourceBits, int destinationBits) {
 
 }  // namespace
 
+constexpr size_t kVectorSlack = 64;
+
 ImageBuffer::ImageBuffer(int width, int height, int bitsPerPixel) {
   Create(width, height, bitsPerPixel);
 }
@@ -143,7 +145,11 @@ bool ImageBuffer::Create(int width, int height, int bitsPerPixel) {
   // leaves the buffer as it was.
   try {
     info.assign(kInfoHeaderSize + 4 * static_cast<size_t>(paletteEntries), 0);
-    pixels.assign(static_cast<size_t>(height) * static_cast<size_t>(stride) + kSpareBytes, 0);
+    const size_t size = static_cast<size_t>(height) * static_cast<size_t>(stride) + kSpareBytes;
+    // Vector code that converts whole rows (the movie encoders' scaler) loads
+    // up to a block beyond the last pixel; it finds the block's own memory.
+    pixels.reserve(size + kVectorSlack);
+    pixels.assign(size, 0);
   } catch (const std::bad_alloc&) {
     return false;
   }

@@ -9,7 +9,10 @@
 #include <fstream>
 #include <iterator>
 #include <limits>
+#include <span>
 #include <system_error>
+
+#include "engine/replace_file.h"
 
 namespace vantoril {
 
@@ -100,29 +103,10 @@ bool SettingsStore::SaveSettingsTo(const std::filesystem::path& file) const {
   if (file.has_parent_path()) {
     std::filesystem::create_directories(file.parent_path(), error);
   }
-  // Write beside the file and rename over it, so that a failed write never
-  // leaves a half-written settings file behind.
-  auto temporary = file;
-  temporary += ".tmp";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (!out) {
-      return false;
-    }
-    out.write(text_.data(), static_cast<std::streamsize>(text_.size()));
-    out.flush();
-    if (!out) {
-      out.close();
-      std::filesystem::remove(temporary, error);
-      return false;
-    }
-  }
-  std::filesystem::rename(temporary, file, error);
-  if (error) {
-    std::filesystem::remove(temporary, error);
-    return false;
-  }
-  return true;
+  // Write beside the file and rename over it, so that a failed write or a
+  // crash never leaves a half-written settings file behind.
+  return ReplaceFile(file, std::span(reinterpret_cast<const uint8_t*>(text_.data()), text_.size()),
+                     ".tmp");
 }
 
 void SettingsStore::SetText(std::string text) {

@@ -1,53 +1,13 @@
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <fstream>
 #include <iterator>
 #include <system_error>
 #include <utility>
 
+#include "engine/replace_file.h"
 #include "engine/show_document.h"
 #include "engine/show_file.h"
 
 namespace vantoril {
-
-namespace {
-
-// A file descriptor that is closed on every path.
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  ~FileDescriptor() { Close(); }
-  int Get() const { return fd_; }
-  bool Close() {
-    const bool ok = fd_ < 0 || ::close(fd_) == 0;
-    fd_ = -1;
-    return ok;
-  }
-
- private:
-  int fd_;
-};
-
-bool WriteAll(int fd, const std::vector<uint8_t>& bytes) {
-  size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) {
-      continue;
-    }
-    if (n <= 0) {
-      return false;
-    }
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
-
-}  // namespace
 
 std::string ShowFileMessage(ShowFileStatus status) {
   switch (status) {
@@ -114,20 +74,7 @@ ShowFileStatus SaveShowFile(ShowDocument& document, const std::filesystem::path&
   const uint8_t wasModified = document.modified;
   const std::vector<uint8_t> bytes = WriteShow(document);
 
-  auto temporary = file;
-  temporary += ".saving";
-  bool written = false;
-  {
-    FileDescriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-    written = fd.Get() >= 0 && WriteAll(fd.Get(), bytes) && ::fsync(fd.Get()) == 0 && fd.Close();
-  }
-  std::error_code error;
-  if (written) {
-    std::filesystem::rename(temporary, file, error);
-    written = !error;
-  }
-  if (!written) {
-    std::filesystem::remove(temporary, error);
+  if (!ReplaceFile(file, bytes, ".saving")) {
     document.modified = wasModified;
     return ShowFileStatus::kCannotWrite;
   }

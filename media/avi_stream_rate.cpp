@@ -58,17 +58,29 @@ std::optional<AviStreamRate> FindVideoHeader(std::FILE* file, int64_t end, int d
   }
 }
 
+std::optional<AviStreamRate> ReadRiffHeader(std::FILE* file) {
+  uint8_t riff[12];
+  if (!ReadExact(file, riff, 12) || std::memcmp(riff, "RIFF", 4) != 0 ||
+      std::memcmp(riff + 8, "AVI ", 4) != 0) {
+    return std::nullopt;
+  }
+  return FindVideoHeader(file, 8 + int64_t{Le32(riff + 4)}, 0);
+}
+
 }  // namespace
 
 std::optional<AviStreamRate> ReadAviVideoRate(const std::string& path) {
   FilePtr file(std::fopen(path.c_str(), "rb"));
   if (!file) return std::nullopt;
-  uint8_t riff[12];
-  if (!ReadExact(file.get(), riff, 12) || std::memcmp(riff, "RIFF", 4) != 0 ||
-      std::memcmp(riff + 8, "AVI ", 4) != 0) {
-    return std::nullopt;
-  }
-  return FindVideoHeader(file.get(), 8 + int64_t{Le32(riff + 4)}, 0);
+  return ReadRiffHeader(file.get());
+}
+
+std::optional<AviStreamRate> ReadAviVideoRate(std::span<const uint8_t> bytes) {
+  if (bytes.empty()) return std::nullopt;
+  // A stream opened for reading only never writes to its buffer.
+  FilePtr file(fmemopen(const_cast<uint8_t*>(bytes.data()), bytes.size(), "rb"));
+  if (!file) return std::nullopt;
+  return ReadRiffHeader(file.get());
 }
 
 int32_t AviFrameRate(const AviStreamRate& stream) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
+#include <cstring>
 #include <new>
 #include <string>
 #include <string_view>
@@ -11,6 +12,7 @@
 
 #include "media/avi_stream_rate.h"
 #include "media/ffmpeg_input_ptr.h"
+#include "media/ffmpeg_memory_io.h"
 
 namespace vantoril {
 
@@ -37,6 +39,7 @@ bool IsQuickTimePath(const FileSpec& file) {
 class ClipReader::Decoder {
  public:
   static std::unique_ptr<Decoder> Open(const std::string& path);
+  static std::unique_ptr<Decoder> OpenBytes(std::span<const uint8_t> bytes);
 
   int FrameCount() const { return frameCount_; }
   // The frame on screen `showFrame` frames into the movie at frameRate / 100
@@ -61,6 +64,7 @@ class ClipReader::Decoder {
     int pictureType = AV_PICTURE_TYPE_NONE;
   };
 
+  bool Start();
   static std::vector<int64_t> SynthesisedPts(const std::vector<PacketData>& packets);
   bool Index();
   int KeyFor(int index) const;
@@ -70,11 +74,17 @@ class ClipReader::Decoder {
   int DisplayIndexOfFrame();
   bool Convert(ImageBuffer& image);
 
+  std::unique_ptr<MemoryIo> memory_;  // the input's bytes, when held in memory
   InputFormatPtr input_;
   CodecContextPtr codec_;
   FramePtr frame_ = MakeFrame();
   PacketPtr packet_ = MakePacket();
   ScalerPtr scaler_;
+  struct AvFree {
+    void operator()(uint8_t* block) const { av_free(block); }
+  };
+  std::unique_ptr<uint8_t, AvFree> converted_;  // the scaler's output
+  size_t convertedSize_ = 0;
   int stream_ = -1;
   AVRational timeBase_{1, 1};
 
@@ -99,10 +109,23 @@ class ClipReader::Decoder {
 
 std::unique_ptr<ClipReader::Decoder> ClipReader::Decoder::Open(const std::string& path) {
   auto decoder = std::make_unique<Decoder>();
-  if (!decoder->frame_ || !decoder->packet_) return nullptr;
   decoder->input_ = OpenInput(path.c_str());
-  if (!decoder->input_) return nullptr;
-  AVFormatContext* input = decoder->input_.get();
+  return decoder->Start() ? std::move(decoder) : nullptr;
+}
+
+std::unique_ptr<ClipReader::Decoder> ClipReader::Decoder::OpenBytes(
+    std::span<const uint8_t> bytes) {
+  auto decoder = std::make_unique<Decoder>();
+  decoder->memory_ = MemoryIo::Make(bytes);
+  if (!decoder->memory_) return nullptr;
+  decoder->input_ = OpenInput(decoder->memory_->Context());
+  return decoder->Start() ? std::move(decoder) : nullptr;
+}
+
+// Finds the video stream of the opened input, opens its decoder and indexes it.
+bool ClipReader::Decoder::Start() {
+  if (!frame_ || !packet_ || !input_) return false;
+  AVFormatContext* input = input_.get();
 
   // The first video stream, as the clip's own players take it; cover art
   // attached to a file is not a stream of frames.
@@ -110,33 +133,31 @@ std::unique_ptr<ClipReader::Decoder> ClipReader::Decoder::Open(const std::string
     const AVStream* stream = input->streams[i];
     if (stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO &&
         !(stream->disposition & AV_DISPOSITION_ATTACHED_PIC)) {
-      decoder->stream_ = int(i);
+      stream_ = int(i);
       break;
     }
   }
-  if (decoder->stream_ < 0) return nullptr;
+  if (stream_ < 0) return false;
   for (unsigned i = 0; i < input->nb_streams; ++i) {
-    if (int(i) != decoder->stream_) input->streams[i]->discard = AVDISCARD_ALL;
+    if (int(i) != stream_) input->streams[i]->discard = AVDISCARD_ALL;
   }
-  AVStream* stream = input->streams[decoder->stream_];
-  decoder->timeBase_ = stream->time_base;
-  if (decoder->timeBase_.num <= 0 || decoder->timeBase_.den <= 0) return nullptr;
+  AVStream* stream = input->streams[stream_];
+  timeBase_ = stream->time_base;
+  if (timeBase_.num <= 0 || timeBase_.den <= 0) return false;
 
   const AVCodec* codec = avcodec_find_decoder(stream->codecpar->codec_id);
-  if (!codec) return nullptr;
-  decoder->codec_.reset(avcodec_alloc_context3(codec));
-  if (!decoder->codec_ ||
-      avcodec_parameters_to_context(decoder->codec_.get(), stream->codecpar) < 0) {
-    return nullptr;
+  if (!codec) return false;
+  codec_.reset(avcodec_alloc_context3(codec));
+  if (!codec_ || avcodec_parameters_to_context(codec_.get(), stream->codecpar) < 0) {
+    return false;
   }
   // Frame threading delays every output by a frame per thread, which makes
   // each random access decode further; one thread reads clips fastest here.
-  decoder->codec_->thread_count = 1;
-  decoder->codec_->pkt_timebase = stream->time_base;
-  if (avcodec_open2(decoder->codec_.get(), codec, nullptr) < 0) return nullptr;
-  if (decoder->codec_->width < 1 || decoder->codec_->height < 1) return nullptr;
-  if (!decoder->Index()) return nullptr;
-  return decoder;
+  codec_->thread_count = 1;
+  codec_->pkt_timebase = stream->time_base;
+  if (avcodec_open2(codec_.get(), codec, nullptr) < 0) return false;
+  if (codec_->width < 1 || codec_->height < 1) return false;
+  return Index();
 }
 
 // Presentation order for a stream stored without presentation times (AVI
@@ -359,11 +380,29 @@ bool ClipReader::Decoder::Convert(ImageBuffer& image) {
     scalerRange_ = fullRange;
     scalerSpace_ = space;
   }
-  // The buffer is bottom-up: start at its last row and step backwards.
-  uint8_t* destination[4] = {image.RowPointer(height - 1), nullptr, nullptr, nullptr};
-  const int destinationStride[4] = {-image.Stride(), 0, 0, 0};
-  return sws_scale(scaler_.get(), frame_->data, frame_->linesize, 0, height, destination,
-                   destinationStride) == height;
+  // The scaler's vector code stores whole blocks and runs past the end of a
+  // row whose width is not a multiple of its block (a 40-pixel-wide clip
+  // overran the image by 4 bytes): it writes into an aligned, padded buffer
+  // of its own, whose rows are then copied into the bottom-up image.
+  const int rowBytes = width * 4;
+  const int convertedStride = FFALIGN(rowBytes, 64);
+  const size_t convertedSize = size_t(convertedStride) * size_t(height) + 64;
+  if (convertedSize_ < convertedSize) {
+    converted_.reset(static_cast<uint8_t*>(av_malloc(convertedSize)));
+    convertedSize_ = converted_ ? convertedSize : 0;
+    if (!converted_) return false;
+  }
+  uint8_t* destination[4] = {converted_.get(), nullptr, nullptr, nullptr};
+  const int destinationStride[4] = {convertedStride, 0, 0, 0};
+  if (sws_scale(scaler_.get(), frame_->data, frame_->linesize, 0, height, destination,
+                destinationStride) != height) {
+    return false;
+  }
+  for (int y = 0; y < height; ++y) {
+    std::memcpy(image.RowPointer(height - 1 - y), converted_.get() + size_t(y) * convertedStride,
+                size_t(rowBytes));
+  }
+  return true;
 }
 
 ClipReader::ClipReader(MessageSink* messages) : messages_(messages) {
@@ -392,19 +431,35 @@ bool ClipReader::IsOpen() const {
   return decoder_ != nullptr;
 }
 
+// Where a clip comes from: a file, or bytes in memory when path is empty.
+struct ClipReader::Source {
+  int32_t kind;
+  std::string path;
+  std::span<const uint8_t> bytes;
+};
+
 bool ClipReader::OpenClip(const FileSpec& file, ImageBuffer& image) {
+  return OpenSource(
+      {IsQuickTimePath(file) ? kQuickTimeClip : kAviClip, std::string(file.Path()), {}}, image);
+}
+
+bool ClipReader::OpenClipBytes(std::span<const uint8_t> bytes, int32_t kind, ImageBuffer& image) {
+  return OpenSource({kind == kQuickTimeClip ? kQuickTimeClip : kAviClip, {}, bytes}, image);
+}
+
+bool ClipReader::OpenSource(const Source& source, ImageBuffer& image) {
   Close();
-  const std::string path(file.Path());
-  kind_ = IsQuickTimePath(file) ? kQuickTimeClip : kAviClip;
+  const bool inMemory = source.path.empty();
+  kind_ = source.kind;
   try {
     if (kind_ == kAviClip) {
       // The rate comes from the stream header as stored: the demuxer would
       // quietly replace a zero rate or scale with a guess.
-      const auto stored = ReadAviVideoRate(path);
+      const auto stored = inMemory ? ReadAviVideoRate(source.bytes) : ReadAviVideoRate(source.path);
       aviFrameRate_ = stored ? AviFrameRate(*stored) : 0;
       if (aviFrameRate_ == 0) return false;
     }
-    auto decoder = Decoder::Open(path);
+    auto decoder = inMemory ? Decoder::OpenBytes(source.bytes) : Decoder::Open(source.path);
     if (!decoder) return false;
     // The first frame must decode: it sizes the background.
     if (!decoder->Read(0, image)) return false;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 
 #include "engine/background_clip.h"
 #include "engine/file_spec.h"
@@ -47,6 +48,9 @@ class ClipReader final : public BackgroundClip {
   // Opens the clip (closing the open one) and creates image at its frame size,
   // 32 bits. No message.
   bool OpenClip(const FileSpec& file, ImageBuffer& image);
+  // The same for a clip held in memory, of the given kind; the bytes must
+  // outlive the open clip.
+  bool OpenClipBytes(std::span<const uint8_t> bytes, int32_t kind, ImageBuffer& image);
   // The open clip's rate (frames per second x 100) for an AVI clip, the
   // given current rate for a QuickTime clip, 0 when no clip is open.
   int32_t ClipFrameRate(int32_t currentFrameRate) const;
@@ -56,6 +60,8 @@ class ClipReader final : public BackgroundClip {
 
  private:
   class Decoder;
+  struct Source;
+  bool OpenSource(const Source& source, ImageBuffer& image);
   MessageSink* messages_;
   int32_t kind_ = kAviClip;
   int32_t aviFrameRate_ = 0;

@@ -57,6 +57,20 @@ inline InputFormatPtr OpenInput(const char* path) {
   return context;
 }
 
+// Opens bytes behind a custom I/O context (which stays the caller's) for
+// demuxing; null when they cannot be probed.
+inline InputFormatPtr OpenInput(AVIOContext* io) {
+  AVFormatContext* raw = avformat_alloc_context();
+  if (!raw) return nullptr;
+  raw->pb = io;
+  raw->flags |= AVFMT_FLAG_CUSTOM_IO;
+  // A failed open frees the context, never the I/O.
+  if (avformat_open_input(&raw, nullptr, nullptr, nullptr) < 0) return nullptr;
+  InputFormatPtr context(raw);
+  if (avformat_find_stream_info(context.get(), nullptr) < 0) return nullptr;
+  return context;
+}
+
 // Packet unreferencer for a scope: the packet stays allocated.
 class PacketRef {
  public:

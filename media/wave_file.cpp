@@ -32,11 +32,15 @@ const char* WaveOpenMessage(WaveOpenResult result) {
 }
 
 WaveOpenResult WaveFile::Open(const std::string& path, int startFrame, int frameRate) {
+  return OpenStream(std::fopen(path.c_str(), "rb"), startFrame, frameRate);
+}
+
+WaveOpenResult WaveFile::OpenStream(std::FILE* stream, int startFrame, int frameRate) {
   Close();
   format_ = WaveFormat{};
   dataLength_ = 0;
   dataPosition_ = 0;
-  file_.reset(std::fopen(path.c_str(), "rb"));
+  file_.reset(stream);
   if (!file_) return WaveOpenResult::kCannotOpen;
   if (fseeko(file_.get(), 0, SEEK_END) != 0 || (fileSize_ = ftello(file_.get())) < 0 ||
       fseeko(file_.get(), 0, SEEK_SET) != 0) {
@@ -101,7 +105,7 @@ WaveOpenResult WaveFile::Parse(int startFrame, int frameRate) {
       dataLength_ = uint32_t(length);
       if (startFrame <= 0) return WaveOpenResult::kOk;
       // (rate + 10) / 100 whole frames per second: 30 for 29.97, 24 for 23.97.
-      const int64_t framesPerSecond = std::max(1, (frameRate + 10) / 100);
+      const int64_t framesPerSecond = std::max<int64_t>(1, (int64_t{frameRate} + 10) / 100);
       int64_t offset = int64_t{format_.avgBytesPerSec} * startFrame / framesPerSecond;
       offset -= offset % format_.blockAlign;
       if (offset >= length) return WaveOpenResult::kStartBeyondEnd;

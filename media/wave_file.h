@@ -33,6 +33,9 @@ class WaveFile {
   // at frame 0; otherwise average bytes per second x startFrame / whole frames
   // per second, rounded down to a whole sample frame (block alignment).
   WaveOpenResult Open(const std::string& path, int startFrame, int frameRate);
+  // The same for a stream already open for reading (a file in memory); the
+  // WaveFile takes it over and closes it. A null stream cannot be opened.
+  WaveOpenResult OpenStream(std::FILE* stream, int startFrame, int frameRate);
   void Close() { file_.reset(); }
   bool IsOpen() const { return file_ != nullptr; }
 

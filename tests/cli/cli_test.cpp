@@ -9,6 +9,9 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <utility>
+
+#include "output/support/movie_reader.h"
 
 namespace {
 
@@ -34,12 +37,13 @@ std::string ReadText(const fs::path& file) {
 }
 
 // Runs vantoril-cli with the words (quoted for the shell) and an empty
-// settings folder, so that no user's settings change what is tested.
-CliRun Cli(const std::string& words) {
+// settings folder, so that no user's settings change what is tested. The
+// shell runs `before` first (limits for the program).
+CliRun Cli(const std::string& words, const std::string& before = "") {
   static const fs::path folder = TempFolder("cli_run");
   const fs::path err = folder / "stderr.txt";
-  const std::string command = "XDG_CONFIG_HOME='" + folder.string() + "' '" VANTORIL_CLI "' " +
-                              words + " 2>'" + err.string() + "'";
+  const std::string command = before + "XDG_CONFIG_HOME='" + folder.string() +
+                              "' '" VANTORIL_CLI "' " + words + " 2>'" + err.string() + "'";
   CliRun run;
   struct PipeCloser {
     void operator()(FILE* pipe) const { pclose(pipe); }
@@ -229,6 +233,29 @@ TEST(Cli, RenderWritesHoldsAndTheReversePass) {
   EXPECT_EQ(Cli("render " + kExample + " x.avi --codec ZZZZ").status, 1);
   EXPECT_EQ(Cli("render " + kExample + " x.avi --width 0").status, 1);
   EXPECT_EQ(Cli("render " + kExample + " - --threads 0").status, 1);
+}
+
+// A full disk (a file size limit, its signal ignored) in the middle of a
+// movie: the program says so and exits with 2. An AVI movie left behind holds
+// whole frames up to where the disk ran out; a QuickTime movie keeps its
+// index at the end, which no longer fits, so only the failure is checked.
+TEST(Cli, RenderOntoAFullDiskFailsAndSaysSo) {
+  const auto folder = TempFolder("cli_full_disk");
+  for (const auto& [name, blocks] : {std::pair{"m.avi", 40}, std::pair{"m.mov", 8}}) {
+    const fs::path movie = folder / name;
+    const CliRun run = Cli(
+        "render " + kExample + " '" + movie.string() + "' --width 320 --height 240 --end 00:00:10",
+        "trap '' XFSZ; ulimit -f " + std::to_string(blocks) + "; ");
+    EXPECT_EQ(run.status, 2) << name << ": " << run.err;
+    EXPECT_NE(run.err.find("Error Writing Movie File"), std::string::npos) << run.err;
+  }
+  const auto contents = vantoril::test::ReadMovie(folder / "m.avi");
+  ASSERT_TRUE(contents.ok) << contents.error;
+  EXPECT_GT(contents.frames.size(), 0u);
+  EXPECT_LT(contents.frames.size(), 10u);
+  for (const auto& frame : contents.frames) {
+    EXPECT_EQ(frame.width * frame.height, 320 * 240);
+  }
 }
 
 }  // namespace

@@ -6,6 +6,9 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
+
+#include "support/child_process.h"
 
 namespace vantoril {
 namespace {
@@ -106,6 +109,27 @@ TEST(SettingsStore, UnwritableFileIsReportedAndLeavesNoTemporary) {
   SettingsStore store;
   EXPECT_FALSE(store.SaveSettingsTo(file));
   EXPECT_FALSE(fs::exists(folder / "Vantoril.ini.tmp"));
+}
+
+// A save killed at any moment leaves the old settings or the new ones.
+TEST(SettingsStore, AKilledSaveLeavesTheOldFileOrTheNewOne) {
+  const auto file = TempFolder("settings_kill") / "Vantoril.ini";
+  SettingsStore store;
+  store.PutSettingInt("Scale", 100);
+  ASSERT_TRUE(store.SaveSettingsTo(file));
+  const auto old = ReadAll(file);
+  for (int i = 0; i < 4000; ++i) {
+    store.PutSetting("Key" + std::to_string(i), std::string(40, char('a' + i % 26)));
+  }
+  const auto fresh = store.Text();
+  std::mt19937 random(14);
+  for (int round = 0; round < 30; ++round) {
+    testing::KillChildAfter([&] { store.SaveSettingsTo(file); },
+                            std::chrono::microseconds(random() % 20000));
+    const auto now = ReadAll(file);
+    ASSERT_TRUE(now == old || now == fresh) << "round " << round << ": " << now.size() << " bytes";
+    std::ofstream(file, std::ios::binary) << old;
+  }
 }
 
 TEST(SettingsStore, FilePathFollowsXdgConfigHome) {

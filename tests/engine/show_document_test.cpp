@@ -1,12 +1,17 @@
 #include "engine/show_document.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <algorithm>
+#include <fstream>
 #include <memory>
 #include <random>
+#include <string>
 
 #include "engine/settings_store.h"
+#include "engine/show_file.h"
+#include "support/child_process.h"
 #include "support/test_doubles.h"
 
 namespace vantoril {
@@ -501,6 +506,61 @@ TEST_F(ShowDocumentTest, FindKeyNearAndEvaluate) {
   EXPECT_EQ(state.x, 10);
   EXPECT_EQ(state.time, 0);
   EXPECT_EQ(document->EvaluatePicture(40, 0, false), KeyFrame{});
+}
+
+// The address space sanitizers reserve for themselves leaves no room for a
+// limit on it.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool kAddressSpaceCanBeLimited = false;
+#else
+constexpr bool kAddressSpaceCanBeLimited = true;
+#endif
+
+// Thirty pictures of the largest size in a process whose memory runs out
+// after a few: each one that no longer fits is refused with the memory
+// message, and the pictures and key frames already there stay whole.
+TEST_F(ShowDocumentTest, PicturesBeyondTheMemoryAreRefusedAndNothingElseIsLost) {
+  if (!kAddressSpaceCanBeLimited) GTEST_SKIP() << "the sanitizers reserve the address space";
+  const int status = testing::RunInChild([&] {
+    long pages = 0;
+    std::ifstream("/proc/self/statm") >> pages;
+    const rlim_t room = rlim_t(pages) * rlim_t(sysconf(_SC_PAGESIZE)) + (rlim_t{800} << 20);
+    const rlimit limit{room, room};
+    if (setrlimit(RLIMIT_AS, &limit) != 0) return 10;
+    loader.width = ImageBuffer::kMaxSide;
+    loader.height = ImageBuffer::kMaxSide;
+    loader.bitsPerPixel = 8;
+    for (int p = 0; p < kMaxPictures; ++p) {
+      const int before = document->pictureCount;
+      const int slot = document->LoadPicture(SpecFor("/pics/p" + std::to_string(p) + ".bmp"), -1);
+      if (slot == before && document->pictureCount == before + 1) {
+        document->selectedPicture = slot;
+        if (!KeyAt(30, 5.0f)) return 11;
+      }
+    }
+    const int loaded = document->pictureCount;
+    if (loaded < 1 || loaded >= kMaxPictures) return 12;
+    if (int(host.messages.size()) != kMaxPictures - loaded) return 13;
+    for (const auto& [text, code] : host.messages) {
+      if (text != "Not Enough Memory to load Image") return 14;
+    }
+    for (int slot = 0; slot < loaded; ++slot) {
+      if (document->pictureImages[slot].Width() != ImageBuffer::kMaxSide ||
+          document->keyCount[slot] != 2 || document->keys[slot][1].x != 5.0f) {
+        return 15;
+      }
+    }
+    // The show still saves whole.
+    const auto bytes = WriteShow(*document);
+    FakePictureLoader small;
+    small.width = 8;
+    small.height = 8;
+    ShowDocument again{SettingsStore{}};
+    again.SetPictureLoader(&small);
+    again.EnterStandaloneMode();
+    return ReadShow(again, bytes, false) && again.pictureCount == loaded ? 0 : 16;
+  });
+  EXPECT_EQ(status, 0);
 }
 
 }  // namespace

@@ -1,8 +1,11 @@
 #include "engine/show_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -13,6 +16,7 @@
 
 #include "engine/settings_store.h"
 #include "engine/show_document.h"
+#include "support/child_process.h"
 #include "support/test_doubles.h"
 
 namespace vantoril {
@@ -368,6 +372,73 @@ TEST_F(ShowFileTest, RelativeReferencesAreTakenFromTheShowsFolder) {
   EXPECT_EQ(loader.requested.front(), (folder / "pictures" / "a.bmp").string());
   // A reference from another system is left for the alternative image folder.
   EXPECT_EQ(loaded->backgroundFile.Path(), "C:\\old\\back.bmp");
+}
+
+// A save killed at any moment leaves the old show or the new one, whole: a
+// large show is saved over a small one in a child killed at random moments.
+TEST_F(ShowFileTest, AKilledSaveLeavesTheOldShowOrTheNewOneWhole) {
+  using std::chrono::microseconds;
+  const auto folder = TempFolder("show_kill");
+  const auto file = folder / "show.vsh";
+  AddPicture("/pics/old.bmp", 2);
+  ASSERT_EQ(SaveShowFile(*document, file), ShowFileStatus::kOk);
+  const auto old = ReadAll(file);
+  loader.width = 8;
+  loader.height = 8;
+  for (int p = 1; p < kMaxPictures; ++p) {
+    AddPicture("/pics/p" + std::to_string(p) + ".bmp", kMaxKeys);
+  }
+  const auto started = std::chrono::steady_clock::now();
+  ASSERT_EQ(SaveShowFile(*document, folder / "new.vsh"), ShowFileStatus::kOk);
+  const auto took =
+      std::chrono::duration_cast<microseconds>(std::chrono::steady_clock::now() - started);
+  const auto fresh = ReadAll(folder / "new.vsh");
+
+  std::mt19937 random(14);
+  int killed = 0;
+  int stillOld = 0;
+  constexpr int kRounds = 40;
+  for (int round = 0; round < kRounds; ++round) {
+    // The fork and the document's copy in the child come first: kills fall
+    // from before the write starts to after the rename.
+    const auto after = microseconds(random() % (2 * took.count() + 2000));
+    killed += testing::KillChildAfter([&] { SaveShowFile(*document, file); }, after);
+    auto now = ReadAll(file);
+    if (now == old) {
+      ++stillOld;
+      continue;
+    }
+    ASSERT_EQ(now.size(), fresh.size()) << "round " << round;
+    std::copy(fresh.begin() + 2, fresh.begin() + 4, now.begin() + 2);  // the show id
+    ASSERT_EQ(now, fresh) << "round " << round;
+    std::ofstream(file, std::ios::binary)
+        .write(reinterpret_cast<const char*>(old.data()), std::streamsize(old.size()));
+  }
+  std::printf("%d rounds, %d killed, %d left the old show\n", kRounds, killed, stillOld);
+}
+
+// A full disk (a file size limit here) fails the save and keeps the old file
+// whole, the temporary gone.
+TEST_F(ShowFileTest, SaveBeyondTheFileSizeLimitKeepsTheOldFile) {
+  const auto folder = TempFolder("show_full_disk");
+  const auto file = folder / "show.vsh";
+  AddPicture("/pics/a.bmp", 2);
+  ASSERT_EQ(SaveShowFile(*document, file), ShowFileStatus::kOk);
+  const auto old = ReadAll(file);
+  for (int p = 1; p < 8; ++p) {
+    AddPicture("/pics/p" + std::to_string(p) + ".bmp", 60);
+  }
+  const int status = testing::RunInChild([&] {
+    signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{old.size() + 100, old.size() + 100};
+    if (setrlimit(RLIMIT_FSIZE, &limit) != 0) return 3;
+    const ShowFileStatus saved = SaveShowFile(*document, file);
+    if (saved != ShowFileStatus::kCannotWrite || document->modified != 1) return 1;
+    return ShowFileMessage(saved) == "Can't save show file" ? 0 : 2;
+  });
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(ReadAll(file), old);
+  EXPECT_FALSE(fs::exists(folder / "show.vsh.saving"));
 }
 
 }  // namespace

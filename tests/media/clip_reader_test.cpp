@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -187,6 +188,43 @@ TEST_F(ClipReaderTest, ClipsThatDoNotOpenAreReportedWhateverTheirKind) {
   ImageBuffer image;
   EXPECT_FALSE(reader_.ReadFrame(0, rate, image));
   EXPECT_FALSE(image.HasHeader());
+}
+
+// Clips of no frame, one frame and 10,000 frames (tiny, so that they are
+// quick to make), read at random.
+TEST_F(ClipReaderTest, ClipsOfAnyLengthReadAtRandom) {
+  struct Clip {
+    const char* name;
+    const char* encoder;
+    int frames;
+    int gop;
+  };
+  std::mt19937 random(14);
+  for (const Clip& clip :
+       {Clip{"none.avi", "mjpeg", 0, 1}, Clip{"none.mov", "mpeg4", 0, 12},
+        Clip{"one.avi", "mpeg4", 1, 12}, Clip{"one.mov", "mjpeg", 1, 1},
+        Clip{"long.avi", "mjpeg", 10000, 1}, Clip{"long.mov", "mpeg4", 10000, 50}}) {
+    SCOPED_TRACE(clip.name);
+    test::TestClipOptions options{Path(clip.name), clip.encoder, clip.frames, 25, 1, 0, clip.gop};
+    options.width = 40;
+    options.height = 24;
+    options.block = 4;
+    ASSERT_TRUE(test::WriteTestClip(options));
+    messages_.messages.clear();
+    int rate = 2500;
+    ASSERT_EQ(reader_.Open(FileRefFor(Path(clip.name)), rate), clip.frames > 0);
+    EXPECT_EQ(messages_.messages.size(), clip.frames > 0 ? 0u : 1u);
+    if (clip.frames == 0) continue;
+    EXPECT_EQ(reader_.FrameCount(), clip.frames);
+    ImageBuffer image;
+    for (int read = 0; read < 60; ++read) {
+      const int frame = int(random() % uint32_t(clip.frames));
+      ASSERT_TRUE(reader_.ReadFrame(frame, rate, image)) << frame;
+      ASSERT_EQ(test::FrameNumberShown(image, 4), frame);
+    }
+    EXPECT_FALSE(reader_.ReadFrame(clip.frames, rate, image));
+    EXPECT_TRUE(reader_.ReadFrame(clip.frames - 1, rate, image));
+  }
 }
 
 // Patches the first video stream header's rate or scale in a copy of an AVI.

@@ -93,6 +93,15 @@ TEST_F(WaveFileTest, ShortAndDamagedFiles) {
   EXPECT_EQ(ReadAll(wave), samples);
   ASSERT_EQ(wave.Open(cut, 30, 2997), WaveOpenResult::kStartBeyondEnd);
   EXPECT_FALSE(wave.IsOpen());
+  // A header that claims 2 GB: the start is judged against what is there.
+  const std::string huge =
+      Write(WaveBytes().Format(PcmFormat(2, 44100, 16)).Data(samples, 0x80000000u));
+  ASSERT_EQ(wave.Open(huge, 0, 2997), WaveOpenResult::kOk);
+  EXPECT_EQ(wave.DataLength(), 5000u);
+  EXPECT_EQ(ReadAll(wave), samples);
+  EXPECT_EQ(wave.Open(huge, 3000, 2997), WaveOpenResult::kStartBeyondEnd);
+  // The largest frame rate a settings file can hold.
+  EXPECT_EQ(wave.Open(huge, 1, 2147483647), WaveOpenResult::kOk);
 
   // The start offset is computed in 64 bits: 176400 x 24348 wraps 32 bits to
   // a few hundred bytes, which would start a 13-minute offset near the start.

@@ -1,5 +1,6 @@
 #include "test_clip.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -14,10 +15,8 @@ namespace {
 
 using namespace ffmpeg_input;
 
-constexpr int kBlock = 32;
+// The number's blocks start one block in from the left and three down.
 constexpr int kBits = 16;
-constexpr int kBitsLeft = 32;
-constexpr int kBitsTop = 96;
 
 struct OutputFormatDeleter {
   void operator()(AVFormatContext* context) const {
@@ -26,10 +25,13 @@ struct OutputFormatDeleter {
   }
 };
 
-void Paint(std::vector<uint8_t>& rgb, int width, int x0, int y0, int w, int h, uint8_t r, uint8_t g,
-           uint8_t b) {
-  for (int y = y0; y < y0 + h; ++y) {
-    for (int x = x0; x < x0 + w; ++x) {
+// Paints what of the rectangle lies in the picture (the options' size).
+void Paint(std::vector<uint8_t>& rgb, const TestClipOptions& picture, int x0, int y0, int w, int h,
+           uint8_t r, uint8_t g, uint8_t b) {
+  const int width = picture.width;
+  const int height = picture.height;
+  for (int y = std::max(0, y0); y < std::min(height, y0 + h); ++y) {
+    for (int x = std::max(0, x0); x < std::min(width, x0 + w); ++x) {
       uint8_t* p = &rgb[(size_t(y) * width + x) * 3];
       p[0] = r;
       p[1] = g;
@@ -109,17 +111,18 @@ bool WriteTestClip(const TestClipOptions& options) {
   frame->height = options.height;
   if (av_frame_get_buffer(frame.get(), 0) < 0) return false;
 
-  std::vector<uint8_t> rgb(size_t(options.width) * options.height * 3);
+  // The scaler's vector code reads a block past the last pixel.
+  std::vector<uint8_t> rgb(size_t(options.width) * options.height * 3 + 64);
   for (int n = 0; n < options.frames; ++n) {
-    Paint(rgb, options.width, 0, 0, options.width, options.height, 128, 128, 128);
+    Paint(rgb, options, 0, 0, options.width, options.height, 128, 128, 128);
+    const int block = options.block;
     for (int bit = 0; bit < kBits; ++bit) {
       const uint8_t level = (n >> bit) & 1 ? 255 : 0;
-      Paint(rgb, options.width, kBitsLeft + (bit % 8) * kBlock, kBitsTop + (bit / 8) * kBlock,
-            kBlock, kBlock, level, level, level);
+      Paint(rgb, options, block + (bit % 8) * block, 3 * block + (bit / 8) * block, block, block,
+            level, level, level);
     }
-    Paint(rgb, options.width, 0, 0, kBlock, kBlock, 255, 0, 0);
-    Paint(rgb, options.width, options.width - kBlock, options.height - kBlock, kBlock, kBlock, 0, 0,
-          255);
+    Paint(rgb, options, 0, 0, block, block, 255, 0, 0);
+    Paint(rgb, options, options.width - block, options.height - block, block, block, 0, 0, 255);
     if (av_frame_make_writable(frame.get()) < 0) return false;
     const uint8_t* source[1] = {rgb.data()};
     const int sourceStride[1] = {options.width * 3};
@@ -133,15 +136,14 @@ bool WriteTestClip(const TestClipOptions& options) {
   return av_write_trailer(output.get()) == 0;
 }
 
-int FrameNumberShown(const ImageBuffer& image) {
-  if (image.BitsPerPixel() != 32 || image.Width() < kBitsLeft + 8 * kBlock ||
-      image.Height() < kBitsTop + 2 * kBlock) {
+int FrameNumberShown(const ImageBuffer& image, int block) {
+  if (image.BitsPerPixel() != 32 || image.Width() < 9 * block || image.Height() < 5 * block) {
     return -1;
   }
   int number = 0;
   for (int bit = 0; bit < kBits; ++bit) {
-    const int x = kBitsLeft + (bit % 8) * kBlock + kBlock / 2;
-    const int y = kBitsTop + (bit / 8) * kBlock + kBlock / 2;
+    const int x = block + (bit % 8) * block + block / 2;
+    const int y = 3 * block + (bit / 8) * block + block / 2;
     const uint8_t* p = PixelFromTop(image, x, y);
     const int grey = (p[0] + p[1] + p[2]) / 3;
     if (grey > 200) {
@@ -155,6 +157,7 @@ int FrameNumberShown(const ImageBuffer& image) {
 
 bool MarkersInPlace(const ImageBuffer& image) {
   if (image.BitsPerPixel() != 32) return false;
+  constexpr int kBlock = 32;
   const uint8_t* red = PixelFromTop(image, kBlock / 2, kBlock / 2);
   const uint8_t* blue =
       PixelFromTop(image, image.Width() - kBlock / 2, image.Height() - kBlock / 2);

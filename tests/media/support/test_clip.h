@@ -17,6 +17,7 @@ struct TestClipOptions {
   int gopSize = 12;
   int width = 320;
   int height = 240;
+  int block = 32;  // the side of a number block; 4 fits a 40 x 24 frame
 };
 
 // Whether the linked libraries hold an encoder by that name.
@@ -29,7 +30,7 @@ bool WriteTestClip(const TestClipOptions& options);
 
 // The number a decoded frame shows, -1 when the blocks are not clean black or
 // white (a damaged or wrong frame).
-int FrameNumberShown(const ImageBuffer& image);
+int FrameNumberShown(const ImageBuffer& image, int block = 32);
 
 // Whether the frame is upright with red and blue in their places.
 bool MarkersInPlace(const ImageBuffer& image);

@@ -1,0 +1,76 @@
+#include "engine/replace_file.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <system_error>
+
+namespace vantoril {
+
+namespace {
+
+// A file descriptor that is closed on every path.
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int fd) : fd_(fd) {}
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+  ~FileDescriptor() { Close(); }
+  int Get() const { return fd_; }
+  bool Close() {
+    const bool ok = fd_ < 0 || ::close(fd_) == 0;
+    fd_ = -1;
+    return ok;
+  }
+
+ private:
+  int fd_;
+};
+
+bool WriteAll(int fd, std::span<const uint8_t> bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) {
+      continue;
+    }
+    if (n <= 0) {
+      return false;
+    }
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool ReplaceFile(const std::filesystem::path& file, std::span<const uint8_t> bytes,
+                 const char* suffix) {
+  auto temporary = file;
+  temporary += suffix;
+  bool written = false;
+  {
+    FileDescriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    written = fd.Get() >= 0 && WriteAll(fd.Get(), bytes) && ::fsync(fd.Get()) == 0 && fd.Close();
+  }
+  std::error_code error;
+  if (written) {
+    std::filesystem::rename(temporary, file, error);
+    written = !error;
+  }
+  if (!written) {
+    std::filesystem::remove(temporary, error);
+    return false;
+  }
+  // The rename is only lasting once the folder is on the disk too. Some file
+  // systems cannot sync a folder; the file itself is whole either way.
+  const auto parent = file.has_parent_path() ? file.parent_path() : std::filesystem::path(".");
+  FileDescriptor folder(::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (folder.Get() >= 0) {
+    ::fsync(folder.Get());
+  }
+  return true;
+}
+
+}  // namespace vantoril

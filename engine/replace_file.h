@@ -1,0 +1,18 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <span>
+
+namespace vantoril {
+
+// Replaces file with bytes so that whatever happens meanwhile (a full disk,
+// a crash, the power going) the file holds either its old contents or the
+// new ones, whole: the bytes go to file + suffix, are flushed to the disk and
+// renamed over the file, and the rename is flushed with the folder. False
+// when any step fails; the old file is then untouched and no temporary is
+// left behind.
+bool ReplaceFile(const std::filesystem::path& file, std::span<const uint8_t> bytes,
+                 const char* suffix);
+
+}  // namespace vantoril
