@@ -1,3 +1,4 @@
+#include <array>
 #include <csignal>
 #include <iostream>
 
@@ -49,24 +50,24 @@ class InterruptGuard {
   std::sig_atomic_t seen_ = 0;
 };
 
-std::string_view ContainerName(MovieContainer container) {
-  return container == MovieContainer::kAvi ? "AVI" : "QuickTime";
-}
-
 // The codec for a movie: the one asked for, else "CodecType" when the
-// container can write it, else the container's lossless default.
+// container can write it, else the container's default.
 std::optional<std::string> ChooseCodec(const Arguments& arguments, MovieKind kind,
                                        const SettingsStore& settings) {
-  if (kind != MovieKind::kAvi && kind != MovieKind::kQuickTime) {
+  const std::optional<MovieContainer> chosen = CodecContainer(kind);
+  if (!chosen) {
     return std::string();
   }
-  const MovieContainer container =
-      kind == MovieKind::kAvi ? MovieContainer::kAvi : MovieContainer::kQuickTime;
+  const MovieContainer container = *chosen;
   const auto usable = [&](std::string_view fourcc) -> const CodecEntry* {
     const CodecEntry* entry = FindCodec(container, fourcc);
     return entry && EncoderAvailable(*entry) ? entry : nullptr;
   };
   if (const auto asked = arguments.Value("--codec")) {
+    if (const std::string_view refusal = CodecRefusal(container, *asked); !refusal.empty()) {
+      std::cerr << "vantoril-cli: " << refusal << '\n';
+      return std::nullopt;
+    }
     if (!usable(*asked)) {
       std::cerr << "vantoril-cli: " << ContainerName(container)
                 << " movies cannot be written with \"" << *asked
@@ -78,11 +79,15 @@ std::optional<std::string> ChooseCodec(const Arguments& arguments, MovieKind kin
   std::string fourcc = settings.GetSetting("CodecType", "");
   const CodecEntry* entry = fourcc.empty() ? nullptr : usable(fourcc);
   if (!entry) {
-    fourcc = container == MovieContainer::kAvi ? "FFV1" : "rle ";
-    entry = usable(fourcc);
+    // Lossless where the container has it; MP4 takes H.264, else HEVC.
+    static constexpr std::array<std::array<std::string_view, 2>, 4> kDefaults = {
+        {{"FFV1", ""}, {"rle ", ""}, {"avc1", "hvc1"}, {"FFV1", ""}}};
+    for (const std::string_view code : kDefaults[static_cast<size_t>(container)]) {
+      if (!entry && !code.empty()) entry = usable(code);
+    }
   }
   if (!entry) {
-    std::cerr << "vantoril-cli: no lossless " << ContainerName(container)
+    std::cerr << "vantoril-cli: no default " << ContainerName(container)
               << " codec in this build (see vantoril-cli codecs)\n";
     return std::nullopt;
   }
@@ -150,7 +155,12 @@ int RunRender(const std::vector<std::string_view>& words) {
   }
   SettingsStore settings;
   settings.LoadSettings();
-  const auto codec = ChooseCodec(*arguments, MovieKindFromPath(request.output.Path()), settings);
+  const MovieKind kind = MovieKindFromPath(request.output.Path());
+  if (kind == MovieKind::kUnwritable) {
+    std::cerr << "vantoril-cli: " << UnwritableNameMessage(request.output.Path()) << '\n';
+    return kExitUsage;
+  }
+  const auto codec = ChooseCodec(*arguments, kind, settings);
   if (!codec) {
     return kExitUsage;
   }
@@ -182,7 +192,8 @@ int RunCodecs(const std::vector<std::string_view>& words) {
   if (!words.empty()) {
     return UsageError("codecs takes no arguments");
   }
-  for (const MovieContainer container : {MovieContainer::kAvi, MovieContainer::kQuickTime}) {
+  for (const MovieContainer container : {MovieContainer::kAvi, MovieContainer::kQuickTime,
+                                         MovieContainer::kMp4, MovieContainer::kMatroska}) {
     std::cout << ContainerName(container) << ":\n";
     for (const CodecEntry* entry : AvailableCodecs(container)) {
       std::cout << "  \"" << entry->fourcc << "\"  " << entry->description

@@ -22,10 +22,11 @@ Commands:
   decode IMAGE OUT.png              reads a picture and writes what was read as RGBA PNG
   render SHOW.vsh OUT [--width W] [--height H] [--start TC] [--end TC] [--hold TC]
          [--fps F] [--quality Q] [--fields|--no-fields] [--reverse] [--codec FOURCC]
-                                    renders the show to a movie (.avi, .mov, .dps,
-                                    .rtv) or, for OUT with a frame number such as
-                                    frames/f%05d.png, to numbered PNG files
+                                    renders the show to a movie (.avi, .mov, .mp4,
+                                    .mkv, .dps, .rtv) or, for OUT with a frame number
+                                    such as frames/f%05d.png, to numbered PNG files
   codecs                            the codecs this build can write, per container
+                                    (AVI .avi, QuickTime .mov, MP4 .mp4, Matroska .mkv)
 
 Options of the show commands:
   --frame-rate 2997|2500|2397       the show's frame rate (default: the "FrameRate"

@@ -58,6 +58,11 @@ MakeMovieOutcome RunPasses(ShowDocument& document, const MakeMovieRequest& reque
   movie.quality = options.quality;
   movie.totalFrames = options.totalFrames;
   movie.libraryFolder = request.libraryFolder;
+  // The stage's proportions, whatever the movie's size.
+  if (document.aspect < 0.7f) {
+    movie.displayAspectWidth = 16;
+    movie.displayAspectHeight = 9;
+  }
   // With both fields in one frame the later moment lies on the even display
   // lines (the top field) unless the field order is swapped.
   if (options.fieldMode == kInterlacedFields) {

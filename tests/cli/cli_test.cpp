@@ -170,6 +170,17 @@ TEST(Cli, RenderWritesHoldsAndTheReversePass) {
 
   EXPECT_EQ(Cli("render " + kExample + " x.avi --codec ZZZZ").status, 1);
   EXPECT_EQ(Cli("render " + kExample + " x.avi --width 0").status, 1);
+
+  // Delivery containers: listed with their codecs; media names that cannot
+  // be written, and ProRes in MP4, are refused with the reason.
+  const CliRun codecs = Cli("codecs");
+  EXPECT_NE(codecs.out.find("MP4:\n  \"avc1\""), std::string::npos) << codecs.out;
+  EXPECT_NE(codecs.out.find("Matroska:\n  \"FFV1\""), std::string::npos) << codecs.out;
+  const CliRun webm = Cli("render " + kExample + " x.webm");
+  EXPECT_EQ(webm.status, 1);
+  EXPECT_NE(webm.err.find(".mkv (Matroska)"), std::string::npos) << webm.err;
+  EXPECT_NE(Cli("render " + kExample + " x.mp4 --codec apch").err.find("ProRes"),
+            std::string::npos);
 }
 
 }  // namespace
