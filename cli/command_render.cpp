@@ -1,5 +1,7 @@
+#include <algorithm>
 #include <array>
 #include <csignal>
+#include <cstdlib>
 #include <iostream>
 
 #include "cli/cli_session.h"
@@ -9,6 +11,7 @@
 #include "engine/timecode.h"
 #include "output/codec_table.h"
 #include "output/make_movie_run.h"
+#include "output/movie_join.h"
 #include "output/movie_writer.h"
 
 namespace vantoril::cli {
@@ -96,12 +99,25 @@ std::optional<std::string> ChooseCodec(const Arguments& arguments, MovieKind kin
   return std::string(entry->fourcc);
 }
 
+// The window of "K/N" over the frames the whole movie holds: both passes
+// with their holds.
+std::optional<FrameWindow> PartOfMovie(std::string_view text, const MakeMovieOptions& options) {
+  const size_t slash = text.find('/');
+  if (slash == std::string_view::npos) return std::nullopt;
+  const auto part = ParseWholeNumber(text.substr(0, slash));
+  const auto parts = ParseWholeNumber(text.substr(slash + 1));
+  if (!part || !parts || *parts < 1 || *part < 1 || *part > *parts) return std::nullopt;
+  const int64_t pass = std::llabs(int64_t{options.endTime} - options.startTime) +
+                       2 * int64_t{std::max(options.holdFrames, 0)};
+  return PartWindow(options.reverseToo ? 2 * pass : pass, *part, *parts);
+}
+
 }  // namespace
 
 int RunRender(const std::vector<std::string_view>& words) {
   std::vector<std::string_view> known = kCommonOptions;
   known.insert(known.end(), {"--width", "--height", "--start", "--end", "--hold", "--fps",
-                             "--quality", "--codec"});
+                             "--quality", "--codec", "--part"});
   const auto arguments = Arguments::Parse(words, known, {"--fields", "--no-fields", "--reverse"});
   if (!arguments) {
     return kExitUsage;
@@ -166,9 +182,19 @@ int RunRender(const std::vector<std::string_view>& words) {
   }
   request.codecType = *codec;
 
+  RenderCallbacks callbacks;
+  if (const auto part = arguments->Value("--part")) {
+    const auto window = PartOfMovie(*part, request.options);
+    if (!window) {
+      return UsageError("--part takes K/N: part K (from 1) of N equal parts, such as 2/8");
+    }
+    callbacks.window = *window;
+    std::cerr << "vantoril-cli: part " << *part << ": frames " << window->first << " to "
+              << window->end - 1 << " of the whole movie\n";
+  }
+
   ProgressBar progress;
   InterruptGuard interrupt;
-  RenderCallbacks callbacks;
   callbacks.progress = [&](double fraction, std::string_view caption, int64_t startTick) {
     progress.Show(fraction, caption, startTick);
   };
@@ -200,6 +226,25 @@ int RunCodecs(const std::vector<std::string_view>& words) {
                 << (entry->lossless ? " (lossless)" : "") << '\n';
     }
   }
+  return kExitOk;
+}
+
+}  // namespace vantoril::cli
+
+namespace vantoril::cli {
+
+int RunJoin(const std::vector<std::string_view>& words) {
+  if (words.size() < 2) {
+    return UsageError("join takes the movie to make and its parts, in order");
+  }
+  const std::vector<std::string> parts(words.begin() + 1, words.end());
+  const std::string output(words.front());
+  const std::string failure = JoinMovies(parts, output);
+  if (!failure.empty()) {
+    std::cerr << "vantoril-cli: " << failure << '\n';
+    return kExitRefused;
+  }
+  std::cerr << "vantoril-cli: " << parts.size() << " parts joined into " << output << '\n';
   return kExitOk;
 }
 

@@ -22,9 +22,16 @@ Commands:
   decode IMAGE OUT.png              reads a picture and writes what was read as RGBA PNG
   render SHOW.vsh OUT [--width W] [--height H] [--start TC] [--end TC] [--hold TC]
          [--fps F] [--quality Q] [--fields|--no-fields] [--reverse] [--codec FOURCC]
+         [--part K/N]
                                     renders the show to a movie (.avi, .mov, .mp4,
                                     .mkv, .dps, .rtv) or, for OUT with a frame number
                                     such as frames/f%05d.png, to numbered PNG files
+                                    --part K/N writes only the K-th of N equal parts
+                                    of the movie's frames (holds and the reverse pass
+                                    counted), for rendering on several machines
+  join OUT.mov PART1.mov PART2.mov ...
+                                    joins the parts of a movie without coding again
+                                    (numbered PNG parts continue their numbers)
   codecs                            the codecs this build can write, per container
                                     (AVI .avi, QuickTime .mov, MP4 .mp4, Matroska .mkv)
 
@@ -67,6 +74,7 @@ int Main(int argc, char** argv) {
   if (command == "decode") return RunDecode(words);
   if (command == "render") return RunRender(words);
   if (command == "codecs") return RunCodecs(words);
+  if (command == "join") return RunJoin(words);
   return UsageError("unknown command " + std::string(command));
 }
 

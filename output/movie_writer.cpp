@@ -240,6 +240,9 @@ MovieWriter MovieWriter::Open(const MovieRequest& request, const ImageBuffer& fr
         return writer;
       }
       writer.backend_ = std::move(result.backend);
+      if (writer.kind_ == MovieKind::kImageSequence) {
+        writer.nextFrame_ = std::max(request.firstFrameNumber, 0);
+      }
       break;
     }
   }

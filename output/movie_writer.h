@@ -67,6 +67,9 @@ struct MovieRequest {
   FieldOrder fieldOrder = FieldOrder::kProgressive;
   // The display aspect the whole frame is seen at (the stage's: 4:3, or 16:9
   // with the wide stage); every movie carries the pixel aspect that follows.
+  // Image sequences: the number of the first file (a part of a movie
+  // continues its numbering); other movies start at frame 0.
+  int32_t firstFrameNumber = 0;
   int32_t displayAspectWidth = 4;
   int32_t displayAspectHeight = 3;
   // Where the DPS and RTV libraries are looked for; empty: the program's
@@ -113,7 +116,8 @@ class MovieWriter {
 
   bool IsOpen() const { return backend_ != nullptr; }
   MovieKind Kind() const { return kind_; }
-  // The number the next frame written with -1 gets; 0 after every open.
+  // The number the next frame written with -1 gets; 0 after every open
+  // (an image sequence's first file number).
   int32_t NextFrame() const { return nextFrame_; }
 
   // WriteMovieFrame: -1 writes the next frame. A number at or beyond the next
