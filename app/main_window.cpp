@@ -60,11 +60,17 @@ std::string PictureFilter(bool jpeg) {
 }
 
 std::string BackgroundFilter(bool jpeg) {
+  // Clips of today's containers by their usual names, which cameras write in
+  // capitals.
+  constexpr std::string_view kClips =
+      "*.mp4;*.MP4;*.m4v;*.M4V;*.mkv;*.MKV;*.mxf;*.MXF;*.webm;*.WEBM;*.mts;*.MTS;*.m2ts;*.M2TS";
   std::string filter = "All Movie / Graphics Files|*.avi;*.mov;*.bmp;*.tga;*.tif;*.psd";
   if (jpeg) filter += ";*.jpg";
+  filter += ";" + std::string(kClips);
   filter +=
       "|AVI Files (*.avi)|*.avi|QT Files (*.mov)|*.mov|BMP Files (*.bmp)|*.bmp|Targa Files "
       "(*.tga)|*.tga|TIFF Files (*.tif)|*.tif";
+  filter += "|Movie Clips (MP4, M4V, MKV, MXF, WebM, MTS, M2TS)|" + std::string(kClips);
   if (jpeg) filter += "|Jpeg Files (*.jpg)|*.jpg";
   filter += "|Photoshop Files (*.psd)|*.psd|All Files (*.*)|*.*|";
   return filter;

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/clip_names.h"
 #include "media/avi_stream_rate.h"
 #include "media/ffmpeg_input_ptr.h"
 
@@ -395,7 +396,9 @@ bool ClipReader::IsOpen() const {
 bool ClipReader::OpenClip(const FileSpec& file, ImageBuffer& image) {
   Close();
   const std::string path(file.Path());
-  kind_ = IsQuickTimePath(file) ? kQuickTimeClip : kAviClip;
+  // Clips of today's containers are timed as QuickTime clips are; frame rate
+  // adoption stays AVI's.
+  kind_ = IsQuickTimePath(file) || IsTimedClipName(path) ? kQuickTimeClip : kAviClip;
   try {
     if (kind_ == kAviClip) {
       // The rate comes from the stream header as stored: the demuxer would
