@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "app/make_movie_command.h"
@@ -57,6 +58,19 @@ std::string PictureFilter(bool jpeg) {
   if (jpeg) filter += "|Jpeg Files (*.jpg)|*.jpg";
   filter += "|All Files (*.*)|*.*|";
   return filter;
+}
+
+// The guide installed with the program (PREFIX/share/doc/vantoril beside
+// PREFIX/bin), else the one of the source tree the program was built from.
+std::string UserGuidePath() {
+  std::error_code error;
+  const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (!error) {
+    const std::filesystem::path installed =
+        program.parent_path().parent_path() / "share/doc/vantoril/user_guide.html";
+    if (std::filesystem::is_regular_file(installed, error)) return installed.string();
+  }
+  return VANTORIL_USER_GUIDE;
 }
 
 std::string BackgroundFilter(bool jpeg) {
@@ -685,14 +699,17 @@ void MainWindow::RunCommand(int id) {
       timeline_.Contract();
       timeline_.EnsureTimeVisible();
       break;
-    case cmd::kViewHelp:
-      if (!OpenDocument(VANTORIL_USER_GUIDE)) {
+    case cmd::kViewHelp: {
+      const std::string guide = UserGuidePath();
+      if (!OpenDocument(guide)) {
         ShowErrorBox(
             "The user guide could not be opened: no program on this desktop opens "
-            "web pages. It is the file " VANTORIL_USER_GUIDE ".",
+            "web pages. It is the file " +
+                guide + ".",
             MessageSink::kNoCode);
       }
       break;
+    }
     case cmd::kAbout:
       ShowInformationBox("Quennet Vantoril, version 1.0");
       break;
@@ -893,14 +910,25 @@ void MainWindow::LoadShow() {
   if (!AskToSaveShow(kSaveQuestion, "New Show", true)) return;
   FileSpec fileRef = document_.showFile;
   if (OpenFileDialog(this, fileRef, kShowFilter, ".vsh", StartingFolder())) {
-    const ShowFileStatus status = LoadShowFile(document_, std::string(fileRef.Path()), false);
-    if (status == ShowFileStatus::kOk) {
-      SetTitle(document_.showFile.Path());
-      RememberFolder(fileRef.Path(), fileRef);
-    } else {
-      ShowErrorBox(ShowFileMessage(status), MessageSink::kNoCode);
-    }
+    OpenShow(fileRef);
+    return;
   }
+  ShowLoadedShow();
+}
+
+bool MainWindow::OpenShow(const FileSpec& fileRef) {
+  const ShowFileStatus status = LoadShowFile(document_, std::string(fileRef.Path()), false);
+  if (status == ShowFileStatus::kOk) {
+    SetTitle(document_.showFile.Path());
+    RememberFolder(fileRef.Path(), fileRef);
+  } else {
+    ShowErrorBox(ShowFileMessage(status), MessageSink::kNoCode);
+  }
+  ShowLoadedShow();
+  return status == ShowFileStatus::kOk;
+}
+
+void MainWindow::ShowLoadedShow() {
   UpdatePictureMenu(document_.selectedPicture);
   LayoutChildren();
   document_.GoToTime(document_.clock.currentTime, true);

@@ -6,6 +6,7 @@
 
 #include "app/timeline_link.h"
 #include "engine/document_host.h"
+#include "engine/file_spec.h"
 #include "engine/key_frame.h"
 #include "platform/bitmap_button.h"
 #include "platform/window.h"
@@ -137,10 +138,15 @@ class MainWindow : public Window, public DocumentHost {
   bool SaveShowTo(std::string_view path);
   void QuickSave();
   void LoadShow();
+  // Brings the windows up to date with the document after a load.
+  void ShowLoadedShow();
   void NewShow();
   // The save question before the program closes: false keeps it open.
  public:
   bool ConfirmClose();
+  // Opens a show file as Load Show does once the file is chosen (its
+  // messages included); no save question. False when it did not load.
+  bool OpenShow(const FileSpec& fileRef);
 
  private:
   void Paste();

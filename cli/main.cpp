@@ -10,6 +10,7 @@ namespace vantoril::cli {
 namespace {
 
 constexpr std::string_view kUsage = R"(usage: vantoril-cli COMMAND ...
+       vantoril-cli --version
 
 Commands:
   info SHOW.vsh                     the show as JSON: options, pictures, key frames
@@ -57,6 +58,10 @@ int Main(int argc, char** argv) {
     return kExitUsage;
   }
   const std::string_view command = words.front();
+  if (command == "--version") {
+    std::cout << "vantoril-cli " VANTORIL_VERSION "\n";
+    return kExitOk;
+  }
   if (command == "--help" || command == "-h" || command == "help") {
     std::cout << kUsage;
     return kExitOk;

@@ -144,3 +144,19 @@ echo "movie frames: $frames, expected: $expected; tracks: $tracks of $rows;" \
   "screenshot: $work/screenshot.png"
 [[ $frames == "$expected" ]] || { echo "FAILED: the movie misses frames"; exit 1; }
 [[ $tracks == "$rows" ]] || { echo "FAILED: the Timeline does not show every picture's track"; exit 1; }
+
+# Opened from outside: the show named on the command line is loaded at start.
+"$program" "$show" >"$work/program-open.log" 2>&1 &
+pid=$!
+trap 'kill "$pid" 2>/dev/null || true' EXIT
+opened=$(wait_for_window "Quennet Vantoril - example" 30) ||
+  { echo "FAILED: vantoril SHOW.vsh did not open the show"; cat "$work/program-open.log"; exit 1; }
+xdotool windowactivate --sync "$opened" 2>/dev/null || xdotool windowfocus --sync "$opened"
+xdotool key ctrl+q
+for _ in $(seq 1 300); do
+  kill -0 "$pid" 2>/dev/null || break
+  sleep 0.1
+done
+trap - EXIT
+kill "$pid" 2>/dev/null || true
+echo "vantoril SHOW.vsh: the show opened"
