@@ -16,6 +16,7 @@
 #include "media/sound_track_player.h"
 #include "output/make_movie_options.h"
 #include "platform/drawing.h"
+#include "platform/dropped_files.h"
 #include "platform/file_dialogs.h"
 #include "platform/key_codes.h"
 #include "platform/menus.h"
@@ -139,6 +140,9 @@ bool MainWindow::Create() {
   document_.SetHost(this);
   stage_ = std::make_unique<Stage>(document_, settings_, *this, sound_);
   if (!stage_->Create()) return false;
+  // Files dropped on the window or on the Stage over it come here.
+  AcceptDroppedFiles(*this, Handle());
+  AcceptDroppedFiles(*stage_, Handle());
   document_.GoToTime(document_.clock.currentTime, false);
   UpdateEditMenu();
   Repaint();
@@ -364,6 +368,9 @@ int MainWindow::HandleMessage(uint32_t message, uintptr_t wParam, intptr_t lPara
       break;
     case kWmMouseMove:
       SetCursor(kCursorArrow);
+      break;
+    case kWmDropFiles:
+      DropFiles(TakeDroppedFiles(Handle()));
       break;
     default:
       break;
@@ -819,21 +826,29 @@ void MainWindow::LoadPicture(bool change) {
   fileRef.volumeRef = static_cast<int16_t>(settings_.GetSettingInt("InitialVrefnum", 0));
   fileRef.parentId = settings_.GetSettingInt("InitialParID", 0);
   const bool jpeg = document_.Loader() && document_.Loader()->JpegAvailable();
-  const int countBefore = document_.pictureCount;
   if (OpenFileDialog(this, fileRef, PictureFilter(jpeg), ".bmp", StartingFolder())) {
-    const int n = document_.LoadPicture(fileRef, change ? document_.selectedPicture : -1);
+    PlacePicture(fileRef, change);
     RememberFolder(fileRef.Path(), fileRef);
-    if (document_.HasPicture(n)) {
-      auto states = StagePictureStates();
-      if (n < static_cast<int>(states.size())) states[n] = document_.keys[n][0];
-      if (!change && document_.pictureCount > countBefore && n != 0) {
-        // The new picture becomes picture 0, the one drawn in front.
-        document_.CopyPictureSlot(kScratchSlot, n);
-        document_.CopyPictureSlot(n, 0);
-        document_.CopyPictureSlot(0, kScratchSlot);
-      }
-    }
   }
+  ShowNewPictures();
+}
+
+bool MainWindow::PlacePicture(const FileSpec& fileRef, bool change) {
+  const int countBefore = document_.pictureCount;
+  const int n = document_.LoadPicture(fileRef, change ? document_.selectedPicture : -1);
+  if (!document_.HasPicture(n)) return false;
+  auto states = StagePictureStates();
+  if (n < static_cast<int>(states.size())) states[n] = document_.keys[n][0];
+  if (!change && document_.pictureCount > countBefore && n != 0) {
+    // The new picture becomes picture 0, the one drawn in front.
+    document_.CopyPictureSlot(kScratchSlot, n);
+    document_.CopyPictureSlot(n, 0);
+    document_.CopyPictureSlot(0, kScratchSlot);
+  }
+  return true;
+}
+
+void MainWindow::ShowNewPictures() {
   document_.SelectPicture(0);
   UpdatePictureMenu(0);
   LayoutChildren();

@@ -2,7 +2,9 @@
 
 #include <memory>
 #include <span>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/timeline_link.h"
 #include "engine/document_host.h"
@@ -138,6 +140,11 @@ class MainWindow : public Window, public DocumentHost {
   bool SaveShowTo(std::string_view path);
   void QuickSave();
   void LoadShow();
+  // LoadPicture's work once the file is chosen: loads it into a new slot
+  // (in front) or the selected one. False when it could not be read.
+  bool PlacePicture(const FileSpec& fileRef, bool change);
+  // Selects picture 0 and brings the windows up to date after new pictures.
+  void ShowNewPictures();
   // Brings the windows up to date with the document after a load.
   void ShowLoadedShow();
   void NewShow();
@@ -147,6 +154,11 @@ class MainWindow : public Window, public DocumentHost {
   // Opens a show file as Load Show does once the file is chosen (its
   // messages included); no save question. False when it did not load.
   bool OpenShow(const FileSpec& fileRef);
+  // Files dropped on the window, in the order dropped: a show opens (after
+  // the save question), a WAV file becomes the sound track, a movie clip the
+  // background, pictures become new pictures as Load Picture makes them.
+  // Files that cannot be read are named in one message.
+  void DropFiles(const std::vector<std::string>& files);
 
  private:
   void Paste();
