@@ -1,4 +1,8 @@
+#include <filesystem>
+#include <iostream>
 #include <memory>
+#include <string>
+#include <string_view>
 
 #include "app/app_init.h"
 #include "app/main_window.h"
@@ -13,9 +17,64 @@
 #include "platform/qt_audio_output.h"
 #include "platform/resources.h"
 
+namespace {
+
+constexpr std::string_view kUsage =
+    "usage: vantoril [SHOW.vsh]\n"
+    "\n"
+    "Animates still pictures over a still or movie background and renders them to movies.\n"
+    "With a show file, the program opens it as Load Show does.\n"
+    "\n"
+    "  --help       this text\n"
+    "  --version    the program's version\n"
+    "\n"
+    "The headless tool is vantoril-cli (see vantoril-cli --help).\n";
+
+// The options answered before any window exists: 0 to go on, else the exit
+// status + 1.
+int AnswerOptions(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view word = argv[i];
+    if (word == "--help" || word == "-h") {
+      std::cout << kUsage;
+      return 1;
+    }
+    if (word == "--version") {
+      std::cout << "vantoril " VANTORIL_VERSION "\n";
+      return 1;
+    }
+    if (word.starts_with("--")) {
+      std::cerr << "vantoril: unknown option " << word << "\n" << kUsage;
+      return 2;
+    }
+  }
+  return 0;
+}
+
+// The show named once Qt has taken its own options (-platform, -display ...)
+// out of the words; empty when none. False for more than one.
+bool ShowOnCommandLine(int argc, char** argv, std::string& show) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view word = argv[i];
+    if (!show.empty()) {
+      std::cerr << "vantoril: one show at a time\n" << kUsage;
+      return false;
+    }
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(word, error);
+    show = error ? std::string(word) : absolute.lexically_normal().string();
+  }
+  return true;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
   using namespace vantoril;
+  if (const int done = AnswerOptions(argc, argv); done != 0) return done - 1;
   PlatformSession session(argc, argv);
+  std::string show;
+  if (!ShowOnCommandLine(argc, argv, show)) return 1;
   AppContext app;
   AppInit(app, "Vantoril", kProgramIconId);
   {
@@ -42,6 +101,15 @@ int main(int argc, char** argv) {
           "The Timeline window could not be created; the show can be edited on the "
           "Stage alone.",
           MessageSink::kNoCode);
+    }
+    // A show named on the command line opens as Load Show opens one.
+    if (!show.empty()) {
+      FileSpec file;
+      if (file.SetPath(show)) {
+        window.OpenShow(file);
+      } else {
+        ShowErrorBox("The file's path is longer than 255 characters", MessageSink::kNoCode);
+      }
     }
     // Ending the session (or Ctrl+C) closes the program in order, settings kept.
     session.RouteTerminationTo(window.Handle());

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "app/load_notices.h"
@@ -16,6 +17,7 @@
 #include "media/sound_track_player.h"
 #include "output/make_movie_options.h"
 #include "platform/drawing.h"
+#include "platform/dropped_files.h"
 #include "platform/file_dialogs.h"
 #include "platform/key_codes.h"
 #include "platform/menus.h"
@@ -60,12 +62,31 @@ std::string PictureFilter(bool jpeg) {
   return filter;
 }
 
+// The guide installed with the program (PREFIX/share/doc/vantoril beside
+// PREFIX/bin), else the one of the source tree the program was built from.
+std::string UserGuidePath() {
+  std::error_code error;
+  const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+  if (!error) {
+    const std::filesystem::path installed =
+        program.parent_path().parent_path() / "share/doc/vantoril/user_guide.html";
+    if (std::filesystem::is_regular_file(installed, error)) return installed.string();
+  }
+  return VANTORIL_USER_GUIDE;
+}
+
 std::string BackgroundFilter(bool jpeg) {
+  // Clips of today's containers by their usual names, which cameras write in
+  // capitals.
+  constexpr std::string_view kClips =
+      "*.mp4;*.MP4;*.m4v;*.M4V;*.mkv;*.MKV;*.mxf;*.MXF;*.webm;*.WEBM;*.mts;*.MTS;*.m2ts;*.M2TS";
   std::string filter = "All Movie / Graphics Files|*.avi;*.mov;*.bmp;*.tga;*.tif;*.psd";
   if (jpeg) filter += ";*.jpg";
+  filter += ";" + std::string(kClips);
   filter +=
       "|AVI Files (*.avi)|*.avi|QT Files (*.mov)|*.mov|BMP Files (*.bmp)|*.bmp|Targa Files "
       "(*.tga)|*.tga|TIFF Files (*.tif)|*.tif";
+  filter += "|Movie Clips (MP4, M4V, MKV, MXF, WebM, MTS, M2TS)|" + std::string(kClips);
   if (jpeg) filter += "|Jpeg Files (*.jpg)|*.jpg";
   filter += "|Photoshop Files (*.psd)|*.psd|All Files (*.*)|*.*|";
   return filter;
@@ -120,6 +141,9 @@ bool MainWindow::Create() {
   document_.SetHost(this);
   stage_ = std::make_unique<Stage>(document_, settings_, *this, sound_);
   if (!stage_->Create()) return false;
+  // Files dropped on the window or on the Stage over it come here.
+  AcceptDroppedFiles(*this, Handle());
+  AcceptDroppedFiles(*stage_, Handle());
   document_.GoToTime(document_.clock.currentTime, false);
   UpdateEditMenu();
   Repaint();
@@ -345,6 +369,9 @@ int MainWindow::HandleMessage(uint32_t message, uintptr_t wParam, intptr_t lPara
       break;
     case kWmMouseMove:
       SetCursor(kCursorArrow);
+      break;
+    case kWmDropFiles:
+      DropFiles(TakeDroppedFiles(Handle()));
       break;
     default:
       break;
@@ -680,14 +707,17 @@ void MainWindow::RunCommand(int id) {
       timeline_.Contract();
       timeline_.EnsureTimeVisible();
       break;
-    case cmd::kViewHelp:
-      if (!OpenDocument(VANTORIL_USER_GUIDE)) {
+    case cmd::kViewHelp: {
+      const std::string guide = UserGuidePath();
+      if (!OpenDocument(guide)) {
         ShowErrorBox(
             "The user guide could not be opened: no program on this desktop opens "
-            "web pages. It is the file " VANTORIL_USER_GUIDE ".",
+            "web pages. It is the file " +
+                guide + ".",
             MessageSink::kNoCode);
       }
       break;
+    }
     case cmd::kAbout:
       ShowInformationBox("Quennet Vantoril, version 1.0");
       break;
@@ -797,21 +827,29 @@ void MainWindow::LoadPicture(bool change) {
   fileRef.volumeRef = static_cast<int16_t>(settings_.GetSettingInt("InitialVrefnum", 0));
   fileRef.parentId = settings_.GetSettingInt("InitialParID", 0);
   const bool jpeg = document_.Loader() && document_.Loader()->JpegAvailable();
-  const int countBefore = document_.pictureCount;
   if (OpenFileDialog(this, fileRef, PictureFilter(jpeg), ".bmp", StartingFolder())) {
-    const int n = document_.LoadPicture(fileRef, change ? document_.selectedPicture : -1);
+    PlacePicture(fileRef, change);
     RememberFolder(fileRef.Path(), fileRef);
-    if (document_.HasPicture(n)) {
-      auto states = StagePictureStates();
-      if (n < static_cast<int>(states.size())) states[n] = document_.keys[n][0];
-      if (!change && document_.pictureCount > countBefore && n != 0) {
-        // The new picture becomes picture 0, the one drawn in front.
-        document_.CopyPictureSlot(kScratchSlot, n);
-        document_.CopyPictureSlot(n, 0);
-        document_.CopyPictureSlot(0, kScratchSlot);
-      }
-    }
   }
+  ShowNewPictures();
+}
+
+bool MainWindow::PlacePicture(const FileSpec& fileRef, bool change) {
+  const int countBefore = document_.pictureCount;
+  const int n = document_.LoadPicture(fileRef, change ? document_.selectedPicture : -1);
+  if (!document_.HasPicture(n)) return false;
+  auto states = StagePictureStates();
+  if (n < static_cast<int>(states.size())) states[n] = document_.keys[n][0];
+  if (!change && document_.pictureCount > countBefore && n != 0) {
+    // The new picture becomes picture 0, the one drawn in front.
+    document_.CopyPictureSlot(kScratchSlot, n);
+    document_.CopyPictureSlot(n, 0);
+    document_.CopyPictureSlot(0, kScratchSlot);
+  }
+  return true;
+}
+
+void MainWindow::ShowNewPictures() {
   document_.SelectPicture(0);
   UpdatePictureMenu(0);
   LayoutChildren();
@@ -889,17 +927,28 @@ void MainWindow::LoadShow() {
   if (!AskToSaveShow(kSaveQuestion, "New Show", true)) return;
   FileSpec fileRef = document_.showFile;
   if (OpenFileDialog(this, fileRef, kShowFilter, ".vsh", StartingFolder())) {
-    std::string damage;
-    const ShowFileStatus status =
-        LoadShowFile(document_, std::string(fileRef.Path()), false, &damage);
-    if (status == ShowFileStatus::kOk) {
-      SetTitle(document_.showFile.Path());
-      RememberFolder(fileRef.Path(), fileRef);
-    } else {
-      ShowErrorBox(ShowFileMessage(status), MessageSink::kNoCode);
-    }
-    if (!damage.empty()) ShowErrorBox(DamagedShowNotice(damage), MessageSink::kNoCode);
+    OpenShow(fileRef);
+    return;
   }
+  ShowLoadedShow();
+}
+
+bool MainWindow::OpenShow(const FileSpec& fileRef) {
+  std::string damage;
+  const ShowFileStatus status =
+      LoadShowFile(document_, std::string(fileRef.Path()), false, &damage);
+  if (status == ShowFileStatus::kOk) {
+    SetTitle(document_.showFile.Path());
+    RememberFolder(fileRef.Path(), fileRef);
+  } else {
+    ShowErrorBox(ShowFileMessage(status), MessageSink::kNoCode);
+  }
+  if (!damage.empty()) ShowErrorBox(DamagedShowNotice(damage), MessageSink::kNoCode);
+  ShowLoadedShow();
+  return status == ShowFileStatus::kOk;
+}
+
+void MainWindow::ShowLoadedShow() {
   UpdatePictureMenu(document_.selectedPicture);
   LayoutChildren();
   document_.GoToTime(document_.clock.currentTime, true);

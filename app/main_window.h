@@ -2,10 +2,13 @@
 
 #include <memory>
 #include <span>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/timeline_link.h"
 #include "engine/document_host.h"
+#include "engine/file_spec.h"
 #include "engine/key_frame.h"
 #include "platform/bitmap_button.h"
 #include "platform/window.h"
@@ -137,10 +140,25 @@ class MainWindow : public Window, public DocumentHost {
   bool SaveShowTo(std::string_view path);
   void QuickSave();
   void LoadShow();
+  // LoadPicture's work once the file is chosen: loads it into a new slot
+  // (in front) or the selected one. False when it could not be read.
+  bool PlacePicture(const FileSpec& fileRef, bool change);
+  // Selects picture 0 and brings the windows up to date after new pictures.
+  void ShowNewPictures();
+  // Brings the windows up to date with the document after a load.
+  void ShowLoadedShow();
   void NewShow();
   // The save question before the program closes: false keeps it open.
  public:
   bool ConfirmClose();
+  // Opens a show file as Load Show does once the file is chosen (its
+  // messages included); no save question. False when it did not load.
+  bool OpenShow(const FileSpec& fileRef);
+  // Files dropped on the window, in the order dropped: a show opens (after
+  // the save question), a WAV file becomes the sound track, a movie clip the
+  // background, pictures become new pictures as Load Picture makes them.
+  // Files that cannot be read are named in one message.
+  void DropFiles(const std::vector<std::string>& files);
 
  private:
   void Paste();

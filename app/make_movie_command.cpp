@@ -12,6 +12,7 @@
 #include "engine/show_document.h"
 #include "output/make_movie_options.h"
 #include "output/make_movie_run.h"
+#include "output/movie_writer.h"
 #include "output/render_range.h"
 #include "platform/file_dialogs.h"
 #include "platform/key_codes.h"
@@ -27,22 +28,39 @@ MovieFileChoice MovieFileFilter(int movieType) {
     case 1:
       return {
           "QuickTime Movies (*.mov)|*.mov|AVI Files (*.avi)|*.avi|DPS Files (*.dps)|*.dps|"
-          "VideoToaster Files (*.rtv)|*.rtv|All Files *.*|*.*||",
+          "VideoToaster Files (*.rtv)|*.rtv|MP4 Movies (*.mp4)|*.mp4|Matroska Movies (*.mkv)|*.mkv|"
+          "All Files *.*|*.*||",
           ".mov"};
     case 2:
       return {
           "DPS Files (*.dps)|*.dps|AVI Files (*.avi)|*.avi|QuickTime Movies (*.mov)|*.mov|"
-          "VideoToaster Files (*.rtv)|*.rtv|All Files *.*|*.*||",
+          "VideoToaster Files (*.rtv)|*.rtv|MP4 Movies (*.mp4)|*.mp4|Matroska Movies (*.mkv)|*.mkv|"
+          "All Files *.*|*.*||",
           ".dps"};
     case 3:
       return {
           "VideoToaster Files (*.rtv)|*.rtv|AVI Files (*.avi)|*.avi|QuickTime Movies "
-          "(*.mov)|*.mov|DPS Files (*.dps)|*.dps|All Files *.*|*.*||",
+          "(*.mov)|*.mov|DPS Files (*.dps)|*.dps|MP4 Movies (*.mp4)|*.mp4|Matroska Movies "
+          "(*.mkv)|*.mkv|"
+          "All Files *.*|*.*||",
           ".rtv"};
+    case 4:
+      return {
+          "MP4 Movies (*.mp4)|*.mp4|AVI Files (*.avi)|*.avi|QuickTime Movies (*.mov)|*.mov|"
+          "Matroska Movies (*.mkv)|*.mkv|DPS Files (*.dps)|*.dps|VideoToaster Files (*.rtv)|*.rtv|"
+          "All Files *.*|*.*||",
+          ".mp4"};
+    case 5:
+      return {
+          "Matroska Movies (*.mkv)|*.mkv|AVI Files (*.avi)|*.avi|QuickTime Movies (*.mov)|*.mov|"
+          "MP4 Movies (*.mp4)|*.mp4|DPS Files (*.dps)|*.dps|VideoToaster Files (*.rtv)|*.rtv|"
+          "All Files *.*|*.*||",
+          ".mkv"};
     default:
       return {
           "AVI Files (*.avi)|*.avi|QuickTime Movies (*.mov)|*.mov|DPS Files (*.dps)|*.dps|"
-          "VideoToaster Files (*.rtv)|*.rtv|All Files *.*|*.*||",
+          "VideoToaster Files (*.rtv)|*.rtv|MP4 Movies (*.mp4)|*.mp4|Matroska Movies (*.mkv)|*.mkv|"
+          "All Files *.*|*.*||",
           ".avi"};
   }
 }
@@ -141,14 +159,14 @@ bool MakeMovieCommand(MainWindow& main, Stage& stage, ShowDocument& document,
   stage.Repaint();
 
   const std::string_view path = output.Path();
-  const bool dps = path.find(".dps") != std::string_view::npos;
-  const bool quickTime = !dps && path.find(".mov") != std::string_view::npos;
-  const bool rtv = !dps && !quickTime && path.find(".rtv") != std::string_view::npos;
-  if (!dps && !rtv) {
+  const MovieKind kind = MovieKindFromPath(path);
+  if (kind == MovieKind::kUnwritable) {
+    ShowErrorBox(UnwritableNameMessage(path), MessageSink::kNoCode);
+    return false;
+  }
+  if (const std::optional<MovieContainer> container = CodecContainer(kind)) {
     int quality = request.options.quality;
-    if (!ChooseMovieCompression(stage, settings,
-                                quickTime ? MovieContainer::kQuickTime : MovieContainer::kAvi,
-                                quality, request.codecType)) {
+    if (!ChooseMovieCompression(stage, settings, *container, quality, request.codecType)) {
       return false;
     }
     request.options.quality = quality;

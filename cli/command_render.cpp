@@ -1,6 +1,9 @@
+#include <algorithm>
+#include <array>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 
 #include "cli/cli_session.h"
@@ -12,6 +15,7 @@
 #include "engine/timecode.h"
 #include "output/codec_table.h"
 #include "output/make_movie_run.h"
+#include "output/movie_join.h"
 #include "output/movie_writer.h"
 
 namespace vantoril::cli {
@@ -56,24 +60,24 @@ class InterruptGuard {
 // More bands than this only cost: a frame is at most 4096 rows.
 constexpr int kMaxThreads = 256;
 
-std::string_view ContainerName(MovieContainer container) {
-  return container == MovieContainer::kAvi ? "AVI" : "QuickTime";
-}
-
 // The codec for a movie: the one asked for, else "CodecType" when the
-// container can write it, else the container's lossless default.
+// container can write it, else the container's default.
 std::optional<std::string> ChooseCodec(const Arguments& arguments, MovieKind kind,
                                        const SettingsStore& settings) {
-  if (kind != MovieKind::kAvi && kind != MovieKind::kQuickTime) {
+  const std::optional<MovieContainer> chosen = CodecContainer(kind);
+  if (!chosen) {
     return std::string();
   }
-  const MovieContainer container =
-      kind == MovieKind::kAvi ? MovieContainer::kAvi : MovieContainer::kQuickTime;
+  const MovieContainer container = *chosen;
   const auto usable = [&](std::string_view fourcc) -> const CodecEntry* {
     const CodecEntry* entry = FindCodec(container, fourcc);
     return entry && EncoderAvailable(*entry) ? entry : nullptr;
   };
   if (const auto asked = arguments.Value("--codec")) {
+    if (const std::string_view refusal = CodecRefusal(container, *asked); !refusal.empty()) {
+      std::cerr << "vantoril-cli: " << refusal << '\n';
+      return std::nullopt;
+    }
     if (!usable(*asked)) {
       std::cerr << "vantoril-cli: " << ContainerName(container)
                 << " movies cannot be written with \"" << *asked
@@ -85,11 +89,15 @@ std::optional<std::string> ChooseCodec(const Arguments& arguments, MovieKind kin
   std::string fourcc = settings.GetSetting("CodecType", "");
   const CodecEntry* entry = fourcc.empty() ? nullptr : usable(fourcc);
   if (!entry) {
-    fourcc = container == MovieContainer::kAvi ? "FFV1" : "rle ";
-    entry = usable(fourcc);
+    // Lossless where the container has it; MP4 takes H.264, else HEVC.
+    static constexpr std::array<std::array<std::string_view, 2>, 4> kDefaults = {
+        {{"FFV1", ""}, {"rle ", ""}, {"avc1", "hvc1"}, {"FFV1", ""}}};
+    for (const std::string_view code : kDefaults[static_cast<size_t>(container)]) {
+      if (!entry && !code.empty()) entry = usable(code);
+    }
   }
   if (!entry) {
-    std::cerr << "vantoril-cli: no lossless " << ContainerName(container)
+    std::cerr << "vantoril-cli: no default " << ContainerName(container)
               << " codec in this build (see vantoril-cli codecs)\n";
     return std::nullopt;
   }
@@ -98,12 +106,25 @@ std::optional<std::string> ChooseCodec(const Arguments& arguments, MovieKind kin
   return std::string(entry->fourcc);
 }
 
+// The window of "K/N" over the frames the whole movie holds: both passes
+// with their holds.
+std::optional<FrameWindow> PartOfMovie(std::string_view text, const MakeMovieOptions& options) {
+  const size_t slash = text.find('/');
+  if (slash == std::string_view::npos) return std::nullopt;
+  const auto part = ParseWholeNumber(text.substr(0, slash));
+  const auto parts = ParseWholeNumber(text.substr(slash + 1));
+  if (!part || !parts || *parts < 1 || *part < 1 || *part > *parts) return std::nullopt;
+  const int64_t pass = std::llabs(int64_t{options.endTime} - options.startTime) +
+                       2 * int64_t{std::max(options.holdFrames, 0)};
+  return PartWindow(options.reverseToo ? 2 * pass : pass, *part, *parts);
+}
+
 }  // namespace
 
 int RunRender(const std::vector<std::string_view>& words) {
   std::vector<std::string_view> known = kCommonOptions;
   known.insert(known.end(), {"--width", "--height", "--start", "--end", "--hold", "--fps",
-                             "--quality", "--codec", "--threads"});
+                             "--quality", "--codec", "--threads", "--part"});
   const auto arguments =
       Arguments::Parse(words, known, CommonFlagsAnd({"--fields", "--no-fields", "--reverse"}));
   if (!arguments) {
@@ -175,13 +196,28 @@ int RunRender(const std::vector<std::string_view>& words) {
   if (!nullSink) {
     SettingsStore settings;
     settings.LoadSettings();
-    const auto codec = ChooseCodec(*arguments, MovieKindFromPath(request.output.Path()), settings);
+    const MovieKind kind = MovieKindFromPath(request.output.Path());
+    if (kind == MovieKind::kUnwritable) {
+      std::cerr << "vantoril-cli: " << UnwritableNameMessage(request.output.Path()) << '\n';
+      return kExitUsage;
+    }
+    const auto codec = ChooseCodec(*arguments, kind, settings);
     if (!codec) {
       return kExitUsage;
     }
     request.codecType = *codec;
   }
 
+  RenderCallbacks callbacks;
+  if (const auto part = arguments->Value("--part")) {
+    const auto window = PartOfMovie(*part, request.options);
+    if (!window) {
+      return UsageError("--part takes K/N: part K (from 1) of N equal parts, such as 2/8");
+    }
+    callbacks.window = *window;
+    std::cerr << "vantoril-cli: part " << *part << ": frames " << window->first << " to "
+              << window->end - 1 << " of the whole movie\n";
+  }
   if (const size_t count = session->UnreadablePictures().size(); count > 0) {
     std::cerr << "vantoril-cli: " << count << (count == 1 ? " picture" : " pictures")
               << " of this show could not be read and "
@@ -189,7 +225,6 @@ int RunRender(const std::vector<std::string_view>& words) {
   }
   ProgressBar progress;
   InterruptGuard interrupt;
-  RenderCallbacks callbacks;
   callbacks.progress = [&](double fraction, std::string_view caption, int64_t startTick) {
     progress.Show(fraction, caption, startTick);
   };
@@ -236,13 +271,33 @@ int RunCodecs(const std::vector<std::string_view>& words) {
   if (!words.empty()) {
     return UsageError("codecs takes no arguments");
   }
-  for (const MovieContainer container : {MovieContainer::kAvi, MovieContainer::kQuickTime}) {
+  for (const MovieContainer container : {MovieContainer::kAvi, MovieContainer::kQuickTime,
+                                         MovieContainer::kMp4, MovieContainer::kMatroska}) {
     std::cout << ContainerName(container) << ":\n";
     for (const CodecEntry* entry : AvailableCodecs(container)) {
       std::cout << "  \"" << entry->fourcc << "\"  " << entry->description
                 << (entry->lossless ? " (lossless)" : "") << '\n';
     }
   }
+  return kExitOk;
+}
+
+}  // namespace vantoril::cli
+
+namespace vantoril::cli {
+
+int RunJoin(const std::vector<std::string_view>& words) {
+  if (words.size() < 2) {
+    return UsageError("join takes the movie to make and its parts, in order");
+  }
+  const std::vector<std::string> parts(words.begin() + 1, words.end());
+  const std::string output(words.front());
+  const std::string failure = JoinMovies(parts, output);
+  if (!failure.empty()) {
+    std::cerr << "vantoril-cli: " << failure << '\n';
+    return kExitRefused;
+  }
+  std::cerr << "vantoril-cli: " << parts.size() << " parts joined into " << output << '\n';
   return kExitOk;
 }
 

@@ -12,6 +12,7 @@ int RunFrame(const std::vector<std::string_view>& words);
 int RunDecode(const std::vector<std::string_view>& words);
 int RunRender(const std::vector<std::string_view>& words);
 int RunCodecs(const std::vector<std::string_view>& words);
+int RunJoin(const std::vector<std::string_view>& words);
 
 // Says what went wrong with the words and points at --help.
 int UsageError(std::string_view what);

@@ -10,6 +10,7 @@ namespace vantoril::cli {
 namespace {
 
 constexpr std::string_view kUsage = R"(usage: vantoril-cli COMMAND ...
+       vantoril-cli --version
 
 Commands:
   info SHOW.vsh                     the show as JSON: options, pictures, key frames
@@ -22,16 +23,23 @@ Commands:
   decode IMAGE OUT.png              reads a picture and writes what was read as RGBA PNG
   render SHOW.vsh OUT [--width W] [--height H] [--start TC] [--end TC] [--hold TC]
          [--fps F] [--quality Q] [--fields|--no-fields] [--reverse] [--codec FOURCC]
-         [--threads N]
-                                    renders the show to a movie (.avi, .mov, .dps,
-                                    .rtv) or, for OUT with a frame number such as
-                                    frames/f%05d.png, to numbered PNG files; OUT "-"
-                                    composes every frame (holds, fields and the
-                                    reverse pass too) and writes nothing, then
+         [--threads N] [--part K/N]
+                                    renders the show to a movie (.avi, .mov, .mp4,
+                                    .mkv, .dps, .rtv) or, for OUT with a frame number
+                                    such as frames/f%05d.png, to numbered PNG files;
+                                    OUT "-" composes every frame (holds, fields and
+                                    the reverse pass too) and writes nothing, then
                                     prints the frames, the time and the rate on
                                     stderr; --threads: cores that compose (default:
-                                    all)
+                                    all); --part K/N writes only the K-th of N equal
+                                    parts of the movie's frames (holds and the
+                                    reverse pass counted), for rendering on several
+                                    machines
+  join OUT.mov PART1.mov PART2.mov ...
+                                    joins the parts of a movie without coding again
+                                    (numbered PNG parts continue their numbers)
   codecs                            the codecs this build can write, per container
+                                    (AVI .avi, QuickTime .mov, MP4 .mp4, Matroska .mkv)
 
 Options of the show commands:
   --frame-rate 2997|2500|2397       the show's frame rate (default: the "FrameRate"
@@ -59,6 +67,10 @@ int Main(int argc, char** argv) {
     return kExitUsage;
   }
   const std::string_view command = words.front();
+  if (command == "--version") {
+    std::cout << "vantoril-cli " VANTORIL_VERSION "\n";
+    return kExitOk;
+  }
   if (command == "--help" || command == "-h" || command == "help") {
     std::cout << kUsage;
     return kExitOk;
@@ -76,6 +88,7 @@ int Main(int argc, char** argv) {
   if (command == "decode") return RunDecode(words);
   if (command == "render") return RunRender(words);
   if (command == "codecs") return RunCodecs(words);
+  if (command == "join") return RunJoin(words);
   return UsageError("unknown command " + std::string(command));
 }
 

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "engine/background_clip.h"
+#include "engine/clip_names.h"
 #include "engine/document_host.h"
 #include "engine/interpolation.h"
 #include "engine/picture_loader.h"
@@ -24,14 +25,6 @@ constexpr uint32_t kDefaultTint = 255;  // pure red
 
 int32_t WrapRing(int32_t index) {
   return ((index % kUndoRingSize) + kUndoRingSize) % kUndoRingSize;
-}
-
-bool ContainsUpper(std::string_view path, std::string_view needle) {
-  std::string upper(path);
-  for (char& c : upper) {
-    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  }
-  return upper.find(needle) != std::string::npos;
 }
 
 }  // namespace
@@ -238,7 +231,7 @@ bool ShowDocument::SetBackground(const FileSpec& file) {
   if (!file.HasPath()) {
     return true;
   }
-  if (ContainsUpper(file.Path(), ".AVI") || ContainsUpper(file.Path(), ".MOV")) {
+  if (IsClipName(file.Path())) {
     backgroundSource = kBackgroundClip;
     return clip_ && clip_->Open(file, clock.frameRate);
   }

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/clip_names.h"
 #include "media/avi_stream_rate.h"
 #include "media/ffmpeg_input_ptr.h"
 #include "media/ffmpeg_memory_io.h"
@@ -439,8 +440,11 @@ struct ClipReader::Source {
 };
 
 bool ClipReader::OpenClip(const FileSpec& file, ImageBuffer& image) {
-  return OpenSource(
-      {IsQuickTimePath(file) ? kQuickTimeClip : kAviClip, std::string(file.Path()), {}}, image);
+  const std::string path(file.Path());
+  // Clips of today's containers are timed as QuickTime clips are; frame rate
+  // adoption stays AVI's.
+  const bool timed = IsQuickTimePath(file) || IsTimedClipName(path);
+  return OpenSource({timed ? kQuickTimeClip : kAviClip, path, {}}, image);
 }
 
 bool ClipReader::OpenClipBytes(std::span<const uint8_t> bytes, int32_t kind, ImageBuffer& image) {

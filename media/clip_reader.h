@@ -11,7 +11,8 @@
 
 namespace vantoril {
 
-// Clip kinds.
+// Clip kinds. MP4, M4V, MKV, MXF, WebM, MTS and M2TS clips are of the
+// QuickTime kind: found by time, the show's rate kept.
 inline constexpr int32_t kAviClip = 0;
 inline constexpr int32_t kQuickTimeClip = 200;
 

@@ -29,6 +29,18 @@ constexpr std::array kCodecs = {
     CodecEntry{"ap4h", kQuickTime, "ProRes 4444", "prores_ks", "yuva444p10le", "4444", kProResQuant,
                false, true},
     CodecEntry{"avc1", kQuickTime, "H.264", "libx264", "yuv420p", "", kCrf, false, false},
+    CodecEntry{"avc1", kMp4, "H.264", "libx264", "yuv420p", "", kCrf, false, false},
+    CodecEntry{"hvc1", kMp4, "HEVC (H.265)", "libx265", "yuv420p", "", kCrf, false, false},
+    CodecEntry{"FFV1", kMatroska, "FFV1 lossless", "ffv1", "bgr0", "", kNone, true, false},
+    CodecEntry{"HFYU", kMatroska, "HuffYUV lossless", "huffyuv", "rgb24", "", kNone, true, false},
+    CodecEntry{"png ", kMatroska, "PNG", "png", "rgb24", "", kNone, true, false},
+    CodecEntry{"MJPG", kMatroska, "Motion JPEG", "mjpeg", "yuv422p", "", kJpegQscale, false, false},
+    CodecEntry{"avc1", kMatroska, "H.264", "libx264", "yuv420p", "", kCrf, false, false},
+    CodecEntry{"hvc1", kMatroska, "HEVC (H.265)", "libx265", "yuv420p", "", kCrf, false, false},
+    CodecEntry{"apch", kMatroska, "ProRes 422 HQ", "prores_ks", "yuv422p10le", "hq", kProResQuant,
+               false, false},
+    CodecEntry{"ap4h", kMatroska, "ProRes 4444", "prores_ks", "yuva444p10le", "4444", kProResQuant,
+               false, true},
 };
 
 std::string_view TrimCode(std::string_view code) {
@@ -38,13 +50,39 @@ std::string_view TrimCode(std::string_view code) {
 
 }  // namespace
 
+std::string_view ContainerName(MovieContainer container) {
+  switch (container) {
+    case kAvi:
+      return "AVI";
+    case kQuickTime:
+      return "QuickTime";
+    case kMp4:
+      return "MP4";
+    case kMatroska:
+      return "Matroska";
+  }
+  return "AVI";
+}
+
+std::string_view CodecRefusal(MovieContainer container, std::string_view fourcc) {
+  const std::string_view code = TrimCode(fourcc);
+  if (container == kMp4 && (code == "apch" || code == "ap4h")) {
+    return "MP4 does not carry ProRes well; write ProRes to a QuickTime (.mov) or Matroska (.mkv) "
+           "file";
+  }
+  return {};
+}
+
 std::span<const CodecEntry> CodecTable() {
   return kCodecs;
 }
 
 const CodecEntry* FindCodec(MovieContainer container, std::string_view fourcc) {
   std::string_view wanted = TrimCode(fourcc);
-  if (wanted.empty()) wanted = container == kAvi ? "DIB" : "rle";
+  if (wanted.empty()) {
+    static constexpr std::array<std::string_view, 4> kDefaults = {"DIB", "rle", "avc1", "FFV1"};
+    wanted = kDefaults[static_cast<size_t>(container)];
+  }
   for (const CodecEntry& entry : kCodecs) {
     if (entry.container == container && TrimCode(entry.fourcc) == wanted) return &entry;
   }

@@ -7,7 +7,16 @@
 
 namespace vantoril {
 
-enum class MovieContainer { kAvi, kQuickTime };
+// The containers codecs are chosen for. MP4 and Matroska are the delivery
+// formats that editors and players of today take without doubt.
+enum class MovieContainer { kAvi, kQuickTime, kMp4, kMatroska };
+
+// "AVI", "QuickTime", "MP4", "Matroska".
+std::string_view ContainerName(MovieContainer container);
+
+// Why a container refuses a codec that other containers take (ProRes in
+// MP4), or empty.
+std::string_view CodecRefusal(MovieContainer container, std::string_view fourcc);
 
 // How the 0..100 quality reaches an encoder.
 enum class QualityControl {
@@ -35,7 +44,8 @@ std::span<const CodecEntry> CodecTable();
 
 // The entry for a "CodecType" text in a container. Trailing spaces and NULs do
 // not count ("rle" finds "rle "); an empty text gives the container's default
-// (uncompressed in AVI, Animation in QuickTime). Null when there is none.
+// (uncompressed in AVI, Animation in QuickTime, H.264 in MP4, FFV1 in
+// Matroska). Null when there is none.
 const CodecEntry* FindCodec(MovieContainer container, std::string_view fourcc);
 
 // Whether the linked FFmpeg has the entry's encoder (asked at run time).

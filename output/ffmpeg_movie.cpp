@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -113,6 +114,7 @@ class FfmpegMovie final : public MovieBackend {
   BufferRefPtr rawRows_;        // the rows of uncompressed AVI, made once
   AVStream* stream_ = nullptr;  // owned by format_
   AVRational codecTimeBase_{1, 1};
+  AVRational sampleAspect_{1, 1};
   int32_t width_ = 0;
   int32_t height_ = 0;
   bool interlaced_ = false;
@@ -131,12 +133,16 @@ std::string FfmpegMovie::Open(MovieKind kind, const MovieRequest& request, int32
 
   const CodecEntry* entry = &kSequenceCodec;
   const char* formatName = "image2";
-  if (kind != MovieKind::kImageSequence) {
-    const MovieContainer container =
-        kind == MovieKind::kQuickTime ? MovieContainer::kQuickTime : MovieContainer::kAvi;
-    formatName = container == MovieContainer::kQuickTime ? "mov" : "avi";
-    entry = FindCodec(container, request.codecType);
-    if (entry == nullptr) return "no codec \"" + request.codecType + "\" for this movie type";
+  if (const std::optional<MovieContainer> container = CodecContainer(kind)) {
+    static constexpr std::array<const char*, 4> kMuxers = {"avi", "mov", "mp4", "matroska"};
+    formatName = kMuxers[static_cast<size_t>(*container)];
+    entry = FindCodec(*container, request.codecType);
+    if (entry == nullptr) {
+      const std::string_view refusal = CodecRefusal(*container, request.codecType);
+      if (!refusal.empty()) return std::string(refusal);
+      return "no codec \"" + request.codecType + "\" for " +
+             std::string(ContainerName(*container)) + " movies";
+    }
   }
   if (!EncoderAvailable(*entry)) {
     return "the encoder " + std::string(entry->encoder) + " is not in this FFmpeg";
@@ -156,6 +162,11 @@ std::string FfmpegMovie::Open(MovieKind kind, const MovieRequest& request, int32
   if (stream_ == nullptr || packet_ == nullptr || frame_ == nullptr) return "out of memory";
   stream_->time_base = codecTimeBase_;
   stream_->avg_frame_rate = AVRational{rate, 100};
+  const PixelAspect aspect =
+      SampleAspect(request.displayAspectWidth, request.displayAspectHeight, width, height);
+  sampleAspect_ = AVRational{aspect.num, aspect.den};
+  // Players and editors read it from the stream, the codecs from the context.
+  stream_->sample_aspect_ratio = sampleAspect_;
 
   Dictionary muxerOptions;
   const bool uncompressed = entry->encoder == "rawvideo";
@@ -170,6 +181,7 @@ std::string FfmpegMovie::Open(MovieKind kind, const MovieRequest& request, int32
     parameters.bits_per_coded_sample = 24;
     parameters.width = width;
     parameters.height = height;
+    parameters.sample_aspect_ratio = sampleAspect_;
     if (request.fieldOrder != FieldOrder::kProgressive) {
       parameters.field_order =
           request.fieldOrder == FieldOrder::kTopFirst ? AV_FIELD_TT : AV_FIELD_BB;
@@ -184,7 +196,7 @@ std::string FfmpegMovie::Open(MovieKind kind, const MovieRequest& request, int32
     if (!failure.empty()) return failure;
   }
 
-  if (kind == MovieKind::kQuickTime) {
+  if (kind == MovieKind::kQuickTime || kind == MovieKind::kMp4) {
     // The media's time scale is the rate itself (2997 units a second) and
     // every sample lasts 100 units; the muxer would otherwise double the
     // scale until it passes 10000.
@@ -219,7 +231,8 @@ std::string FfmpegMovie::OpenEncoder(MovieKind kind, const CodecEntry& entry,
   codec.pix_fmt = pixelFormat;
   codec.time_base = codecTimeBase_;
   codec.framerate = AVRational{rate, 100};
-  codec.sample_aspect_ratio = AVRational{0, 1};
+  // The PNG encoder writes it as the pictures' physical pixel size (pHYs).
+  codec.sample_aspect_ratio = sampleAspect_;
   codec.thread_count = 0;  // the encoder's own threads, where it has them
   if (format_->oformat->flags & AVFMT_GLOBALHEADER) codec.flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
 
@@ -255,6 +268,8 @@ std::string FfmpegMovie::OpenEncoder(MovieKind kind, const CodecEntry& entry,
     options.Set("level", "3");
     options.Set("slices", std::to_string(Ffv1SliceCount()));
   }
+  // The HEVC encoder reports every movie on the terminal otherwise.
+  if (entry.encoder == "libx265") options.Set("x265-params", "log-level=error");
   if (request.fieldOrder != FieldOrder::kProgressive) {
     topFieldFirst_ = request.fieldOrder == FieldOrder::kTopFirst;
     interlaced_ = true;
@@ -276,7 +291,10 @@ std::string FfmpegMovie::OpenEncoder(MovieKind kind, const CodecEntry& entry,
 
   error = avcodec_parameters_from_context(stream_->codecpar, &codec);
   if (error < 0) return "cannot describe the video stream";
-  if (kind != MovieKind::kImageSequence) stream_->codecpar->codec_tag = FourccTag(entry.fourcc);
+  // Matroska names codecs by its own words, not by four characters.
+  if (kind != MovieKind::kImageSequence && kind != MovieKind::kMatroska) {
+    stream_->codecpar->codec_tag = FourccTag(entry.fourcc);
+  }
 
   frame_->format = pixelFormat;
   frame_->width = width_;

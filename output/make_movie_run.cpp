@@ -1,5 +1,8 @@
 #include "output/make_movie_run.h"
 
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
 #include <new>
 #include <optional>
 #include <string>
@@ -82,6 +85,14 @@ MakeMovieOutcome RunPasses(ShowDocument& document, const MakeMovieRequest& reque
   movie.quality = options.quality;
   movie.totalFrames = options.totalFrames;
   movie.libraryFolder = request.libraryFolder;
+  if (callbacks.window.first > 0 && callbacks.window.first <= INT32_MAX) {
+    movie.firstFrameNumber = static_cast<int32_t>(callbacks.window.first);
+  }
+  // The stage's proportions, whatever the movie's size.
+  if (document.aspect < 0.7f) {
+    movie.displayAspectWidth = 16;
+    movie.displayAspectHeight = 9;
+  }
   // With both fields in one frame the later moment lies on the even display
   // lines (the top field) unless the field order is swapped.
   if (options.fieldMode == kInterlacedFields) {
@@ -99,8 +110,11 @@ MakeMovieOutcome RunPasses(ShowDocument& document, const MakeMovieRequest& reque
                                 options.endTime, options.holdFrames, callbacks);
   outcome.cancelled = pass.cancelled;
   if (pass.writesAccepted && options.reverseToo) {
+    // The reverse pass follows the whole forward pass in the movie.
+    const int64_t forward = std::llabs(int64_t{options.endTime} - options.startTime) +
+                            2 * int64_t{std::max(options.holdFrames, 0)};
     pass = RenderRange(document, frames, options.fieldMode, options.endTime, options.startTime,
-                       options.holdFrames, callbacks);
+                       options.holdFrames, callbacks, forward);
     outcome.cancelled = outcome.cancelled || pass.cancelled;
   }
   frames.Finish();

@@ -1,6 +1,10 @@
 #include "output/movie_writer.h"
 
+#include <algorithm>
+#include <array>
+#include <cctype>
 #include <cmath>
+#include <numeric>
 #include <utility>
 
 #include "engine/image_buffer.h"
@@ -54,9 +58,32 @@ class RtvMovie final : public MovieBackend {
   RtvWriter rtv_;
 };
 
+// The extension of the path's last component, in lower case; empty without one.
+std::string LowerExtension(std::string_view path) {
+  const size_t slash = path.find_last_of("/\\");
+  const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+  const size_t dot = name.rfind('.');
+  if (dot == std::string_view::npos) return {};
+  std::string extension(name.substr(dot));
+  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return extension;
+}
+
+// Media names that would otherwise get an AVI file their readers mistrust.
+constexpr std::array<std::string_view, 21> kUnwritableExtensions = {
+    ".webm", ".m4v", ".mpg", ".mpeg", ".m2v", ".ts",  ".mts", ".m2ts", ".wmv", ".asf", ".gif",
+    ".flv",  ".ogv", ".ogg", ".3gp",  ".mxf", ".vob", ".f4v", ".apng", ".y4m", ".dv"};
+
 }  // namespace
 
 MovieKind MovieKindFromPath(std::string_view path) {
+  const std::string extension = LowerExtension(path);
+  if (extension == ".mp4") return MovieKind::kMp4;
+  if (extension == ".mkv") return MovieKind::kMatroska;
+  if (std::find(kUnwritableExtensions.begin(), kUnwritableExtensions.end(), extension) !=
+      kUnwritableExtensions.end()) {
+    return MovieKind::kUnwritable;
+  }
   if (Contains(path, ".mov")) return MovieKind::kQuickTime;
   if (Contains(path, ".dps")) return MovieKind::kDps;
   if (Contains(path, ".rtv")) return MovieKind::kRtv;
@@ -64,7 +91,32 @@ MovieKind MovieKindFromPath(std::string_view path) {
   return MovieKind::kAvi;
 }
 
+std::optional<MovieContainer> CodecContainer(MovieKind kind) {
+  switch (kind) {
+    case MovieKind::kAvi:
+      return MovieContainer::kAvi;
+    case MovieKind::kQuickTime:
+      return MovieContainer::kQuickTime;
+    case MovieKind::kMp4:
+      return MovieContainer::kMp4;
+    case MovieKind::kMatroska:
+      return MovieContainer::kMatroska;
+    default:
+      return std::nullopt;
+  }
+}
+
+std::string UnwritableNameMessage(std::string_view path) {
+  return "Movies cannot be written as \"" + LowerExtension(path) +
+         "\" files. Name the file .avi (AVI), .mov (QuickTime), .mp4 (MP4), .mkv (Matroska), "
+         ".dps (DPS) or .rtv (VideoToaster), or give a numbered name such as f%05d.png for "
+         "PNG pictures";
+}
+
 int32_t MovieTypeFromPath(std::string_view path) {
+  const MovieKind kind = MovieKindFromPath(path);
+  if (kind == MovieKind::kMp4) return 4;
+  if (kind == MovieKind::kMatroska) return 5;
   if (Contains(path, ".dps")) return 2;
   if (Contains(path, ".mov")) return 1;
   if (Contains(path, ".rtv")) return 3;
@@ -93,6 +145,15 @@ int32_t MovieRateTimes100(float frameRate) {
   const double rate = 100.0 * static_cast<double>(frameRate) + 0.5;
   if (!(rate >= 0.0) || rate > 1e9) return 0;  // NaN and absurd rates
   return static_cast<int32_t>(rate);
+}
+
+PixelAspect SampleAspect(int32_t displayWidth, int32_t displayHeight, int32_t width,
+                         int32_t height) {
+  const int64_t num = int64_t{displayWidth} * height;
+  const int64_t den = int64_t{displayHeight} * width;
+  if (num <= 0 || den <= 0) return {};
+  const int64_t divisor = std::gcd(num, den);
+  return {static_cast<int32_t>(num / divisor), static_cast<int32_t>(den / divisor)};
 }
 
 MovieWriter::MovieWriter() = default;
@@ -134,6 +195,9 @@ MovieWriter MovieWriter::Open(const MovieRequest& request, const ImageBuffer& fr
   }
 
   switch (writer.kind_) {
+    case MovieKind::kUnwritable:
+      writer.errorDetail_ = UnwritableNameMessage(request.path);
+      return writer;
     case MovieKind::kDps: {
       // DPS takes 720 x 486, or 720 x 576 at exactly 25 frames per second.
       const int32_t lines = request.frameRate == 25.0f ? 576 : 486;
@@ -166,6 +230,8 @@ MovieWriter MovieWriter::Open(const MovieRequest& request, const ImageBuffer& fr
     }
     case MovieKind::kAvi:
     case MovieKind::kQuickTime:
+    case MovieKind::kMp4:
+    case MovieKind::kMatroska:
     case MovieKind::kImageSequence: {
       BackendResult result =
           OpenFfmpegMovie(writer.kind_, request, rate, frame.Width(), frame.Height());
@@ -174,6 +240,9 @@ MovieWriter MovieWriter::Open(const MovieRequest& request, const ImageBuffer& fr
         return writer;
       }
       writer.backend_ = std::move(result.backend);
+      if (writer.kind_ == MovieKind::kImageSequence) {
+        writer.nextFrame_ = std::max(request.firstFrameNumber, 0);
+      }
       break;
     }
   }

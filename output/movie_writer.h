@@ -3,8 +3,11 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
+
+#include "output/codec_table.h"
 
 namespace vantoril {
 
@@ -19,15 +22,30 @@ enum class MovieKind : int32_t {
   kQuickTime = 200,
   kRtv = 300,
   kImageSequence = 400,  // numbered PNG files
+  kMp4 = 500,
+  kMatroska = 600,
+  kUnwritable = -1,  // a media name this program cannot write
 };
 
-// The writer for a path: contains ".mov" gives QuickTime, else ".dps" DPS,
-// else ".rtv" RTV (anywhere in the path, exact case), else a printf-style
-// frame number ("f%05d.png") an image sequence, else AVI.
+// The writer for a path. A name ending in ".mp4" or ".mkv" (any case) gives
+// MP4 or Matroska; one ending in another media extension that cannot be
+// written (".webm", ".m4v", ".gif" ...) gives kUnwritable. Otherwise:
+// contains ".mov" gives QuickTime, else ".dps" DPS, else ".rtv" RTV
+// (anywhere in the path, exact case), else a printf-style frame number
+// ("f%05d.png") an image sequence, else AVI.
 MovieKind MovieKindFromPath(std::string_view path);
 
+// The container whose codecs a kind is written with; empty for the kinds
+// without a choice of codec (DPS, RTV, image sequences, unwritable names).
+std::optional<MovieContainer> CodecContainer(MovieKind kind);
+
+// What the user is told for a name of kind kUnwritable: the extension and
+// the containers that can be written.
+std::string UnwritableNameMessage(std::string_view path);
+
 // The "MovieType" setting for a path: contains ".dps" gives 2, else ".mov" 1,
-// else ".rtv" 3, else 0. (Tested in another order than the writer's.)
+// else ".rtv" 3, else 0; MP4 and Matroska names give 4 and 5. (Tested in
+// another order than the writer's.)
 int32_t MovieTypeFromPath(std::string_view path);
 
 // Whether the path holds one printf-style frame number: "%d" or "%0Nd".
@@ -47,6 +65,13 @@ struct MovieRequest {
   // Interlaced frames are marked as such, and coded as two fields by the
   // codecs that can (ProRes, H.264).
   FieldOrder fieldOrder = FieldOrder::kProgressive;
+  // The display aspect the whole frame is seen at (the stage's: 4:3, or 16:9
+  // with the wide stage); every movie carries the pixel aspect that follows.
+  // Image sequences: the number of the first file (a part of a movie
+  // continues its numbering); other movies start at frame 0.
+  int32_t firstFrameNumber = 0;
+  int32_t displayAspectWidth = 4;
+  int32_t displayAspectHeight = 3;
   // Where the DPS and RTV libraries are looked for; empty: the program's
   // folder, then the system's library paths.
   std::filesystem::path libraryFolder;
@@ -55,6 +80,16 @@ struct MovieRequest {
 // Frames per second x 100, rounded: 29.97 gives 2997. The AVI rate over a
 // scale of 100, and the QuickTime time scale over samples of 100 units.
 int32_t MovieRateTimes100(float frameRate);
+
+// The pixel (sample) aspect that shows a width x height frame at the display
+// aspect: display aspect x height / width, reduced. 720 x 480 at 4:3 gives
+// 8:9, at 16:9 32:27; 640 x 480 at 4:3 gives 1:1.
+struct PixelAspect {
+  int32_t num = 1;
+  int32_t den = 1;
+};
+PixelAspect SampleAspect(int32_t displayWidth, int32_t displayHeight, int32_t width,
+                         int32_t height);
 
 // One open movie file of any kind. Move-only; a writer that is still open
 // when it goes is closed (the file is finished).
@@ -81,7 +116,8 @@ class MovieWriter {
 
   bool IsOpen() const { return backend_ != nullptr; }
   MovieKind Kind() const { return kind_; }
-  // The number the next frame written with -1 gets; 0 after every open.
+  // The number the next frame written with -1 gets; 0 after every open
+  // (an image sequence's first file number).
   int32_t NextFrame() const { return nextFrame_; }
 
   // WriteMovieFrame: -1 writes the next frame. A number at or beyond the next

@@ -1,5 +1,6 @@
 #include "output/render_range.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 
@@ -37,11 +38,13 @@ void Progress(const RenderCallbacks& callbacks, double fraction, std::string_vie
 
 enum class HoldEnd { kDone, kCancelled, kWriteFailed };
 
-// Writes the current frame `count` times with the hold progress.
-HoldEnd WriteHold(FrameHandoff& frames, int32_t count, const RenderCallbacks& callbacks) {
+// Writes the current frame `count` times with the hold progress, from place
+// `place` of the movie on; copies outside the window are left out.
+HoldEnd WriteHold(FrameHandoff& frames, int32_t count, int64_t place,
+                  const RenderCallbacks& callbacks) {
   for (int32_t j = 0; j < count; ++j) {
     if (Cancelled(callbacks)) return HoldEnd::kCancelled;
-    if (!frames.Write()) return HoldEnd::kWriteFailed;
+    if (callbacks.window.Contains(place + j) && !frames.Write()) return HoldEnd::kWriteFailed;
     Progress(callbacks, static_cast<double>(j) / count, kRenderingHoldCaption, 0);
   }
   return HoldEnd::kDone;
@@ -55,9 +58,13 @@ int64_t RenderTick() {
   return tick != 0 ? tick : 1;
 }
 
+FrameWindow PartWindow(int64_t total, int64_t part, int64_t parts) {
+  return {(part - 1) * total / parts, part * total / parts};
+}
+
 PassResult RenderRange(ShowDocument& document, FrameHandoff& frames, int fieldMode,
                        int32_t startTime, int32_t targetTime, int32_t holdFrames,
-                       const RenderCallbacks& callbacks) {
+                       const RenderCallbacks& callbacks, int64_t passStart) {
   PassResult result;
   {
     BackgroundHoldOff backgroundRuns(document);
@@ -66,8 +73,17 @@ PassResult RenderRange(ShowDocument& document, FrameHandoff& frames, int fieldMo
 
     const int64_t n = std::llabs(int64_t{targetTime} - int64_t{startTime});
     const int32_t step = targetTime >= startTime ? 1 : -1;
+    const FrameWindow& window = callbacks.window;
+    const int64_t holds = std::max(holdFrames, 0);
+    // Frame i goes to place passStart + holds + i (the first also to the
+    // holds before it); the tail hold follows the last frame.
+    const int64_t tailPlace = passStart + holds + n;
     int32_t time = startTime;
     for (int64_t i = 0; i < n; ++i, time += step) {
+      const int64_t place = passStart + holds + i;
+      const bool needed = window.Overlaps(i == 0 ? passStart : place, place + 1) ||
+                          (i == n - 1 && window.Overlaps(tailPlace, tailPlace + holds));
+      if (!needed) continue;
       Progress(callbacks, static_cast<double>(i) / static_cast<double>(n), kRenderingCaption,
                startTick);
       if (callbacks.frameStarted) callbacks.frameStarted(time);
@@ -84,11 +100,11 @@ PassResult RenderRange(ShowDocument& document, FrameHandoff& frames, int fieldMo
         ComposeFrame(document, time, fieldMode, 1, canvas);
       }
       frames.Present();
-      if (i == 0 && WriteHold(frames, holdFrames, callbacks) == HoldEnd::kWriteFailed) {
+      if (i == 0 && WriteHold(frames, holdFrames, passStart, callbacks) == HoldEnd::kWriteFailed) {
         result.writesAccepted = false;
         break;
       }
-      if (!frames.Write()) {
+      if (window.Contains(place) && !frames.Write()) {
         result.writesAccepted = false;
         break;
       }
@@ -96,7 +112,7 @@ PassResult RenderRange(ShowDocument& document, FrameHandoff& frames, int fieldMo
     document.clock.currentTime = time;
     // A refused frame ends the movie: more writes would fail the same way.
     if (result.writesAccepted &&
-        WriteHold(frames, holdFrames, callbacks) == HoldEnd::kWriteFailed) {
+        WriteHold(frames, holdFrames, tailPlace, callbacks) == HoldEnd::kWriteFailed) {
       result.writesAccepted = false;
     }
     if (!frames.Finish()) result.writesAccepted = false;

@@ -14,6 +14,20 @@ inline constexpr std::string_view kRenderingCaption = "Rendering... (Hit Esc key
 inline constexpr std::string_view kRenderingHoldCaption =
     "Rendering Hold... (Hit any key to cancel)";
 
+// The frames of a movie one run writes, by their place in the whole movie
+// (holds and both passes counted from 0): [first, end). A movie rendered in
+// parts, each part with its own window, joins into the whole movie.
+struct FrameWindow {
+  int64_t first = 0;
+  int64_t end = INT64_MAX;
+  bool Contains(int64_t place) const { return place >= first && place < end; }
+  // Whether any of the places [from, to) lies in the window.
+  bool Overlaps(int64_t from, int64_t to) const { return from < end && to > first; }
+};
+
+// The K-th (from 1) of N equal windows over a movie of `total` frames.
+FrameWindow PartWindow(int64_t total, int64_t part, int64_t parts);
+
 // What the render loop asks of the program around it; the window program and
 // the command-line tool share the loop through it. Every member may be empty.
 struct RenderCallbacks {
@@ -31,6 +45,9 @@ struct RenderCallbacks {
   // Composites frame `time`; ComposeFrame when empty. Tests stamp frames.
   std::function<bool(ShowDocument& document, int32_t time, int fieldMode, ImageBuffer& frame)>
       compose;
+  // Only the frames in the window are written; frames whose every copy lies
+  // outside it are not composited.
+  FrameWindow window;
 };
 
 struct PassResult {
@@ -48,9 +65,11 @@ int64_t RenderTick();
 // hold short. A refused frame ends the pass at once, without the tail hold.
 // The show's background clip advances with every frame, whatever the
 // document's holdBackgroundFrame says (restored afterwards).
+// `passStart` is the place of the pass's first frame in the whole movie
+// (for the callbacks' window).
 PassResult RenderRange(ShowDocument& document, FrameHandoff& frames, int fieldMode,
                        int32_t startTime, int32_t targetTime, int32_t holdFrames,
-                       const RenderCallbacks& callbacks);
+                       const RenderCallbacks& callbacks, int64_t passStart = 0);
 
 // The time-to-go estimate shown with the progress: minutes and seconds,
 // seconds + 1 so that it never reads 00:00.

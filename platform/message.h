@@ -39,6 +39,8 @@ inline constexpr uint32_t kWmLButtonDblClk = 0x0203;
 inline constexpr uint32_t kWmRButtonDown = 0x0204;
 inline constexpr uint32_t kWmRButtonUp = 0x0205;
 inline constexpr uint32_t kWmRButtonDblClk = 0x0206;
+// Files were dropped on the window; TakeDroppedFiles gives their paths.
+inline constexpr uint32_t kWmDropFiles = 0x0233;
 // The program's private "drag ended" message between Stage and Timeline.
 inline constexpr uint32_t kWmResetGestures = 1234532;
 

@@ -117,11 +117,15 @@ QImage BackgroundTile() {
   return image;
 }
 
-QImage IconImage() {
-  QImage image(32, 32, QImage::Format_ARGB32);
+}  // namespace
+
+QImage ProgramIconImage(int size) {
+  QImage image(size, size, QImage::Format_ARGB32);
   image.fill(Qt::transparent);
   QPainter painter(&image);
   painter.setRenderHint(QPainter::Antialiasing);
+  // Drawn on a 32-unit square, at any size.
+  painter.scale(size / 32.0, size / 32.0);
   painter.setPen(QPen(Qt::black, 1));
   painter.setBrush(QColor(40, 40, 48));
   painter.drawRoundedRect(QRectF(1.5, 4.5, 29, 23), 3, 3);
@@ -134,6 +138,8 @@ QImage IconImage() {
   painter.drawPolygon(hill, 3);
   return image;
 }
+
+namespace {
 
 // Monochrome 32 x 32 cursors: a black figure with a white rim.
 QCursor MonochromeCursor(const QPainterPath& figure, int hotX, int hotY) {
@@ -216,7 +222,7 @@ QIcon ProgramIcon() {
   if (QGuiApplication::instance() == nullptr) {
     return QIcon();
   }
-  static const QIcon icon(QPixmap::fromImage(IconImage()));
+  static const QIcon icon(QPixmap::fromImage(ProgramIconImage(32)));
   return icon;
 }
 

@@ -11,6 +11,8 @@ namespace vantoril {
 // The bitmap resource (RGB32), or a null image for an unknown number.
 const QImage& BitmapImage(int resource);
 QIcon ProgramIcon();
+// The program's icon drawn at size x size pixels (ARGB).
+QImage ProgramIconImage(int size);
 QCursor CursorForNumber(int number);
 
 }  // namespace vantoril

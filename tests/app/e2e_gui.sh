@@ -8,7 +8,10 @@
 # through VANTORIL_MESSAGE_LOG) must name what went wrong; a screenshot is
 # kept beside the movie.
 #
-# Usage: e2e_gui.sh <vantoril> <vantoril-cli> <screen_grab> <source dir> <work dir>
+# Then it opens a copy of the show from the command line, drops a picture on
+# the window from another program and saves the show.
+#
+# Usage: e2e_gui.sh <vantoril> <vantoril-cli> <screen_grab> <source dir> <work dir> <drag_files>
 set -euo pipefail
 
 if ! command -v xvfb-run >/dev/null || ! command -v xdotool >/dev/null; then
@@ -20,7 +23,7 @@ if [[ -z "${E2E_INSIDE_XVFB:-}" ]]; then
   exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
 fi
 
-program=$1 cli=$2 grab=$3 source=$4 work=$5
+program=$1 cli=$2 grab=$3 source=$4 work=$5 drag=$6
 rm -rf "$work"
 mkdir -p "$work/config" "$work/runtime" "$work/out"
 chmod 700 "$work/runtime"
@@ -221,3 +224,46 @@ PY
 )
 echo "placeholder movie frames: $frames2"
 [[ $frames2 == "$expected" ]] || { echo "FAILED: the placeholder movie misses frames"; exit 1; }
+
+# Opened from outside: the show named on the command line is loaded at start
+# (a copy, which is saved below). A picture dragged from another program and
+# dropped on the window becomes a new picture.
+copy=$work/out/opened.vsh
+cp "$show" "$copy"
+count_pictures() {
+  "$cli" info "$1" | python3 -c 'import json, sys; print(len(json.load(sys.stdin)["pictures"]))'
+}
+before=$(count_pictures "$copy")
+"$program" "$copy" >"$work/program-open.log" 2>&1 &
+pid=$!
+"$drag" "$source/examples/pictures/sun.bmp" >"$work/drag.log" 2>&1 &
+drag_pid=$!
+trap 'kill "$pid" "$drag_pid" 2>/dev/null || true' EXIT
+opened=$(wait_for_window "Quennet Vantoril - opened" 30) ||
+  { echo "FAILED: vantoril SHOW.vsh did not open the show"; cat "$work/program-open.log"; exit 1; }
+source_window=$(wait_for_window "drag-files" 10)
+sleep 1
+xdotool windowraise "$source_window"
+eval "$(xdotool getwindowgeometry --shell "$opened")"
+xdotool mousemove 60 60 mousedown 1
+sleep 0.5
+for step in 1 2 3 4 5; do
+  xdotool mousemove $((60 + (X + WIDTH / 2 - 60) * step / 5)) $((60 + (Y + HEIGHT / 3 - 60) * step / 5))
+  sleep 0.2
+done
+xdotool mouseup 1
+sleep 1
+xdotool windowactivate --sync "$opened" 2>/dev/null || xdotool windowfocus --sync "$opened"
+xdotool key ctrl+s
+sleep 1
+after=$(count_pictures "$copy")
+echo "dropped picture: $before pictures before, $after after"
+xdotool key ctrl+q
+for _ in $(seq 1 300); do
+  kill -0 "$pid" 2>/dev/null || break
+  sleep 0.1
+done
+trap - EXIT
+kill "$pid" "$drag_pid" 2>/dev/null || true
+echo "vantoril SHOW.vsh: the show opened"
+[[ $after == $((before + 1)) ]] || { echo "FAILED: the dropped picture was not added"; exit 1; }

@@ -3,8 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QCoreApplication>
 #include <QDialog>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QMessageBox>
+#include <QMimeData>
+#include <QUrl>
 #include <filesystem>
 #include <fstream>
 
@@ -15,6 +20,7 @@
 #include "gui_support/qt_environment.h"
 #include "platform/menus.h"
 #include "platform/message_queue.h"
+#include "platform/window_impl.h"
 
 namespace vantoril {
 namespace {
@@ -380,6 +386,65 @@ TEST(MainWindowShows, LoadingAFileThatIsNoShowKeepsEverything) {
   app.Main().RunCommand(cmd::kLoadShow);
   EXPECT_EQ(app.Main().Title(), "Quennet Vantoril - example");
   EXPECT_GT(app.Doc().pictureCount, 0);
+}
+
+// Drops local files on a window's canvas as a desktop's drag and drop does.
+void DropOn(const Window& window, const std::vector<fs::path>& files) {
+  QMimeData data;
+  QList<QUrl> urls;
+  for (const fs::path& file : files) urls << QUrl::fromLocalFile(QString::fromStdString(file));
+  data.setUrls(urls);
+  QWidget* canvas = CanvasOf(window);
+  QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(canvas, &enter);
+  EXPECT_TRUE(enter.isAccepted());
+  QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(canvas, &drop);
+  Pump();
+}
+
+TEST(MainWindowDrops, DroppedFilesLoadInOrderAndFailuresAreNamedOnce) {
+  AppHarness app;
+  const fs::path folder = testing::FreshTestFolder("drops");
+  const fs::path pictures = testing::ExamplesFolder() / "pictures";
+  std::ofstream(folder / "bad.bmp") << "not a picture";
+  // A WAV file of 100 silent 16-bit mono samples at 8000 Hz.
+  {
+    std::ofstream wav(folder / "sound.wav", std::ios::binary);
+    const auto u32 = [&wav](uint32_t v) { wav.write(reinterpret_cast<const char*>(&v), 4); };
+    const auto u16 = [&wav](uint16_t v) { wav.write(reinterpret_cast<const char*>(&v), 2); };
+    wav << "RIFF";
+    u32(36 + 200);
+    wav << "WAVEfmt ";
+    u32(16);
+    u16(1);
+    u16(1);
+    u32(8000);
+    u32(16000);
+    u16(2);
+    u16(16);
+    wav << "data";
+    u32(200);
+    wav << std::string(200, '\0');
+  }
+  std::string shown;
+  AnswerMessageBox(&shown);
+  DropOn(app.Main(), {pictures / "sun.bmp", folder / "bad.bmp", pictures / "star.tga",
+                      folder / "sound.wav", folder / "missing.png"});
+  // Each picture as Load Picture makes it: the last dropped is in front.
+  ASSERT_EQ(app.Doc().pictureCount, 2);
+  EXPECT_EQ(app.Doc().pictureFiles[0].Path(), (pictures / "star.tga").string());
+  EXPECT_EQ(app.Doc().pictureFiles[1].Path(), (pictures / "sun.bmp").string());
+  EXPECT_EQ(app.Doc().soundFile.Path(), (folder / "sound.wav").string());
+  EXPECT_NE(shown.find("bad.bmp"), std::string::npos) << shown;
+  EXPECT_NE(shown.find("missing.png"), std::string::npos) << shown;
+  EXPECT_EQ(shown.find("sun.bmp"), std::string::npos) << shown;
+
+  // The Stage takes drops too; a show opens after the save question.
+  AnswerQuestion(QMessageBox::NoRole);
+  DropOn(app.GetStage(), {testing::ExamplesFolder() / "example.vsh"});
+  EXPECT_EQ(app.Main().Title(), "Quennet Vantoril - example");
+  EXPECT_GT(app.Doc().pictureCount, 2);
 }
 
 }  // namespace

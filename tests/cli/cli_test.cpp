@@ -13,6 +13,8 @@
 
 #include "output/support/movie_reader.h"
 
+#include "output/support/movie_reader.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -233,6 +235,71 @@ TEST(Cli, RenderWritesHoldsAndTheReversePass) {
   EXPECT_EQ(Cli("render " + kExample + " x.avi --codec ZZZZ").status, 1);
   EXPECT_EQ(Cli("render " + kExample + " x.avi --width 0").status, 1);
   EXPECT_EQ(Cli("render " + kExample + " - --threads 0").status, 1);
+
+  // Delivery containers: listed with their codecs; media names that cannot
+  // be written, and ProRes in MP4, are refused with the reason.
+  const CliRun codecs = Cli("codecs");
+  EXPECT_NE(codecs.out.find("MP4:\n  \"avc1\""), std::string::npos) << codecs.out;
+  EXPECT_NE(codecs.out.find("Matroska:\n  \"FFV1\""), std::string::npos) << codecs.out;
+  const CliRun webm = Cli("render " + kExample + " x.webm");
+  EXPECT_EQ(webm.status, 1);
+  EXPECT_NE(webm.err.find(".mkv (Matroska)"), std::string::npos) << webm.err;
+  EXPECT_NE(Cli("render " + kExample + " x.mp4 --codec apch").err.find("ProRes"),
+            std::string::npos);
+}
+
+// A movie rendered in three parts and joined equals the movie rendered
+// whole, frame for frame, holds, fields and the reverse pass included; the
+// parts of a numbered sequence continue its numbers.
+TEST(Cli, PartsJoinIntoTheWholeMovie) {
+  const auto folder = TempFolder("cli_parts");
+  const std::string options =
+      " --width 96 --height 72 --end 00:00:20 --hold 00:00:03 --reverse --fields --fps 30";
+  const auto path = [&](const std::string& name) { return "'" + (folder / name).string() + "'"; };
+  ASSERT_EQ(Cli("render " + kExample + " " + path("whole.avi") + options).status, 0);
+  std::string join = "join " + path("joined.avi");
+  for (const char* part : {"1", "2", "3"}) {
+    const std::string name = std::string("p") + part + ".avi";
+    const CliRun run =
+        Cli("render " + kExample + " " + path(name) + options + " --part " + part + "/3");
+    ASSERT_EQ(run.status, 0) << run.err;
+    join += " " + path(name);
+  }
+  const CliRun joined = Cli(join);
+  ASSERT_EQ(joined.status, 0) << joined.err;
+  const auto whole = vantoril::test::ReadMovie(folder / "whole.avi");
+  const auto parts = vantoril::test::ReadMovie(folder / "joined.avi");
+  ASSERT_TRUE(whole.ok && parts.ok) << whole.error << parts.error;
+  ASSERT_EQ(whole.frames.size(), 2u * (20 + 2 * 3));
+  ASSERT_EQ(parts.frames.size(), whole.frames.size());
+  for (size_t i = 0; i < whole.frames.size(); ++i) {
+    EXPECT_EQ(parts.frames[i].bgra, whole.frames[i].bgra) << "frame " << i;
+  }
+
+  // The script runs the parts side by side and joins them the same way.
+  const std::string script = "VANTORIL_CLI='" VANTORIL_CLI "' '" VANTORIL_SOURCE_DIR
+                             "/scripts/render-parts' -n 3 " +
+                             kExample + " " + path("script.avi") + options + " 2>/dev/null";
+  ASSERT_EQ(std::system(script.c_str()), 0);
+  const auto scripted = vantoril::test::ReadMovie(folder / "script.avi");
+  ASSERT_EQ(scripted.frames.size(), whole.frames.size());
+  for (size_t i = 0; i < whole.frames.size(); ++i) {
+    EXPECT_EQ(scripted.frames[i].bgra, whole.frames[i].bgra) << "frame " << i;
+  }
+  EXPECT_FALSE(fs::exists(folder / "script.avi.parts"));
+
+  const CliRun second =
+      Cli("render " + kExample + " " + path("f%03d.png") + options + " --part 2/2");
+  ASSERT_EQ(second.status, 0) << second.err;
+  EXPECT_FALSE(fs::exists(folder / "f025.png"));
+  EXPECT_EQ(vantoril::test::ReadMovie(folder / "f026.png").frames.at(0).bgra,
+            whole.frames[26].bgra);
+  EXPECT_TRUE(fs::exists(folder / "f051.png"));
+  EXPECT_FALSE(fs::exists(folder / "f052.png"));
+
+  for (const char* bad : {"0/3", "4/3", "1", "a/b", "1/0"}) {
+    EXPECT_EQ(Cli("render " + kExample + " x.avi --part " + bad).status, 1) << bad;
+  }
 }
 
 // A full disk (a file size limit, its signal ignored) in the middle of a

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/clip_names.h"
 #include "support/test_clip.h"
 
 namespace vantoril {
@@ -158,6 +159,40 @@ TEST_F(ClipReaderTest, QuickTimeClipsRunOnTheirOwnClock) {
   ImageBuffer image;
   EXPECT_FALSE(reader_.ReadFrame(100, 5000, image));
   EXPECT_FALSE(reader_.ReadFrame(60, 2997, image));
+}
+
+// Clips in the containers editors use today are read as QuickTime clips
+// are: by time, the show's rate kept, whatever the stream's first time stamp.
+TEST_F(ClipReaderTest, ClipsOfTodaysContainersRunOnTheirOwnClock) {
+  struct Clip {
+    const char* name;
+    const char* encoder;
+    int bFrames;
+  };
+  int tried = 0;
+  for (const Clip clip : {Clip{"h264.MP4", "libx264", 2}, Clip{"vp9.webm", "libvpx-vp9", 0},
+                          Clip{"ffv1.Mkv", "ffv1", 0}, Clip{"mpeg2.m2ts", "mpeg2video", 2}}) {
+    if (!test::HasEncoder(clip.encoder)) continue;
+    ++tried;
+    ASSERT_TRUE(test::WriteTestClip(
+        test::TestClipOptions{Path(clip.name), clip.encoder, 50, 25, 1, clip.bFrames, 12}))
+        << clip.name;
+    int rate = 5000;
+    ASSERT_TRUE(reader_.Open(FileRefFor(Path(clip.name)), rate)) << clip.name;
+    EXPECT_EQ(rate, 5000) << clip.name;
+    EXPECT_EQ(reader_.Kind(), kQuickTimeClip) << clip.name;
+    EXPECT_EQ(Shown(reader_, {0, 1, 2, 3, 40, 41, 99, 31, 6}, 5000),
+              (std::vector<int>{0, 0, 1, 1, 20, 20, 49, 15, 3}))
+        << clip.name;
+  }
+  EXPECT_GE(tried, 2);
+  for (const char* name : {"a.mp4", "a.M4V", "a.mkv", "a.MXF", "a.WebM", "a.mts", "a.M2TS"}) {
+    EXPECT_TRUE(IsTimedClipName(name)) << name;
+    EXPECT_TRUE(IsClipName(name)) << name;
+  }
+  EXPECT_FALSE(IsTimedClipName("a.mp4.bmp"));
+  EXPECT_FALSE(IsClipName("a.mp4.bmp"));
+  EXPECT_TRUE(IsClipName("/clips.AVI/still"));  // the design's substring rule stays
 }
 
 TEST_F(ClipReaderTest, MovInAnyLetterCaseIsQuickTime) {

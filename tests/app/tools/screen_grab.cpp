@@ -1,6 +1,7 @@
 // Saves the whole X screen as a PNG file: the end-to-end test's screenshot.
 // Given screen points after the file name, it also prints each one's colour
 // as rrggbb, one a line, for the script to check what the screen shows.
+// scripts/make_screenshots uses it for the user guide's pictures.
 #include <QGuiApplication>
 #include <QImage>
 #include <QPixmap>
@@ -16,7 +17,14 @@ int main(int argc, char** argv) {
   QGuiApplication app(argc, argv);
   QScreen* screen = QGuiApplication::primaryScreen();
   if (screen == nullptr) return 1;
-  const QPixmap shot = screen->grabWindow(0);
+  // SCREEN_GRAB_RECT="x,y,width,height" keeps that part of the screen only.
+  QPixmap shot = screen->grabWindow(0);
+  if (const char* rect = std::getenv("SCREEN_GRAB_RECT")) {
+    int x = 0, y = 0, width = 0, height = 0;
+    if (std::sscanf(rect, "%d,%d,%d,%d", &x, &y, &width, &height) == 4 && width > 0 && height > 0) {
+      shot = shot.copy(x, y, width, height);
+    }
+  }
   if (!shot.save(QString::fromLocal8Bit(argv[1]), "PNG")) return 1;
   const QImage image = shot.toImage();
   for (int i = 2; i + 1 < argc; i += 2) {

@@ -68,6 +68,9 @@ MovieContents ReadMovie(const std::filesystem::path& file) {
   contents.formatName = input->iformat->name;
   contents.codecTag = stream->codecpar->codec_tag;
   contents.fieldOrder = stream->codecpar->field_order;
+  const AVRational aspect = av_guess_sample_aspect_ratio(input.get(), stream, nullptr);
+  contents.sampleAspectNum = aspect.num;
+  contents.sampleAspectDen = aspect.den;
   contents.timeBaseNum = stream->time_base.num;
   contents.timeBaseDen = stream->time_base.den;
   contents.frameRateNum = stream->avg_frame_rate.num;

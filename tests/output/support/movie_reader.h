@@ -26,6 +26,8 @@ struct MovieContents {
   int timeBaseDen = 0;
   int frameRateNum = 0;  // the stream's average frame rate
   int frameRateDen = 0;
+  int sampleAspectNum = 0;  // the pixel aspect the container or the pictures carry
+  int sampleAspectDen = 1;
   int fieldOrder = 0;                    // AVFieldOrder: 1 progressive, 2 top first, 3 bottom first
   std::vector<int64_t> packetDurations;  // in the time base
   std::vector<DecodedFrame> frames;
