@@ -10,6 +10,7 @@
 #include "engine/clip_names.h"
 #include "engine/image_buffer.h"
 #include "engine/message_sink.h"
+#include "engine/picture_problem.h"
 #include "engine/show_document.h"
 #include "media/load_image_file.h"
 #include "media/wave_file.h"
@@ -34,25 +35,23 @@ bool IsSoundName(std::string_view path) {
   return EndsWithAnyCase(path, ".wav");
 }
 
-// Keeps the first message it is shown: why a picture could not be read.
-class FirstMessage final : public MessageSink {
+// The reader's own messages are not shown for a dropped file: its problem is
+// named in the one message at the end of the drop.
+class QuietMessages final : public MessageSink {
  public:
-  void ShowMessage(std::string_view text, long) override {
-    if (text_.empty()) text_ = text;
-  }
-  const std::string& Text() const { return text_; }
-
- private:
-  std::string text_;
+  void ShowMessage(std::string_view, long) override {}
 };
 
-// Why the picture cannot be read, or empty when it can. A picture missing
-// from a show loads as a placeholder; a dropped one is named instead.
-std::string PictureProblem(const FileSpec& fileRef) {
-  FirstMessage reason;
+// Why the picture cannot be read (kNone when it can). A picture missing from
+// a show loads as a placeholder; a dropped one is named instead.
+UnreadablePicture ProbePicture(const FileSpec& fileRef) {
+  QuietMessages quiet;
   ImageBuffer probe(16, 16, 8);
-  if (LoadImageFile(probe, fileRef, FileSpec{}, true, reason) == kImageLoaded) return {};
-  return reason.Text().empty() ? "Can't read image file" : reason.Text();
+  UnreadablePicture problem;
+  if (LoadImageFile(probe, fileRef, FileSpec{}, true, quiet, &problem) == kImageLoaded) return {};
+  problem.path = std::string(fileRef.Path());
+  if (problem.problem == PictureProblem::kNone) problem.problem = PictureProblem::kDamaged;
+  return problem;
 }
 
 }  // namespace
@@ -96,8 +95,9 @@ void MainWindow::DropFiles(const std::vector<std::string>& files) {
       document_.modified = 1;
     } else if (document_.pictureCount >= kMaxPictures) {
       unread.push_back(*file + " (a show holds at most 30 pictures)");
-    } else if (const std::string problem = PictureProblem(fileRef); !problem.empty()) {
-      unread.push_back(*file + " (" + problem + ")");
+    } else if (const UnreadablePicture problem = ProbePicture(fileRef);
+               problem.problem != PictureProblem::kNone) {
+      unread.push_back(DescribeUnreadablePicture(problem));
     } else if (PlacePicture(fileRef, false)) {
       newPictures = true;
     } else {
