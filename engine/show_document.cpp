@@ -143,6 +143,7 @@ bool ShowDocument::ResetShow() {
 
 int ShowDocument::LoadPicture(const FileSpec& file, int slot) {
   const bool newPicture = slot == -1;
+  lastPictureProblem_ = PictureProblem::kNone;
   if (file.Path().size() < 3 || slot < -1 || slot >= kSlotCount || !loader_) {
     return slot;
   }

@@ -121,7 +121,7 @@ FileSpec Resolved(FileSpec fileRef, const std::filesystem::path& showFolder) {
   return fileRef;
 }
 
-enum class ShowDamage { kNone, kCutShort, kBlocksDoNotAddUp, kTooManyPictures };
+enum class ShowDamage { kNone, kCutShort, kLengthDiffers, kBlocksDoNotAddUp, kTooManyPictures };
 
 std::string DamageText(ShowDamage damage, int picturesRead, size_t size, uint32_t statedLength) {
   const std::string read = picturesRead == 1 ? std::string("1 picture was read")
@@ -133,6 +133,9 @@ std::string DamageText(ShowDamage damage, int picturesRead, size_t size, uint32_
     case ShowDamage::kCutShort:
       return prefix + "it is cut short (" + std::to_string(size) + " of its " +
              std::to_string(statedLength) + " bytes are there); " + read;
+    case ShowDamage::kLengthDiffers:
+      return prefix + "its length field gives " + std::to_string(statedLength) +
+             " bytes but it holds " + std::to_string(size) + "; " + read;
     case ShowDamage::kBlocksDoNotAddUp:
       return prefix + read + "; the rest of the file does not hold a whole picture";
     case ShowDamage::kTooManyPictures:
@@ -276,12 +279,12 @@ bool ReadShow(ShowDocument& document, std::span<const uint8_t> bytes, bool redra
   document.showId = reader.Get<uint16_t>(2);
   document.ClearUndoHistory();
   document.modified = 0;
-  // A file shorter than its length field was cut short; one longer than it
-  // (or a length too small for the header) has a length that does not add up.
+  // A file shorter than its length field was cut short; in one longer than
+  // it the length field itself does not add up.
   if (statedLength > bytes.size()) {
     found = ShowDamage::kCutShort;
   } else if (found == ShowDamage::kNone && statedLength != bytes.size()) {
-    found = ShowDamage::kBlocksDoNotAddUp;
+    found = ShowDamage::kLengthDiffers;
   }
   if (damage != nullptr) {
     *damage = DamageText(found, slot, bytes.size(), statedLength);

@@ -421,7 +421,11 @@ bool ClipReader::Open(const FileSpec& file, int& frameRate) {
   const int32_t rate = opened ? ClipFrameRate(frameRate) : 0;
   if (rate == 0) {
     Close();
-    if (messages_) messages_->ShowMessage("Error Loading Movie!", MessageSink::kNoCode);
+    // The fixed text first (scripts match it), then the file it is about.
+    if (messages_) {
+      messages_->ShowMessage("Error Loading Movie!\n" + std::string(file.Path()),
+                             MessageSink::kNoCode);
+    }
     return false;
   }
   frameRate = rate;

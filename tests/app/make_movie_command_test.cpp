@@ -116,6 +116,29 @@ TEST_F(MakeMovieInTheWindow, PlaceholdersAreAskedAboutWithNoAsTheDefault) {
   EXPECT_EQ(FramesIn(movie), 10);
 }
 
+// Esc at the first frame: the tail hold is still written and the file
+// finished; the message says how far the movie got.
+TEST_F(MakeMovieInTheWindow, EscStopsTheMovieAndSaysHowFarItGot) {
+  app.settings.PutSetting("MovieHold", "00:00:02");
+  const fs::path movie = testing::FreshTestFolder("make-movie-esc") / "stopped.avi";
+  ConfirmDialogs(2);
+  PostMessage(app.GetStage().Handle(), kWmKeyDown, 27, 0);  // read by the render loop
+  std::string shown;
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+  AnswerFileDialog(movie.string(), [&] {
+    testing::WhenModal([&](QWidget* modal) {
+      auto* box = qobject_cast<QMessageBox*>(modal);
+      shown = box->text().toStdString();
+      icon = box->icon();
+      box->accept();
+    });
+  });
+  app.Main().RunCommand(cmd::kMakeMovie);
+  EXPECT_EQ(shown, "Movie stopped after 2 of 14 frames");
+  EXPECT_EQ(icon, QMessageBox::Information);
+  EXPECT_EQ(FramesIn(movie), 2);
+}
+
 TEST_F(MakeMovieInTheWindow, ASizeThatIsNoNumberIsNamed) {
   for (const char* width : {"0", "wide"}) {
     app.settings.PutSetting("MovieWid", width);

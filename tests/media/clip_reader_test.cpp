@@ -217,7 +217,7 @@ TEST_F(ClipReaderTest, ClipsThatDoNotOpenAreReportedWhateverTheirKind) {
     EXPECT_EQ(rate, 2397) << name;
     EXPECT_FALSE(reader_.IsOpen()) << name;
     ASSERT_EQ(messages_.messages.size(), 1u) << name;
-    EXPECT_EQ(messages_.messages[0].text, "Error Loading Movie!");
+    EXPECT_EQ(messages_.messages[0].text, "Error Loading Movie!\n" + Path(name));
     EXPECT_EQ(messages_.messages[0].code, MessageSink::kNoCode);
   }
   ImageBuffer image;

@@ -25,7 +25,8 @@ bool HasEncoder(const std::string& name);
 
 // Encodes frames 0..frames-1. Each frame shows its number as 16 bits in big
 // black and white blocks, a red block at the top left and a blue block at the
-// bottom right. False when the clip could not be written.
+// bottom right. False when the clip could not be written (also for a size
+// below 288 x 160, too small for the blocks).
 bool WriteTestClip(const TestClipOptions& options);
 
 // The number a decoded frame shows, -1 when the blocks are not clean black or
