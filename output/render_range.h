@@ -11,8 +11,7 @@ class ImageBuffer;
 class ShowDocument;
 
 inline constexpr std::string_view kRenderingCaption = "Rendering... (Hit Esc key to cancel)";
-inline constexpr std::string_view kRenderingHoldCaption =
-    "Rendering Hold... (Hit any key to cancel)";
+inline constexpr std::string_view kRenderingHoldCaption = "Rendering Hold... (Press Esc to cancel)";
 
 // What the render loop asks of the program around it; the window program and
 // the command-line tool share the loop through it. Every member may be empty.
