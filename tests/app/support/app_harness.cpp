@@ -18,7 +18,10 @@ namespace vantoril::testing {
 namespace fs = std::filesystem;
 
 fs::path ExamplesFolder() {
-  return fs::path(__FILE__).parent_path().parent_path().parent_path().parent_path() / "examples";
+  // Absolute: __FILE__ may be relative to the build folder, and a file
+  // dialog reads a relative name against the folder it shows.
+  return fs::absolute(fs::path(__FILE__).parent_path().parent_path().parent_path().parent_path() /
+                      "examples");
 }
 
 fs::path FreshTestFolder(const std::string& name) {
