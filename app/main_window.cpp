@@ -731,8 +731,10 @@ void MainWindow::SetZoom(double scale) {
   if (!stage_) return;
   stage_->SetScale(scale);
   settings_.PutSettingInt("Scale", static_cast<int32_t>(scale * 100));
+  // The Stage alone (it redraws the status panel's zoom list too): the main
+  // window's painting would evaluate the pictures again and drop a change
+  // that is not a key frame yet.
   RepaintStage();
-  Repaint();
 }
 
 void MainWindow::SetFrameRate(int id) {
@@ -988,6 +990,8 @@ void MainWindow::AdvancedOptions() {
   std::string values[6] = {
       box(document_.fieldSwap),         box(document_.flopTopField), folder,
       box(document_.showPictureErrors), box(document_.videoColors),  box(document_.alphaBlur)};
+  DescribedDialogFolder().SetPath(folder);  // the folder chooser starts there
+
   if (RunDescribedDialog(*stage_, 50, 50, descriptions, values, "Advanced Options") == 1) {
     const auto on = [&](int i) -> uint8_t { return values[i].empty() ? 0 : 1; };
     document_.fieldSwap = on(0);
@@ -1035,11 +1039,13 @@ void MainWindow::NextKeyFrame() {
 void MainWindow::FieldPreviewStep() {
   if (!stage_) return;
   const int32_t t = document_.clock.currentTime;
-  ImageBuffer frame(640, 480, 32);
+  // As wide as the stage frame: 853 with the 16:9 stage.
+  const int width = document_.stageFrame.Width() > 0 ? document_.stageFrame.Width() : 640;
+  ImageBuffer frame(width, 480, 32);
   if (t % 2 != 0) {
     ComposeFrame(document_, t, kFullFrame, 1, frame);
   } else {
-    ImageBuffer first(640, 240, 32), second(640, 240, 32);
+    ImageBuffer first(width, 240, 32), second(width, 240, 32);
     ComposeFrame(document_, t, kFirstField, 1, first);
     ComposeFrame(document_, t, kSecondField, 1, second);
     // Rows are stored bottom up: display row y is memory row height - 1 - y.
@@ -1049,8 +1055,7 @@ void MainWindow::FieldPreviewStep() {
     }
   }
   document_.clock.currentTime = t + 1;
-  DrawingScope scope(*stage_);
-  DrawImageBuffer(frame, Rect{0, 0, 640, 480});
+  stage_->DrawFrameAtOrigin(frame);
 }
 
 // --- DocumentHost --------------------------------------------------------

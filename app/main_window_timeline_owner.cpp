@@ -11,6 +11,10 @@ void MainWindowTimelineOwner::UpdateEditMenu() {
   main_.UpdateEditMenu();
 }
 
+void MainWindowTimelineOwner::UpdatePictureMenu() {
+  main_.UpdatePictureMenu(main_.Document().selectedPicture);
+}
+
 void MainWindowTimelineOwner::PassKeyToMainWindow(uint32_t message, uintptr_t wParam, intptr_t) {
   main_.HandleKey(message, static_cast<int>(wParam));
 }

@@ -15,6 +15,7 @@ class MainWindowTimelineOwner : public TimelineOwner {
   explicit MainWindowTimelineOwner(MainWindow& main) : main_(main) {}
 
   void UpdateEditMenu() override;
+  void UpdatePictureMenu() override;
   void PassKeyToMainWindow(uint32_t message, uintptr_t wParam, intptr_t lParam) override;
   void RequestClose() override;
   Window* StageWindow() override;

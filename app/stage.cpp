@@ -51,6 +51,24 @@ std::string LevelName(int32_t brush) {
 
 }  // namespace
 
+// The Stage's drawing context with its origin at the scroll position, so that
+// everything is drawn in content coordinates; the previous origin comes back
+// at the end (scopes nest).
+class Stage::ContentScope {
+ public:
+  explicit ContentScope(Stage& stage) : scope_(stage), saved_(DrawingOrigin()) {
+    const Point scroll = stage.ScrollPosition();
+    SetDrawingOrigin(scroll.x, scroll.y);
+  }
+  ~ContentScope() { SetDrawingOrigin(saved_.x, saved_.y); }
+  ContentScope(const ContentScope&) = delete;
+  ContentScope& operator=(const ContentScope&) = delete;
+
+ private:
+  DrawingScope scope_;
+  Point saved_;
+};
+
 Point RotatePointAbout(int px, int py, int cx, int cy, double degrees) {
   const double r = degrees * static_cast<double>(0.0174532f);
   const double dx = px - cx;
@@ -174,7 +192,7 @@ void Stage::Paint() {
   left_ = std::max((RectWidth(client) - width_) / 2, 0);
   top_ = std::max((RectHeight(client) - height_) / 2, 0);
   {
-    DrawingScope scope(*this);
+    ContentScope scope(*this);
     const int L = left_, T = top_, w = width_, h = height_;
     DrawFilledRect(kLightGrey, Rect{0, 0, L + 1, 4096});
     DrawFilledRect(kLightGrey, Rect{L, 0, 4096, T + 1});
@@ -193,7 +211,7 @@ void Stage::Paint() {
 void Stage::DrawStage(bool overlays) {
   if (!IsCreated()) return;
   ComposeFrame(document_, -1, kFullFrame, 1, document_.stageFrame);
-  DrawingScope scope(*this);
+  ContentScope scope(*this);
   const Rect picture = PictureRect();
   DrawImageBuffer(document_.stageFrame, picture);
   outlineShown_ = false;
@@ -226,7 +244,7 @@ void Stage::DrawStage(bool overlays) {
 
 void Stage::DrawPictureOutline(int picture, bool inverted) {
   if (!document_.HasPicture(picture)) return;
-  DrawingScope scope(*this);
+  ContentScope scope(*this);
   const PictureOutline o = OutlineOf(states_[picture], scale_, Point{left_, top_});
   const Point outline[5] = {o.corners[0], o.corners[1], o.corners[2], o.corners[3], o.corners[0]};
   const int cx = o.centre.x, cy = o.centre.y;
@@ -279,7 +297,7 @@ int Stage::PickPicture(int x, int y) const {
 }
 
 void Stage::PlaceControls(int x, int y, int level) {
-  DrawingScope scope(*this);
+  ContentScope scope(*this);
   Rect r{x + 4, y + 4, x + 4 + 19, y + 4 + 19};
   reverse_.Place(r);
   OffsetRect(r, 24, 0);
@@ -294,7 +312,7 @@ void Stage::PlaceControls(int x, int y, int level) {
 
 void Stage::DrawTimecodeAndLevel(int frame, int level) {
   if (!IsCreated()) return;
-  DrawingScope scope(*this);
+  ContentScope scope(*this);
   const Rect box = timecodeBox_;
   DrawFilledRect(kWhite, Rect{box.left, box.top, box.right + 1, box.bottom + 1});
   DrawOutlineRoundRect(kBlack, box, 6);
@@ -317,19 +335,60 @@ void Stage::ResetGestures() {
   levelDrag_ = false;
 }
 
+Point Stage::ContentPoint(intptr_t lParam) const {
+  const Point scroll = ScrollPosition();
+  return Point{MouseX(lParam) + scroll.x, MouseY(lParam) + scroll.y};
+}
+
+bool Stage::ScrollByKey(int code) {
+  if (!IsControlDown()) return false;
+  switch (code) {
+    case vk::kLeft:
+      ScrollStep(kWmHScroll, kSbLineUp, kScrollLineStep);
+      return true;
+    case vk::kRight:
+      ScrollStep(kWmHScroll, kSbLineDown, kScrollLineStep);
+      return true;
+    case vk::kUp:
+      ScrollStep(kWmVScroll, kSbLineUp, kScrollLineStep);
+      return true;
+    case vk::kDown:
+      ScrollStep(kWmVScroll, kSbLineDown, kScrollLineStep);
+      return true;
+    case vk::kPrior:
+      ScrollStep(kWmVScroll, kSbPageUp, kScrollLineStep);
+      return true;
+    case vk::kNext:
+      ScrollStep(kWmVScroll, kSbPageDown, kScrollLineStep);
+      return true;
+    default:
+      return false;
+  }
+}
+
 int Stage::HandleMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
-  const int x = MouseX(lParam);
-  const int y = MouseY(lParam);
+  // Mouse positions are tested in content coordinates.
+  const Point at = ContentPoint(lParam);
+  const int x = at.x;
+  const int y = at.y;
   switch (message) {
     case kWmMove:
     case kWmSize:
       break;
     case kWmKeyDown:
-    case kWmChar:
+      // Ctrl with the arrows and page keys scrolls; without Ctrl they stay
+      // the picture's and the selection's keys.
+      if (ScrollByKey(static_cast<int>(wParam))) break;
+      [[fallthrough]];
+    case kWmChar: {
+      // The picture the key was meant for: Page Up and Page Down change the
+      // selection in the main window's handling before they resize.
+      const int picture = document_.EditablePicture();
       if (main_.HandleKey(message, static_cast<int>(wParam))) {
-        KeyPress(static_cast<int>(wParam));
+        KeyPress(static_cast<int>(wParam), picture);
       }
       break;
+    }
     case kWmLButtonDown:
       LeftPress(x, y, IsShiftHeld(wParam));
       break;
@@ -358,10 +417,9 @@ int Stage::HandleMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
   return 1;
 }
 
-void Stage::KeyPress(int code) {
+void Stage::KeyPress(int code, int p) {
   if (code == vk::kShift) return;
-  const int p = document_.EditablePicture();
-  if (p < 0 || document_.locked[p]) return;
+  if (!document_.HasPicture(p) || document_.locked[p]) return;
   KeyFrame& s = states_[p];
   switch (code) {
     case 37:
@@ -398,7 +456,7 @@ void Stage::LeftPress(int x, int y, bool shift) {
     main_.RepaintTimeline();
   }
   {
-    DrawingScope scope(*this);
+    ContentScope scope(*this);
     reverse_.PressTest(x, y, BitmapButton::kPressed);
     stop_.PressTest(x, y, BitmapButton::kPressed);
     play_.PressTest(x, y, BitmapButton::kPressed);
@@ -500,7 +558,7 @@ void Stage::LeftRelease(int x, int y) {
   const bool gesture = dragMode_ != kDragNone || levelDrag_;
   const bool levelDrag = levelDrag_;
   {
-    DrawingScope scope(*this);
+    ContentScope scope(*this);
     if (reverse_.PressTest(x, y, BitmapButton::kNormal)) Transport(-1);
     if (stop_.PressTest(x, y, BitmapButton::kNormal)) Transport(0);
     if (play_.PressTest(x, y, BitmapButton::kNormal)) Transport(1);
@@ -543,8 +601,11 @@ void Stage::RightPress(int x, int y) {
   // The short form: position, width, rotation and level; the state's ease
   // stays as it was.
   KeyFrame edited = states_[p];
-  const int top = std::max(std::min(y + 30, RectHeight(ClientRect()) - 160), 0);
-  if (EditKeyFrameOptions(*this, x + 100, top, edited, document_.brush[p], true)) {
+  // The options are drawn over the visible part of the Stage.
+  const Point scroll = ScrollPosition();
+  const int mx = x - scroll.x, my = y - scroll.y;
+  const int top = std::max(std::min(my + 30, RectHeight(ClientRect()) - 160), 0);
+  if (EditKeyFrameOptions(*this, mx + 100, top, edited, document_.brush[p], true)) {
     states_[p] = edited;
     document_.SetKeyAtCurrentTime();
   }
@@ -563,7 +624,7 @@ void Stage::EditTimecode() {
 void Stage::Transport(int direction) {
   playDirection_ = direction;
   {
-    DrawingScope scope(*this);
+    ContentScope scope(*this);
     reverse_.SetState(direction == -1 ? BitmapButton::kAlternate : BitmapButton::kNormal);
     stop_.SetState(BitmapButton::kNormal);
     play_.SetState(direction == 1 ? BitmapButton::kAlternate : BitmapButton::kNormal);
@@ -625,7 +686,8 @@ void Stage::RunPlayback() {
     if (message.message != kWmLButtonUp) continue;
     if (main_.Timeline().TakePlaybackClick(message)) continue;
     if (message.window == Handle()) {
-      const int mx = MouseX(message.lParam), my = MouseY(message.lParam);
+      const Point at = ContentPoint(message.lParam);
+      const int mx = at.x, my = at.y;
       const Rect buttons[3] = {reverse_.Rectangle(), stop_.Rectangle(), play_.Rectangle()};
       if (std::any_of(std::begin(buttons), std::end(buttons),
                       [&](const Rect& r) { return PointInRect(r, mx, my); })) {
@@ -637,6 +699,12 @@ void Stage::RunPlayback() {
   }
   Transport(0);
   if (sound_) sound_->StopSoundTrack();
+}
+
+void Stage::DrawFrameAtOrigin(const ImageBuffer& frame) {
+  if (!IsCreated()) return;
+  ContentScope scope(*this);
+  DrawImageBuffer(frame, Rect{0, 0, frame.Width(), frame.Height()});
 }
 
 void Stage::DrawRenderProgress(double fraction, std::string_view caption, int64_t startTick) {

@@ -74,6 +74,8 @@ class Stage : public Window {
   // During playback: playback goes on from `frame` (the sound restarts
   // there when playing forward).
   void MovePlaybackTo(int frame);
+  // A frame at its own size at the content's top-left (the field preview).
+  void DrawFrameAtOrigin(const ImageBuffer& frame);
   // The progress panel of Make Movie, drawn straight onto the Stage.
   void DrawRenderProgress(double fraction, std::string_view caption, int64_t startTick);
 
@@ -96,7 +98,11 @@ class Stage : public Window {
   void MouseMove(int x, int y, uintptr_t buttons);
   void RightPress(int x, int y);
   void EditTimecode();
-  void KeyPress(int code);
+  class ContentScope;
+  // A mouse message's client point plus the scroll position.
+  Point ContentPoint(intptr_t lParam) const;
+  bool ScrollByKey(int code);
+  void KeyPress(int code, int picture);
   void SetLevelFromX(int x);
   void RunPlayback();
   void StartSound();

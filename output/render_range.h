@@ -11,8 +11,7 @@ class ImageBuffer;
 class ShowDocument;
 
 inline constexpr std::string_view kRenderingCaption = "Rendering... (Hit Esc key to cancel)";
-inline constexpr std::string_view kRenderingHoldCaption =
-    "Rendering Hold... (Hit any key to cancel)";
+inline constexpr std::string_view kRenderingHoldCaption = "Rendering Hold... (Press Esc to cancel)";
 
 // The frames of a movie one run writes, by their place in the whole movie
 // (holds and both passes counted from 0): [first, end). A movie rendered in

@@ -1,9 +1,12 @@
 #include "platform/menus.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QKeyEvent>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <map>
 #include <vector>
 
@@ -32,6 +35,47 @@ QString MenuString(std::string_view text) {
       .replace(QLatin1Char('&'), QLatin1String("&&"));
 }
 
+// Esc closes a menu opened from the bar, and the toolkit then leaves the bar
+// holding the keyboard (to walk its titles) until the next click: Ctrl+Z,
+// Space and every other key of the program would be lost. The keyboard goes
+// back to the widget that had it when the menu opened.
+class EscapeGivesKeyboardBack : public QObject {
+ public:
+  EscapeGivesKeyboardBack(QMenuBar* bar, QMenu* menu) : QObject(menu), bar_(bar) {
+    menu->installEventFilter(this);
+    QObject::connect(menu, &QMenu::aboutToShow, this, [this] {
+      QWidget* focus = QApplication::focusWidget();
+      if (focus != nullptr && focus != bar_) previous_ = focus;
+    });
+  }
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+      // After the menu has handled the key and closed.
+      QMetaObject::invokeMethod(
+          this, [this] { GiveBack(); }, Qt::QueuedConnection);
+    }
+    return false;
+  }
+
+ private:
+  void GiveBack() {
+    if (bar_ && bar_->hasFocus()) {
+      // Leaves the bar's keyboard mode as a second Esc would.
+      QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+      QCoreApplication::sendEvent(bar_, &escape);
+    }
+    if (previous_ && QApplication::activePopupWidget() == nullptr) {
+      previous_->setFocus(Qt::PopupFocusReason);
+    }
+  }
+
+  QPointer<QMenuBar> bar_;
+  QPointer<QWidget> previous_;
+};
+
 }  // namespace
 
 struct MenuBar::Impl {
@@ -57,6 +101,7 @@ void MenuBar::AddSubmenu(std::string_view text, bool greyed) {
   }
   QMenu* menu = impl_->bar->addMenu(MenuString(text));
   menu->setEnabled(!greyed);
+  new EscapeGivesKeyboardBack(impl_->bar, menu);  // owned by the menu
   impl_->menus.push_back(menu);
 }
 

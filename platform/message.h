@@ -51,7 +51,8 @@ inline constexpr uintptr_t kMkShift = 0x0004;
 inline constexpr uintptr_t kMkControl = 0x0008;
 
 // Scroll requests (low word of a scroll message's wParam; the thumb position
-// travels in the high word).
+// travels in the bits above it, wider than 16 bits so that long contents
+// scroll all the way).
 inline constexpr int kSbLineUp = 0;
 inline constexpr int kSbLineDown = 1;
 inline constexpr int kSbPageUp = 2;
@@ -71,6 +72,13 @@ constexpr int LowWord(uintptr_t value) {
 }
 constexpr int HighWord(uintptr_t value) {
   return static_cast<int>((value >> 16) & 0xFFFF);
+}
+constexpr uintptr_t ScrollThumbParameter(int position) {
+  return static_cast<uintptr_t>(position < 0 ? 0 : position) << 16;
+}
+constexpr int ScrollThumb(uintptr_t wParam) {
+  const uintptr_t position = wParam >> 16;
+  return position > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(position);
 }
 constexpr int MouseX(intptr_t lParam) {
   return static_cast<int16_t>(static_cast<uint16_t>(lParam & 0xFFFF));

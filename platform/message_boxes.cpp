@@ -2,11 +2,15 @@
 
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QFontMetrics>
+#include <QGridLayout>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "platform/message_log.h"
 
@@ -25,7 +29,27 @@ void MakeTopMost(QWidget& widget) {
   }
 }
 
+// Room for a title bar's icon and its three buttons, as common desktops draw
+// them.
+constexpr int kTitleBarDecoration = 150;
+
+// A message box sizes itself to its text and buttons; a spanning spacer is
+// the one width it always honours.
+void MakeRoomForTitle(QMessageBox& box, std::string_view title) {
+  auto* grid = qobject_cast<QGridLayout*>(box.layout());
+  if (grid == nullptr) return;
+  grid->addItem(
+      new QSpacerItem(TitleBarWidth(title), 0, QSizePolicy::Minimum, QSizePolicy::Minimum),
+      grid->rowCount(), 0, 1, grid->columnCount());
+}
+
 }  // namespace
+
+int TitleBarWidth(std::string_view title) {
+  QFont font = QGuiApplication::font();
+  font.setBold(true);
+  return QFontMetrics(font).horizontalAdvance(ToQString(title)) + kTitleBarDecoration;
+}
 
 std::string ErrorBoxText(std::string_view text, long code) {
   std::string shown(text);
@@ -46,6 +70,7 @@ int AskYesNoCancel(std::string_view text, std::string_view caption) {
   QMessageBox box(QMessageBox::Question, ToQString(caption), ToQString(text),
                   QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
   MakeTopMost(box);
+  MakeRoomForTitle(box, caption);
   box.setEscapeButton(QMessageBox::Cancel);
   switch (box.exec()) {
     case QMessageBox::Yes:
@@ -61,6 +86,7 @@ bool AskYesNo(std::string_view text, std::string_view caption) {
   QMessageBox box(QMessageBox::Question, ToQString(caption), ToQString(text),
                   QMessageBox::Yes | QMessageBox::No);
   MakeTopMost(box);
+  MakeRoomForTitle(box, caption);
   box.setEscapeButton(QMessageBox::No);
   return box.exec() == QMessageBox::Yes;
 }
@@ -101,7 +127,7 @@ bool PromptForText(std::string& text, std::string_view title, std::string_view f
   buttons->button(QDialogButtonBox::Ok)->setDefault(true);
   QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
   layout->addWidget(buttons);
-  dialog.setMinimumWidth(280);
+  dialog.setMinimumWidth(std::max(280, TitleBarWidth(title)));
   edit->setFocus();
   // Escape rejects: the typed text is dropped and the caller's stays.
   if (dialog.exec() != QDialog::Accepted) {

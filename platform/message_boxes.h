@@ -23,6 +23,12 @@ bool AskYesNoDefaultNo(std::string_view text, std::string_view caption);
 // An OK box with an empty caption (the About box).
 void ShowInformationBox(std::string_view text);
 
+// The width a window needs for the desktop's title bar to show `title`
+// whole: the title in a bold face of the interface's size, and room for the
+// bar's icon and buttons. The questions and the text prompt are at least
+// this wide.
+int TitleBarWidth(std::string_view title);
+
 // The program's messages as error boxes.
 class MessageBoxSink : public MessageSink {
  public:

@@ -92,10 +92,29 @@ class CanvasWidget : public QWidget {
   }
   void mouseMoveEvent(QMouseEvent* event) override { PostMouse(kWmMouseMove, event); }
   void wheelEvent(QWheelEvent* event) override {
-    // The wheel drives the vertical bar, which sends the scroll messages.
-    if (QScrollBar* bar = impl_->bars[1]) {
-      QCoreApplication::sendEvent(bar, event);
+    // Each notch is one line step of the vertical bar, or of the horizontal
+    // one with Shift held (or for a sideways wheel); the window scrolls when
+    // it handles the messages, as for a click on a bar's arrow.
+    const QPoint delta = event->angleDelta();
+    const bool sideways = (event->modifiers() & Qt::ShiftModifier) != 0 || delta.y() == 0;
+    const int bar = sideways ? 0 : 1;
+    const int amount = delta.y() != 0 ? delta.y() : delta.x();
+    if (!impl_->bars[bar] || amount == 0) {
+      event->ignore();
+      return;
     }
+    int& pending = impl_->wheelPending[bar];
+    pending += amount;
+    const uint32_t kind = bar == 0 ? kWmHScroll : kWmVScroll;
+    for (; pending >= QWheelEvent::DefaultDeltasPerStep;
+         pending -= QWheelEvent::DefaultDeltasPerStep) {
+      Post(kind, kSbLineUp, 0);
+    }
+    for (; pending <= -QWheelEvent::DefaultDeltasPerStep;
+         pending += QWheelEvent::DefaultDeltasPerStep) {
+      Post(kind, kSbLineDown, 0);
+    }
+    event->accept();
   }
   void keyPressEvent(QKeyEvent* event) override {
     const uint32_t modifiers = KeyModifiers(event->modifiers());
@@ -338,16 +357,15 @@ bool Window::Create(Window* owner, uint32_t styleBits) {
             // The program moves the bar itself when it handles the message.
             scroll->setSliderPosition(scroll->value());
           }
-          EnqueueMessage(Message{
-              impl.handle, kind,
-              static_cast<uintptr_t>(request) | (static_cast<uintptr_t>(position & 0xFFFF) << 16),
-              0, 0});
+          EnqueueMessage(Message{impl.handle, kind,
+                                 static_cast<uintptr_t>(request) | ScrollThumbParameter(position),
+                                 0, 0});
         });
     QObject::connect(scroll, &QAbstractSlider::sliderReleased, scroll, [&impl, scroll, kind] {
-      EnqueueMessage(Message{impl.handle, kind,
-                             static_cast<uintptr_t>(kSbThumbPosition) |
-                                 (static_cast<uintptr_t>(scroll->sliderPosition() & 0xFFFF) << 16),
-                             0, 0});
+      EnqueueMessage(Message{
+          impl.handle, kind,
+          static_cast<uintptr_t>(kSbThumbPosition) | ScrollThumbParameter(scroll->sliderPosition()),
+          0, 0});
     });
     grid->addWidget(scroll, bar == 0 ? 1 : 0, bar == 0 ? 0 : 1);
     impl.bars[bar] = scroll;
@@ -524,7 +542,7 @@ void Window::ScrollStep(uint32_t barMessage, uintptr_t wParam, int lineStep) {
       break;
     case kSbThumbPosition:
     case kSbThumbTrack:
-      position = HighWord(wParam);
+      position = ScrollThumb(wParam);
       break;
     case kSbTop:
       position = 0;

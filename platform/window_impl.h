@@ -51,6 +51,7 @@ struct Window::Impl {
   std::array<int, 2> scrollMax{};
   std::array<int, 2> scrollPage{};
   std::array<int, 2> scrollPos{};
+  std::array<int, 2> wheelPending{};  // wheel turns short of a notch
   DrawingTarget target;
 };
 

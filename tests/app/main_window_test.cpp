@@ -21,6 +21,7 @@
 #include "platform/menus.h"
 #include "platform/message_queue.h"
 #include "platform/window_impl.h"
+#include "ui/dialogs/described_dialog.h"
 
 namespace vantoril {
 namespace {
@@ -89,6 +90,14 @@ TEST(MainWindowPictures, LoadedPictureBecomesPictureZero) {
   app.Main().RunCommand(cmd::kLoadPicture);
   EXPECT_EQ(shown, "A show holds at most 30 pictures");
   app.Doc().pictureCount = 2;
+}
+
+TEST(MainWindowOptions, TheFolderChooserStartsInTheAlternativeFolder) {
+  AppHarness app;
+  ASSERT_TRUE(app.Doc().altImageFolder.SetPath("/srv/pictures/"));
+  PostMessage(app.GetStage().Handle(), kWmKeyDown, 27, 1);  // Esc closes the options
+  app.Main().RunCommand(cmd::kAdvancedOptions);
+  EXPECT_EQ(DescribedDialogFolder().Path(), "/srv/pictures/");
 }
 
 TEST(MainWindowPictures, BrushesLockAndTheirMenuChecks) {

@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QWheelEvent>
+
 #include "app/main_window.h"
 #include "app/support/app_harness.h"
 #include "platform/message_queue.h"
+#include "platform/window_impl.h"
 
 namespace vantoril {
 namespace {
@@ -176,6 +180,106 @@ TEST_F(StageGestures, ArrowKeysNudgeTheStateAndATransportKeyEndsADrag) {
   ASSERT_EQ(app.GetStage().DragMode(), kDragMove);
   testing::PressKey(stage, 'K', 'k');  // stop
   EXPECT_EQ(app.GetStage().DragMode(), kDragNone);
+}
+
+// Zooming only redraws: a drag not yet a key frame stays; and Page Up
+// resizes the picture that was selected when it was pressed.
+TEST_F(StageGestures, ZoomKeepsAnUnkeyedDragAndPageKeysResizeThePictureTheyFound) {
+  app.Main().RunCommand(cmd::kAutoAddKeys);
+  const Point c = Centre();
+  Drag(c, Point{c.x + 30, c.y});
+  app.Main().RunCommand(cmd::kZoomOut);
+  EXPECT_DOUBLE_EQ(app.GetStage().Scale(), 0.75);
+  EXPECT_FLOAT_EQ(app.State(0).x, 350);
+
+  app.LoadPicture("sun.bmp");  // the new one becomes picture 0, selected
+  ASSERT_EQ(app.Doc().pictureCount, 2);
+  testing::PressKey(app.Main().Handle(), 34, 0);      // Page Down: selects picture 1
+  testing::PressKey(app.GetStage().Handle(), 33, 0);  // Page Up on the Stage
+  EXPECT_EQ(app.Doc().selectedPicture, 0);
+  EXPECT_FLOAT_EQ(app.State(1).width, 161);  // picture 1 had the selection
+  EXPECT_FLOAT_EQ(app.State(0).width, 160);
+}
+
+// At 200 % in a 640 x 480 main window the transport row lies out of view;
+// scrolled to, everything on the Stage works where it is seen.
+TEST(StageScrolling, ControlsAndGesturesWorkWhereTheyAreSeen) {
+  AppHarness app;
+  app.LoadPicture("sun.bmp");
+  FrameOf(app.Main())->showNormal();
+  app.Main().Move(Rect{0, 0, 640, 480}, false);
+  Pump();
+  app.Main().LayoutChildren();
+  app.Main().RunCommand(cmd::kZoomIn);
+  ASSERT_DOUBLE_EQ(app.GetStage().Scale(), 2.0);
+  app.Doc().GoToTime(90, true);
+  app.Doc().SetKeyAtCurrentTime();  // room to play
+  app.Doc().GoToTime(0, true);
+  Stage& stage = app.GetStage();
+  const Rect client = stage.ClientRect();
+  const Rect picture = stage.PictureRect();
+  const Rect play{picture.right - 132, picture.bottom + 8, picture.right - 113,
+                  picture.bottom + 27};
+  ASSERT_GT(play.bottom, client.bottom);
+
+  // The wheel scrolls a line per notch, sideways with Shift.
+  const auto wheel = [&](int delta, Qt::KeyboardModifiers modifiers) {
+    QWheelEvent event(QPointF(10, 10), QPointF(10, 10), QPoint(), QPoint(0, delta), Qt::NoButton,
+                      modifiers, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(CanvasOf(stage), &event);
+    Pump();
+  };
+  wheel(-240, Qt::NoModifier);
+  EXPECT_EQ(stage.ScrollPosition(), (Point{0, 120}));
+  wheel(-120, Qt::ShiftModifier);
+  wheel(120, Qt::NoModifier);
+  EXPECT_EQ(stage.ScrollPosition(), (Point{60, 60}));
+
+  const auto scrollTo = [&](int x, int y) {
+    PostMessage(stage.Handle(), kWmHScroll, kSbThumbPosition | ScrollThumbParameter(x), 0);
+    PostMessage(stage.Handle(), kWmVScroll, kSbThumbPosition | ScrollThumbParameter(y), 0);
+    Pump();
+    return stage.ScrollPosition();
+  };
+  Point s = scrollTo(play.left - 100, play.top - 100);
+  // Play, then a click on the Timeline moves playback and a key stops it.
+  PostMessage(stage.Handle(), kWmLButtonDown, kMkLButton,
+              MakeLParam(play.left + 5 - s.x, play.top + 5 - s.y));
+  PostMessage(stage.Handle(), kWmLButtonUp, 0, MakeLParam(play.left + 5 - s.x, play.top + 5 - s.y));
+  PostMessage(app.timeline.window.Handle(), kWmLButtonUp, 0, MakeLParam(40, 10));
+  PostMessage(app.Main().Handle(), kWmKeyDown, 27, 1);
+  Pump();
+  EXPECT_GE(app.Doc().clock.currentTime, 40);
+  EXPECT_LT(app.Doc().clock.currentTime, 50);
+
+  // A drag moves the picture by exactly the distance dragged.
+  const KeyFrame before = app.State(0);
+  const Point centre = OutlineOf(before, 2.0, {picture.left, picture.top}).centre;
+  s = scrollTo(centre.x - 200, centre.y - 100);
+  ASSERT_EQ(s, (Point{centre.x - 200, centre.y - 100}));
+  const Point from{centre.x - s.x, centre.y - s.y};
+  Click(stage.Handle(), kWmLButtonDown, kMkLButton, from.x, from.y);
+  Click(stage.Handle(), kWmMouseMove, kMkLButton, from.x + 30, from.y + 20);
+  Click(stage.Handle(), kWmLButtonUp, 0, from.x + 30, from.y + 20);
+  EXPECT_FLOAT_EQ(app.State(0).x, before.x + 15);
+  EXPECT_FLOAT_EQ(app.State(0).y, before.y + 10);
+  // What is seen there is the content: the picture's centre pixel.
+  stage.Repaint();
+  const Point moved = OutlineOf(app.State(0), 2.0, {picture.left, picture.top}).centre;
+  EXPECT_EQ(stage.PixelAt(moved.x - s.x + 40, moved.y - s.y),
+            stage.PixelAt(from.x + 30 + 40, from.y + 20));
+}
+
+// The field preview shows the whole stage frame: 853 pixels at 16:9.
+TEST_F(StageGestures, FieldPreviewIsAsWideAsTheStage) {
+  app.Main().RunCommand(cmd::kAspect16x9);
+  app.GetStage().SetScale(0.5);  // the frame's own size is wider than this
+  app.GetStage().Repaint();
+  const uint32_t grey = app.GetStage().PixelAt(700, 10);
+  ASSERT_EQ(grey, kLightGrey);
+  testing::PressKey(app.Main().Handle(), 100, 'd');
+  EXPECT_NE(app.GetStage().PixelAt(700, 10), grey);
+  EXPECT_NE(app.GetStage().PixelAt(850, 470), grey);
 }
 
 }  // namespace

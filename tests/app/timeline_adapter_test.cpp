@@ -8,7 +8,9 @@
 #include "app/stage.h"
 #include "app/support/app_harness.h"
 #include "platform/key_codes.h"
+#include "platform/menus.h"
 #include "platform/message_queue.h"
+#include "platform/window_impl.h"
 #include "ui/dialogs/key_frame_options.h"
 #include "ui/timeline/timeline_geometry.h"
 
@@ -58,6 +60,16 @@ TEST_F(TimelinePlugIn, ScrubbingOnTheTimelineMovesTheStagesTime) {
   Click(timeline->Handle(), kWmLButtonDown, kMkLButton, XOf(10), kTrackY);
   Click(timeline->Handle(), kWmMouseMove, kMkLButton, x, kTrackY);
   EXPECT_EQ(app.Doc().clock.currentTime, timeline->TimeAtClientX(x));
+  // Everything that shows the time follows the mouse, not only the Stage:
+  // the red line and the status panel too.
+  EXPECT_EQ(timeline->PixelAt(x, 40), Rgb(255, 0, 0));
+  const QImage& main = BackingImageOf(app.Main());
+  const QRect panel(0, app.Main().ClientRect().bottom - 40, 120, 12);
+  const QImage panelBefore = main.copy(panel);
+  Click(timeline->Handle(), kWmMouseMove, kMkLButton, XOf(80), kTrackY);
+  EXPECT_EQ(timeline->PixelAt(XOf(80), 40), Rgb(255, 0, 0));
+  EXPECT_NE(main.copy(panel), panelBefore);
+  Click(timeline->Handle(), kWmMouseMove, kMkLButton, x, kTrackY);
   Click(timeline->Handle(), kWmLButtonUp, 0, x, kTrackY);
   const int t = timeline->TimeAtClientX(x);
   EXPECT_EQ(app.Doc().clock.currentTime, t);
@@ -76,12 +88,32 @@ TEST_F(TimelinePlugIn, EnlargeAndContractKeysChangeTheTimelinesScale) {
   EXPECT_EQ(enlarged, timeline::EnlargedTimeScale(scale, 30));
   // Key frames are found within the Timeline's own reach.
   EXPECT_EQ(app.Main().TimeScale(), enlarged);
-  // Keys pressed on the Timeline run the main window's tables too. (How far
-  // it contracts depends on the show's length: the ruler keeps its end.)
+  // Keys pressed on the Timeline run the main window's tables too. Contract
+  // goes back to where Enlarge started, and on down to f / 4 (a new show is
+  // ten minutes long, a ruler wider than 16 bits reach).
   testing::PressKey(timeline->Handle(), vk::kOemPeriod, '.');
-  EXPECT_LT(timeline->TimeScale(), enlarged);
-  EXPECT_EQ(app.Main().TimeScale(), timeline->TimeScale());
+  EXPECT_EQ(timeline->TimeScale(), scale);
+  EXPECT_EQ(app.Main().TimeScale(), scale);
+  app.Main().RunCommand(cmd::kContractTimeline);
+  app.Main().RunCommand(cmd::kContractTimeline);
+  EXPECT_EQ(timeline->TimeScale(), 5);
+  EXPECT_EQ(timeline->ContentWidth(), XOf(app.Doc().showLength));
   EXPECT_EQ(app.Doc().keyCount[0], 2);  // the "." character is not Delete here
+}
+
+TEST_F(TimelinePlugIn, PickingAPictureOnTheTimelineUpdatesThePictureMenu) {
+  app.LoadPicture("sun.bmp");
+  app.Doc().brush[1] = kBrushPixelate;
+  app.Doc().locked[1] = 1;
+  timeline->SetViewMode(TimelineWindow::kAllPicturesView);
+  app.Main().LayoutChildren();
+  ASSERT_EQ(app.Doc().selectedPicture, 0);
+  ASSERT_EQ(app.Main().Menu().ItemFlags(cmd::kNormalImage), kMenuChecked);
+  ClickOn(timeline->Handle(), XOf(45), 14 + 15 + 5);  // on row 1, off its marks
+  EXPECT_EQ(app.Doc().selectedPicture, 1);
+  EXPECT_EQ(app.Main().Menu().ItemFlags(1013), kMenuChecked);  // Pixelate
+  EXPECT_EQ(app.Main().Menu().ItemFlags(cmd::kNormalImage), 0u);
+  EXPECT_EQ(app.Main().Menu().ItemFlags(cmd::kLock), kMenuChecked);
 }
 
 TEST_F(TimelinePlugIn, DeleteRemovesTheKeyFrameTheTimelineMarksCurrent) {

@@ -183,13 +183,19 @@ TEST(MessageBoxes, QuestionsGiveTheirAnswers) {
   EXPECT_EQ(Answer(QMessageBox::Cancel), -1);
   EXPECT_EQ(Answer(QMessageBox::NoButton), -1);  // Escape cancels
 
+  // The title fits the window, with room for the title bar's icon and
+  // buttons.
   std::string title;
-  testing::WhenModal([&title](QWidget* modal) {
+  int width = 0;
+  testing::WhenModal([&title, &width](QWidget* modal) {
     title = modal->windowTitle().toStdString();
+    width = modal->width();
     qobject_cast<QMessageBox*>(modal)->button(QMessageBox::Yes)->click();
   });
   EXPECT_TRUE(AskYesNo("Are you sure?", "Delete Picture"));
   EXPECT_EQ(title, "Delete Picture");
+  EXPECT_GE(width, TitleBarWidth("Delete Picture"));
+  EXPECT_GT(TitleBarWidth("Delete Picture"), TitleBarWidth("Delete"));
   testing::WhenModal([](QWidget* modal) { QTest::keyClick(modal, Qt::Key_Escape); });
   EXPECT_FALSE(AskYesNo("Are you sure?", "Delete Picture"));
 }

@@ -3,8 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
+#include <QKeyEvent>
 #include <QMainWindow>
+#include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
 
 #include "gui_support/qt_environment.h"
 #include "platform/message_queue.h"
@@ -73,6 +77,32 @@ TEST_F(MenuTest, ChoosingAnItemPostsItsCommandOnlyWhenEnabled) {
   EXPECT_EQ(message.wParam, 1025u);
   EXPECT_FALSE(PeekMessage(message));
   EXPECT_EQ(menu_->ItemFlags(1025), kMenuChecked);  // only the program changes the mark
+}
+
+// A menu opened with the mouse and closed with Esc leaves the keyboard with
+// the window that had it, not with the bar.
+TEST_F(MenuTest, EscapeGivesTheKeyboardBackToTheWindowThatHadIt) {
+  window_.Show(kShowNormal);
+  window_.SetFocus();
+  testing::ProcessEvents();
+  QWidget* canvas = CanvasOf(window_);
+  ASSERT_EQ(QApplication::focusWidget(), canvas);
+  QMenuBar* bar = qobject_cast<QMainWindow*>(FrameOf(window_))->menuBar();
+  const QPoint title = bar->actionGeometry(bar->actions().at(1)).center();
+  for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+    QMouseEvent click(type, title, bar->mapToGlobal(title), Qt::LeftButton,
+                      type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(bar, &click);
+  }
+  testing::ProcessEvents();
+  QWidget* popup = QApplication::activePopupWidget();
+  ASSERT_NE(popup, nullptr);
+  QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+  QApplication::sendEvent(popup, &escape);
+  for (int i = 0; i < 3; ++i) testing::ProcessEvents();
+  EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+  EXPECT_EQ(QApplication::focusWidget(), canvas);
 }
 
 }  // namespace

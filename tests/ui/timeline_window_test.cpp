@@ -19,6 +19,7 @@ namespace {
 class RecordingOwner : public TimelineOwner {
  public:
   void UpdateEditMenu() override { ++editMenuUpdates; }
+  void UpdatePictureMenu() override {}
   void PassKeyToMainWindow(uint32_t message, uintptr_t wParam, intptr_t) override {
     keys.push_back({message, wParam});
   }

@@ -30,7 +30,7 @@ int XToTime(int x, int timeScale) {
 int ContentWidth(int32_t length, int timeScale) {
   const int64_t width =
       int64_t{std::max(length, 0)} * kPixelsPerStep / std::max(timeScale, 1) + kRulerLeft;
-  return static_cast<int>(std::min<int64_t>(width, kContentWidthCap));
+  return static_cast<int>(std::min<int64_t>(width, kContentWidthLimit));
 }
 
 int SanitisedTimeScale(int timeScale, int32_t length, int roundedRate) {
@@ -39,13 +39,6 @@ int SanitisedTimeScale(int timeScale, int32_t length, int roundedRate) {
     return length < 3 * f ? 5 : length < 8 * f ? 10 : f;
   }
   return std::min(timeScale, kMaxScaleSteps * f);
-}
-
-int SmallestFittingTimeScale(int32_t length) {
-  // length x 60 / scale + 4 <= cap, rounded up.
-  const int64_t room = kContentWidthCap - kRulerLeft;
-  const int64_t needed = (int64_t{std::max(length, 0)} * kPixelsPerStep + room - 1) / room;
-  return ClampToInt(std::max<int64_t>(needed, 1));
 }
 
 int EnlargedTimeScale(int timeScale, int roundedRate) {

@@ -16,7 +16,9 @@ namespace timeline {
 
 inline constexpr int kRulerLeft = 4;
 inline constexpr int kPixelsPerStep = 60;
-inline constexpr int kContentWidthCap = 32700;
+// Far beyond any show (an hour at the smallest scale is about 1.3 million
+// pixels); it only keeps the ruler's arithmetic clear of overflow.
+inline constexpr int kContentWidthLimit = 1 << 30;
 inline constexpr int kFirstRowTop = 14;
 inline constexpr int kRowPitch = 15;  // rows are 16 high and share a border line
 inline constexpr int kRowHeight = 16;
@@ -28,15 +30,13 @@ int TimeToX(int64_t frame, int timeScale);
 // Left of the ruler's start is frame 0.
 int XToTime(int x, int timeScale);
 
-// The scrollable width for a show of `length` frames, at most the cap.
+// The scrollable width for a show of `length` frames: the whole show at every
+// scale.
 int ContentWidth(int32_t length, int timeScale);
 
 // A TimeScale from the settings kept within 1..64 f: below 1 it is chosen
 // from the show's length (5 for under 3 s, 10 for under 8 s, else f).
 int SanitisedTimeScale(int timeScale, int32_t length, int roundedRate);
-// The smallest TimeScale at which a show of `length` frames fits the capped
-// content width, so that every frame stays on the ruler.
-int SmallestFittingTimeScale(int32_t length);
 
 // "Enlarge Timeline": twice the scale, at most 64 f, whole seconds above f.
 int EnlargedTimeScale(int timeScale, int roundedRate);

@@ -15,6 +15,9 @@ class TimelineOwner {
 
   // After every drawing of the tracks: the Edit items follow currentKey.
   virtual void UpdateEditMenu() = 0;
+  // After the Timeline changed the selected picture (a click on its row, a
+  // track drag): the Picture items (brush, Lock) follow it.
+  virtual void UpdatePictureMenu() = 0;
   // Key presses the Timeline receives (all but Shift) go to the main
   // window's key tables, as if pressed there.
   virtual void PassKeyToMainWindow(uint32_t message, uintptr_t wParam, intptr_t lParam) = 0;

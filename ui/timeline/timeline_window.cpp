@@ -119,8 +119,7 @@ void TimelineWindow::Layout() {
 }
 
 void TimelineWindow::ScrollTo(int position) {
-  const auto request = static_cast<uintptr_t>(kSbThumbPosition) |
-                       (static_cast<uintptr_t>(std::clamp(position, 0, 0xFFFF)) << 16);
+  const auto request = static_cast<uintptr_t>(kSbThumbPosition) | ScrollThumbParameter(position);
   ScrollStep(kWmHScroll, request, kScrollStep);
 }
 
@@ -145,10 +144,7 @@ void TimelineWindow::Enlarge() {
 }
 
 void TimelineWindow::Contract() {
-  const int contracted = ContractedTimeScale(timeScale_, document_.clock.RoundedRate());
-  // Not so small that the end of the show falls off the capped ruler.
-  const int fitting = std::min(SmallestFittingTimeScale(document_.showLength), timeScale_);
-  timeScale_ = std::max(contracted, fitting);
+  timeScale_ = ContractedTimeScale(timeScale_, document_.clock.RoundedRate());
   Layout();
   EnsureTimeVisible();
 }
@@ -279,9 +275,14 @@ void TimelineWindow::OnMove(int x, int y) {
   switch (gesture_) {
     case Gesture::kScrubbing:
       document_.GoToTime(TimeAtClientX(x), false);
+      // Everything that shows the time follows the mouse: the tracks with
+      // the red line and the current mark, the Stage, its timecode box and
+      // the status panel.
       UpdateCurrentKey();
+      Repaint();
       owner_.DrawTimecodeAndLevel(document_.clock.currentTime, -1);
       owner_.DrawStage(false);
+      owner_.DrawStatusPanel();
       return;
     case Gesture::kKeyDrag: {
       if (markerShown_) {
@@ -338,6 +339,9 @@ void TimelineWindow::OnLeftRelease(int x, int y, bool shift) {
   }
   if (gesture == Gesture::kKeyDrag && key > 0) {
     FinishKeyDrag(before, key, t);
+  }
+  if (gesture == Gesture::kTrackDrag || document_.selectedPicture != before) {
+    owner_.UpdatePictureMenu();
   }
   markerShown_ = false;
 
@@ -485,9 +489,18 @@ void TimelineWindow::PaintRuler(const Rect& client) {
   Rect c{4, 30, 65, client.bottom};
   Rect d{64, 30, 125, client.bottom};
   int64_t t = timeScale_;
+  // Long shows have rulers of a million pixels and more: only the blocks
+  // near the visible part are drawn (with a block to spare on either side).
+  const int visibleLeft = ScrollPosition().x;
+  const int visibleRight = visibleLeft + client.right;
+  const int skipped = std::max(0, (visibleLeft - 2 * kRulerBlockStep) / kRulerBlockStep);
+  for (Rect* block : {&a, &b, &c, &d}) {
+    OffsetRect(*block, skipped * kRulerBlockStep, 0);
+  }
+  t += 2 * int64_t{timeScale_} * skipped;
   // Each dark block starts at an odd multiple of the scale and is labelled
   // with that time.
-  while (a.right < contentWidth_) {
+  while (a.right < contentWidth_ && a.left <= visibleRight + kRulerBlockStep) {
     const std::string label =
         FormatTimecode(static_cast<int32_t>(t), true, document_.clock.frameRate);
     t += 2 * int64_t{timeScale_};

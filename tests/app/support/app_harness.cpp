@@ -18,7 +18,8 @@ namespace vantoril::testing {
 namespace fs = std::filesystem;
 
 fs::path ExamplesFolder() {
-  // Absolute: a file dialog takes a relative name from the folder it shows.
+  // Absolute: __FILE__ may be relative to the build folder, and a file
+  // dialog reads a relative name against the folder it shows.
   return fs::absolute(fs::path(__FILE__).parent_path().parent_path().parent_path().parent_path() /
                       "examples");
 }
