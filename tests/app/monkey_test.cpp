@@ -72,13 +72,6 @@ std::vector<uint8_t> ShowState(const ShowDocument& doc) {
   return state;
 }
 
-// The examples folder, made absolute before any dialog changes the working
-// folder.
-const std::filesystem::path& Examples() {
-  static const std::filesystem::path folder = std::filesystem::absolute(testing::ExamplesFolder());
-  return folder;
-}
-
 class Monkey {
  public:
   explicit Monkey(unsigned seed) : random_(seed) {
@@ -227,7 +220,9 @@ class Monkey {
     switch (kind) {
       case 0:  // a picture through the File menu (its dialog answered)
         if (app_.Doc().pictureCount < kMaxPictures || Chance(10)) {
-          picture_ = (Examples() / "pictures" / kPictures[Pick(int(kPictures.size()))]).string();
+          picture_ =
+              (testing::ExamplesFolder() / "pictures" / kPictures[Pick(int(kPictures.size()))])
+                  .string();
           app_.Main().RunCommand(cmd::kLoadPicture);
           picture_.clear();
         }
@@ -348,7 +343,6 @@ void ExpectSameShow(const ShowDocument& a, const ShowDocument& b) {
 TEST(Monkey, RandomWalksKeepTheShowSoundAndSaveIt) {
   const int replay = EnvironmentNumber("VANTORIL_MONKEY_SEED", -1);
   const int actions = EnvironmentNumber("VANTORIL_MONKEY_ACTIONS", kDefaultActions);
-  Examples();
   std::vector<unsigned> seeds = {14, 2026, 7};
   if (replay >= 0) seeds = {unsigned(replay)};
   for (const unsigned seed : seeds) {
