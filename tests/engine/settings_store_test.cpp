@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -122,10 +123,15 @@ TEST(SettingsStore, AKilledSaveLeavesTheOldFileOrTheNewOne) {
     store.PutSetting("Key" + std::to_string(i), std::string(40, char('a' + i % 26)));
   }
   const auto fresh = store.Text();
+  const auto started = std::chrono::steady_clock::now();
+  ASSERT_TRUE(store.SaveSettingsTo(file.parent_path() / "probe.ini"));
+  const auto took = std::chrono::duration_cast<std::chrono::microseconds>(
+      std::chrono::steady_clock::now() - started);
   std::mt19937 random(14);
-  for (int round = 0; round < 30; ++round) {
+  for (int round = 0; round < 60; ++round) {
+    // From the fork to after the rename; the write itself is short.
     testing::KillChildAfter([&] { store.SaveSettingsTo(file); },
-                            std::chrono::microseconds(random() % 20000));
+                            std::chrono::microseconds(random() % (2 * took.count() + 1500)));
     const auto now = ReadAll(file);
     ASSERT_TRUE(now == old || now == fresh) << "round " << round << ": " << now.size() << " bytes";
     std::ofstream(file, std::ios::binary) << old;

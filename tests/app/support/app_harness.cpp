@@ -18,10 +18,9 @@ namespace vantoril::testing {
 namespace fs = std::filesystem;
 
 fs::path ExamplesFolder() {
-  // Absolute: __FILE__ may be relative to the build folder, and a file
-  // dialog reads a relative name against the folder it shows.
-  return fs::absolute(fs::path(__FILE__).parent_path().parent_path().parent_path().parent_path() /
-                      "examples");
+  // Not from __FILE__: a compiler cache may make it relative to the build
+  // folder, and the tests run from another one.
+  return fs::path(VANTORIL_SOURCE_DIR) / "examples";
 }
 
 fs::path FreshTestFolder(const std::string& name) {
