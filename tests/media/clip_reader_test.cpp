@@ -192,7 +192,7 @@ TEST_F(ClipReaderTest, ClipsOfTodaysContainersRunOnTheirOwnClock) {
   }
   EXPECT_FALSE(IsTimedClipName("a.mp4.bmp"));
   EXPECT_FALSE(IsClipName("a.mp4.bmp"));
-  EXPECT_TRUE(IsClipName("/clips.AVI/still"));  // the design's substring rule stays
+  EXPECT_TRUE(IsClipName("/clips.AVI/still"));  // ".AVI" anywhere in the path still counts
 }
 
 TEST_F(ClipReaderTest, MovInAnyLetterCaseIsQuickTime) {
