@@ -67,7 +67,7 @@ bool HasEncoder(const std::string& name) {
 
 bool WriteTestClip(const TestClipOptions& options) {
   // The number's blocks lie at fixed places; a smaller picture cannot hold them.
-  if (options.width < kBitsLeft + 8 * kBlock || options.height < kBitsTop + 2 * kBlock) {
+  if (options.width < 9 * options.block || options.height < 5 * options.block) {
     return false;
   }
   const AVCodec* encoder = avcodec_find_encoder_by_name(options.encoder.c_str());
