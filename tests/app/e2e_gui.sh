@@ -228,7 +228,10 @@ echo "placeholder movie frames: $frames2"
 # Opened from outside: the show named on the command line is loaded at start
 # (a copy, which is saved below). A picture dragged from another program and
 # dropped on the window becomes a new picture.
-copy=$work/out/opened.vsh
+# Beside its pictures, so that no message about them stands in the way.
+mkdir -p "$work/opened"
+ln -sfn "$source/examples/pictures" "$work/opened/pictures"
+copy=$work/opened/opened.vsh
 cp "$show" "$copy"
 count_pictures() {
   "$cli" info "$1" | python3 -c 'import json, sys; print(len(json.load(sys.stdin)["pictures"]))'

@@ -316,8 +316,12 @@ TEST(Cli, RenderOntoAFullDiskFailsAndSaysSo) {
     EXPECT_EQ(run.status, 2) << name << ": " << run.err;
     EXPECT_NE(run.err.find("Error Writing Movie File"), std::string::npos) << run.err;
   }
+  // The frame the disk ran out in is cut short; FFV1 with slices refuses it,
+  // so reading may stop there, but at no earlier frame.
   const auto contents = vantoril::test::ReadMovie(folder / "m.avi");
-  ASSERT_TRUE(contents.ok) << contents.error;
+  ASSERT_TRUE(contents.ok || (contents.error == "decoding failed" &&
+                              contents.packetDurations.size() == contents.frames.size() + 1))
+      << contents.error;
   EXPECT_GT(contents.frames.size(), 0u);
   EXPECT_LT(contents.frames.size(), 10u);
   for (const auto& frame : contents.frames) {
