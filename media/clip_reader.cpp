@@ -12,12 +12,20 @@
 
 #include "engine/clip_names.h"
 #include "media/avi_stream_rate.h"
-#include "media/ffmpeg_input_ptr.h"
+#include "media/decoding_loop.h"
 #include "media/ffmpeg_memory_io.h"
+#include "media/ffmpeg_ptr.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/frame.h>
+#include <libswscale/swscale.h>
+}
 
 namespace vantoril {
 
-using namespace ffmpeg_input;
+using ffmpeg_input::MemoryIo;
 
 bool IsQuickTimePath(const FileSpec& file) {
   const std::string_view path = file.Path();
@@ -76,11 +84,11 @@ class ClipReader::Decoder {
   bool Convert(ImageBuffer& image);
 
   std::unique_ptr<MemoryIo> memory_;  // the input's bytes, when held in memory
-  InputFormatPtr input_;
+  InputFormatContextPtr input_;
   CodecContextPtr codec_;
   FramePtr frame_ = MakeFrame();
   PacketPtr packet_ = MakePacket();
-  ScalerPtr scaler_;
+  SwsContextPtr scaler_;
   struct AvFree {
     void operator()(uint8_t* block) const { av_free(block); }
   };
@@ -97,8 +105,7 @@ class ClipReader::Decoder {
   int frameCount_ = 0;
   int64_t endPts_ = 0;
 
-  bool draining_ = false;  // the demuxer ran out and the decoder is being emptied
-  int current_ = -1;       // display index of the frame held in frame_, -1 none
+  int current_ = -1;  // display index of the frame held in frame_, -1 none
 
   // What the scaler was set up for.
   int scalerFormat_ = -1;
@@ -184,7 +191,7 @@ std::vector<int64_t> ClipReader::Decoder::SynthesisedPts(const std::vector<Packe
 bool ClipReader::Decoder::Index() {
   std::vector<PacketData> packets;
   const AVStream* stream = input_->streams[stream_];
-  ParserPtr parser(av_parser_init(stream->codecpar->codec_id));
+  ParserContextPtr parser(av_parser_init(stream->codecpar->codec_id));
   CodecContextPtr parserCodec(avcodec_alloc_context3(nullptr));
   if (parser) {
     if (!parserCodec || avcodec_parameters_to_context(parserCodec.get(), stream->codecpar) < 0) {
@@ -283,35 +290,26 @@ bool ClipReader::Decoder::SeekToKey(int key) {
     return false;
   }
   avcodec_flush_buffers(codec_.get());
-  draining_ = false;
   return true;
 }
 
-// The one send/receive loop: the next frame out of the decoder into frame_.
+// The next frame of the clip's stream out of the decoder into frame_.
 bool ClipReader::Decoder::DecodeNext() {
-  for (;;) {
-    const int received = avcodec_receive_frame(codec_.get(), frame_.get());
-    if (received == 0) return true;
-    if (received != AVERROR(EAGAIN) || draining_) return false;
+  const PacketSource source = [this](AVPacket& packet) {
     for (;;) {
-      if (av_read_frame(input_.get(), packet_.get()) < 0) {
-        draining_ = true;
-        avcodec_send_packet(codec_.get(), nullptr);
-        break;
-      }
-      PacketRef unref(packet_.get());
-      if (packet_->stream_index != stream_) continue;
-      if (!madePts_.empty()) {
-        const auto made = std::lower_bound(madePts_.begin(), madePts_.end(),
-                                           std::make_pair(packet_->dts, INT64_MIN));
-        if (made != madePts_.end() && made->first == packet_->dts) packet_->pts = made->second;
-      }
-      // A damaged packet is passed over; the frames after it may still come.
-      const int sent = avcodec_send_packet(codec_.get(), packet_.get());
-      if (sent == 0) break;
-      if (sent != AVERROR_INVALIDDATA) return false;
+      const int read = av_read_frame(input_.get(), &packet);
+      if (read < 0) return read;
+      if (packet.stream_index == stream_) break;
+      av_packet_unref(&packet);
     }
-  }
+    if (!madePts_.empty()) {
+      const auto made =
+          std::lower_bound(madePts_.begin(), madePts_.end(), std::make_pair(packet.dts, INT64_MIN));
+      if (made != madePts_.end() && made->first == packet.dts) packet.pts = made->second;
+    }
+    return 0;
+  };
+  return DecodeNextFrame(*codec_, *frame_, *packet_, source).Ok();
 }
 
 int ClipReader::Decoder::DisplayIndexOfFrame() {

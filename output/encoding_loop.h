@@ -2,7 +2,7 @@
 
 #include <functional>
 
-#include "output/ffmpeg_ptr.h"
+#include "media/ffmpeg_ptr.h"
 
 namespace vantoril {
 

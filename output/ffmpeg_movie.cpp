@@ -8,9 +8,9 @@
 #include <thread>
 
 #include "engine/image_buffer.h"
+#include "media/ffmpeg_ptr.h"
 #include "output/codec_table.h"
 #include "output/encoding_loop.h"
-#include "output/ffmpeg_ptr.h"
 #include "output/movie_backend.h"
 
 extern "C" {

@@ -7,7 +7,7 @@
 #include <memory>
 #include <optional>
 
-#include "output/ffmpeg_ptr.h"
+#include "media/ffmpeg_ptr.h"
 #include "output/movie_writer.h"
 
 extern "C" {

@@ -4,26 +4,20 @@
 #include <cstring>
 #include <vector>
 
-#include "media/ffmpeg_input_ptr.h"
+#include "media/ffmpeg_ptr.h"
 
 extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
 #include <libavutil/opt.h>
+#include <libswscale/swscale.h>
 }
 
 namespace vantoril::test {
 namespace {
 
-using namespace ffmpeg_input;
-
 // The number's blocks start one block in from the left and three down.
 constexpr int kBits = 16;
-
-struct OutputFormatDeleter {
-  void operator()(AVFormatContext* context) const {
-    if (context->pb) avio_closep(&context->pb);
-    avformat_free_context(context);
-  }
-};
 
 // Paints what of the rectangle lies in the picture (the options' size).
 void Paint(std::vector<uint8_t>& rgb, const TestClipOptions& picture, int x0, int y0, int w, int h,
@@ -76,7 +70,7 @@ bool WriteTestClip(const TestClipOptions& options) {
   if (avformat_alloc_output_context2(&rawOutput, nullptr, nullptr, options.path.c_str()) < 0) {
     return false;
   }
-  std::unique_ptr<AVFormatContext, OutputFormatDeleter> output(rawOutput);
+  OutputFormatContextPtr output(rawOutput);
   AVStream* stream = avformat_new_stream(output.get(), nullptr);
   CodecContextPtr codec(avcodec_alloc_context3(encoder));
   if (!stream || !codec) return false;
@@ -104,9 +98,9 @@ bool WriteTestClip(const TestClipOptions& options) {
   if (avio_open(&output->pb, options.path.c_str(), AVIO_FLAG_WRITE) < 0) return false;
   if (avformat_write_header(output.get(), nullptr) < 0) return false;
 
-  ScalerPtr scaler(sws_getContext(options.width, options.height, AV_PIX_FMT_RGB24, options.width,
-                                  options.height, codec->pix_fmt, SWS_POINT, nullptr, nullptr,
-                                  nullptr));
+  SwsContextPtr scaler(sws_getContext(options.width, options.height, AV_PIX_FMT_RGB24,
+                                      options.width, options.height, codec->pix_fmt, SWS_POINT,
+                                      nullptr, nullptr, nullptr));
   FramePtr frame = MakeFrame();
   PacketPtr packet = MakePacket();
   if (!scaler || !frame || !packet) return false;

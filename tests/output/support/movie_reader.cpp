@@ -4,6 +4,8 @@
 #include <cstring>
 #include <memory>
 
+#include "media/ffmpeg_ptr.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -15,22 +17,6 @@ extern "C" {
 namespace vantoril::test {
 namespace {
 
-struct InputCloser {
-  void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
-};
-struct DecoderFree {
-  void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
-};
-struct FrameFree {
-  void operator()(AVFrame* frame) const { av_frame_free(&frame); }
-};
-struct PacketFree {
-  void operator()(AVPacket* packet) const { av_packet_free(&packet); }
-};
-struct ScalerFree {
-  void operator()(SwsContext* context) const { sws_freeContext(context); }
-};
-
 DecodedFrame Convert(const AVFrame& frame) {
   DecodedFrame out;
   out.width = frame.width;
@@ -38,9 +24,9 @@ DecodedFrame Convert(const AVFrame& frame) {
   out.bgra.resize(static_cast<size_t>(frame.width) * frame.height * 4);
   const auto format = static_cast<AVPixelFormat>(frame.format);
   const bool hasAlpha = (av_pix_fmt_desc_get(format)->flags & AV_PIX_FMT_FLAG_ALPHA) != 0;
-  std::unique_ptr<SwsContext, ScalerFree> scaler(
-      sws_getContext(frame.width, frame.height, format, frame.width, frame.height, AV_PIX_FMT_BGRA,
-                     SWS_POINT | SWS_ACCURATE_RND, nullptr, nullptr, nullptr));
+  SwsContextPtr scaler(sws_getContext(frame.width, frame.height, format, frame.width, frame.height,
+                                      AV_PIX_FMT_BGRA, SWS_POINT | SWS_ACCURATE_RND, nullptr,
+                                      nullptr, nullptr));
   uint8_t* planes[1] = {out.bgra.data()};
   int strides[1] = {frame.width * 4};
   sws_scale(scaler.get(), frame.data, frame.linesize, 0, frame.height, planes, strides);
@@ -59,7 +45,7 @@ MovieContents ReadMovie(const std::filesystem::path& file) {
     contents.error = "cannot open " + file.string();
     return contents;
   }
-  std::unique_ptr<AVFormatContext, InputCloser> input(raw);
+  InputFormatContextPtr input(raw);
   if (avformat_find_stream_info(input.get(), nullptr) < 0 || input->nb_streams != 1) {
     contents.error = "no single stream";
     return contents;
@@ -77,7 +63,7 @@ MovieContents ReadMovie(const std::filesystem::path& file) {
   contents.frameRateDen = stream->avg_frame_rate.den;
 
   const AVCodec* decoder = avcodec_find_decoder(stream->codecpar->codec_id);
-  std::unique_ptr<AVCodecContext, DecoderFree> codec(avcodec_alloc_context3(decoder));
+  CodecContextPtr codec(avcodec_alloc_context3(decoder));
   if (decoder == nullptr || codec == nullptr ||
       avcodec_parameters_to_context(codec.get(), stream->codecpar) < 0 ||
       avcodec_open2(codec.get(), decoder, nullptr) < 0) {
@@ -86,8 +72,8 @@ MovieContents ReadMovie(const std::filesystem::path& file) {
   }
   contents.codecName = decoder->name;
 
-  std::unique_ptr<AVPacket, PacketFree> packet(av_packet_alloc());
-  std::unique_ptr<AVFrame, FrameFree> frame(av_frame_alloc());
+  PacketPtr packet = MakePacket();
+  FramePtr frame = MakeFrame();
   auto drain = [&] {
     while (avcodec_receive_frame(codec.get(), frame.get()) >= 0) {
       contents.frames.push_back(Convert(*frame));
