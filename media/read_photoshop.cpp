@@ -13,7 +13,16 @@ namespace {
 using image_reader::BigEndian16;
 using image_reader::BigEndian32;
 
-constexpr int kHeaderSize = 30;  // the 26-byte file header and the colour mode data length
+// The file header (26 bytes) and the colour mode data length that follows it,
+// as offsets of their big-endian fields.
+constexpr int kVersion = 4;
+constexpr int kChannels = 12;
+constexpr int kHeight = 14;
+constexpr int kWidth = 18;
+constexpr int kDepth = 22;
+constexpr int kMode = 24;
+constexpr int kColorDataLength = 26;
+constexpr int kHeaderSize = kColorDataLength + 4;
 constexpr size_t kWorkBlockSize = 1536;
 constexpr int kMaxChannels = 56;
 constexpr int kStoredChannelLimit = 4;
@@ -54,22 +63,17 @@ void StoreRow(const Layout& layout, int channel, const uint8_t* samples,
   }
 }
 
-}  // namespace
-
-ImageReadResult ReadPhotoshop(ImageBuffer& image, ImageFile& in) {
-  BinaryFile& file = in.file;
-  std::array<uint8_t, kHeaderSize> header{};
-  if (!file.Seek(0) || !image_reader::ReadFully(file, header.data(), header.size())) {
-    return kImageUnreadable;
-  }
-  Layout layout;
-  const uint16_t version = BigEndian16(&header[4]);
-  layout.channels = BigEndian16(&header[12]);
-  const uint32_t height = BigEndian32(&header[14]);
-  const uint32_t width = BigEndian32(&header[18]);
-  const int depth = BigEndian16(&header[22]);
-  layout.mode = BigEndian16(&header[24]);
-  const uint32_t colorDataLength = BigEndian32(&header[26]);
+// Takes the picture's layout from the header; the colour mode data's length
+// is the one field that is not part of it.
+ImageReadResult ParseHeader(const std::array<uint8_t, kHeaderSize>& header, Layout& layout,
+                            uint32_t& colorDataLength) {
+  const uint16_t version = BigEndian16(&header[kVersion]);
+  layout.channels = BigEndian16(&header[kChannels]);
+  const uint32_t height = BigEndian32(&header[kHeight]);
+  const uint32_t width = BigEndian32(&header[kWidth]);
+  const int depth = BigEndian16(&header[kDepth]);
+  layout.mode = BigEndian16(&header[kMode]);
+  colorDataLength = BigEndian32(&header[kColorDataLength]);
 
   // Bitmap mode holds one bit per pixel, which is not decoded; CMYK and the
   // other modes are not read either.
@@ -88,9 +92,14 @@ ImageReadResult ReadPhotoshop(ImageBuffer& image, ImageFile& in) {
   layout.width = static_cast<int>(width);
   layout.height = static_cast<int>(height);
   layout.bytesPerSample = depth / 8;
+  return kImageRead;
+}
 
+// Reads the colour mode data and passes over the sections between it and the
+// image data, up to and including the compression code.
+ImageReadResult ReadUpToImageData(BinaryFile& file, uint32_t colorDataLength, Layout& layout,
+                                  std::array<uint8_t, kWorkBlockSize>& colorData) {
   // For indexed pictures the colour mode data is the 768-byte palette.
-  std::array<uint8_t, kWorkBlockSize> colorData{};
   const size_t colorBytes = std::min<size_t>(colorDataLength, colorData.size());
   if (!image_reader::ReadFully(file, colorData.data(), colorBytes) ||
       !file.Seek(int64_t{kHeaderSize} + colorDataLength)) {
@@ -114,76 +123,119 @@ ImageReadResult ReadPhotoshop(ImageBuffer& image, ImageFile& in) {
     return kImageCompressed;
   }
   layout.packBits = compressionCode == 1;
+  return kImageRead;
+}
+
+// The PackBits row counts: one 2-byte count per row per channel, for every
+// channel, before the channels' data. Counts a short file lacks are 0. Too
+// large a sum for a channel is a damaged file.
+ImageReadResult ReadRowCounts(BinaryFile& file, const Layout& layout, int storedChannels,
+                              std::vector<uint16_t>& rowCounts) {
+  rowCounts.assign(static_cast<size_t>(storedChannels) * layout.height, 0);
+  std::vector<uint8_t> table(rowCounts.size() * 2);
+  const size_t got = file.Read(table.data(), table.size());
+  for (size_t i = 0; i < got / 2; ++i) {
+    rowCounts[i] = BigEndian16(&table[i * 2]);
+  }
+  // A channel cannot take more than half as much again as its raw plane.
+  const int64_t planeBytes = int64_t{layout.width} * layout.height * layout.bytesPerSample;
+  const int64_t limit = planeBytes + planeBytes / 2;
+  for (int c = 0; c < storedChannels; ++c) {
+    int64_t sum = 0;
+    for (int r = 0; r < layout.height; ++r) {
+      sum += rowCounts[static_cast<size_t>(c) * layout.height + r];
+    }
+    if (sum > limit) {
+      return kImageUnreadable;
+    }
+  }
+  return kImageRead;
+}
+
+// Reads the stored channels plane by plane from channelStart into the
+// picture, as far as the file goes.
+void ReadChannels(BinaryFile& file, const Layout& layout, int storedChannels,
+                  const std::vector<uint16_t>& rowCounts,
+                  const std::array<uint8_t, kWorkBlockSize>& colorData, int64_t channelStart,
+                  ImageBuffer& image) {
+  const int pixelBytes = image.BitsPerPixel() / 8;
+  const size_t rowBytes = static_cast<size_t>(layout.width) * layout.bytesPerSample;
+  const int64_t planeBytes = int64_t{layout.width} * layout.height * layout.bytesPerSample;
+  std::vector<uint8_t> decodedRow(rowBytes);
+  std::vector<uint8_t> packedRow;
+  if (layout.packBits) {
+    packedRow.resize(UINT16_MAX);
+  }
+  for (int c = 0; c < storedChannels; ++c) {
+    if (!file.Seek(channelStart)) {
+      break;
+    }
+    for (int r = 0; r < layout.height; ++r) {
+      std::fill(decodedRow.begin(), decodedRow.end(), uint8_t{0});
+      bool fileEnded = false;
+      if (layout.packBits) {
+        const uint16_t count = rowCounts[static_cast<size_t>(c) * layout.height + r];
+        const size_t got = file.Read(packedRow.data(), count);
+        channelStart += count;
+        UnpackBits(decodedRow, std::span<const uint8_t>(packedRow.data(), got));
+        fileEnded = got < count;
+      } else {
+        fileEnded = file.Read(decodedRow.data(), rowBytes) < rowBytes;
+      }
+      StoreRow(layout, c, decodedRow.data(), colorData, image.RowPointer(layout.height - 1 - r),
+               pixelBytes);
+      if (fileEnded) {
+        break;
+      }
+    }
+    if (!layout.packBits) {
+      channelStart += planeBytes;
+    }
+  }
+}
+
+}  // namespace
+
+ImageReadResult ReadPhotoshop(ImageBuffer& image, ImageFile& in) {
+  BinaryFile& file = in.file;
+  std::array<uint8_t, kHeaderSize> header{};
+  if (!file.Seek(0) || !image_reader::ReadFully(file, header.data(), header.size())) {
+    return kImageUnreadable;
+  }
+  Layout layout;
+  uint32_t colorDataLength = 0;
+  if (const ImageReadResult parsed = ParseHeader(header, layout, colorDataLength);
+      parsed != kImageRead) {
+    return parsed;
+  }
+  std::array<uint8_t, kWorkBlockSize> colorData{};
+  if (const ImageReadResult reached = ReadUpToImageData(file, colorDataLength, layout, colorData);
+      reached != kImageRead) {
+    return reached;
+  }
 
   const int bitsPerPixel = std::clamp(layout.channels * 8, 24, 32);
   if (const ImageReadResult created =
-          image_reader::CreatePicture(image, width, height, bitsPerPixel);
+          image_reader::CreatePicture(image, layout.width, layout.height, bitsPerPixel);
       created != kImageRead) {
     return created;
   }
-  const int pixelBytes = bitsPerPixel / 8;
   // Greyscale and indexed pictures take channel 0 alone; RGB up to four
   // channels (the fourth is alpha, and only a 32-bit buffer has one).
   const int storedChannels =
       layout.mode == kRgb ? std::min(layout.channels, kStoredChannelLimit) : 1;
-  const size_t rowBytes = static_cast<size_t>(layout.width) * layout.bytesPerSample;
-  const int64_t planeBytes = int64_t{layout.width} * layout.height * layout.bytesPerSample;
 
   try {
-    std::vector<uint8_t> decodedRow(rowBytes);
     int64_t channelStart = file.Position();
     std::vector<uint16_t> rowCounts;
-    std::vector<uint8_t> packedRow;
     if (layout.packBits) {
-      // One 2-byte count per row per channel, for every channel, then the
-      // channels' data one after another. Counts a short file lacks are 0.
-      rowCounts.assign(static_cast<size_t>(storedChannels) * layout.height, 0);
-      std::vector<uint8_t> table(rowCounts.size() * 2);
-      const size_t got = file.Read(table.data(), table.size());
-      for (size_t i = 0; i < got / 2; ++i) {
-        rowCounts[i] = BigEndian16(&table[i * 2]);
+      if (const ImageReadResult counted = ReadRowCounts(file, layout, storedChannels, rowCounts);
+          counted != kImageRead) {
+        return counted;
       }
       channelStart += int64_t{layout.channels} * layout.height * 2;
-      // A channel cannot take more than half as much again as its raw plane.
-      const int64_t limit = planeBytes + planeBytes / 2;
-      for (int c = 0; c < storedChannels; ++c) {
-        int64_t sum = 0;
-        for (int r = 0; r < layout.height; ++r) {
-          sum += rowCounts[static_cast<size_t>(c) * layout.height + r];
-        }
-        if (sum > limit) {
-          return kImageUnreadable;
-        }
-      }
-      packedRow.resize(UINT16_MAX);
     }
-
-    for (int c = 0; c < storedChannels; ++c) {
-      if (!file.Seek(channelStart)) {
-        break;
-      }
-      for (int r = 0; r < layout.height; ++r) {
-        std::fill(decodedRow.begin(), decodedRow.end(), uint8_t{0});
-        bool fileEnded = false;
-        if (layout.packBits) {
-          const uint16_t count = rowCounts[static_cast<size_t>(c) * layout.height + r];
-          const size_t got = file.Read(packedRow.data(), count);
-          channelStart += count;
-          UnpackBits(decodedRow, std::span<const uint8_t>(packedRow.data(), got));
-          fileEnded = got < count;
-        } else {
-          fileEnded = file.Read(decodedRow.data(), rowBytes) < rowBytes;
-        }
-        StoreRow(layout, c, decodedRow.data(), colorData, image.RowPointer(layout.height - 1 - r),
-                 pixelBytes);
-        if (fileEnded) {
-          break;
-        }
-      }
-      if (!layout.packBits) {
-        channelStart += planeBytes;
-      }
-    }
+    ReadChannels(file, layout, storedChannels, rowCounts, colorData, channelStart, image);
   } catch (const std::bad_alloc&) {
     return kImageNoMemory;
   }

@@ -9,7 +9,16 @@ namespace {
 
 using image_reader::LittleEndian16;
 
+// The header, as offsets of its fields (the 16-bit ones little-endian).
 constexpr int kHeaderSize = 18;
+constexpr int kIdLength = 0;
+constexpr int kImageType = 2;
+constexpr int kColorMapLength = 5;
+constexpr int kColorMapEntryBits = 7;
+constexpr int kWidth = 12;
+constexpr int kHeight = 14;
+constexpr int kDepth = 16;
+constexpr int kDescriptor = 17;
 constexpr int kLastUncompressedType = 3;  // 1 colour-mapped, 2 true colour, 3 grey
 constexpr uint8_t kTopOrigin = 0x20;      // image descriptor bit 5
 
@@ -21,14 +30,14 @@ ImageReadResult ReadTarga(ImageBuffer& image, ImageFile& in) {
   if (!file.Seek(0) || !image_reader::ReadFully(file, header.data(), header.size())) {
     return kImageUnreadable;
   }
-  const int idLength = header[0];
-  const int imageType = header[2];
-  const int colorMapLength = LittleEndian16(&header[5]);
-  const int colorMapEntryBits = header[7];
-  const int width = LittleEndian16(&header[12]);
-  const int height = LittleEndian16(&header[14]);
-  const int depth = header[16];
-  const uint8_t descriptor = header[17];
+  const int idLength = header[kIdLength];
+  const int imageType = header[kImageType];
+  const int colorMapLength = LittleEndian16(&header[kColorMapLength]);
+  const int colorMapEntryBits = header[kColorMapEntryBits];
+  const int width = LittleEndian16(&header[kWidth]);
+  const int height = LittleEndian16(&header[kHeight]);
+  const int depth = header[kDepth];
+  const uint8_t descriptor = header[kDescriptor];
 
   if (depth < 8 || depth > 32 || width == 0 || height == 0) {
     return kImageUnreadable;

@@ -11,7 +11,18 @@ namespace vantoril {
 namespace {
 
 constexpr size_t kWorkBlockSize = 4096;
-constexpr int kEntrySize = 12;  // tag 2, type 2, count 4, value 4
+
+// The file header: byte order mark, the number 42 in that order, and the
+// offset of the first image file directory.
+constexpr size_t kHeaderSize = 8;
+constexpr size_t kFirstIfdOffset = 4;
+constexpr uint8_t kMagic = 42;
+
+// A directory entry: tag 2, type 2, count 4, value 4.
+constexpr int kEntrySize = 12;
+constexpr int kEntryType = 2;
+constexpr int kEntryCount = 4;
+constexpr int kEntryValue = 8;
 
 constexpr uint16_t kTypeShort = 3;
 constexpr uint16_t kTypeLong = 4;
@@ -50,34 +61,38 @@ struct StripLayout {
   std::array<uint8_t, 4> field{};
 };
 
-}  // namespace
+// What the directory says about the picture; the defaults stand for the
+// tags a file leaves out.
+struct TiffFields {
+  uint32_t width = 32;
+  uint32_t height = 32;
+  uint32_t samplesPerPixel = 3;
+  uint32_t rowsPerStrip = 8192;
+  StripLayout strips;
+};
 
-ImageReadResult ReadTiff(ImageBuffer& image, ImageFile& in) {
-  BinaryFile& file = in.file;
-  std::vector<uint8_t> block;
-  try {
-    block.assign(kWorkBlockSize, 0);
-  } catch (const std::bad_alloc&) {
-    return kImageNoMemory;
-  }
+// Reads the start of the file into block and finds the first directory in
+// it (at ifd), reading the block again from the directory when it lies
+// further on.
+ImageReadResult ReadDirectoryBlock(BinaryFile& file, std::vector<uint8_t>& block, ByteOrder& order,
+                                   size_t& blockBytes, size_t& ifd) {
   if (!file.Seek(0)) {
     return kImageUnreadable;
   }
-  size_t blockBytes = file.Read(block.data(), block.size());
-  if (blockBytes < 8) {
+  blockBytes = file.Read(block.data(), block.size());
+  if (blockBytes < kHeaderSize) {
     return kImageUnreadable;
   }
-  ByteOrder order;
-  if (block[0] == 'I' && block[2] == 42) {
+  if (block[0] == 'I' && block[2] == kMagic) {
     order.bigEndian = false;
-  } else if (block[0] == 'M' && block[3] == 42) {
+  } else if (block[0] == 'M' && block[3] == kMagic) {
     order.bigEndian = true;
   } else {
     return kImageUnreadable;
   }
 
-  const uint32_t firstIfd = order.Get32(&block[4]);
-  size_t ifd = firstIfd;
+  const uint32_t firstIfd = order.Get32(&block[kFirstIfdOffset]);
+  ifd = firstIfd;
   if (firstIfd >= kWorkBlockSize) {
     if (!file.Seek(firstIfd)) {
       return kImageUnreadable;
@@ -89,13 +104,13 @@ ImageReadResult ReadTiff(ImageBuffer& image, ImageFile& in) {
   if (ifd + 2 > blockBytes) {
     return kImageUnreadable;
   }
+  return kImageRead;
+}
 
-  uint32_t width = 32;
-  uint32_t height = 32;
-  uint32_t samplesPerPixel = 3;
-  uint32_t rowsPerStrip = 8192;
-  StripLayout strips;
-  // Entries that do not lie wholly inside the block are not read.
+// Takes the tags the reader knows from the directory at ifd. Entries that do
+// not lie wholly inside the block are not read.
+ImageReadResult ParseDirectory(const std::vector<uint8_t>& block, size_t blockBytes, size_t ifd,
+                               const ByteOrder& order, TiffFields& fields) {
   const size_t entryCount = order.Get16(&block[ifd]);
   for (size_t i = 0; i < entryCount; ++i) {
     const size_t at = ifd + 2 + i * kEntrySize;
@@ -104,20 +119,20 @@ ImageReadResult ReadTiff(ImageBuffer& image, ImageFile& in) {
     }
     const uint8_t* entry = &block[at];
     const uint16_t tag = order.Get16(entry);
-    const uint16_t type = order.Get16(entry + 2);
-    const uint32_t count = order.Get32(entry + 4);
-    const uint8_t* field = entry + 8;
+    const uint16_t type = order.Get16(entry + kEntryType);
+    const uint32_t count = order.Get32(entry + kEntryCount);
+    const uint8_t* field = entry + kEntryValue;
     const uint32_t value = order.Value(type, field);
     switch (tag) {
       case kTagImageWidth:
-        width = value;
-        if (width > ImageBuffer::kMaxSide) {
+        fields.width = value;
+        if (fields.width > ImageBuffer::kMaxSide) {
           return kImageTooLarge;
         }
         break;
       case kTagImageLength:
-        height = value;
-        if (height > ImageBuffer::kMaxSide) {
+        fields.height = value;
+        if (fields.height > ImageBuffer::kMaxSide) {
           return kImageTooLarge;
         }
         break;
@@ -126,40 +141,33 @@ ImageReadResult ReadTiff(ImageBuffer& image, ImageFile& in) {
           return kImageCompressed;
         }
         break;
-      case kTagStripOffsets:
+      case kTagStripOffsets: {
+        StripLayout& strips = fields.strips;
         strips.count = count;
         strips.entrySize = type == kTypeShort ? 2 : 4;
         strips.tableInField = count > 1 && int64_t{count} * strips.entrySize <= 4;
         strips.offsets = count == 1 ? value : order.Get32(field);
         std::copy_n(field, 4, strips.field.begin());
         break;
+      }
       case kTagSamplesPerPixel:
-        samplesPerPixel = value;
+        fields.samplesPerPixel = value;
         break;
       case kTagRowsPerStrip:
-        rowsPerStrip = value;
+        fields.rowsPerStrip = value;
         break;
       default:
         break;  // BitsPerSample, Photometric, PlanarConfiguration ... are not consulted
     }
   }
-  // One sample is an 8-bit grey (palette) picture, three RGB, four RGBA;
-  // anything else does not fit the buffer's pixels.
-  if (samplesPerPixel != 1 && samplesPerPixel != 3 && samplesPerPixel != 4) {
-    return kImageUnreadable;
-  }
-  // Several strips of no rows each would never fill the picture.
-  if (strips.count > 1 && rowsPerStrip == 0) {
-    return kImageUnreadable;
-  }
-  const int bitsPerPixel = static_cast<int>(samplesPerPixel) * 8;
-  if (const ImageReadResult created =
-          image_reader::CreatePicture(image, width, height, bitsPerPixel);
-      created != kImageRead) {
-    return created;
-  }
+  return kImageRead;
+}
 
-  const size_t rowBytes = static_cast<size_t>(width) * samplesPerPixel;
+// Reads the rows strip by strip into the picture, as far as the file goes.
+void ReadStrips(BinaryFile& file, ImageBuffer& image, const TiffFields& fields,
+                const ByteOrder& order) {
+  const StripLayout& strips = fields.strips;
+  const size_t rowBytes = static_cast<size_t>(fields.width) * fields.samplesPerPixel;
   const int rows = image.Height();
   if (strips.count == 1) {
     if (file.Seek(strips.offsets)) {
@@ -169,29 +177,70 @@ ImageReadResult ReadTiff(ImageBuffer& image, ImageFile& in) {
         }
       }
     }
-  } else {
-    int y = 0;
-    for (uint32_t s = 0; s < strips.count && y < rows; ++s) {
-      std::array<uint8_t, 4> entry{};
-      if (strips.tableInField) {
-        std::copy_n(strips.field.begin() + size_t{s} * 2, 2, entry.begin());
-      } else if (!file.Seek(int64_t{strips.offsets} + int64_t{s} * strips.entrySize) ||
-                 !image_reader::ReadFully(file, entry.data(), strips.entrySize)) {
-        break;  // the table runs past the end of the file; so would every later entry
+    return;
+  }
+  int y = 0;
+  for (uint32_t s = 0; s < strips.count && y < rows; ++s) {
+    std::array<uint8_t, 4> entry{};
+    if (strips.tableInField) {
+      std::copy_n(strips.field.begin() + size_t{s} * 2, 2, entry.begin());
+    } else if (!file.Seek(int64_t{strips.offsets} + int64_t{s} * strips.entrySize) ||
+               !image_reader::ReadFully(file, entry.data(), strips.entrySize)) {
+      break;  // the table runs past the end of the file; so would every later entry
+    }
+    const uint32_t offset =
+        strips.entrySize == 2 ? order.Get16(entry.data()) : order.Get32(entry.data());
+    if (!file.Seek(offset)) {
+      continue;
+    }
+    for (uint32_t r = 0; r < fields.rowsPerStrip && y < rows; ++r) {
+      if (file.Read(image.RowPointer(y), rowBytes) == 0) {
+        break;
       }
-      const uint32_t offset =
-          strips.entrySize == 2 ? order.Get16(entry.data()) : order.Get32(entry.data());
-      if (!file.Seek(offset)) {
-        continue;
-      }
-      for (uint32_t r = 0; r < rowsPerStrip && y < rows; ++r) {
-        if (file.Read(image.RowPointer(y), rowBytes) == 0) {
-          break;
-        }
-        ++y;
-      }
+      ++y;
     }
   }
+}
+
+}  // namespace
+
+ImageReadResult ReadTiff(ImageBuffer& image, ImageFile& in) {
+  BinaryFile& file = in.file;
+  std::vector<uint8_t> block;
+  try {
+    block.assign(kWorkBlockSize, 0);
+  } catch (const std::bad_alloc&) {
+    return kImageNoMemory;
+  }
+  ByteOrder order;
+  size_t blockBytes = 0;
+  size_t ifd = 0;
+  if (const ImageReadResult found = ReadDirectoryBlock(file, block, order, blockBytes, ifd);
+      found != kImageRead) {
+    return found;
+  }
+  TiffFields fields;
+  if (const ImageReadResult parsed = ParseDirectory(block, blockBytes, ifd, order, fields);
+      parsed != kImageRead) {
+    return parsed;
+  }
+  // One sample is an 8-bit grey (palette) picture, three RGB, four RGBA;
+  // anything else does not fit the buffer's pixels.
+  const uint32_t samplesPerPixel = fields.samplesPerPixel;
+  if (samplesPerPixel != 1 && samplesPerPixel != 3 && samplesPerPixel != 4) {
+    return kImageUnreadable;
+  }
+  // Several strips of no rows each would never fill the picture.
+  if (fields.strips.count > 1 && fields.rowsPerStrip == 0) {
+    return kImageUnreadable;
+  }
+  const int bitsPerPixel = static_cast<int>(samplesPerPixel) * 8;
+  if (const ImageReadResult created =
+          image_reader::CreatePicture(image, fields.width, fields.height, bitsPerPixel);
+      created != kImageRead) {
+    return created;
+  }
+  ReadStrips(file, image, fields, order);
 
   // TIFF rows run top to bottom and pixels red, green, blue.
   image.FlipVertical();
