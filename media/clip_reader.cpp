@@ -75,6 +75,7 @@ class ClipReader::Decoder {
 
   bool Start();
   static std::vector<int64_t> SynthesisedPts(const std::vector<PacketData>& packets);
+  std::vector<PacketData> ReadPackets();
   bool Index();
   int KeyFor(int index) const;
   bool SeekToKey(int key);
@@ -89,10 +90,7 @@ class ClipReader::Decoder {
   FramePtr frame_ = MakeFrame();
   PacketPtr packet_ = MakePacket();
   SwsContextPtr scaler_;
-  struct AvFree {
-    void operator()(uint8_t* block) const { av_free(block); }
-  };
-  std::unique_ptr<uint8_t, AvFree> converted_;  // the scaler's output
+  AvBlockPtr converted_;  // the scaler's output
   size_t convertedSize_ = 0;
   int stream_ = -1;
   AVRational timeBase_{1, 1};
@@ -188,14 +186,16 @@ std::vector<int64_t> ClipReader::Decoder::SynthesisedPts(const std::vector<Packe
   return pts;
 }
 
-bool ClipReader::Decoder::Index() {
+// One record a packet of the clip's stream, in file order; empty when the
+// stream cannot be read through.
+std::vector<ClipReader::Decoder::PacketData> ClipReader::Decoder::ReadPackets() {
   std::vector<PacketData> packets;
   const AVStream* stream = input_->streams[stream_];
   ParserContextPtr parser(av_parser_init(stream->codecpar->codec_id));
   CodecContextPtr parserCodec(avcodec_alloc_context3(nullptr));
   if (parser) {
     if (!parserCodec || avcodec_parameters_to_context(parserCodec.get(), stream->codecpar) < 0) {
-      return false;
+      return {};
     }
     parser->flags |= PARSER_FLAG_COMPLETE_FRAMES;
   }
@@ -219,6 +219,11 @@ bool ClipReader::Decoder::Index() {
     }
     packets.push_back(data);
   }
+  return packets;
+}
+
+bool ClipReader::Decoder::Index() {
+  std::vector<PacketData> packets = ReadPackets();
   if (packets.empty()) return false;
 
   const bool hasPts = std::none_of(packets.begin(), packets.end(),

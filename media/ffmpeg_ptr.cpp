@@ -4,6 +4,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/frame.h>
+#include <libavutil/mem.h>
 #include <libswscale/swscale.h>
 }
 
@@ -43,6 +44,10 @@ void SwsContextDeleter::operator()(SwsContext* context) const {
 
 void ParserContextDeleter::operator()(AVCodecParserContext* parser) const {
   av_parser_close(parser);
+}
+
+void AvFreeDeleter::operator()(uint8_t* block) const {
+  av_free(block);
 }
 
 FramePtr MakeFrame() {

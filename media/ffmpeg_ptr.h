@@ -4,6 +4,7 @@
 // (and the tests that make and read movies). Only the types are declared here;
 // FFmpeg's headers stay in the .cpp files.
 
+#include <cstdint>
 #include <memory>
 
 struct AVBufferRef;
@@ -44,6 +45,10 @@ struct SwsContextDeleter {
 struct ParserContextDeleter {
   void operator()(AVCodecParserContext* parser) const;
 };
+// A block from av_malloc.
+struct AvFreeDeleter {
+  void operator()(uint8_t* block) const;
+};
 
 using InputFormatContextPtr = std::unique_ptr<AVFormatContext, InputFormatContextDeleter>;
 using OutputFormatContextPtr = std::unique_ptr<AVFormatContext, OutputFormatContextDeleter>;
@@ -53,6 +58,7 @@ using FramePtr = std::unique_ptr<AVFrame, FrameDeleter>;
 using PacketPtr = std::unique_ptr<AVPacket, PacketDeleter>;
 using SwsContextPtr = std::unique_ptr<SwsContext, SwsContextDeleter>;
 using ParserContextPtr = std::unique_ptr<AVCodecParserContext, ParserContextDeleter>;
+using AvBlockPtr = std::unique_ptr<uint8_t, AvFreeDeleter>;
 
 // Empty on allocation failure.
 FramePtr MakeFrame();

@@ -19,11 +19,6 @@ extern "C" {
 namespace vantoril {
 namespace {
 
-struct InputCloser {
-  void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
-};
-using InputPtr = std::unique_ptr<AVFormatContext, InputCloser>;
-
 std::string ErrorText(int error) {
   std::array<char, AV_ERROR_MAX_STRING_SIZE> text{};
   av_strerror(error, text.data(), text.size());
@@ -82,7 +77,7 @@ std::string JoinMovies(const std::vector<std::string>& parts, const std::string&
   int error = avformat_open_input(&raw, listUrl.c_str(), av_find_input_format("concat"), &options);
   av_dict_free(&options);
   if (error < 0) return "cannot read the parts: " + ErrorText(error);
-  InputPtr input(raw);
+  InputFormatContextPtr input(raw);
   error = avformat_find_stream_info(input.get(), nullptr);
   if (error < 0 || input->nb_streams != 1) return "the parts are not movies of one video stream";
   AVStream* from = input->streams[0];
