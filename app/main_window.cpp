@@ -133,6 +133,7 @@ MainWindow::MainWindow(ShowDocument& document, SettingsStore& settings, SoundTra
 MainWindow::~MainWindow() = default;
 
 bool MainWindow::Create() {
+  windowSettings_ = LoadWindowSettings(settings_);
   if (!Window::Create(nullptr, kStyleOverlapped)) return false;
   Move(Rect{0, 0, 640, 480}, false);
   SetTitle({});
@@ -171,7 +172,7 @@ void MainWindow::DestroyWindow() {
 void MainWindow::BuildMenuBar() {
   menu_ = std::make_unique<MenuBar>(*this);
   MenuBar& m = *menu_;
-  const int rate = settings_.GetSettingInt("FrameRate", kDefaultFrameRate);
+  const int rate = windowSettings_.frameRate;
   const auto checked = [](bool on) { return on ? kMenuChecked : 0u; };
   m.AddSubmenu("File");
   m.AddItem(cmd::kLoadPicture, "Load Picture/L");
@@ -201,10 +202,8 @@ void MainWindow::BuildMenuBar() {
   m.AddItem(cmd::kChangePicture, "Change Picture");
   m.AddItem(cmd::kDeletePicture, "Delete Picture");
   m.AddSubmenu("Options");
-  m.AddItem(cmd::kAutoAddKeys, "Auto-Add Keys",
-            checked(settings_.GetSettingInt("AutoAddKey", 1) != 0));
-  m.AddItem(cmd::kShowMotionPath, "Show Motion Path",
-            checked(settings_.GetSettingInt("ShowCameraPath", 0) != 0));
+  m.AddItem(cmd::kAutoAddKeys, "Auto-Add Keys", checked(windowSettings_.autoAddKey));
+  m.AddItem(cmd::kShowMotionPath, "Show Motion Path", checked(windowSettings_.showMotionPath));
   m.AddItem(cmd::kFastDisplay, "Fast Display", checked(document_.holdBackgroundFrame != 0));
   m.AddSubmenu("Picture");
   m.AddItem(cmd::kNormalImage, "Normal Image", kMenuChecked);
@@ -217,14 +216,13 @@ void MainWindow::BuildMenuBar() {
   m.AddItem(kMenuSeparator, "");
   m.AddItem(cmd::kLock, "Lock");
   m.AddSubmenu("Render");
-  const int aspect = settings_.GetSettingInt("AspectMode", 7500);
+  const int aspect = windowSettings_.aspectMode;
   m.AddItem(cmd::kAspect4x3, "4:3 Aspect Ratio", checked(aspect == 7500));
   m.AddItem(cmd::kAspect16x9, "16:9 Aspect Ratio", checked(aspect == 5625));
   m.AddItem(kMenuSeparator, "");
   m.AddItem(cmd::kAdvancedOptions, "Advanced Options");
   m.AddSubmenu("View");
-  m.AddItem(cmd::kShowTvSafe, "Show TV Safe Area",
-            checked(settings_.GetSettingInt("ShowTVSafe", 0) != 0));
+  m.AddItem(cmd::kShowTvSafe, "Show TV Safe Area", checked(windowSettings_.showTvSafe));
   m.AddItem(kMenuSeparator, "");
   m.AddItem(cmd::kZoomIn, "Stage Zoom In");
   m.AddItem(cmd::kZoomOut, "Stage Zoom Out");
@@ -586,40 +584,57 @@ void MainWindow::LayoutChildren() {
 // --- commands ------------------------------------------------------------
 
 void MainWindow::RunCommand(int id) {
-  const int p = document_.EditablePicture();
+  if (RunFileCommand(id) || RunEditCommand(id) || RunOptionsCommand(id) || RunViewCommand(id)) {
+    return;
+  }
+  if (id >= cmd::kNormalImage && id <= cmd::kNoColourBrush) SetBrush(id);
+}
+
+// The File menu: pictures, background, sound, shows, movies, frame rate, exit.
+bool MainWindow::RunFileCommand(int id) {
   switch (id) {
     case cmd::kLoadPicture:
       LoadPicture(false);
-      break;
-    case cmd::kChangePicture:
-      if (p >= 0) LoadPicture(true);
-      break;
+      return true;
     case cmd::kLoadBackground:
       LoadBackground();
-      break;
+      return true;
     case cmd::kLoadSound:
       LoadSound();
-      break;
+      return true;
     case cmd::kNewShow:
       NewShow();
-      break;
+      return true;
     case cmd::kLoadShow:
       LoadShow();
-      break;
+      return true;
     case cmd::kSaveShow:
       SaveShowAs();
-      break;
+      return true;
     case cmd::kMakeMovie:
-      if (stage_) MakeMovieCommand(*this, *stage_, document_, settings_);
-      break;
+      if (stage_) {
+        MakeMovieCommand(*this, *stage_, document_, settings_);
+        // The movie run records the folder the movie went to.
+        windowSettings_.folder = LoadStartingFolder(settings_);
+      }
+      return true;
     case cmd::kNtsc:
     case cmd::kPal:
     case cmd::kFilm:
       SetFrameRate(id);
-      break;
+      return true;
     case cmd::kExit:
       PostMessage(Handle(), kWmClose, 0, 0);
-      break;
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The Edit menu: undo, the key frame clipboard, Change and Delete Picture.
+bool MainWindow::RunEditCommand(int id) {
+  const int p = document_.EditablePicture();
+  switch (id) {
     case cmd::kUndo:
     case cmd::kRedo:
       if (id == cmd::kUndo) {
@@ -628,13 +643,13 @@ void MainWindow::RunCommand(int id) {
         document_.Redo();
       }
       document_.GoToTime(document_.clock.currentTime, true);
-      break;
+      return true;
     case cmd::kCopy:
       if (p >= 0 && document_.currentKey >= 0) {
         document_.keyClipboard = document_.GetKey(document_.currentKey, p);
         UpdateEditMenu();
       }
-      break;
+      return true;
     case cmd::kCut:
     case cmd::kDelete:
       // The first key frame of a picture is never removed.
@@ -644,10 +659,13 @@ void MainWindow::RunCommand(int id) {
         document_.GoToTime(document_.clock.currentTime, true);
         Beep();
       }
-      break;
+      return true;
     case cmd::kPaste:
       Paste();
-      break;
+      return true;
+    case cmd::kChangePicture:
+      if (p >= 0) LoadPicture(true);
+      return true;
     case cmd::kDeletePicture:
       if (p >= 0 && AskYesNo("Are you sure?", "Delete Picture")) {
         document_.DeletePicture(p);
@@ -657,56 +675,75 @@ void MainWindow::RunCommand(int id) {
       document_.GoToTime(document_.clock.currentTime, false);
       RepaintTimeline();
       RepaintStage();
-      break;
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The Options, Picture (but the brushes) and Render menus.
+bool MainWindow::RunOptionsCommand(int id) {
+  switch (id) {
     case cmd::kAutoAddKeys:
       document_.autoAddKey = document_.autoAddKey ? 0 : 1;
       menu_->CheckItem(id, document_.autoAddKey != 0);
-      settings_.PutSettingInt("AutoAddKey", document_.autoAddKey);
-      break;
+      windowSettings_.autoAddKey = document_.autoAddKey != 0;
+      StoreSettings(WindowSettingsPart::kAutoAddKey);
+      return true;
     case cmd::kShowMotionPath:
       if (stage_) {
         stage_->showMotionPath = !stage_->showMotionPath;
         menu_->CheckItem(id, stage_->showMotionPath);
-        settings_.PutSettingInt("ShowCameraPath", stage_->showMotionPath ? 1 : 0);
+        windowSettings_.showMotionPath = stage_->showMotionPath;
+        StoreSettings(WindowSettingsPart::kShowMotionPath);
         RepaintStage();
       }
-      break;
+      return true;
     case cmd::kFastDisplay:
       document_.holdBackgroundFrame = document_.holdBackgroundFrame ? 0 : 1;
       menu_->CheckItem(id, document_.holdBackgroundFrame != 0);
-      break;
+      return true;
     case cmd::kLock:
       ToggleLock();
-      break;
+      return true;
     case cmd::kAspect4x3:
     case cmd::kAspect16x9:
       SetAspect(id == cmd::kAspect16x9);
-      break;
+      return true;
     case cmd::kAdvancedOptions:
       AdvancedOptions();
-      break;
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The View and Help menus.
+bool MainWindow::RunViewCommand(int id) {
+  switch (id) {
     case cmd::kShowTvSafe:
       if (stage_) {
         stage_->showTvSafe = !stage_->showTvSafe;
         menu_->CheckItem(id, stage_->showTvSafe);
-        settings_.PutSettingInt("ShowTVSafe", stage_->showTvSafe ? 1 : 0);
+        windowSettings_.showTvSafe = stage_->showTvSafe;
+        StoreSettings(WindowSettingsPart::kShowTvSafe);
         RepaintStage();
       }
-      break;
+      return true;
     case cmd::kZoomIn:
       if (stage_) SetZoom(ZoomIn(stage_->Scale()));
-      break;
+      return true;
     case cmd::kZoomOut:
       if (stage_) SetZoom(ZoomOut(stage_->Scale()));
-      break;
+      return true;
     case cmd::kEnlargeTimeline:
       timeline_.Enlarge();
       timeline_.EnsureTimeVisible();
-      break;
+      return true;
     case cmd::kContractTimeline:
       timeline_.Contract();
       timeline_.EnsureTimeVisible();
-      break;
+      return true;
     case cmd::kViewHelp: {
       const std::string guide = UserGuidePath();
       if (!OpenDocument(guide)) {
@@ -716,21 +753,21 @@ void MainWindow::RunCommand(int id) {
                 guide + ".",
             MessageSink::kNoCode);
       }
-      break;
+      return true;
     }
     case cmd::kAbout:
       ShowInformationBox("Quennet Vantoril, version 1.0");
-      break;
+      return true;
     default:
-      if (id >= cmd::kNormalImage && id <= cmd::kNoColourBrush) SetBrush(id);
-      break;
+      return false;
   }
 }
 
 void MainWindow::SetZoom(double scale) {
   if (!stage_) return;
   stage_->SetScale(scale);
-  settings_.PutSettingInt("Scale", static_cast<int32_t>(scale * 100));
+  windowSettings_.scalePercent = static_cast<int32_t>(scale * 100);
+  StoreSettings(WindowSettingsPart::kScale);
   // The Stage alone (it redraws the status panel's zoom list too): the main
   // window's painting would evaluate the pictures again and drop a change
   // that is not a key frame yet.
@@ -743,7 +780,8 @@ void MainWindow::SetFrameRate(int id) {
   menu_->CheckItem(cmd::kPal, id == cmd::kPal);
   menu_->CheckItem(cmd::kFilm, id == cmd::kFilm);
   document_.clock.frameRate = rate;
-  settings_.PutSettingInt("FrameRate", rate);
+  windowSettings_.frameRate = rate;
+  StoreSettings(WindowSettingsPart::kFrameRate);
   Repaint();
 }
 
@@ -753,7 +791,8 @@ void MainWindow::SetAspect(bool wide) {
   document_.aspect = wide ? 0.5625f : 0.75f;
   // New pictures are centred on the stage width too.
   document_.stageWidth = wide ? 853 : 640;
-  settings_.PutSettingInt("AspectMode", wide ? 5625 : 7500);
+  windowSettings_.aspectMode = wide ? 5625 : 7500;
+  StoreSettings(WindowSettingsPart::kAspectMode);
   document_.stageFrame.Create(document_.stageWidth, kStageHeight, 32);
   RepaintStage();
 }
@@ -811,13 +850,16 @@ void MainWindow::Paste() {
 }
 
 std::string MainWindow::StartingFolder() const {
-  return settings_.GetSetting("InitialFolder", "");
+  return windowSettings_.folder.path;
 }
 
 void MainWindow::RememberFolder(std::string_view path, const FileSpec& fileRef) {
-  settings_.PutSetting("InitialFolder", FolderPart(path));
-  settings_.PutSettingInt("InitialVrefnum", fileRef.volumeRef);
-  settings_.PutSettingInt("InitialParID", fileRef.parentId);
+  windowSettings_.folder = {std::string(FolderPart(path)), fileRef.volumeRef, fileRef.parentId};
+  StoreSettings(WindowSettingsPart::kStartingFolder);
+}
+
+void MainWindow::StoreSettings(WindowSettingsPart part) {
+  StoreWindowSettings(windowSettings_, part, settings_);
 }
 
 void MainWindow::LoadPicture(bool change) {
@@ -826,8 +868,8 @@ void MainWindow::LoadPicture(bool change) {
     return;
   }
   FileSpec fileRef;
-  fileRef.volumeRef = static_cast<int16_t>(settings_.GetSettingInt("InitialVrefnum", 0));
-  fileRef.parentId = settings_.GetSettingInt("InitialParID", 0);
+  fileRef.volumeRef = windowSettings_.folder.volumeRef;
+  fileRef.parentId = windowSettings_.folder.parentId;
   const bool jpeg = document_.Loader() && document_.Loader()->JpegAvailable();
   if (OpenFileDialog(this, fileRef, PictureFilter(jpeg), ".bmp", StartingFolder())) {
     PlacePicture(fileRef, change);
@@ -1003,12 +1045,13 @@ void MainWindow::AdvancedOptions() {
     document_.showPictureErrors = on(3);
     document_.videoColors = on(4);
     document_.alphaBlur = on(5);
-    settings_.PutSettingInt("FieldSwap", document_.fieldSwap);
-    settings_.PutSettingInt("FlopTopField", document_.flopTopField);
-    settings_.PutSetting("AltImageFolder", document_.altImageFolder.Path());
-    settings_.PutSettingInt("ShowPicError", document_.showPictureErrors);
-    settings_.PutSettingInt("VideoColors", document_.videoColors);
-    settings_.PutSettingInt("AlphaBlur", document_.alphaBlur);
+    windowSettings_.advanced = {document_.fieldSwap != 0,
+                                document_.flopTopField != 0,
+                                std::string(document_.altImageFolder.Path()),
+                                document_.showPictureErrors != 0,
+                                document_.videoColors != 0,
+                                document_.alphaBlur != 0};
+    StoreSettings(WindowSettingsPart::kAdvancedOptions);
   }
   SetCursor(kCursorWait);
   for (int i = 0; i < document_.pictureCount; ++i) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/timeline_link.h"
+#include "app/window_settings.h"
 #include "engine/document_host.h"
 #include "engine/file_spec.h"
 #include "engine/key_frame.h"
@@ -127,6 +128,11 @@ class MainWindow : public Window, public DocumentHost {
 
  private:
   void BuildMenuBar();
+  // RunCommand's parts, one per menu: true when the id was theirs.
+  bool RunFileCommand(int id);
+  bool RunEditCommand(int id);
+  bool RunOptionsCommand(int id);
+  bool RunViewCommand(int id);
   bool RunKeyTables(uint32_t message, int code);
   void Transport(int direction);
   void StepFrame(int delta);
@@ -172,10 +178,14 @@ class MainWindow : public Window, public DocumentHost {
   void SetZoom(double scale);
   void RememberFolder(std::string_view path, const FileSpec& fileRef);
   std::string StartingFolder() const;
+  // Writes one changed part of windowSettings_ back to the settings.
+  void StoreSettings(WindowSettingsPart part);
   void ReleaseButtons(int x, int y);
 
   ShowDocument& document_;
   SettingsStore& settings_;
+  // Read when the window is created; every change goes through StoreSettings.
+  WindowSettings windowSettings_;
   SoundTrackPlayer* sound_;
   std::unique_ptr<MenuBar> menu_;
   std::unique_ptr<Stage> stage_;

@@ -7,6 +7,7 @@
 
 #include "app/main_window.h"
 #include "app/stage.h"
+#include "app/window_settings.h"
 #include "engine/picture_problem.h"
 #include "engine/settings_store.h"
 #include "engine/show_document.h"
@@ -114,17 +115,11 @@ bool ChooseMovieCompression(Window& host, SettingsStore& settings, MovieContaine
   return true;
 }
 
-bool MakeMovieCommand(MainWindow& main, Stage& stage, ShowDocument& document,
-                      SettingsStore& settings) {
-  // A movie is delivered to others: a stand-in must not slip into it unseen.
-  if (const auto placeholders = UnreadablePicturesOf(document);
-      !placeholders.empty() &&
-      !AskYesNoDefaultNo(PlaceholderMovieQuestion(placeholders), "Make Movie")) {
-    return false;
-  }
-  const int32_t rate = document.clock.frameRate;
-  const int32_t end = ShowEndTime(document);
-  MakeMovieTexts texts = ReadMakeMovieTexts(settings, end, rate);
+namespace {
+
+// The Make Movie Options dialog over the Stage, filled from and written back
+// to the texts. False when cancelled.
+bool EditMakeMovieTexts(Stage& stage, ShowDocument& document, MakeMovieTexts& texts) {
   const std::array<std::string, 9> descriptions = {
       "Width",     "Height",    "Start Timecode",   "End Timecode",  "Head/Tail Holds",
       "FrameRate", "@SQuality", "@CRender Fields?", "@CReverse too?"};
@@ -137,6 +132,47 @@ bool MakeMovieCommand(MainWindow& main, Stage& stage, ShowDocument& document,
   document.GoToTime(document.clock.currentTime, true);
   if (answer != 1) return false;
   for (size_t i = 0; i < values.size(); ++i) *fields[i] = values[i];
+  return true;
+}
+
+// What the user sees while the movie renders: the progress panel and each
+// frame's timecode on the Stage, the Timeline following; Esc or a quit stops.
+RenderCallbacks RenderFeedback(MainWindow& main, Stage& stage) {
+  RenderCallbacks callbacks;
+  callbacks.progress = [&stage](double fraction, std::string_view caption, int64_t startTick) {
+    stage.DrawRenderProgress(fraction, caption, startTick);
+  };
+  callbacks.cancelRequested = [] {
+    Message message;
+    if (!PeekMessage(message)) return false;
+    if (message.message == kWmQuit) {
+      PostQuitMessage(static_cast<int>(message.wParam));
+      return true;
+    }
+    return message.message == kWmKeyDown && message.wParam == vk::kEscape;
+  };
+  callbacks.frameStarted = [&stage, &main](int32_t time) {
+    stage.DrawTimecodeAndLevel(time, -1);
+    main.Timeline().EnsureTimeVisible();
+  };
+  callbacks.repaintStage = [&stage] { stage.Repaint(); };
+  return callbacks;
+}
+
+}  // namespace
+
+bool MakeMovieCommand(MainWindow& main, Stage& stage, ShowDocument& document,
+                      SettingsStore& settings) {
+  // A movie is delivered to others: a stand-in must not slip into it unseen.
+  if (const auto placeholders = UnreadablePicturesOf(document);
+      !placeholders.empty() &&
+      !AskYesNoDefaultNo(PlaceholderMovieQuestion(placeholders), "Make Movie")) {
+    return false;
+  }
+  const int32_t rate = document.clock.frameRate;
+  const int32_t end = ShowEndTime(document);
+  MakeMovieTexts texts = ReadMakeMovieTexts(settings, end, rate);
+  if (!EditMakeMovieTexts(stage, document, texts)) return false;
 
   // A size that cannot be a movie is named, not reported as lack of memory.
   if (const std::string problem = MovieSizeProblem(texts.width, texts.height); !problem.empty()) {
@@ -149,11 +185,11 @@ bool MakeMovieCommand(MainWindow& main, Stage& stage, ShowDocument& document,
 
   const MovieFileChoice choice = MovieFileFilter(settings.GetSettingInt("MovieType", 0));
   FileSpec& output = request.output;
-  output.volumeRef = static_cast<int16_t>(settings.GetSettingInt("InitialVrefnum", 0));
-  output.parentId = settings.GetSettingInt("InitialParID", 0);
+  const FileDialogFolder folder = LoadStartingFolder(settings);
+  output.volumeRef = folder.volumeRef;
+  output.parentId = folder.parentId;
   output.SetPath(MovieNameProposal(document.showFile.Path()));
-  if (!SaveFileDialog(&main, output, choice.filter, choice.extension,
-                      settings.GetSetting("InitialFolder", ""))) {
+  if (!SaveFileDialog(&main, output, choice.filter, choice.extension, folder.path)) {
     return false;
   }
   stage.Repaint();
@@ -173,24 +209,7 @@ bool MakeMovieCommand(MainWindow& main, Stage& stage, ShowDocument& document,
   }
   document.GoToTime(document.clock.currentTime, true);
 
-  RenderCallbacks callbacks;
-  callbacks.progress = [&stage](double fraction, std::string_view caption, int64_t startTick) {
-    stage.DrawRenderProgress(fraction, caption, startTick);
-  };
-  callbacks.cancelRequested = [] {
-    Message message;
-    if (!PeekMessage(message)) return false;
-    if (message.message == kWmQuit) {
-      PostQuitMessage(static_cast<int>(message.wParam));
-      return true;
-    }
-    return message.message == kWmKeyDown && message.wParam == vk::kEscape;
-  };
-  callbacks.frameStarted = [&stage, &main](int32_t time) {
-    stage.DrawTimecodeAndLevel(time, -1);
-    main.Timeline().EnsureTimeVisible();
-  };
-  callbacks.repaintStage = [&stage] { stage.Repaint(); };
+  const RenderCallbacks callbacks = RenderFeedback(main, stage);
   SetCursor(kCursorWait);
   MessageBoxSink messages;  // the outcome with its own icon
   const MakeMovieOutcome outcome =

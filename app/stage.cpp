@@ -8,6 +8,7 @@
 
 #include "app/main_window.h"
 #include "app/motion_path.h"
+#include "app/window_settings.h"
 #include "engine/compositor.h"
 #include "engine/settings_store.h"
 #include "engine/timecode.h"
@@ -145,9 +146,10 @@ Stage::Stage(ShowDocument& document, SettingsStore& settings, MainWindow& main,
 Stage::~Stage() = default;
 
 bool Stage::Create() {
-  scale_ = ScaleFromSetting(settings_.GetSettingInt("Scale", 100));
-  showMotionPath = settings_.GetSettingInt("ShowCameraPath", 0) != 0;
-  showTvSafe = settings_.GetSettingInt("ShowTVSafe", 0) != 0;
+  const WindowSettings saved = LoadWindowSettings(settings_);
+  scale_ = ScaleFromSetting(saved.scalePercent);
+  showMotionPath = saved.showMotionPath;
+  showTvSafe = saved.showTvSafe;
   playDirection_ = 0;
   // Fixed with the frame rate in force now, as the pacing expects.
   ticksPerFrame_ =

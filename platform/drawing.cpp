@@ -521,6 +521,38 @@ void DrawImageBuffer(const ImageBuffer& image, const Rect& destination) {
   DrawImageBufferPart(image, destination, Rect{0, 0, image.Width(), image.Height()});
 }
 
+namespace {
+
+// The colour of pixel x of a stored row, whatever the image's depth.
+QRgb PixelColour(const ImageBuffer& image, const uint8_t* line, int x) {
+  const int depth = image.BitsPerPixel();
+  switch (depth) {
+    case 32:
+      return qRgb(line[x * 4 + 2], line[x * 4 + 1], line[x * 4]);
+    case 24:
+      return qRgb(line[x * 3 + 2], line[x * 3 + 1], line[x * 3]);
+    case 16: {
+      const int word = line[x * 2] | (line[x * 2 + 1] << 8);
+      const auto expand = [](int v) { return (v << 3) | (v >> 2); };
+      return qRgb(expand((word >> 10) & 31), expand((word >> 5) & 31), expand(word & 31));
+    }
+    default: {
+      int index = 0;
+      if (depth == 8) {
+        index = line[x];
+      } else if (depth == 4) {
+        index = (line[x / 2] >> ((1 - x % 2) * 4)) & 0x0F;
+      } else if (depth == 1) {
+        index = (line[x / 8] >> (7 - x % 8)) & 1;
+      }
+      const uint8_t* entry = image.PaletteEntry(index);
+      return entry != nullptr ? qRgb(entry[2], entry[1], entry[0]) : qRgb(0, 0, 0);
+    }
+  }
+}
+
+}  // namespace
+
 void DrawImageBufferPart(const ImageBuffer& image, const Rect& destination, const Rect& source) {
   DrawingTarget* target = CurrentDrawingTarget();
   if (target == nullptr || !target->painter || !image.HasHeader()) {
@@ -540,7 +572,6 @@ void DrawImageBufferPart(const ImageBuffer& image, const Rect& destination, cons
   if (part.isEmpty()) {
     return;
   }
-  const int depth = image.BitsPerPixel();
   std::vector<int> columns(static_cast<size_t>(part.width()));
   for (int i = 0; i < part.width(); ++i) {
     const int64_t dx = part.left() + i - destination.left;
@@ -564,33 +595,7 @@ void DrawImageBufferPart(const ImageBuffer& image, const Rect& destination, cons
         out[i] = qRgb(0, 0, 0);
         continue;
       }
-      switch (depth) {
-        case 32:
-          out[i] = qRgb(line[x * 4 + 2], line[x * 4 + 1], line[x * 4]);
-          break;
-        case 24:
-          out[i] = qRgb(line[x * 3 + 2], line[x * 3 + 1], line[x * 3]);
-          break;
-        case 16: {
-          const int word = line[x * 2] | (line[x * 2 + 1] << 8);
-          const auto expand = [](int v) { return (v << 3) | (v >> 2); };
-          out[i] = qRgb(expand((word >> 10) & 31), expand((word >> 5) & 31), expand(word & 31));
-          break;
-        }
-        default: {
-          int index = 0;
-          if (depth == 8) {
-            index = line[x];
-          } else if (depth == 4) {
-            index = (line[x / 2] >> ((1 - x % 2) * 4)) & 0x0F;
-          } else if (depth == 1) {
-            index = (line[x / 8] >> (7 - x % 8)) & 1;
-          }
-          const uint8_t* entry = image.PaletteEntry(index);
-          out[i] = entry != nullptr ? qRgb(entry[2], entry[1], entry[0]) : qRgb(0, 0, 0);
-          break;
-        }
-      }
+      out[i] = PixelColour(image, line, x);
     }
   }
   QPainter* painter = target->painter.get();

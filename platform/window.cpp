@@ -278,6 +278,89 @@ int Window::HandleMessage(uint32_t, uintptr_t, intptr_t) {
 }
 void Window::Paint() {}
 
+namespace {
+
+// The scroll message's request for a scroll bar action, or -1 for an action
+// the program has no message for.
+int ScrollRequestForAction(int action) {
+  switch (action) {
+    case QAbstractSlider::SliderSingleStepAdd:
+      return kSbLineDown;
+    case QAbstractSlider::SliderSingleStepSub:
+      return kSbLineUp;
+    case QAbstractSlider::SliderPageStepAdd:
+      return kSbPageDown;
+    case QAbstractSlider::SliderPageStepSub:
+      return kSbPageUp;
+    case QAbstractSlider::SliderToMinimum:
+      return kSbTop;
+    case QAbstractSlider::SliderToMaximum:
+      return kSbBottom;
+    case QAbstractSlider::SliderMove:
+      return kSbThumbTrack;
+    default:
+      return -1;
+  }
+}
+
+// The frame a window lives in: a main window with a menu bar for an
+// overlapped window, else a plain frame over its owner's client area. Returns
+// the widget the client area and the scroll bars go into.
+QWidget* CreateFrame(Window::Impl& impl, Window* owner, uint32_t styleBits) {
+  if ((styleBits & kStyleOverlapped) != 0) {
+    auto* frame = new MainFrame(&impl);
+    QWidget* content = new QWidget(frame);
+    frame->setCentralWidget(content);
+    impl.frame = frame;
+    return content;
+  }
+  QWidget* parent = owner != nullptr ? CanvasOf(*owner) : nullptr;
+  auto* frame = new PopupFrame(&impl, parent);
+  if (parent == nullptr) {
+    frame->setWindowFlags(Qt::Window);
+  }
+  if ((styleBits & kStyleBorder) != 0) {
+    frame->setFrameStyle(QFrame::Box | QFrame::Plain);
+    frame->setLineWidth(1);
+  }
+  impl.frame = frame;
+  return frame;
+}
+
+// A scroll bar (bar 0 horizontal, 1 vertical) whose actions become the
+// window's scroll messages.
+QScrollBar* CreateScrollBar(Window::Impl& impl, QWidget* content, int bar) {
+  auto* scroll = new QScrollBar(bar == 0 ? Qt::Horizontal : Qt::Vertical, content);
+  scroll->setRange(0, 0);
+  scroll->setEnabled(false);
+  scroll->setFocusPolicy(Qt::NoFocus);
+  const uint32_t kind = bar == 0 ? kWmHScroll : kWmVScroll;
+  QObject::connect(
+      scroll, &QAbstractSlider::actionTriggered, scroll, [&impl, scroll, kind](int action) {
+        const int request = ScrollRequestForAction(action);
+        if (request < 0) {
+          return;
+        }
+        const int position = scroll->sliderPosition();
+        if (request != kSbThumbTrack) {
+          // The program moves the bar itself when it handles the message.
+          scroll->setSliderPosition(scroll->value());
+        }
+        EnqueueMessage(Message{impl.handle, kind,
+                               static_cast<uintptr_t>(request) | ScrollThumbParameter(position), 0,
+                               0});
+      });
+  QObject::connect(scroll, &QAbstractSlider::sliderReleased, scroll, [&impl, scroll, kind] {
+    EnqueueMessage(Message{
+        impl.handle, kind,
+        static_cast<uintptr_t>(kSbThumbPosition) | ScrollThumbParameter(scroll->sliderPosition()),
+        0, 0});
+  });
+  return scroll;
+}
+
+}  // namespace
+
 bool Window::Create(Window* owner, uint32_t styleBits) {
   if (impl_->created || QApplication::instance() == nullptr) {
     return false;
@@ -285,27 +368,8 @@ bool Window::Create(Window* owner, uint32_t styleBits) {
   Impl& impl = *impl_;
   impl.owner = owner;
   impl.style = styleBits;
-  QWidget* content = nullptr;
   const bool overlapped = (styleBits & kStyleOverlapped) != 0;
-  if (overlapped) {
-    auto* frame = new MainFrame(&impl);
-    content = new QWidget(frame);
-    frame->setCentralWidget(content);
-    impl.frame = frame;
-  } else {
-    QWidget* parent =
-        (owner != nullptr && owner->impl_->canvas) ? owner->impl_->canvas.data() : nullptr;
-    auto* frame = new PopupFrame(&impl, parent);
-    if (parent == nullptr) {
-      frame->setWindowFlags(Qt::Window);
-    }
-    if ((styleBits & kStyleBorder) != 0) {
-      frame->setFrameStyle(QFrame::Box | QFrame::Plain);
-      frame->setLineWidth(1);
-    }
-    content = frame;
-    impl.frame = frame;
-  }
+  QWidget* content = CreateFrame(impl, owner, styleBits);
   impl.frame->setWindowIcon(ProgramIcon());
   impl.frame->setWindowTitle(QString());
   auto* grid = new QGridLayout(content);
@@ -319,54 +383,7 @@ bool Window::Create(Window* owner, uint32_t styleBits) {
     if ((styleBits & bit) == 0) {
       continue;
     }
-    auto* scroll = new QScrollBar(bar == 0 ? Qt::Horizontal : Qt::Vertical, content);
-    scroll->setRange(0, 0);
-    scroll->setEnabled(false);
-    scroll->setFocusPolicy(Qt::NoFocus);
-    const uint32_t kind = bar == 0 ? kWmHScroll : kWmVScroll;
-    QObject::connect(
-        scroll, &QAbstractSlider::actionTriggered, scroll, [&impl, scroll, kind](int action) {
-          int request = -1;
-          switch (action) {
-            case QAbstractSlider::SliderSingleStepAdd:
-              request = kSbLineDown;
-              break;
-            case QAbstractSlider::SliderSingleStepSub:
-              request = kSbLineUp;
-              break;
-            case QAbstractSlider::SliderPageStepAdd:
-              request = kSbPageDown;
-              break;
-            case QAbstractSlider::SliderPageStepSub:
-              request = kSbPageUp;
-              break;
-            case QAbstractSlider::SliderToMinimum:
-              request = kSbTop;
-              break;
-            case QAbstractSlider::SliderToMaximum:
-              request = kSbBottom;
-              break;
-            case QAbstractSlider::SliderMove:
-              request = kSbThumbTrack;
-              break;
-            default:
-              return;
-          }
-          const int position = scroll->sliderPosition();
-          if (request != kSbThumbTrack) {
-            // The program moves the bar itself when it handles the message.
-            scroll->setSliderPosition(scroll->value());
-          }
-          EnqueueMessage(Message{impl.handle, kind,
-                                 static_cast<uintptr_t>(request) | ScrollThumbParameter(position),
-                                 0, 0});
-        });
-    QObject::connect(scroll, &QAbstractSlider::sliderReleased, scroll, [&impl, scroll, kind] {
-      EnqueueMessage(Message{
-          impl.handle, kind,
-          static_cast<uintptr_t>(kSbThumbPosition) | ScrollThumbParameter(scroll->sliderPosition()),
-          0, 0});
-    });
+    QScrollBar* scroll = CreateScrollBar(impl, content, bar);
     grid->addWidget(scroll, bar == 0 ? 1 : 0, bar == 0 ? 0 : 1);
     impl.bars[bar] = scroll;
   }
