@@ -215,6 +215,25 @@ TEST_F(ShowDocumentTest, SetKeyUpdatesAKeyFrameWithinTheMatchingDistance) {
   EXPECT_EQ(document->keyCount[0], 3);
 }
 
+// Without a timeline the distance d is 4: a key frame at 2d is the first one
+// not taken for the start's; one set at or past the show's end lands on its
+// last frame.
+TEST_F(ShowDocumentTest, SetKeyAtTwiceTheDistanceAndAtTheShowsEnd) {
+  AddPicture();
+  host.timeline = false;
+  EXPECT_FALSE(KeyAt(7, 1));
+  EXPECT_TRUE(KeyAt(8, 2));
+  const int32_t last = document->showLength - 1;
+  EXPECT_TRUE(KeyAt(last + 1, 3));
+  EXPECT_FALSE(KeyAt(last + 500, 4));
+  const std::vector<KeyFrame> keys = Keys(0);
+  ASSERT_EQ(keys.size(), 3u);
+  EXPECT_EQ(keys[0].x, 1);
+  EXPECT_EQ(keys[1].time, 8);
+  EXPECT_EQ(keys[2].time, last);
+  EXPECT_EQ(keys[2].x, 4);
+}
+
 TEST_F(ShowDocumentTest, KeyOperationsNeedAnExistingUnlockedPicture) {
   EXPECT_FALSE(KeyAt(100, 1));  // empty show
   EXPECT_EQ(document->keyCount[0], 1);
