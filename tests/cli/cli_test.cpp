@@ -195,24 +195,15 @@ TEST(Cli, FrameAndDecodeWritePngFiles) {
 
 TEST(Cli, RenderWritesHoldsAndTheReversePass) {
   const auto folder = FreshFolder("cli_render");
-  const CliRun run = Cli("render " + kExample + " '" + (folder / "f%04d.png").string() +
-                         "' --width 64 --height 48 --start 00:00:00 --end 00:00:10 --hold 00:00:02"
-                         " --reverse --fps 30");
-  ASSERT_EQ(run.status, 0) << run.err;
-  int count = 0;
-  for (const auto& entry : fs::directory_iterator(folder)) {
-    count += entry.path().extension() == ".png";
-  }
-  // Two passes of 10 frames with 2 held frames at each end.
-  EXPECT_EQ(count, 2 * (10 + 2 * 2));
-
   const CliRun movie = Cli("render " + kExample + " '" + (folder / "m.avi").string() +
                            "' --width 64 --height 48 --end 00:00:05");
   ASSERT_EQ(movie.status, 0) << movie.err;
   EXPECT_NE(movie.err.find("\"FFV1\""), std::string::npos);
   EXPECT_GT(fs::file_size(folder / "m.avi"), 0u);
 
-  // "-" composes every frame of both passes and writes nothing.
+  // "-" composes every frame of both passes and writes nothing; the holds
+  // are counted (the written frames of both passes are counted by the parts
+  // test below).
   const CliRun sink = Cli("render " + kExample +
                           " - --width 64 --height 48 --end 00:00:10 --hold 00:00:02 --reverse"
                           " --fps 30 --threads 3");
