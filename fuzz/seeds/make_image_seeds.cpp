@@ -10,159 +10,102 @@
 #include <string_view>
 #include <vector>
 
-#include <jpeglib.h>
+#include "media/support/picture_files.h"
+#include "support/byte_writer.h"
 
 namespace {
 
-class Bytes {
- public:
-  Bytes& U8(unsigned v) {
-    data.push_back(static_cast<uint8_t>(v));
-    return *this;
+using vantoril::test::ByteWriter;
+
+// count bytes of a pattern that starts at seed.
+std::vector<uint8_t> Pattern(size_t count, unsigned seed) {
+  std::vector<uint8_t> bytes(count);
+  for (size_t i = 0; i < count; ++i) {
+    bytes[i] = static_cast<uint8_t>(seed + i * 29);
   }
-  Bytes& U16LE(unsigned v) { return U8(v).U8(v >> 8); }
-  Bytes& U32LE(uint32_t v) { return U16LE(v & 0xFFFF).U16LE(v >> 16); }
-  Bytes& U16BE(unsigned v) { return U8(v >> 8).U8(v); }
-  Bytes& U32BE(uint32_t v) { return U16BE(v >> 16).U16BE(v & 0xFFFF); }
-  Bytes& U16(bool big, unsigned v) { return big ? U16BE(v) : U16LE(v); }
-  Bytes& U32(bool big, uint32_t v) { return big ? U32BE(v) : U32LE(v); }
-  Bytes& Text(std::string_view t) {
-    data.insert(data.end(), t.begin(), t.end());
-    return *this;
-  }
-  Bytes& Pattern(size_t count, unsigned seed) {
-    for (size_t i = 0; i < count; ++i) {
-      U8(seed + i * 29);
-    }
-    return *this;
-  }
-  std::vector<uint8_t> data;
-};
+  return bytes;
+}
 
 constexpr int kWidth = 4;
 constexpr int kHeight = 3;
 
-Bytes Bmp(int bits, int height, uint32_t compression, uint32_t infoSize) {
+std::vector<uint8_t> Bmp(int bits, int height, uint32_t compression, uint32_t infoSize) {
   const int stride = (kWidth * bits / 8 + 3) & ~3;
   const uint32_t palette = bits == 8 ? 2 * 4 : 0;
   const uint32_t masks = compression == 3 && infoSize == 40 ? 12 : 0;
   const uint32_t offBits = 14 + infoSize + masks + palette;
-  Bytes b;
+  ByteWriter b;
   b.Text("BM").U32LE(offBits + stride * kHeight).U32LE(0).U32LE(offBits);
   b.U32LE(infoSize).U32LE(kWidth).U32LE(static_cast<uint32_t>(height)).U16LE(1).U16LE(bits);
   b.U32LE(compression).U32LE(0).U32LE(2835).U32LE(2835).U32LE(bits == 8 ? 2 : 0).U32LE(0);
   const bool sixteen = bits == 16;
   if (compression == 3) {
-    b.U32LE(sixteen ? 0x7C00 : 0xFF0000).U32LE(sixteen ? 0x03E0 : 0xFF00).U32LE(sixteen ? 0x1F : 0xFF);
+    b.U32LE(sixteen ? 0x7C00 : 0xFF0000)
+        .U32LE(sixteen ? 0x03E0 : 0xFF00)
+        .U32LE(sixteen ? 0x1F : 0xFF);
   }
-  while (b.data.size() < 14 + infoSize + masks) {
+  while (b.Size() < 14 + infoSize + masks) {
     b.U8(0);
   }
-  b.Pattern(palette, 7);
-  return b.Pattern(static_cast<size_t>(stride) * kHeight, 1);
+  b.Bytes(Pattern(palette, 7));
+  return b.Bytes(Pattern(static_cast<size_t>(stride) * kHeight, 1)).Data();
 }
 
-Bytes Targa(int depth, int type, uint8_t descriptor) {
-  Bytes b;
+std::vector<uint8_t> Targa(int depth, int type, uint8_t descriptor) {
+  ByteWriter b;
   b.U8(2).U8(type == 1).U8(type).U16LE(0).U16LE(type == 1 ? 2 : 0).U8(type == 1 ? 24 : 0);
   b.U16LE(0).U16LE(0).U16LE(kWidth).U16LE(kHeight).U8(depth).U8(descriptor).Text("id");
   if (type == 1) {
-    b.Pattern(6, 3);
+    b.Bytes(Pattern(6, 3));
   }
-  return b.Pattern(static_cast<size_t>(kWidth) * kHeight * ((depth + 7) / 8), 2);
+  return b.Bytes(Pattern(static_cast<size_t>(kWidth) * kHeight * ((depth + 7) / 8), 2)).Data();
 }
 
-Bytes Tiff(bool big, int samples, bool strips) {
+std::vector<uint8_t> Tiff(bool big, int samples, bool strips) {
   const uint32_t rowBytes = kWidth * samples;
   const uint32_t pixels = rowBytes * kHeight;
-  const uint32_t ifd = 8 + pixels;
-  const int entries = 7;
-  const uint32_t table = ifd + 2 + 12 * entries + 4;
-  Bytes b;
-  b.Text(big ? "MM" : "II").U16(big, 42).U32(big, ifd).Pattern(pixels, 4);
-  b.U16(big, entries);
-  const auto entry = [&](unsigned tag, unsigned type, uint32_t count, uint32_t value) {
-    b.U16(big, tag).U16(big, type).U32(big, count);
-    if (type == 3) {
-      b.U16(big, value).U16(big, 0);
-    } else {
-      b.U32(big, value);
-    }
-  };
-  entry(256, 3, 1, kWidth);
-  entry(257, 3, 1, kHeight);
-  entry(259, 3, 1, 1);
-  entry(262, 3, 1, samples == 1 ? 1 : 2);
-  if (strips) {
-    entry(273, 4, kHeight, table);
-  } else {
-    entry(273, 4, 1, 8);
+  const std::vector<vantoril::test::TiffEntry> entries = {
+      {256, 3, 1, kWidth},
+      {257, 3, 1, kHeight},
+      {259, 3, 1, 1},
+      {262, 3, 1, samples == 1 ? 1u : 2u},
+      {273, 4, strips ? kHeight : 1u, strips ? vantoril::test::TiffTableOffset(pixels, 7) : 8u},
+      {277, 3, 1, static_cast<uint32_t>(samples)},
+      {278, 3, 1, strips ? 1u : kHeight}};
+  std::vector<uint32_t> table;
+  for (uint32_t r = 0; strips && r < kHeight; ++r) {
+    table.push_back(8 + r * rowBytes);
   }
-  entry(277, 3, 1, samples);
-  entry(278, 3, 1, strips ? 1 : kHeight);
-  b.U32(big, 0);
-  if (strips) {
-    for (uint32_t r = 0; r < kHeight; ++r) {
-      b.U32(big, 8 + r * rowBytes);
-    }
-  }
-  return b;
+  return vantoril::test::TiffBytes(big, Pattern(pixels, 4), entries, table);
 }
 
-Bytes Photoshop(int channels, int mode, int depth, bool packBits) {
-  Bytes b;
+std::vector<uint8_t> Photoshop(int channels, int mode, int depth, bool packBits) {
+  ByteWriter b;
   b.Text("8BPS").U16BE(1).U32BE(0).U16BE(0).U16BE(channels).U32BE(kHeight).U32BE(kWidth);
   b.U16BE(depth).U16BE(mode).U32BE(mode == 2 ? 768 : 0);
   if (mode == 2) {
-    b.Pattern(768, 5);
+    b.Bytes(Pattern(768, 5));
   }
   b.U32BE(0).U32BE(0).U16BE(packBits ? 1 : 0);
   const int rowBytes = kWidth * depth / 8;
   if (!packBits) {
-    return b.Pattern(static_cast<size_t>(channels) * kHeight * rowBytes, 6);
+    return b.Bytes(Pattern(static_cast<size_t>(channels) * kHeight * rowBytes, 6)).Data();
   }
   // Each row: a run of two, then a literal of the rest.
   for (int i = 0; i < channels * kHeight; ++i) {
     b.U16BE(2 + 1 + rowBytes - 2);
   }
   for (int i = 0; i < channels * kHeight; ++i) {
-    b.U8(0xFF).U8(i).U8(rowBytes - 3).Pattern(rowBytes - 2, i);
+    b.U8(0xFF).U8(i).U8(rowBytes - 3).Bytes(Pattern(rowBytes - 2, i));
   }
-  return b;
+  return b.Data();
 }
 
-Bytes Jpeg(bool grey, bool progressive) {
-  jpeg_compress_struct compress{};
-  jpeg_error_mgr error{};
-  compress.err = jpeg_std_error(&error);
-  jpeg_create_compress(&compress);
-  unsigned char* output = nullptr;
-  unsigned long outputSize = 0;
-  jpeg_mem_dest(&compress, &output, &outputSize);
-  compress.image_width = 8;
-  compress.image_height = 8;
-  compress.input_components = grey ? 1 : 3;
-  compress.in_color_space = grey ? JCS_GRAYSCALE : JCS_RGB;
-  jpeg_set_defaults(&compress);
-  jpeg_set_quality(&compress, 50, TRUE);
-  if (progressive) {
-    jpeg_simple_progression(&compress);
-  }
-  jpeg_start_compress(&compress, TRUE);
-  std::vector<uint8_t> line(8 * 3);
-  while (compress.next_scanline < compress.image_height) {
-    for (size_t i = 0; i < line.size(); ++i) {
-      line[i] = static_cast<uint8_t>(i * 10 + compress.next_scanline * 30);
-    }
-    JSAMPROW row = line.data();
-    jpeg_write_scanlines(&compress, &row, 1);
-  }
-  jpeg_finish_compress(&compress);
-  Bytes b;
-  b.data.assign(output, output + outputSize);
-  jpeg_destroy_compress(&compress);
-  std::free(output);
-  return b;
+std::vector<uint8_t> Jpeg(bool grey, bool progressive) {
+  const int components = grey ? 1 : 3;
+  return vantoril::test::JpegBytes(8, 8, grey, 50, progressive, [&](int x, int y, int c) {
+    return static_cast<uint8_t>((x * components + c) * 10 + y * 30);
+  });
 }
 
 }  // namespace
@@ -174,9 +117,9 @@ int main(int argc, char** argv) {
   }
   const std::filesystem::path folder = argv[1];
   std::filesystem::create_directories(folder);
-  const auto write = [&](const std::string& name, const Bytes& b) {
+  const auto write = [&](const std::string& name, const std::vector<uint8_t>& b) {
     std::ofstream(folder / name, std::ios::binary)
-        .write(reinterpret_cast<const char*>(b.data.data()), static_cast<std::streamsize>(b.data.size()));
+        .write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
   };
   write("bmp8", Bmp(8, kHeight, 0, 40));
   write("bmp16-fields", Bmp(16, kHeight, 3, 40));

@@ -151,6 +151,18 @@ TEST_F(MakeMovieInTheWindow, ASizeThatIsNoNumberIsNamed) {
   EXPECT_EQ(app.settings.GetSetting("MovieWid", ""), "wide");  // nothing stored
 }
 
+// A quality past the scale (150 typed into the settings file) leaves the
+// compression dialog kept to it.
+TEST_F(MakeMovieInTheWindow, CompressionQualityPastTheScaleIsKeptToIt) {
+  int quality = 150;
+  std::string fourcc;
+  ConfirmDialogs(1);
+  ASSERT_TRUE(
+      ChooseMovieCompression(app.GetStage(), app.settings, MovieContainer::kAvi, quality, fourcc));
+  EXPECT_EQ(quality, 100);
+  EXPECT_FALSE(fourcc.empty());
+}
+
 TEST_F(MakeMovieInTheWindow, CancellingTheOptionsStoresNothing) {
   app.settings.PutSetting("MovieWid", "100");
   PostMessage(app.GetStage().Handle(), kWmKeyDown, 27, 0);

@@ -12,12 +12,13 @@
 #include <utility>
 
 #include "output/support/movie_reader.h"
-
-#include "output/support/movie_reader.h"
+#include "support/test_files.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using vantoril::test::FreshFolder;
+using vantoril::test::ReadText;
 
 struct CliRun {
   int status = -1;
@@ -25,24 +26,11 @@ struct CliRun {
   std::string err;  // stderr
 };
 
-fs::path TempFolder(const std::string& name) {
-  const char* base = std::getenv("VANTORIL_TEST_TMP");
-  fs::path folder = (base && *base ? fs::path(base) : fs::temp_directory_path()) / name;
-  fs::remove_all(folder);
-  fs::create_directories(folder);
-  return folder;
-}
-
-std::string ReadText(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 // Runs vantoril-cli with the words (quoted for the shell) and an empty
 // settings folder, so that no user's settings change what is tested. The
 // shell runs `before` first (limits for the program).
 CliRun Cli(const std::string& words, const std::string& before = "") {
-  static const fs::path folder = TempFolder("cli_run");
+  static const fs::path folder = FreshFolder("cli_run");
   const fs::path err = folder / "stderr.txt";
   const std::string command = before + "XDG_CONFIG_HOME='" + folder.string() +
                               "' '" VANTORIL_CLI "' " + words + " 2>'" + err.string() + "'";
@@ -117,7 +105,7 @@ TEST(Cli, EvalPrintsEveryPicturesState) {
 }
 
 TEST(Cli, RefusedInputExitsWithTwoAndTheProgramsMessage) {
-  const auto folder = TempFolder("cli_refused");
+  const auto folder = FreshFolder("cli_refused");
   std::ofstream(folder / "bad.bmp", std::ios::binary) << "BM" << std::string(60, '\x01');
   const CliRun bad =
       Cli("decode '" + (folder / "bad.bmp").string() + "' '" + (folder / "out.png").string() + "'");
@@ -135,7 +123,7 @@ TEST(Cli, RefusedInputExitsWithTwoAndTheProgramsMessage) {
 // A show that is not whole is told line by line and goes on; --strict
 // refuses it and writes nothing.
 TEST(Cli, UnreadablePicturesAndDamagedShowsAreToldOrRefused) {
-  const auto folder = TempFolder("cli_not_whole");
+  const auto folder = FreshFolder("cli_not_whole");
   // Away from its pictures every picture of the example is missing.
   const std::string example = ReadText(fs::path(VANTORIL_SOURCE_DIR) / "examples/example.vsh");
   std::ofstream(folder / "lost.vsh", std::ios::binary) << example;
@@ -182,7 +170,7 @@ TEST(Cli, UnreadablePicturesAndDamagedShowsAreToldOrRefused) {
 }
 
 TEST(Cli, FrameAndDecodeWritePngFiles) {
-  const auto folder = TempFolder("cli_png");
+  const auto folder = FreshFolder("cli_png");
   const auto frame = folder / "frame.png";
   ASSERT_EQ(
       Cli("frame " + kExample + " 30 '" + frame.string() + "' --width 320 --height 240").status, 0);
@@ -206,25 +194,16 @@ TEST(Cli, FrameAndDecodeWritePngFiles) {
 }
 
 TEST(Cli, RenderWritesHoldsAndTheReversePass) {
-  const auto folder = TempFolder("cli_render");
-  const CliRun run = Cli("render " + kExample + " '" + (folder / "f%04d.png").string() +
-                         "' --width 64 --height 48 --start 00:00:00 --end 00:00:10 --hold 00:00:02"
-                         " --reverse --fps 30");
-  ASSERT_EQ(run.status, 0) << run.err;
-  int count = 0;
-  for (const auto& entry : fs::directory_iterator(folder)) {
-    count += entry.path().extension() == ".png";
-  }
-  // Two passes of 10 frames with 2 held frames at each end.
-  EXPECT_EQ(count, 2 * (10 + 2 * 2));
-
+  const auto folder = FreshFolder("cli_render");
   const CliRun movie = Cli("render " + kExample + " '" + (folder / "m.avi").string() +
                            "' --width 64 --height 48 --end 00:00:05");
   ASSERT_EQ(movie.status, 0) << movie.err;
   EXPECT_NE(movie.err.find("\"FFV1\""), std::string::npos);
   EXPECT_GT(fs::file_size(folder / "m.avi"), 0u);
 
-  // "-" composes every frame of both passes and writes nothing.
+  // "-" composes every frame of both passes and writes nothing; the holds
+  // are counted (the written frames of both passes are counted by the parts
+  // test below).
   const CliRun sink = Cli("render " + kExample +
                           " - --width 64 --height 48 --end 00:00:10 --hold 00:00:02 --reverse"
                           " --fps 30 --threads 3");
@@ -252,7 +231,7 @@ TEST(Cli, RenderWritesHoldsAndTheReversePass) {
 // whole, frame for frame, holds, fields and the reverse pass included; the
 // parts of a numbered sequence continue its numbers.
 TEST(Cli, PartsJoinIntoTheWholeMovie) {
-  const auto folder = TempFolder("cli_parts");
+  const auto folder = FreshFolder("cli_parts");
   const std::string options =
       " --width 96 --height 72 --end 00:00:20 --hold 00:00:03 --reverse --fields --fps 30";
   const auto path = [&](const std::string& name) { return "'" + (folder / name).string() + "'"; };
@@ -307,7 +286,7 @@ TEST(Cli, PartsJoinIntoTheWholeMovie) {
 // whole frames up to where the disk ran out; a QuickTime movie keeps its
 // index at the end, which no longer fits, so only the failure is checked.
 TEST(Cli, RenderOntoAFullDiskFailsAndSaysSo) {
-  const auto folder = TempFolder("cli_full_disk");
+  const auto folder = FreshFolder("cli_full_disk");
   for (const auto& [name, blocks] : {std::pair{"m.avi", 40}, std::pair{"m.mov", 8}}) {
     const fs::path movie = folder / name;
     const CliRun run = Cli(

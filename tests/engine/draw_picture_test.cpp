@@ -219,6 +219,24 @@ TEST(DrawPictureGeometry, QuarterTurnOfAnEightByFour) {
   EXPECT_EQ(PixelAt(turned, 22, 22)[3], 0);
 }
 
+// Shrunk 4.5 times vertically, the bilinear taps of a row lie two source
+// rows apart: the rows sampled are pinned.
+TEST(DrawPictureGeometry, PictureShrunkFourTimesVerticallySamplesRowsTwoApart) {
+  ImageBuffer picture(4, 36, 32);
+  for (int j = 0; j < 36; ++j) {
+    for (int i = 0; i < 4; ++i) {
+      SetPixel(picture, i, j, {0, static_cast<uint8_t>(j * j / 5), 0, 255});
+    }
+  }
+  ImageBuffer frame = SolidImage(4, 8, {0, 0, 0, 0});
+  ASSERT_TRUE(DrawPicture(picture, frame, PictureState(2, 4, 4, 8), kBrushNormal, 0, 0, 4, 8));
+  std::vector<int> greens;
+  for (int r = 0; r < 8; ++r) {
+    greens.push_back(PixelAt(frame, 1, r)[1]);
+  }
+  EXPECT_EQ(greens, (std::vector<int>{0, 4, 15, 38, 63, 104, 143, 202}));
+}
+
 TEST(DrawPictureGeometry, DestinationOfAnotherSizeReceivesTheStageScaled) {
   ImageBuffer picture = SolidImage(64, 64, kOpaque);
   ImageBuffer frame(320, 240, 32);

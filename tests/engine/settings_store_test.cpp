@@ -10,34 +10,22 @@
 #include <random>
 
 #include "support/child_process.h"
+#include "support/test_files.h"
 
 namespace vantoril {
 namespace {
 
 namespace fs = std::filesystem;
 
-fs::path TempFolder(const std::string& name) {
-  const char* base = std::getenv("VANTORIL_TEST_TMP");
-  fs::path folder = (base && *base ? fs::path(base) : fs::temp_directory_path()) / name;
-  fs::remove_all(folder);
-  fs::create_directories(folder);
-  return folder;
-}
-
-std::string ReadAll(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 TEST(SettingsStore, FirstRunWritesSectionAndKeysInOrderOfFirstStorage) {
-  const auto file = TempFolder("settings_first") / "sub" / "Vantoril.ini";
+  const auto file = test::FreshFolder("settings_first") / "sub" / "Vantoril.ini";
   SettingsStore store;
   store.LoadSettingsFrom(file);  // missing: section line only
   store.PutSettingInt("FrameRate", 2500);
   store.PutSetting("AltImageFolder", "/pics/");
   store.PutSettingInt("FrameRate", 2997);
   ASSERT_TRUE(store.SaveSettingsTo(file));
-  EXPECT_EQ(ReadAll(file), "[Vantoril]\r\nFrameRate=2997\r\nAltImageFolder=/pics/\r\n");
+  EXPECT_EQ(test::ReadText(file), "[Vantoril]\r\nFrameRate=2997\r\nAltImageFolder=/pics/\r\n");
 
   SettingsStore again;
   again.LoadSettingsFrom(file);
@@ -84,7 +72,7 @@ TEST(SettingsStore, GrowsPastTheOldLimitWithoutLosingSettings) {
     store.PutSetting("Key" + std::to_string(i), std::string(20, static_cast<char>('a' + i % 26)));
   }
   ASSERT_GT(store.Text().size(), 2000u);
-  const auto file = TempFolder("settings_grow") / "Vantoril.ini";
+  const auto file = test::FreshFolder("settings_grow") / "Vantoril.ini";
   ASSERT_TRUE(store.SaveSettingsTo(file));
   SettingsStore again;
   again.LoadSettingsFrom(file);
@@ -95,7 +83,7 @@ TEST(SettingsStore, GrowsPastTheOldLimitWithoutLosingSettings) {
 }
 
 TEST(SettingsStore, ForeignFileIsReplacedBySectionLine) {
-  const auto file = TempFolder("settings_foreign") / "Vantoril.ini";
+  const auto file = test::FreshFolder("settings_foreign") / "Vantoril.ini";
   std::ofstream(file, std::ios::binary) << "[Other]\r\nScale=50\r\n";
   SettingsStore store;
   store.LoadSettingsFrom(file);
@@ -104,7 +92,7 @@ TEST(SettingsStore, ForeignFileIsReplacedBySectionLine) {
 }
 
 TEST(SettingsStore, UnwritableFileIsReportedAndLeavesNoTemporary) {
-  const auto folder = TempFolder("settings_unwritable");
+  const auto folder = test::FreshFolder("settings_unwritable");
   const auto file = folder / "Vantoril.ini";
   fs::create_directories(file);  // a folder where the file should be
   SettingsStore store;
@@ -114,11 +102,11 @@ TEST(SettingsStore, UnwritableFileIsReportedAndLeavesNoTemporary) {
 
 // A save killed at any moment leaves the old settings or the new ones.
 TEST(SettingsStore, AKilledSaveLeavesTheOldFileOrTheNewOne) {
-  const auto file = TempFolder("settings_kill") / "Vantoril.ini";
+  const auto file = test::FreshFolder("settings_kill") / "Vantoril.ini";
   SettingsStore store;
   store.PutSettingInt("Scale", 100);
   ASSERT_TRUE(store.SaveSettingsTo(file));
-  const auto old = ReadAll(file);
+  const auto old = test::ReadText(file);
   for (int i = 0; i < 4000; ++i) {
     store.PutSetting("Key" + std::to_string(i), std::string(40, char('a' + i % 26)));
   }
@@ -132,14 +120,14 @@ TEST(SettingsStore, AKilledSaveLeavesTheOldFileOrTheNewOne) {
     // From the fork to after the rename; the write itself is short.
     testing::KillChildAfter([&] { store.SaveSettingsTo(file); },
                             std::chrono::microseconds(random() % (2 * took.count() + 1500)));
-    const auto now = ReadAll(file);
+    const auto now = test::ReadText(file);
     ASSERT_TRUE(now == old || now == fresh) << "round " << round << ": " << now.size() << " bytes";
     std::ofstream(file, std::ios::binary) << old;
   }
 }
 
 TEST(SettingsStore, FilePathFollowsXdgConfigHome) {
-  const auto folder = TempFolder("settings_xdg");
+  const auto folder = test::FreshFolder("settings_xdg");
   const char* old = std::getenv("XDG_CONFIG_HOME");
   const std::string saved = old ? old : "";
   setenv("XDG_CONFIG_HOME", folder.c_str(), 1);

@@ -130,23 +130,31 @@ TEST(BmpReader, ReadsEveryAcceptedVariant) {
   }
 }
 
+// The pixel rows follow the palette at once: reading 256 entries where the
+// header says fewer would take pixels for colours. The entries not given
+// keep the grey ramp.
 TEST(BmpReader, PaletteFollowsTheHeaderAndHoldsColorsUsedEntries) {
-  BmpLayout layout;
-  layout.bitCount = 8;
-  layout.infoSize = 124;
-  layout.colorsUsed = 2;
-  ImageBuffer image;
-  // The pixel rows follow the two entries at once: reading 256 entries would
-  // take pixels for colours.
-  ASSERT_EQ(test::ReadImageBytes(MakeBmp(layout, {{10, 20, 30, 0}, {40, 50, 60, 0}}), "palette.bmp",
-                                 image),
-            kImageRead);
-  ExpectPattern(image, layout);
-  const uint8_t want[3][3] = {{10, 20, 30}, {40, 50, 60}, {2, 2, 2}};
-  for (int i = 0; i < 9; ++i) {
-    EXPECT_EQ(image.PaletteEntry(i / 3)[i % 3], want[i / 3][i % 3]) << i;
+  for (const uint32_t used : {2u, 255u}) {
+    BmpLayout layout;
+    layout.bitCount = 8;
+    layout.infoSize = 124;
+    layout.colorsUsed = used;
+    std::vector<std::array<uint8_t, 4>> palette;
+    for (uint32_t i = 0; i < used; ++i) {
+      palette.push_back({static_cast<uint8_t>(10 + i / 2), static_cast<uint8_t>(i ^ 0x55), 3, 0});
+    }
+    ImageBuffer image;
+    ASSERT_EQ(test::ReadImageBytes(MakeBmp(layout, palette), "palette.bmp", image), kImageRead);
+    ExpectPattern(image, layout);
+    for (uint32_t i = 0; i < 256; ++i) {
+      const uint8_t* entry = image.PaletteEntry(static_cast<int>(i));
+      const std::array<uint8_t, 3> want =
+          i < used ? std::array<uint8_t, 3>{palette[i][0], palette[i][1], palette[i][2]}
+                   : std::array<uint8_t, 3>{uint8_t(i), uint8_t(i), uint8_t(i)};
+      ASSERT_EQ((std::array<uint8_t, 3>{entry[0], entry[1], entry[2]}), want)
+          << used << " entries, entry " << i;
+    }
   }
-  EXPECT_EQ(image.PaletteEntry(255)[1], 255);
 }
 
 TEST(BmpReader, RefusesWhatItCannotHold) {

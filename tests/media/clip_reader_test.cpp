@@ -11,25 +11,13 @@
 #include <vector>
 
 #include "engine/clip_names.h"
+#include "support/message_recorder.h"
 #include "support/test_clip.h"
 
 namespace vantoril {
 namespace {
 
 namespace fs = std::filesystem;
-
-struct Message {
-  std::string text;
-  long code;
-};
-
-class MessageList : public MessageSink {
- public:
-  void ShowMessage(std::string_view text, long code) override {
-    messages.push_back({std::string(text), code});
-  }
-  std::vector<Message> messages;
-};
 
 FileSpec FileRefFor(const fs::path& path) {
   FileSpec file;
@@ -75,7 +63,7 @@ class ClipReaderTest : public ::testing::Test {
     return frames;
   }
 
-  MessageList messages_;
+  test::MessageRecorder messages_;
   ClipReader reader_{&messages_};
 
   static fs::path folder_;
@@ -91,7 +79,7 @@ TEST_F(ClipReaderTest, AviClipSetsTheFrameRateAndReadsEveryFrameInAnyOrder) {
   EXPECT_EQ(rate, 2500);
   EXPECT_EQ(reader_.Kind(), kAviClip);
   EXPECT_EQ(reader_.FrameCount(), 40);
-  EXPECT_TRUE(messages_.messages.empty());
+  EXPECT_TRUE(messages_.texts.empty());
 
   EXPECT_EQ(Shown(reader_, Range(0, 40), rate), Range(0, 40));
   const std::vector<int> random = {37, 3, 20, 19, 21, 21, 0, 39, 1, 12};
@@ -156,6 +144,10 @@ TEST_F(ClipReaderTest, QuickTimeClipsRunOnTheirOwnClock) {
             (std::vector<int>{0, 0, 1, 1, 20, 20, 49}));
   // Show frame 30 at 29.97 is 1.001 seconds in: clip frame 25.
   EXPECT_EQ(Shown(reader_, {30, 29}, 2997), (std::vector<int>{25, 24}));
+  // At 23.98 a show frame is no whole number of the clip's 12,800 ticks a
+  // second: show frame 47 lies 25,087.6 ticks in, just short of clip frame 49
+  // (25,088), and rounds down into frame 48.
+  EXPECT_EQ(Shown(reader_, {47, 46}, 2398), (std::vector<int>{48, 47}));
   ImageBuffer image;
   EXPECT_FALSE(reader_.ReadFrame(100, 5000, image));
   EXPECT_FALSE(reader_.ReadFrame(60, 2997, image));
@@ -168,15 +160,22 @@ TEST_F(ClipReaderTest, ClipsOfTodaysContainersRunOnTheirOwnClock) {
     const char* name;
     const char* encoder;
     int bFrames;
+    bool openGop;
   };
+  // Open groups (MPEG-2 with B-frames, and libx264 asked for them) are read
+  // in random order too: the frames just before each key frame in display
+  // order are decoded after it and refer back to the group before.
+  const std::vector<int> random = {11, 23, 10, 35, 22, 47, 34, 46, 12, 24, 0, 49, 36};
   int tried = 0;
-  for (const Clip clip : {Clip{"h264.MP4", "libx264", 2}, Clip{"vp9.webm", "libvpx-vp9", 0},
-                          Clip{"ffv1.Mkv", "ffv1", 0}, Clip{"mpeg2.m2ts", "mpeg2video", 2}}) {
+  for (const Clip clip :
+       {Clip{"h264.MP4", "libx264", 2, false}, Clip{"vp9.webm", "libvpx-vp9", 0, false},
+        Clip{"ffv1.Mkv", "ffv1", 0, false}, Clip{"mpeg2.m2ts", "mpeg2video", 2, false},
+        Clip{"open.mp4", "libx264", 3, true}}) {
     if (!test::HasEncoder(clip.encoder)) continue;
     ++tried;
-    ASSERT_TRUE(test::WriteTestClip(
-        test::TestClipOptions{Path(clip.name), clip.encoder, 50, 25, 1, clip.bFrames, 12}))
-        << clip.name;
+    test::TestClipOptions options{Path(clip.name), clip.encoder, 50, 25, 1, clip.bFrames, 12};
+    options.openGop = clip.openGop;
+    ASSERT_TRUE(test::WriteTestClip(options)) << clip.name;
     int rate = 5000;
     ASSERT_TRUE(reader_.Open(FileRefFor(Path(clip.name)), rate)) << clip.name;
     EXPECT_EQ(rate, 5000) << clip.name;
@@ -184,6 +183,7 @@ TEST_F(ClipReaderTest, ClipsOfTodaysContainersRunOnTheirOwnClock) {
     EXPECT_EQ(Shown(reader_, {0, 1, 2, 3, 40, 41, 99, 31, 6}, 5000),
               (std::vector<int>{0, 0, 1, 1, 20, 20, 49, 15, 3}))
         << clip.name;
+    EXPECT_EQ(Shown(reader_, random, 2500), random) << clip.name;
   }
   EXPECT_GE(tried, 2);
   for (const char* name : {"a.mp4", "a.M4V", "a.mkv", "a.MXF", "a.WebM", "a.mts", "a.M2TS"}) {
@@ -211,14 +211,14 @@ TEST_F(ClipReaderTest, ClipsThatDoNotOpenAreReportedWhateverTheirKind) {
   int rate = 2997;
   ASSERT_TRUE(reader_.Open(FileRefFor(Path("mjpeg25.avi")), rate));
   for (const char* name : {"missing.avi", "missing.mov", "text.avi", "text.mov"}) {
-    messages_.messages.clear();
+    messages_.Clear();
     rate = 2397;
     EXPECT_FALSE(reader_.Open(FileRefFor(Path(name)), rate)) << name;
     EXPECT_EQ(rate, 2397) << name;
     EXPECT_FALSE(reader_.IsOpen()) << name;
-    ASSERT_EQ(messages_.messages.size(), 1u) << name;
-    EXPECT_EQ(messages_.messages[0].text, "Error Loading Movie!\n" + Path(name));
-    EXPECT_EQ(messages_.messages[0].code, MessageSink::kNoCode);
+    ASSERT_EQ(messages_.texts.size(), 1u) << name;
+    EXPECT_EQ(messages_.texts[0], "Error Loading Movie!\n" + Path(name));
+    EXPECT_EQ(messages_.codes[0], MessageSink::kNoCode);
   }
   ImageBuffer image;
   EXPECT_FALSE(reader_.ReadFrame(0, rate, image));
@@ -245,10 +245,10 @@ TEST_F(ClipReaderTest, ClipsOfAnyLengthReadAtRandom) {
     options.height = 24;
     options.block = 4;
     ASSERT_TRUE(test::WriteTestClip(options));
-    messages_.messages.clear();
+    messages_.Clear();
     int rate = 2500;
     ASSERT_EQ(reader_.Open(FileRefFor(Path(clip.name)), rate), clip.frames > 0);
-    EXPECT_EQ(messages_.messages.size(), clip.frames > 0 ? 0u : 1u);
+    EXPECT_EQ(messages_.texts.size(), clip.frames > 0 ? 0u : 1u);
     if (clip.frames == 0) continue;
     EXPECT_EQ(reader_.FrameCount(), clip.frames);
     ImageBuffer image;
@@ -285,7 +285,7 @@ TEST_F(ClipReaderTest, AviWithoutRateInformationIsRefused) {
     EXPECT_FALSE(reader_.Open(FileRefFor(Path(name)), rate)) << name;
     EXPECT_EQ(rate, 2997);
   }
-  EXPECT_EQ(messages_.messages.size(), 2u);
+  EXPECT_EQ(messages_.texts.size(), 2u);
   // The rate is taken from the header in integer hundredths.
   int rate = 2500;
   ASSERT_TRUE(reader_.Open(FileRefFor(Path("ntsc.avi")), rate));

@@ -1,13 +1,11 @@
 #include <gtest/gtest.h>
-#include <jpeglib.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <vector>
 
 #include "engine/image_buffer.h"
 #include "media/image_readers.h"
 #include "media/support/image_file_builder.h"
+#include "media/support/picture_files.h"
 
 namespace vantoril {
 namespace {
@@ -26,36 +24,7 @@ uint8_t Sample(int x, int y, int channel) {
 }
 
 std::vector<uint8_t> Compress(int width, int height, bool grey) {
-  jpeg_compress_struct compress{};
-  jpeg_error_mgr error{};
-  compress.err = jpeg_std_error(&error);
-  jpeg_create_compress(&compress);
-  unsigned char* output = nullptr;
-  unsigned long outputSize = 0;
-  jpeg_mem_dest(&compress, &output, &outputSize);
-  compress.image_width = static_cast<JDIMENSION>(width);
-  compress.image_height = static_cast<JDIMENSION>(height);
-  compress.input_components = grey ? 1 : 3;
-  compress.in_color_space = grey ? JCS_GRAYSCALE : JCS_RGB;
-  jpeg_set_defaults(&compress);
-  jpeg_set_quality(&compress, 95, TRUE);
-  jpeg_start_compress(&compress, TRUE);
-  std::vector<uint8_t> line(static_cast<size_t>(width) * compress.input_components);
-  while (compress.next_scanline < compress.image_height) {
-    const int y = static_cast<int>(compress.next_scanline);
-    for (int x = 0; x < width; ++x) {
-      for (int c = 0; c < compress.input_components; ++c) {
-        line[x * compress.input_components + c] = Sample(x, y, c);
-      }
-    }
-    JSAMPROW row = line.data();
-    jpeg_write_scanlines(&compress, &row, 1);
-  }
-  jpeg_finish_compress(&compress);
-  std::vector<uint8_t> bytes(output, output + outputSize);
-  jpeg_destroy_compress(&compress);
-  std::free(output);
-  return bytes;
+  return test::JpegBytes(width, height, grey, 95, false, Sample);
 }
 
 constexpr int kTolerance = 6;

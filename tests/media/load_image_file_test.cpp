@@ -12,19 +12,12 @@
 #include "engine/message_sink.h"
 #include "media/image_file_loader.h"
 #include "media/support/image_file_builder.h"
+#include "support/message_recorder.h"
 
 namespace vantoril {
 namespace {
 
 using test::ByteWriter;
-
-class RecordingSink : public MessageSink {
- public:
-  void ShowMessage(std::string_view text, long code) override {
-    messages.emplace_back(std::string(text), code);
-  }
-  std::vector<std::pair<std::string, long>> messages;
-};
 
 // A 2 x 2 BMP at the given depth: 8, 24 or 32 bits. For 32 bits every alpha
 // byte is alpha.
@@ -82,7 +75,7 @@ class LoadImageFileTest : public ::testing::Test {
 
   std::filesystem::path folder_;
   ImageBuffer image_;
-  RecordingSink sink_;
+  test::MessageRecorder sink_;
 };
 
 TEST_F(LoadImageFileTest, LoadsTheFileOrTheSameNameInTheAlternateFolder) {
@@ -103,22 +96,22 @@ TEST_F(LoadImageFileTest, LoadsTheFileOrTheSameNameInTheAlternateFolder) {
       EXPECT_EQ(image_.BitsPerPixel(), 8);
     }
   }
-  EXPECT_TRUE(sink_.messages.empty());
+  EXPECT_TRUE(sink_.texts.empty());
 }
 
 TEST_F(LoadImageFileTest, MissingFileShowsAMessageOrThePlaceholder) {
   const std::string missing = (folder_ / "missing.bmp").string();
   const std::string alt = (folder_ / "alt").string();
   EXPECT_EQ(Load(missing, alt, true), kImageLoadFailed);
-  ASSERT_EQ(sink_.messages.size(), 1u);
-  EXPECT_EQ(sink_.messages[0],
-            std::make_pair("Can't open graphics file\n" + missing, MessageSink::kNoCode));
+  ASSERT_EQ(sink_.texts.size(), 1u);
+  EXPECT_EQ(sink_.texts[0], "Can't open graphics file\n" + missing);
+  EXPECT_EQ(sink_.codes[0], MessageSink::kNoCode);
 
-  sink_.messages.clear();
+  sink_.Clear();
   UnreadablePicture problem;
   EXPECT_EQ(LoadImageFile(image_, FileRefFor(missing), FileRefFor(alt), false, sink_, &problem),
             kImagePlaceholderLoaded);
-  EXPECT_TRUE(sink_.messages.empty());
+  EXPECT_TRUE(sink_.texts.empty());
   EXPECT_EQ(problem.path, missing);
   EXPECT_EQ(problem.problem, PictureProblem::kNoSuchFile);
 
@@ -160,18 +153,19 @@ TEST_F(LoadImageFileTest, EachReadFailureHasItsMessageAndReason) {
   };
   for (const Case& c : cases) {
     const std::string path = Write("bad.img", c.bytes);
-    sink_.messages.clear();
+    sink_.Clear();
     EXPECT_EQ(Load(path, "", true), kImageLoadFailed) << c.firstLine;
-    ASSERT_EQ(sink_.messages.size(), 1u) << c.firstLine;
-    EXPECT_EQ(sink_.messages[0], std::make_pair(c.firstLine + "\n" + path, MessageSink::kNoCode));
+    ASSERT_EQ(sink_.texts.size(), 1u) << c.firstLine;
+    EXPECT_EQ(sink_.texts[0], c.firstLine + "\n" + path);
+    EXPECT_EQ(sink_.codes[0], MessageSink::kNoCode);
 
     // Messages off: the placeholder instead, silently, with the reason.
-    sink_.messages.clear();
+    sink_.Clear();
     UnreadablePicture problem;
     EXPECT_EQ(LoadImageFile(image_, FileRefFor(path), FileSpec{}, false, sink_, &problem),
               kImagePlaceholderLoaded)
         << c.firstLine;
-    EXPECT_TRUE(sink_.messages.empty());
+    EXPECT_TRUE(sink_.texts.empty());
     EXPECT_EQ(image_.Width(), 160);
     EXPECT_EQ(problem.problem, c.problem) << c.firstLine;
     EXPECT_EQ(problem.path, path);
@@ -185,7 +179,7 @@ TEST_F(LoadImageFileTest, BufferWithoutHeaderFailsSilently) {
   EXPECT_EQ(LoadImageFile(never, FileRefFor(path + ".missing"), FileSpec{}, false, sink_),
             kImageLoadFailed);
   EXPECT_FALSE(never.HasHeader());
-  EXPECT_TRUE(sink_.messages.empty());
+  EXPECT_TRUE(sink_.texts.empty());
 }
 
 TEST_F(LoadImageFileTest, ZeroAlphaPictureLoadsOpaque) {
@@ -221,7 +215,7 @@ TEST_F(LoadImageFileTest, LoaderForwardsToLoadImageFile) {
   EXPECT_EQ(
       loader.LoadImageFile(image_, FileRefFor((folder_ / "none.bmp").string()), FileSpec{}, true),
       kImageLoadFailed);
-  ASSERT_EQ(sink_.messages.size(), 1u);
+  ASSERT_EQ(sink_.texts.size(), 1u);
   EXPECT_EQ(loader.LastProblem().problem, PictureProblem::kNoSuchFile);
   EXPECT_EQ(
       loader.LoadImageFile(image_, FileRefFor(Write("ok.bmp", SmallBmp(24))), FileSpec{}, true),

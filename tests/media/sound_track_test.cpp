@@ -8,6 +8,7 @@
 
 #include "media/silent_audio_output.h"
 #include "media/sound_track_player.h"
+#include "support/message_recorder.h"
 #include "support/wave_bytes.h"
 
 namespace vantoril {
@@ -17,15 +18,6 @@ using std::chrono::milliseconds;
 using test::CountingSamples;
 using test::PcmFormat;
 using test::WaveBytes;
-
-class MessageList : public MessageSink {
- public:
-  void ShowMessage(std::string_view text, long code) override {
-    EXPECT_EQ(code, kNoCode);
-    texts.emplace_back(text);
-  }
-  std::vector<std::string> texts;
-};
 
 class SoundTrackTest : public ::testing::Test {
  protected:
@@ -37,7 +29,12 @@ class SoundTrackTest : public ::testing::Test {
     return file;
   }
 
-  MessageList messages_;
+  // The sound track's messages carry no code.
+  void TearDown() override {
+    for (const long code : messages_.codes) EXPECT_EQ(code, MessageSink::kNoCode);
+  }
+
+  test::MessageRecorder messages_;
   SilentAudioOutput output_{SilentAudioOutput::Pace::kOnDemand};
   SoundTrackPlayer player_{output_, &messages_};
 };
@@ -111,7 +108,7 @@ TEST_F(SoundTrackTest, FilesThatCannotPlayLeaveThePreviewSilent) {
   };
   int n = 0;
   for (const auto& c : cases) {
-    messages_.texts.clear();
+    messages_.Clear();
     player_.PlaySoundTrackFrom(Write(c.bytes, "bad" + std::to_string(n++) + ".wav"), c.frame, 2997);
     EXPECT_FALSE(player_.IsPlaying());
     EXPECT_FALSE(output_.IsOpen());
@@ -183,7 +180,7 @@ TEST(SoundTrackThreads, StartsAndStopsWhileBuffersFinish) {
   ASSERT_TRUE(file.SetPath(path));
 
   SilentAudioOutput output(SilentAudioOutput::Pace::kFast);
-  MessageList messages;
+  test::MessageRecorder messages;
   SoundTrackPlayer player(output, &messages);
 
   // Buffers finishing at once still find the player playing: nothing is lost.

@@ -6,66 +6,14 @@
 #include "engine/image_buffer.h"
 #include "media/image_readers.h"
 #include "media/support/image_file_builder.h"
+#include "media/support/picture_files.h"
 
 namespace vantoril {
 namespace {
 
 using test::PatternSample;
 
-struct TiffEntry {
-  uint16_t tag;
-  uint16_t type;  // 3 SHORT, 4 LONG
-  uint32_t count;
-  uint32_t value;  // a SHORT value, or a LONG (also an offset)
-};
-
-// Writes a TIFF in either byte order: the header, the pixel data at offset 8,
-// then the IFD, then extra bytes (strip tables) whose offset the entries
-// know beforehand.
-class TiffBuilder {
- public:
-  explicit TiffBuilder(bool bigEndian) : big_(bigEndian) {}
-
-  void U16(unsigned v) { big_ ? w_.U16BE(v) : w_.U16LE(v); }
-  void U32(uint32_t v) { big_ ? w_.U32BE(v) : w_.U32LE(v); }
-
-  std::vector<uint8_t> Build(const std::vector<uint8_t>& pixels, std::vector<TiffEntry> entries,
-                             const std::vector<uint32_t>& longTable = {}, size_t ifdAt = 0) {
-    w_.Text(big_ ? "MM" : "II");
-    U16(42);
-    const size_t ifd = ifdAt != 0 ? ifdAt : 8 + pixels.size();
-    U32(static_cast<uint32_t>(ifd));
-    w_.Bytes(pixels);
-    w_.PadTo(ifd);
-    U16(static_cast<unsigned>(entries.size()));
-    for (const TiffEntry& e : entries) {
-      U16(e.tag);
-      U16(e.type);
-      U32(e.count);
-      if (e.type == 3) {
-        // SHORTs sit at the start of the value field (two fit).
-        U16(e.value);
-        U16(e.count == 2 ? e.value >> 16 : 0);
-      } else {
-        U32(e.value);
-      }
-    }
-    U32(0);  // no next IFD
-    for (uint32_t v : longTable) {
-      U32(v);
-    }
-    return w_.Data();
-  }
-
-  // Where Build puts the table that follows an IFD of n entries.
-  static uint32_t TableOffset(size_t pixelBytes, size_t entries) {
-    return static_cast<uint32_t>(8 + pixelBytes + 2 + 12 * entries + 4);
-  }
-
- private:
-  bool big_;
-  test::ByteWriter w_;
-};
+using test::TiffEntry;
 
 // Top-down rows of the test pattern, samples in file order (red first).
 std::vector<uint8_t> Pixels(int width, int height, int samples) {
@@ -115,18 +63,17 @@ TEST(TiffReader, ReadsRgbRgbaAndGreyInBothByteOrders) {
   for (const Case& c : {Case{5, 3, 3}, Case{4, 2, 4}, Case{40, 40, 3}}) {
     for (bool big : {false, true}) {
       ImageBuffer image;
-      ASSERT_EQ(
-          test::ReadImageBytes(TiffBuilder(big).Build(Pixels(c.width, c.height, c.samples),
-                                                      BasicEntries(c.width, c.height, c.samples)),
-                               "rgb.tif", image),
-          kImageRead)
+      ASSERT_EQ(test::ReadImageBytes(test::TiffBytes(big, Pixels(c.width, c.height, c.samples),
+                                                     BasicEntries(c.width, c.height, c.samples)),
+                                     "rgb.tif", image),
+                kImageRead)
           << c.width << " x " << c.height << " x " << c.samples << (big ? " MM" : " II");
       ExpectRgbPattern(image, c.width, c.height, c.samples);
     }
   }
 
   ImageBuffer grey;
-  ASSERT_EQ(test::ReadImageBytes(TiffBuilder(true).Build(Pixels(5, 3, 1), BasicEntries(5, 3, 1)),
+  ASSERT_EQ(test::ReadImageBytes(test::TiffBytes(true, Pixels(5, 3, 1), BasicEntries(5, 3, 1)),
                                  "grey.tif", grey),
             kImageRead);
   ASSERT_EQ(grey.BitsPerPixel(), 8);
@@ -151,12 +98,12 @@ TEST(TiffReader, ReadsSeveralStrips) {
   const std::vector<uint32_t> offsets = {8 + lastStrip + static_cast<uint32_t>(stripBytes),
                                          8 + lastStrip, 8};
   std::vector<TiffEntry> entries = BasicEntries(width, height, 3);
-  entries[4] = {273, 4, 3, TiffBuilder::TableOffset(pixels.size(), entries.size())};
+  entries[4] = {273, 4, 3, test::TiffTableOffset(pixels.size(), entries.size())};
   entries[6].value = 2;
   for (bool big : {false, true}) {
     ImageBuffer image;
     ASSERT_EQ(
-        test::ReadImageBytes(TiffBuilder(big).Build(pixels, entries, offsets), "strips.tif", image),
+        test::ReadImageBytes(test::TiffBytes(big, pixels, entries, offsets), "strips.tif", image),
         kImageRead);
     ExpectRgbPattern(image, width, height, 3);
   }
@@ -173,7 +120,7 @@ TEST(TiffReader, ReadsSeveralStrips) {
   inField[6].value = 2;
   for (bool big : {false, true}) {
     ImageBuffer image;
-    ASSERT_EQ(test::ReadImageBytes(TiffBuilder(big).Build(swapped, inField), "inline.tif", image),
+    ASSERT_EQ(test::ReadImageBytes(test::TiffBytes(big, swapped, inField), "inline.tif", image),
               kImageRead);
     ExpectRgbPattern(image, width, 4, 3);
   }
@@ -194,33 +141,33 @@ TEST(TiffReader, RefusesWhatItCannotRead) {
     std::vector<TiffEntry> entries = BasicEntries(5, 3, 3);
     entries[c.index] = c.change;
     ImageBuffer image;
-    EXPECT_EQ(test::ReadImageBytes(TiffBuilder(false).Build(Pixels(5, 3, 3), entries),
-                                   "refused.tif", image),
+    EXPECT_EQ(test::ReadImageBytes(test::TiffBytes(false, Pixels(5, 3, 3), entries), "refused.tif",
+                                   image),
               c.result)
         << c.what;
   }
   ImageBuffer image;
-  std::vector<uint8_t> notTiff = TiffBuilder(false).Build(Pixels(5, 3, 3), BasicEntries(5, 3, 3));
+  std::vector<uint8_t> notTiff = test::TiffBytes(false, Pixels(5, 3, 3), BasicEntries(5, 3, 3));
   notTiff[2] = 43;  // the large-file variant
   EXPECT_EQ(test::ReadImageBytes(notTiff, "big.tif", image), kImageUnreadable);
 }
 
 TEST(TiffReader, StripLoopsEnd) {
   std::vector<TiffEntry> entries = BasicEntries(5, 3, 3);
-  const uint32_t table = TiffBuilder::TableOffset(45, entries.size());
+  const uint32_t table = test::TiffTableOffset(45, entries.size());
   ImageBuffer image;
 
   // Several strips of no rows each would never fill the picture.
   entries[4] = {273, 4, 3, table};
   entries[6].value = 0;
-  EXPECT_EQ(test::ReadImageBytes(TiffBuilder(false).Build(Pixels(5, 3, 3), entries, {8, 8, 8}),
+  EXPECT_EQ(test::ReadImageBytes(test::TiffBytes(false, Pixels(5, 3, 3), entries, {8, 8, 8}),
                                  "zero-rows.tif", image),
             kImageUnreadable);
 
   // Four billion strips of one row whose table ends with the file after two.
   entries[4] = {273, 4, 0xFFFFFFFF, table};
   entries[6].value = 1;
-  EXPECT_EQ(test::ReadImageBytes(TiffBuilder(false).Build(Pixels(5, 3, 3), entries, {8, 23}),
+  EXPECT_EQ(test::ReadImageBytes(test::TiffBytes(false, Pixels(5, 3, 3), entries, {8, 23}),
                                  "endless.tif", image),
             kImageRead);
   EXPECT_EQ(test::PixelAt(image, 4, 1)[0], PatternSample(4, 1, 2));
@@ -229,7 +176,7 @@ TEST(TiffReader, StripLoopsEnd) {
   // Strips that point past the end of the file read nothing.
   entries[4] = {273, 4, 3, 0x7FFFFFF0};
   EXPECT_EQ(
-      test::ReadImageBytes(TiffBuilder(false).Build(Pixels(5, 3, 3), entries), "lost.tif", image),
+      test::ReadImageBytes(test::TiffBytes(false, Pixels(5, 3, 3), entries), "lost.tif", image),
       kImageRead);
   EXPECT_EQ(test::PixelAt(image, 0, 0)[2], 0);
 }

@@ -21,6 +21,7 @@
 #include "output/movie_writer.h"
 #include "output/support/movie_reader.h"
 #include "output/support/test_frames.h"
+#include "support/message_recorder.h"
 
 namespace vantoril {
 namespace {
@@ -28,15 +29,6 @@ namespace {
 constexpr int kWidth = 32;
 constexpr int kHeight = 24;
 constexpr int kBlack = -1;  // a frame the loop never painted
-
-// Information is recorded with a leading "i: ".
-struct RecordingSink : MessageSink {
-  void ShowMessage(std::string_view text, long) override { messages.emplace_back(text); }
-  void ShowInformation(std::string_view text) override {
-    messages.push_back("i: " + std::string(text));
-  }
-  std::vector<std::string> messages;
-};
 
 bool StampTime(ShowDocument&, int32_t time, int, ImageBuffer& frame) {
   test::FillGrey(frame, static_cast<uint8_t>(10 + 8 * time));
@@ -194,15 +186,15 @@ TEST(TimeToGoTest, NeverShowsZero) {
 }
 
 TEST_F(RenderTest, RunWritesBothPassesIntoOneMovieAndStoresTheOptions) {
-  RecordingSink sink;
+  test::MessageRecorder sink;
   MakeMovieTexts texts;
   texts.width = "32";
   const MakeMovieRequest request = Request(5, 8, 1, true);
   const MakeMovieOutcome outcome =
       MakeMovieRun(document_, request, callbacks_, &sink, &settings_, &texts);
   EXPECT_EQ(outcome.status, MakeMovieStatus::kMade);
-  EXPECT_EQ(outcome.framesWritten, request.options.totalFrames);
-  EXPECT_EQ(sink.messages, std::vector<std::string>{"i: Movie file(s) successfully made"});
+  EXPECT_EQ(outcome.framesWritten, 10);
+  EXPECT_EQ(sink.texts, std::vector<std::string>{"i: Movie file(s) successfully made"});
   EXPECT_EQ(StampedTimes(request.output.Path()), (std::vector<int>{5, 5, 6, 7, 7, 8, 8, 7, 6, 6}));
   const test::MovieContents movie = test::ReadMovie(request.output.Path());
   EXPECT_EQ(movie.frameRateNum * 100, movie.frameRateDen * 2997);
@@ -217,25 +209,24 @@ TEST_F(RenderTest, RunWritesBothPassesIntoOneMovieAndStoresTheOptions) {
 // A movie stopped on request says how far it got, and its file is finished:
 // it holds exactly the frames written and plays.
 TEST_F(RenderTest, StoppedRunTellsHowManyFramesTheFinishedFileHolds) {
-  RecordingSink sink;
+  test::MessageRecorder sink;
   for (const int stopAt : {4, 2}) {  // before frame 7; during the head hold
     int polls = 0;
     callbacks_.cancelRequested = [&] { return ++polls == stopAt; };
-    sink.messages.clear();
+    sink.Clear();
     const MakeMovieRequest request = Request(5, 10, 1, false);
     const MakeMovieOutcome outcome = MakeMovieRun(document_, request, callbacks_, &sink);
     EXPECT_EQ(outcome.status, MakeMovieStatus::kMade);
     EXPECT_TRUE(outcome.cancelled);
     const std::vector<int> times = StampedTimes(request.output.Path());
     EXPECT_EQ(static_cast<int32_t>(times.size()), outcome.framesWritten);
-    EXPECT_EQ(sink.messages,
-              std::vector<std::string>{"i: Movie stopped after " + std::to_string(times.size()) +
-                                       " of 7 frames"});
+    EXPECT_EQ(sink.texts, std::vector<std::string>{"i: Movie stopped after " +
+                                                   std::to_string(times.size()) + " of 7 frames"});
   }
 }
 
 TEST_F(RenderTest, RunFailuresShowTheirMessagesAndStoreNothing) {
-  RecordingSink sink;
+  test::MessageRecorder sink;
   MakeMovieTexts texts;
   MakeMovieRequest request = Request(0, 3, 0, false, "m.mov");
   request.codecType = "png ";
@@ -250,8 +241,8 @@ TEST_F(RenderTest, RunFailuresShowTheirMessagesAndStoreNothing) {
   outcome = MakeMovieRun(document_, request, callbacks_, &sink, &settings_, &texts);
   EXPECT_EQ(outcome.status, MakeMovieStatus::kOpenFailed);
   EXPECT_FALSE(outcome.detail.empty());
-  EXPECT_EQ(sink.messages, (std::vector<std::string>{"Not Enough Memory to Make Movie",
-                                                     "Error Opening Movie File"}));
+  EXPECT_EQ(sink.texts, (std::vector<std::string>{"Not Enough Memory to Make Movie",
+                                                  "Error Opening Movie File"}));
   // The movie type is stored as soon as it is known; nothing else.
   EXPECT_EQ(settings_.GetSettingInt("MovieType", -1), 1);
   EXPECT_EQ(settings_.GetSetting("InitialFolder", "none"), "none");
@@ -265,11 +256,11 @@ TEST_F(RenderTest, RefusedFrameStopsTheRunAndKeepsThePlayableStart) {
     if (time == 7) frame.Create(kWidth / 2, kHeight, 32);  // the writer refuses this size
     return StampTime(document, time, mode, frame);
   };
-  RecordingSink sink;
+  test::MessageRecorder sink;
   const MakeMovieRequest request = Request(5, 10, 1, true);
   const MakeMovieOutcome outcome = MakeMovieRun(document_, request, callbacks_, &sink, &settings_);
   EXPECT_EQ(outcome.status, MakeMovieStatus::kWriteFailed);
-  EXPECT_EQ(sink.messages, std::vector<std::string>{"Error Writing Movie File"});
+  EXPECT_EQ(sink.texts, std::vector<std::string>{"Error Writing Movie File"});
   EXPECT_EQ(outcome.framesWritten, 3);
   EXPECT_EQ(StampedTimes(request.output.Path()), (std::vector<int>{5, 5, 6}));
   EXPECT_EQ(settings_.GetSetting("InitialFolder", "none"), "none");

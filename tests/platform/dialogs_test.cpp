@@ -18,6 +18,7 @@
 #include "gui_support/qt_environment.h"
 #include "platform/file_dialogs.h"
 #include "platform/message_boxes.h"
+#include "support/test_files.h"
 
 namespace vantoril {
 namespace {
@@ -25,12 +26,7 @@ namespace {
 namespace fs = std::filesystem;
 
 fs::path TestFolder(const std::string& name) {
-  const char* tmp = std::getenv("VANTORIL_TEST_TMP");
-  const fs::path folder =
-      fs::path(tmp != nullptr ? tmp : fs::temp_directory_path().c_str()) / "dialogs" / name;
-  fs::remove_all(folder);
-  fs::create_directories(folder);
-  return folder;
+  return test::FreshFolder("dialogs/" + name);
 }
 
 void Touch(const fs::path& file) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "engine/show_document.h"
 #include "gui_support/qt_environment.h"
 #include "platform/message_queue.h"
@@ -55,14 +57,19 @@ TEST(KeyFrameOptionRowsTest, TheEaseCodeIsShownAsModeSpeedAndCurves) {
   EXPECT_EQ(rows.values[11], "1");
 }
 
-TEST(KeyFrameOptionRowsTest, OutOfRangeModesLandOnTheEndRows) {
-  // 6000 and above mean "None"; a negative code from a file means the
-  // default instead of a row before the group.
-  EXPECT_EQ(BuildKeyFrameOptionRows(Record(6000), 0).values[9], "1");
-  const KeyFrameOptionRows negative = BuildKeyFrameOptionRows(Record(-3000), 0);
-  EXPECT_EQ(negative.values[5], "1");
-  EXPECT_EQ(negative.values[4], "80");  // the level row is untouched
-  EXPECT_EQ(BuildKeyFrameOptionRows(Record(1e30f), 0).values[9], "1");
+// The mode is the code's thousands, rounded: 500 is already "In & Out" (row
+// 6). 6000 and above mean "None"; a negative code from a file means the
+// default instead of a row before the group.
+TEST(KeyFrameOptionRowsTest, TheModeRowIsTheCodesRoundedThousands) {
+  const std::pair<float, int> cases[] = {{499, 5},  {500, 6},   {1499, 6}, {1500, 7},
+                                         {6000, 9}, {-3000, 5}, {1e30f, 9}};
+  for (const auto& [code, row] : cases) {
+    const KeyFrameOptionRows rows = BuildKeyFrameOptionRows(Record(code), 0);
+    for (int r = 5; r <= 9; ++r) {
+      EXPECT_EQ(rows.values[r], r == row ? "1" : "") << code << " row " << r;
+    }
+    EXPECT_EQ(rows.values[4], "80") << code;  // the level row is untouched
+  }
 }
 
 TEST(KeyFrameOptionRowsTest, TheLevelRowIsNamedAfterTheBrush) {

@@ -12,6 +12,7 @@
 
 #include "gui_support/qt_environment.h"
 #include "platform/message_queue.h"
+#include "support/test_files.h"
 
 namespace vantoril::testing {
 
@@ -24,11 +25,7 @@ fs::path ExamplesFolder() {
 }
 
 fs::path FreshTestFolder(const std::string& name) {
-  const char* tmp = std::getenv("VANTORIL_TEST_TMP");
-  const fs::path folder = fs::path(tmp != nullptr ? tmp : "/tmp") / "app" / name;
-  fs::remove_all(folder);
-  fs::create_directories(folder);
-  return folder;
+  return test::FreshFolder("app/" + name);
 }
 
 void Pump() {

@@ -8,34 +8,12 @@
 
 #include "engine/image_buffer.h"
 #include "media/image_read_result.h"
+#include "support/byte_writer.h"
 
 namespace vantoril::test {
 
-// Builds the bytes of a file field by field.
-class ByteWriter {
- public:
-  ByteWriter& U8(unsigned value);
-  ByteWriter& U16LE(unsigned value);
-  ByteWriter& U32LE(uint32_t value);
-  ByteWriter& U16BE(unsigned value);
-  ByteWriter& U32BE(uint32_t value);
-  ByteWriter& Text(std::string_view text);
-  ByteWriter& Bytes(const std::vector<uint8_t>& bytes);
-  ByteWriter& Fill(size_t count, uint8_t value = 0);
-  // Pads with zeros up to an absolute offset.
-  ByteWriter& PadTo(size_t offset);
-  // Overwrites 4 little-endian bytes at an absolute offset.
-  ByteWriter& PutU32LE(size_t offset, uint32_t value);
-
-  size_t Size() const { return bytes_.size(); }
-  const std::vector<uint8_t>& Data() const { return bytes_; }
-
- private:
-  std::vector<uint8_t> bytes_;
-};
-
-// The folder for files written by the tests: $VANTORIL_TEST_TMP, or a
-// subfolder of the system's temporary folder. Created on first use.
+// The folder for the media tests' files, under TestTmpRoot(). Created on
+// first use.
 std::filesystem::path TestFolder();
 // Writes bytes to TestFolder()/name and returns the full path.
 std::string WriteTestFile(std::string_view name, const std::vector<uint8_t>& bytes);

@@ -90,6 +90,7 @@ bool WriteTestClip(const TestClipOptions& options) {
   if (encoder->id == AV_CODEC_ID_H264) {
     av_opt_set(codec->priv_data, "preset", "veryfast", 0);
     av_opt_set(codec->priv_data, "crf", "18", 0);
+    if (options.openGop) av_opt_set(codec->priv_data, "x264-params", "open-gop=1", 0);
     codec->flags &= ~AV_CODEC_FLAG_QSCALE;
   }
   if (avcodec_open2(codec.get(), encoder, nullptr) < 0) return false;

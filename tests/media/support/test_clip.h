@@ -18,6 +18,9 @@ struct TestClipOptions {
   int width = 320;
   int height = 240;
   int block = 32;  // the side of a number block; 4 fits a 40 x 24 frame
+  // Groups of pictures whose leading B-frames refer back to the group before
+  // (libx264 only; the MPEG-2 encoder makes open groups whenever it has B-frames).
+  bool openGop = false;
 };
 
 // Whether the linked libraries hold an encoder by that name.
