@@ -260,7 +260,7 @@ void MainWindow::UpdatePictureMenu(int picture) {
   // A brush read from a damaged show may be anything; only a known one has
   // an item to check.
   const int32_t brush = document_.brush[picture];
-  if (brush >= kBrushNormal && brush <= kBrushNoColour) {
+  if (brush >= BrushCode(Brush::kNormal) && brush <= BrushCode(Brush::kNoColour)) {
     menu_->CheckItem(cmd::kNormalImage + brush / 1000, true);
   }
   menu_->CheckItem(cmd::kLock, document_.locked[picture] != 0);
@@ -1043,11 +1043,11 @@ void MainWindow::FieldPreviewStep() {
   const int width = document_.stageFrame.Width() > 0 ? document_.stageFrame.Width() : 640;
   ImageBuffer frame(width, 480, 32);
   if (t % 2 != 0) {
-    ComposeFrame(document_, t, kFullFrame, 1, frame);
+    ComposeFrame(document_, t, FieldMode::kFullFrame, 1, frame);
   } else {
     ImageBuffer first(width, 240, 32), second(width, 240, 32);
-    ComposeFrame(document_, t, kFirstField, 1, first);
-    ComposeFrame(document_, t, kSecondField, 1, second);
+    ComposeFrame(document_, t, FieldMode::kFirstField, 1, first);
+    ComposeFrame(document_, t, FieldMode::kSecondField, 1, second);
     // Rows are stored bottom up: display row y is memory row height - 1 - y.
     for (int y = 0; y < 240; ++y) {
       frame.SetRow(479 - 2 * y, first.RowPointer(239 - y));

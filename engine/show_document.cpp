@@ -104,7 +104,7 @@ void ShowDocument::ResetSlot(int slot) {
   keyCount[slot] = 1;
   pictureFiles[slot] = FileSpec{};
   tintColour[slot] = kDefaultTint;
-  brush[slot] = kBrushNormal;
+  brush[slot] = BrushCode(Brush::kNormal);
   slotSpareC[slot] = 0;
   slotSpareD[slot] = 0;
   locked[slot] = 0;
@@ -275,7 +275,7 @@ bool ShowDocument::DeletePicture(int slot) {
     CopyPictureSlot(i, i + 1);
   }
   keyCount[pictureCount] = 1;
-  brush[pictureCount] = kBrushNormal;
+  brush[pictureCount] = BrushCode(Brush::kNormal);
   slotSpareC[pictureCount] = 0;
   slotSpareD[pictureCount] = 0;
   locked[pictureCount] = 0;

@@ -270,14 +270,14 @@ TEST_F(ShowDocumentTest, DeletePictureKeepsCountAndSelectionSound) {
   AddPicture(10, 10);
   AddPicture(11, 10);
   AddPicture(12, 10);
-  document->brush[2] = kBrushBlur;
+  document->brush[2] = BrushCode(Brush::kBlur);
   document->selectedPicture = 2;
   EXPECT_FALSE(document->DeletePicture(3));
   ASSERT_TRUE(document->DeletePicture(0));
   EXPECT_EQ(document->pictureCount, 2);
   EXPECT_EQ(document->pictureImages[0].Width(), 11);
-  EXPECT_EQ(document->brush[1], kBrushBlur);
-  EXPECT_EQ(document->brush[2], kBrushNormal);
+  EXPECT_EQ(document->brush[1], BrushCode(Brush::kBlur));
+  EXPECT_EQ(document->brush[2], BrushCode(Brush::kNormal));
   EXPECT_EQ(document->selectedPicture, 1);
 }
 

@@ -111,7 +111,7 @@ TEST_F(ShowFileTest, SizesOfSmallShows) {
 TEST_F(ShowFileTest, RoundTripGivesTheSameBytesButTheShowId) {
   AddPicture("/pics/a.bmp", 3);
   AddPicture("/pics/b.tga", 5);
-  document->brush[1] = kBrushTint;
+  document->brush[1] = BrushCode(Brush::kTint);
   document->tintColour[1] = 0x00336699;
   document->slotSpareC[0] = 7;
   document->locked[1] = 1;
@@ -138,7 +138,7 @@ TEST_F(ShowFileTest, RoundTripGivesTheSameBytesButTheShowId) {
 
 TEST_F(ShowFileTest, OppositeByteOrderReadsTheSameShow) {
   AddPicture("/pics/a.bmp", 4);
-  document->brush[0] = kBrushLighten;
+  document->brush[0] = BrushCode(Brush::kLighten);
   document->tintColour[0] = 0x00112233;
   auto bytes = WriteShow(*document);
 

@@ -43,7 +43,7 @@ class KeyFrameOptionsTest : public ::testing::Test {
 };
 
 TEST(KeyFrameOptionRowsTest, TheEaseCodeIsShownAsModeSpeedAndCurves) {
-  const KeyFrameOptionRows rows = BuildKeyFrameOptionRows(Record(2013), kBrushNormal);
+  const KeyFrameOptionRows rows = BuildKeyFrameOptionRows(Record(2013), Brush::kNormal);
   EXPECT_EQ(rows.values[0], "320");  // truncated toward zero
   EXPECT_EQ(rows.values[1], "-12");
   EXPECT_EQ(rows.descriptions[4], "@STransparency");
@@ -58,24 +58,24 @@ TEST(KeyFrameOptionRowsTest, TheEaseCodeIsShownAsModeSpeedAndCurves) {
 TEST(KeyFrameOptionRowsTest, OutOfRangeModesLandOnTheEndRows) {
   // 6000 and above mean "None"; a negative code from a file means the
   // default instead of a row before the group.
-  EXPECT_EQ(BuildKeyFrameOptionRows(Record(6000), 0).values[9], "1");
-  const KeyFrameOptionRows negative = BuildKeyFrameOptionRows(Record(-3000), 0);
+  EXPECT_EQ(BuildKeyFrameOptionRows(Record(6000), Brush::kNormal).values[9], "1");
+  const KeyFrameOptionRows negative = BuildKeyFrameOptionRows(Record(-3000), Brush::kNormal);
   EXPECT_EQ(negative.values[5], "1");
   EXPECT_EQ(negative.values[4], "80");  // the level row is untouched
-  EXPECT_EQ(BuildKeyFrameOptionRows(Record(1e30f), 0).values[9], "1");
+  EXPECT_EQ(BuildKeyFrameOptionRows(Record(1e30f), Brush::kNormal).values[9], "1");
 }
 
 TEST(KeyFrameOptionRowsTest, TheLevelRowIsNamedAfterTheBrush) {
   for (const auto& [brush, name] :
-       {std::pair(kBrushBlur, "@SBlurriness"), std::pair(kBrushPixelate, "@SPixelate"),
-        std::pair(kBrushDarken, "@SDarkness"), std::pair(kBrushLighten, "@SLightness"),
-        std::pair(kBrushTint, "@STransparency"), std::pair(kBrushNoColour, "@STransparency")}) {
-    EXPECT_EQ(BuildKeyFrameOptionRows(Record(0), brush).descriptions[4], name) << brush;
+       {std::pair(Brush::kBlur, "@SBlurriness"), std::pair(Brush::kPixelate, "@SPixelate"),
+        std::pair(Brush::kDarken, "@SDarkness"), std::pair(Brush::kLighten, "@SLightness"),
+        std::pair(Brush::kTint, "@STransparency"), std::pair(Brush::kNoColour, "@STransparency")}) {
+    EXPECT_EQ(BuildKeyFrameOptionRows(Record(0), brush).descriptions[4], name) << BrushCode(brush);
   }
 }
 
 TEST(KeyFrameOptionRowsTest, ReadingBackBuildsTheEaseCode) {
-  KeyFrameOptionRows rows = BuildKeyFrameOptionRows(Record(0), 0);
+  KeyFrameOptionRows rows = BuildKeyFrameOptionRows(Record(0), Brush::kNormal);
   rows.values[5] = "";
   rows.values[8] = "1";    // "Out"
   rows.values[10] = "37";  // the lowest bit belongs to "No Curves"
@@ -97,7 +97,7 @@ TEST(KeyFrameOptionRowsTest, ReadingBackBuildsTheEaseCode) {
 TEST(KeyFrameOptionRowsTest, TheShortFormLeavesTheEaseCodeAsItWas) {
   // Even a code the rows cannot show survives an edit in the short form.
   KeyFrame record = Record(4500);
-  KeyFrameOptionRows rows = BuildKeyFrameOptionRows(record, 0);
+  KeyFrameOptionRows rows = BuildKeyFrameOptionRows(record, Brush::kNormal);
   rows.values[3] = "90";
   ReadKeyFrameOptionRows(rows, true, record);
   EXPECT_EQ(record.easeCode, 4500);
@@ -107,19 +107,19 @@ TEST(KeyFrameOptionRowsTest, TheShortFormLeavesTheEaseCodeAsItWas) {
 TEST_F(KeyFrameOptionsTest, OkWithoutChangesAndCancelKeepTheRecord) {
   KeyFrame record = Record(2013);
   PostOk(kKeyFrameOptionRows);
-  EXPECT_TRUE(EditKeyFrameOptions(stage_, kX, kY0, record, kBrushNormal, false));
+  EXPECT_TRUE(EditKeyFrameOptions(stage_, kX, kY0, record, Brush::kNormal, false));
   EXPECT_EQ(record.easeCode, 2013);
   EXPECT_EQ(record.x, 320);  // what the field showed
   EXPECT_EQ(record.level, 80);
 
   record = Record(2013);
   PostOk(kKeyFrameOptionShortRows);
-  EXPECT_TRUE(EditKeyFrameOptions(stage_, kX, kY0, record, kBrushNormal, true));
+  EXPECT_TRUE(EditKeyFrameOptions(stage_, kX, kY0, record, Brush::kNormal, true));
   EXPECT_EQ(record.easeCode, 2013);
 
   record = Record(2013);
   PostCancel(kKeyFrameOptionRows);
-  EXPECT_FALSE(EditKeyFrameOptions(stage_, kX, kY0, record, kBrushNormal, false));
+  EXPECT_FALSE(EditKeyFrameOptions(stage_, kX, kY0, record, Brush::kNormal, false));
   EXPECT_EQ(record, Record(2013));
 }
 
