@@ -4,8 +4,10 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string>
 
+#include "app/key_table.h"
 #include "app/load_notices.h"
 #include "app/make_movie_command.h"
 #include "app/stage.h"
@@ -435,126 +437,107 @@ bool MainWindow::HandleKey(uint32_t message, int code) {
 }
 
 bool MainWindow::RunKeyTables(uint32_t message, int code) {
-  if (message == kWmKeyDown) {
-    if (code == vk::kOemComma) {  // "," enlarges, with or without Ctrl
+  const bool keyDown = message == kWmKeyDown;
+  // Ctrl+letter arrives as its control character.
+  if (keyDown && IsControlDown() && !KeyDownWorksWithControl(code)) return false;
+  const std::optional<KeyAction> action =
+      FindKeyAction(keyDown ? KeyDownTable() : CharacterTable(), code);
+  if (!action) return false;
+  RunKeyAction(*action);
+  return true;
+}
+
+void MainWindow::RunKeyAction(KeyAction action) {
+  switch (action) {
+    case KeyAction::kEnlargeTimeline:
       RunCommand(cmd::kEnlargeTimeline);
-      return true;
-    }
-    if (code == vk::kOemPeriod) {
+      break;
+    case KeyAction::kContractTimeline:
       RunCommand(cmd::kContractTimeline);
-      return true;
-    }
-    if (IsControlDown()) return false;  // Ctrl+letter arrives as its control code
-    if (code == vk::kReturn) {
+      break;
+    case KeyAction::kSetKey:
       document_.SetKeyAtCurrentTime();
-      return true;
-    }
-  } else {
-    switch (code) {
-      case 26:
-        RunCommand(cmd::kUndo);
-        return true;
-      case 25:
-        RunCommand(cmd::kRedo);
-        return true;
-      case 24:
-        RunCommand(cmd::kCut);
-        return true;
-      case 22:
-        RunCommand(cmd::kPaste);
-        return true;
-      case 3:
-        RunCommand(cmd::kCopy);
-        return true;
-      case 19:
-        QuickSave();
-        return true;
-      case 17:
-        RunCommand(cmd::kExit);
-        return true;
-      case 15:
-        RunCommand(cmd::kLoadShow);
-        return true;
-      case 14:
-        RunCommand(cmd::kNewShow);
-        return true;
-      case 12:
-        RunCommand(cmd::kLoadPicture);
-        return true;
-      case 11:
-        RunCommand(cmd::kMakeMovie);
-        return true;
-      case 1:
-      case 5:
-      case 20:
-        return false;
-      case 9:
-        NextKeyFrame();
-        return true;
-      case 13:
-      case 46:  // a typed "." is the Contract key's character, not Delete
-        return false;
-      default:
-        break;
-    }
-  }
-  switch (code) {
-    case 46:
-    case 8:
+      break;
+    case KeyAction::kUndo:
+      RunCommand(cmd::kUndo);
+      break;
+    case KeyAction::kRedo:
+      RunCommand(cmd::kRedo);
+      break;
+    case KeyAction::kCut:
+      RunCommand(cmd::kCut);
+      break;
+    case KeyAction::kCopy:
+      RunCommand(cmd::kCopy);
+      break;
+    case KeyAction::kPaste:
+      RunCommand(cmd::kPaste);
+      break;
+    case KeyAction::kQuickSave:
+      QuickSave();
+      break;
+    case KeyAction::kExit:
+      RunCommand(cmd::kExit);
+      break;
+    case KeyAction::kLoadShow:
+      RunCommand(cmd::kLoadShow);
+      break;
+    case KeyAction::kNewShow:
+      RunCommand(cmd::kNewShow);
+      break;
+    case KeyAction::kLoadPicture:
+      RunCommand(cmd::kLoadPicture);
+      break;
+    case KeyAction::kMakeMovie:
+      RunCommand(cmd::kMakeMovie);
+      break;
+    case KeyAction::kNextKeyFrame:
+      NextKeyFrame();
+      break;
+    case KeyAction::kDelete:
       RunCommand(cmd::kDelete);
-      return true;
-    case 80:
-    case 112:
-    case 32:
-    case 96:
-    case 76:
-    case 108:
+      break;
+    case KeyAction::kPlay:
       Transport(1);
-      return true;
-    case 82:
-    case 114:
-    case 74:
-    case 106:
+      break;
+    case KeyAction::kPlayBackwards:
       Transport(-1);
-      return true;
-    case 75:
-    case 107:
+      break;
+    case KeyAction::kStop:
       Transport(0);
-      return true;
-    case 48:
+      break;
+    case KeyAction::kPlayFromStart:
       document_.clock.currentTime = 0;
       Transport(1);
-      return true;
-    case 43:
+      break;
+    case KeyAction::kStepForward:
       StepFrame(1);
-      return true;
-    case 45:
+      break;
+    case KeyAction::kStepBack:
       StepFrame(-1);
-      return true;
-    case 36:
+      break;
+    case KeyAction::kGoToStart:
       document_.GoToTime(0, true);
-      return true;
-    case 35: {
+      break;
+    case KeyAction::kGoToEnd: {
       int32_t end = -1;
       for (int p = 0; p < document_.pictureCount; ++p) {
         const int last = std::clamp(document_.keyCount[p], 1, kKeySlots) - 1;
         end = std::max(end, document_.keys[p][last].time);
       }
       document_.GoToTime(end, true);
-      return true;
+      break;
     }
-    case 33:
+    case KeyAction::kPreviousPicture:
       SelectPictureAndRefresh(std::max(document_.selectedPicture - 1, 0));
-      return true;
-    case 34:
+      break;
+    case KeyAction::kNextPicture:
       SelectPictureAndRefresh(
           std::max(std::min(document_.selectedPicture + 1, document_.pictureCount - 1), 0));
-      return true;
-    case 100:
+      break;
+    case KeyAction::kFieldPreviewStep:
       FieldPreviewStep();
-      return true;
-    default:
-      return false;
+      break;
   }
 }
 

@@ -423,23 +423,23 @@ void Stage::KeyPress(int code, int p) {
   if (!document_.HasPicture(p) || document_.locked[p]) return;
   KeyFrame& s = states_[p];
   switch (code) {
-    case 37:
+    case vk::kLeft:
       s.x -= 1;
       break;
-    case 39:
+    case vk::kRight:
       s.x += 1;
       break;
-    case 38:
+    case vk::kUp:
       s.y -= 1;
       break;
-    case 40:
+    case vk::kDown:
       s.y += 1;
       break;
-    case 33:
+    case vk::kPrior:
       s.width += 1;
       s.height += 1;
       break;
-    case 34:
+    case vk::kNext:
       s.width = std::max(s.width - 1, 4.0f);
       s.height = std::max(s.height - 1, 4.0f);
       break;
