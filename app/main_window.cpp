@@ -186,9 +186,9 @@ void MainWindow::BuildMenuBar() {
   m.AddItem(kMenuSeparator, "");
   m.AddItem(cmd::kMakeMovie, "Make Movie File/K");
   m.AddItem(kMenuSeparator, "");
-  m.AddItem(cmd::kNtsc, "NTSC", checked(rate == 2997));
-  m.AddItem(cmd::kPal, "PAL", checked(rate == 2500));
-  m.AddItem(cmd::kFilm, "Film", checked(rate == 2397));
+  m.AddItem(cmd::kNtsc, "NTSC", checked(rate == kFrameRateNtsc));
+  m.AddItem(cmd::kPal, "PAL", checked(rate == kFrameRatePal));
+  m.AddItem(cmd::kFilm, "Film", checked(rate == kFrameRateFilm));
   m.AddItem(kMenuSeparator, "");
   m.AddItem(cmd::kExit, "Exit/Q");
   m.AddSubmenu("Edit");
@@ -721,7 +721,9 @@ void MainWindow::SetZoom(double scale) {
 }
 
 void MainWindow::SetFrameRate(int id) {
-  const int32_t rate = id == cmd::kNtsc ? 2997 : id == cmd::kPal ? 2500 : 2397;
+  const int32_t rate = id == cmd::kNtsc  ? kFrameRateNtsc
+                       : id == cmd::kPal ? kFrameRatePal
+                                         : kFrameRateFilm;
   menu_->CheckItem(cmd::kNtsc, id == cmd::kNtsc);
   menu_->CheckItem(cmd::kPal, id == cmd::kPal);
   menu_->CheckItem(cmd::kFilm, id == cmd::kFilm);

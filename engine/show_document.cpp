@@ -18,7 +18,7 @@ namespace vantoril {
 
 namespace {
 
-constexpr int32_t kDefaultAspectMode = 7500;
+constexpr int32_t kDefaultAspectMode = kAspectMode4x3;
 constexpr float kDefaultKeyPosition = 200;
 constexpr float kDefaultKeySize = 100;
 constexpr uint32_t kDefaultTint = 255;  // pure red

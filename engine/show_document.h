@@ -52,6 +52,10 @@ constexpr Brush BrushOfCode(int32_t code) {
   return static_cast<Brush>(code);
 }
 
+// "AspectMode" values: the stage's height over its width x 10000.
+inline constexpr int32_t kAspectMode4x3 = 7500;
+inline constexpr int32_t kAspectMode16x9 = 5625;
+
 // Background sources.
 inline constexpr uint32_t kBackgroundPicture = 1;
 inline constexpr uint32_t kBackgroundClip = 2;
