@@ -7,11 +7,6 @@
 namespace vantoril {
 namespace {
 
-// The character Ctrl and a letter type.
-constexpr int Ctrl(char letter) {
-  return letter - '@';
-}
-
 constexpr int kBackspace = '\b';
 
 using enum KeyAction;
@@ -50,17 +45,17 @@ constexpr std::array kKeyDown = {
 // A typed "." is the Contract key's character, not Delete, and a typed
 // Return sets no key: neither is here.
 constexpr std::array kCharacter = {
-    KeyBinding{Ctrl('Z'), kUndo},
-    KeyBinding{Ctrl('Y'), kRedo},
-    KeyBinding{Ctrl('X'), kCut},
-    KeyBinding{Ctrl('V'), kPaste},
-    KeyBinding{Ctrl('C'), kCopy},
-    KeyBinding{Ctrl('S'), kQuickSave},
-    KeyBinding{Ctrl('Q'), kExit},
-    KeyBinding{Ctrl('O'), kLoadShow},
-    KeyBinding{Ctrl('N'), kNewShow},
-    KeyBinding{Ctrl('L'), kLoadPicture},
-    KeyBinding{Ctrl('K'), kMakeMovie},
+    KeyBinding{ControlCharacter('Z'), kUndo},
+    KeyBinding{ControlCharacter('Y'), kRedo},
+    KeyBinding{ControlCharacter('X'), kCut},
+    KeyBinding{ControlCharacter('V'), kPaste},
+    KeyBinding{ControlCharacter('C'), kCopy},
+    KeyBinding{ControlCharacter('S'), kQuickSave},
+    KeyBinding{ControlCharacter('Q'), kExit},
+    KeyBinding{ControlCharacter('O'), kLoadShow},
+    KeyBinding{ControlCharacter('N'), kNewShow},
+    KeyBinding{ControlCharacter('L'), kLoadPicture},
+    KeyBinding{ControlCharacter('K'), kMakeMovie},
     KeyBinding{'\t', kNextKeyFrame},
     KeyBinding{kBackspace, kDelete},
     KeyBinding{'P', kPlay},

@@ -51,6 +51,11 @@ inline constexpr int kOem6 = 221;       // ] }
 inline constexpr int kOem7 = 222;       // ' "
 }  // namespace vk
 
+// The control character Ctrl and a letter type: Ctrl+L is 12.
+constexpr int ControlCharacter(char capital) {
+  return capital - '@';
+}
+
 // Modifier bits of a key press, as the translation below takes them.
 inline constexpr uint32_t kKeyShift = 1;
 inline constexpr uint32_t kKeyControl = 2;
