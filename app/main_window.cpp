@@ -4,8 +4,10 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string>
 
+#include "app/key_table.h"
 #include "app/load_notices.h"
 #include "app/make_movie_command.h"
 #include "app/stage.h"
@@ -185,9 +187,9 @@ void MainWindow::BuildMenuBar() {
   m.AddItem(kMenuSeparator, "");
   m.AddItem(cmd::kMakeMovie, "Make Movie File/K");
   m.AddItem(kMenuSeparator, "");
-  m.AddItem(cmd::kNtsc, "NTSC", checked(rate == 2997));
-  m.AddItem(cmd::kPal, "PAL", checked(rate == 2500));
-  m.AddItem(cmd::kFilm, "Film", checked(rate == 2397));
+  m.AddItem(cmd::kNtsc, "NTSC", checked(rate == kFrameRateNtsc));
+  m.AddItem(cmd::kPal, "PAL", checked(rate == kFrameRatePal));
+  m.AddItem(cmd::kFilm, "Film", checked(rate == kFrameRateFilm));
   m.AddItem(kMenuSeparator, "");
   m.AddItem(cmd::kExit, "Exit/Q");
   m.AddSubmenu("Edit");
@@ -258,7 +260,7 @@ void MainWindow::UpdatePictureMenu(int picture) {
   // A brush read from a damaged show may be anything; only a known one has
   // an item to check.
   const int32_t brush = document_.brush[picture];
-  if (brush >= kBrushNormal && brush <= kBrushNoColour) {
+  if (brush >= BrushCode(Brush::kNormal) && brush <= BrushCode(Brush::kNoColour)) {
     menu_->CheckItem(cmd::kNormalImage + brush / 1000, true);
   }
   menu_->CheckItem(cmd::kLock, document_.locked[picture] != 0);
@@ -433,126 +435,107 @@ bool MainWindow::HandleKey(uint32_t message, int code) {
 }
 
 bool MainWindow::RunKeyTables(uint32_t message, int code) {
-  if (message == kWmKeyDown) {
-    if (code == vk::kOemComma) {  // "," enlarges, with or without Ctrl
+  const bool keyDown = message == kWmKeyDown;
+  // Ctrl+letter arrives as its control character.
+  if (keyDown && IsControlDown() && !KeyDownWorksWithControl(code)) return false;
+  const std::optional<KeyAction> action =
+      FindKeyAction(keyDown ? KeyDownTable() : CharacterTable(), code);
+  if (!action) return false;
+  RunKeyAction(*action);
+  return true;
+}
+
+void MainWindow::RunKeyAction(KeyAction action) {
+  switch (action) {
+    case KeyAction::kEnlargeTimeline:
       RunCommand(cmd::kEnlargeTimeline);
-      return true;
-    }
-    if (code == vk::kOemPeriod) {
+      break;
+    case KeyAction::kContractTimeline:
       RunCommand(cmd::kContractTimeline);
-      return true;
-    }
-    if (IsControlDown()) return false;  // Ctrl+letter arrives as its control code
-    if (code == vk::kReturn) {
+      break;
+    case KeyAction::kSetKey:
       document_.SetKeyAtCurrentTime();
-      return true;
-    }
-  } else {
-    switch (code) {
-      case 26:
-        RunCommand(cmd::kUndo);
-        return true;
-      case 25:
-        RunCommand(cmd::kRedo);
-        return true;
-      case 24:
-        RunCommand(cmd::kCut);
-        return true;
-      case 22:
-        RunCommand(cmd::kPaste);
-        return true;
-      case 3:
-        RunCommand(cmd::kCopy);
-        return true;
-      case 19:
-        QuickSave();
-        return true;
-      case 17:
-        RunCommand(cmd::kExit);
-        return true;
-      case 15:
-        RunCommand(cmd::kLoadShow);
-        return true;
-      case 14:
-        RunCommand(cmd::kNewShow);
-        return true;
-      case 12:
-        RunCommand(cmd::kLoadPicture);
-        return true;
-      case 11:
-        RunCommand(cmd::kMakeMovie);
-        return true;
-      case 1:
-      case 5:
-      case 20:
-        return false;
-      case 9:
-        NextKeyFrame();
-        return true;
-      case 13:
-      case 46:  // a typed "." is the Contract key's character, not Delete
-        return false;
-      default:
-        break;
-    }
-  }
-  switch (code) {
-    case 46:
-    case 8:
+      break;
+    case KeyAction::kUndo:
+      RunCommand(cmd::kUndo);
+      break;
+    case KeyAction::kRedo:
+      RunCommand(cmd::kRedo);
+      break;
+    case KeyAction::kCut:
+      RunCommand(cmd::kCut);
+      break;
+    case KeyAction::kCopy:
+      RunCommand(cmd::kCopy);
+      break;
+    case KeyAction::kPaste:
+      RunCommand(cmd::kPaste);
+      break;
+    case KeyAction::kQuickSave:
+      QuickSave();
+      break;
+    case KeyAction::kExit:
+      RunCommand(cmd::kExit);
+      break;
+    case KeyAction::kLoadShow:
+      RunCommand(cmd::kLoadShow);
+      break;
+    case KeyAction::kNewShow:
+      RunCommand(cmd::kNewShow);
+      break;
+    case KeyAction::kLoadPicture:
+      RunCommand(cmd::kLoadPicture);
+      break;
+    case KeyAction::kMakeMovie:
+      RunCommand(cmd::kMakeMovie);
+      break;
+    case KeyAction::kNextKeyFrame:
+      NextKeyFrame();
+      break;
+    case KeyAction::kDelete:
       RunCommand(cmd::kDelete);
-      return true;
-    case 80:
-    case 112:
-    case 32:
-    case 96:
-    case 76:
-    case 108:
+      break;
+    case KeyAction::kPlay:
       Transport(1);
-      return true;
-    case 82:
-    case 114:
-    case 74:
-    case 106:
+      break;
+    case KeyAction::kPlayBackwards:
       Transport(-1);
-      return true;
-    case 75:
-    case 107:
+      break;
+    case KeyAction::kStop:
       Transport(0);
-      return true;
-    case 48:
+      break;
+    case KeyAction::kPlayFromStart:
       document_.clock.currentTime = 0;
       Transport(1);
-      return true;
-    case 43:
+      break;
+    case KeyAction::kStepForward:
       StepFrame(1);
-      return true;
-    case 45:
+      break;
+    case KeyAction::kStepBack:
       StepFrame(-1);
-      return true;
-    case 36:
+      break;
+    case KeyAction::kGoToStart:
       document_.GoToTime(0, true);
-      return true;
-    case 35: {
+      break;
+    case KeyAction::kGoToEnd: {
       int32_t end = -1;
       for (int p = 0; p < document_.pictureCount; ++p) {
         const int last = std::clamp(document_.keyCount[p], 1, kKeySlots) - 1;
         end = std::max(end, document_.keys[p][last].time);
       }
       document_.GoToTime(end, true);
-      return true;
+      break;
     }
-    case 33:
+    case KeyAction::kPreviousPicture:
       SelectPictureAndRefresh(std::max(document_.selectedPicture - 1, 0));
-      return true;
-    case 34:
+      break;
+    case KeyAction::kNextPicture:
       SelectPictureAndRefresh(
           std::max(std::min(document_.selectedPicture + 1, document_.pictureCount - 1), 0));
-      return true;
-    case 100:
+      break;
+    case KeyAction::kFieldPreviewStep:
       FieldPreviewStep();
-      return true;
-    default:
-      return false;
+      break;
   }
 }
 
@@ -775,7 +758,9 @@ void MainWindow::SetZoom(double scale) {
 }
 
 void MainWindow::SetFrameRate(int id) {
-  const int32_t rate = id == cmd::kNtsc ? 2997 : id == cmd::kPal ? 2500 : 2397;
+  const int32_t rate = id == cmd::kNtsc  ? kFrameRateNtsc
+                       : id == cmd::kPal ? kFrameRatePal
+                                         : kFrameRateFilm;
   menu_->CheckItem(cmd::kNtsc, id == cmd::kNtsc);
   menu_->CheckItem(cmd::kPal, id == cmd::kPal);
   menu_->CheckItem(cmd::kFilm, id == cmd::kFilm);
@@ -1086,11 +1071,11 @@ void MainWindow::FieldPreviewStep() {
   const int width = document_.stageFrame.Width() > 0 ? document_.stageFrame.Width() : 640;
   ImageBuffer frame(width, 480, 32);
   if (t % 2 != 0) {
-    ComposeFrame(document_, t, kFullFrame, 1, frame);
+    ComposeFrame(document_, t, FieldMode::kFullFrame, 1, frame);
   } else {
     ImageBuffer first(width, 240, 32), second(width, 240, 32);
-    ComposeFrame(document_, t, kFirstField, 1, first);
-    ComposeFrame(document_, t, kSecondField, 1, second);
+    ComposeFrame(document_, t, FieldMode::kFirstField, 1, first);
+    ComposeFrame(document_, t, FieldMode::kSecondField, 1, second);
     // Rows are stored bottom up: display row y is memory row height - 1 - y.
     for (int y = 0; y < 240; ++y) {
       frame.SetRow(479 - 2 * y, first.RowPointer(239 - y));

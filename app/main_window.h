@@ -22,6 +22,7 @@ class SettingsStore;
 class ShowDocument;
 class SoundTrackPlayer;
 class Stage;
+enum class KeyAction;
 
 // Command ids: the menu items, which keys and buttons send too.
 namespace cmd {
@@ -134,6 +135,7 @@ class MainWindow : public Window, public DocumentHost {
   bool RunOptionsCommand(int id);
   bool RunViewCommand(int id);
   bool RunKeyTables(uint32_t message, int code);
+  void RunKeyAction(KeyAction action);
   void Transport(int direction);
   void StepFrame(int delta);
   void LoadPicture(bool change);

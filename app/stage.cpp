@@ -35,15 +35,15 @@ bool IsShiftHeld(uintptr_t wParam) {
   return (wParam & kMkShift) != 0;
 }
 
-std::string LevelName(int32_t brush) {
+std::string LevelName(Brush brush) {
   switch (brush) {
-    case kBrushBlur:
+    case Brush::kBlur:
       return "Blurriness";
-    case kBrushPixelate:
+    case Brush::kPixelate:
       return "Pixelate";
-    case kBrushDarken:
+    case Brush::kDarken:
       return "Darkness";
-    case kBrushLighten:
+    case Brush::kLighten:
       return "Lightness";
     default:
       return "Transparency";
@@ -93,18 +93,18 @@ PictureOutline OutlineOf(const KeyFrame& state, double scale, Point origin) {
   return o;
 }
 
-int HitTestOutline(const KeyFrame& state, double scale, Point origin, int x, int y) {
+StageDrag HitTestOutline(const KeyFrame& state, double scale, Point origin, int x, int y) {
   const PictureOutline o = OutlineOf(state, scale, origin);
   const int t = std::max(o.halfWidth / 6, 4);
   for (int i = 0; i < 4; ++i) {
     if (std::abs(x - o.corners[i].x) <= t && std::abs(y - o.corners[i].y) <= t) {
-      return i == 0 ? kDragRotate : kDragResize;
+      return i == 0 ? StageDrag::kRotate : StageDrag::kResize;
     }
   }
   if (std::abs(x - o.centre.x) <= o.halfHeight && std::abs(y - o.centre.y) <= o.halfHeight) {
-    return kDragMove;
+    return StageDrag::kMove;
   }
-  return kDragNone;
+  return StageDrag::kNone;
 }
 
 double ZoomIn(double scale) {
@@ -212,7 +212,7 @@ void Stage::Paint() {
 
 void Stage::DrawStage(bool overlays) {
   if (!IsCreated()) return;
-  ComposeFrame(document_, -1, kFullFrame, 1, document_.stageFrame);
+  ComposeFrame(document_, -1, FieldMode::kFullFrame, 1, document_.stageFrame);
   ContentScope scope(*this);
   const Rect picture = PictureRect();
   DrawImageBuffer(document_.stageFrame, picture);
@@ -277,9 +277,9 @@ void Stage::DrawPictureOutline(int picture, bool inverted) {
   }
 }
 
-int Stage::HitTestSelected(int x, int y) const {
+StageDrag Stage::HitTestSelected(int x, int y) const {
   const int p = document_.EditablePicture();
-  if (p < 0 || document_.locked[p]) return kDragNone;
+  if (p < 0 || document_.locked[p]) return StageDrag::kNone;
   return HitTestOutline(states_[p], scale_, Point{left_, top_}, x, y);
 }
 
@@ -327,13 +327,14 @@ void Stage::DrawTimecodeAndLevel(int frame, int level) {
   DrawFilledRect(kLightGrey, Rect{L - 72, B + 8, L + 1, B + 21});
   const int p = document_.EditablePicture();
   SelectFont(GetInterfaceFont(InterfaceFont::k10), std::nullopt, kTransparent);
-  DrawText(kBlack, LevelName(p >= 0 ? document_.brush[p] : 0), L + 40, B + 20, kAlignCentre);
+  DrawText(kBlack, LevelName(p >= 0 ? BrushOfCode(document_.brush[p]) : Brush::kNormal), L + 40,
+           B + 20, kAlignCentre);
   SelectFont(kNoFont);
   DrawSlider(kLightGrey, kDarkGrey, Rect{L, B + 8, L + 80, B + 20}, level, 100, false);
 }
 
 void Stage::ResetGestures() {
-  dragMode_ = kDragNone;
+  dragMode_ = StageDrag::kNone;
   levelDrag_ = false;
 }
 
@@ -424,23 +425,23 @@ void Stage::KeyPress(int code, int p) {
   if (!document_.HasPicture(p) || document_.locked[p]) return;
   KeyFrame& s = states_[p];
   switch (code) {
-    case 37:
+    case vk::kLeft:
       s.x -= 1;
       break;
-    case 39:
+    case vk::kRight:
       s.x += 1;
       break;
-    case 38:
+    case vk::kUp:
       s.y -= 1;
       break;
-    case 40:
+    case vk::kDown:
       s.y += 1;
       break;
-    case 33:
+    case vk::kPrior:
       s.width += 1;
       s.height += 1;
       break;
-    case 34:
+    case vk::kNext:
       s.width = std::max(s.width - 1, 4.0f);
       s.height = std::max(s.height - 1, 4.0f);
       break;
@@ -470,12 +471,12 @@ void Stage::LeftPress(int x, int y, bool shift) {
     levelDrag_ = true;
   }
   dragMode_ = HitTestSelected(x, y);
-  if (dragMode_ != kDragNone) {
+  if (dragMode_ != StageDrag::kNone) {
     DrawPictureOutline(p, true);
     const KeyFrame& s = states_[p];
     pressCentre_ = Point{static_cast<int>(s.x * scale_), static_cast<int>(s.y * scale_)};
     grab_ = Point{x - L - pressCentre_.x, y - top_ - pressCentre_.y};
-    if (dragMode_ == kDragRotate) {
+    if (dragMode_ == StageDrag::kRotate) {
       grab_.x = (x - L) - static_cast<int>(s.rotation * 2.0);
     }
   }
@@ -490,15 +491,15 @@ void Stage::MouseMove(int x, int y, uintptr_t buttons) {
     DrawStage(false);
     return;
   }
-  if (dragMode_ == kDragNone || p < 0) {
+  if (dragMode_ == StageDrag::kNone || p < 0) {
     switch (HitTestSelected(x, y)) {
-      case kDragMove:
+      case StageDrag::kMove:
         SetCursor(kCursorHand);
         break;
-      case kDragResize:
+      case StageDrag::kResize:
         SetCursor(kCursorSizeNwSe);
         break;
-      case kDragRotate:
+      case StageDrag::kRotate:
         SetCursor(kCursorRotate);
         break;
       default:
@@ -513,7 +514,7 @@ void Stage::MouseMove(int x, int y, uintptr_t buttons) {
   const int my = y - top_;
   const bool shift = IsShiftHeld(buttons);
   switch (dragMode_) {
-    case kDragMove:
+    case StageDrag::kMove:
       s.x = static_cast<float>((mx - grab_.x) / scale_);
       s.y = static_cast<float>((my - grab_.y) / scale_);
       if (shift) {
@@ -524,10 +525,10 @@ void Stage::MouseMove(int x, int y, uintptr_t buttons) {
         }
       }
       break;
-    case kDragRotate:
+    case StageDrag::kRotate:
       s.rotation = shift ? 0.0f : static_cast<float>((mx - grab_.x) * 0.5);
       break;
-    case kDragResize: {
+    case StageDrag::kResize: {
       const ImageBuffer& image = document_.pictureImages[p];
       const double k =
           image.Width() > 0 ? static_cast<double>(image.Height()) / image.Width() : 1.0;
@@ -557,7 +558,7 @@ void Stage::LeftRelease(int x, int y) {
     SendMessage(main_.Timeline().Get()->TimelineWindow().Handle(), kWmResetGestures, 0, 0);
   }
   // Taken first: a transport button ends the gesture.
-  const bool gesture = dragMode_ != kDragNone || levelDrag_;
+  const bool gesture = dragMode_ != StageDrag::kNone || levelDrag_;
   const bool levelDrag = levelDrag_;
   {
     ContentScope scope(*this);
@@ -598,7 +599,7 @@ bool Stage::NearPathPoint(int x, int y, int32_t* time) const {
 }
 
 void Stage::RightPress(int x, int y) {
-  if (HitTestSelected(x, y) == kDragNone) return;
+  if (HitTestSelected(x, y) == StageDrag::kNone) return;
   const int p = document_.EditablePicture();
   // The short form: position, width, rotation and level; the state's ease
   // stays as it was.
@@ -607,7 +608,7 @@ void Stage::RightPress(int x, int y) {
   const Point scroll = ScrollPosition();
   const int mx = x - scroll.x, my = y - scroll.y;
   const int top = std::max(std::min(my + 30, RectHeight(ClientRect()) - 160), 0);
-  if (EditKeyFrameOptions(*this, mx + 100, top, edited, document_.brush[p], true)) {
+  if (EditKeyFrameOptions(*this, mx + 100, top, edited, BrushOfCode(document_.brush[p]), true)) {
     states_[p] = edited;
     document_.SetKeyAtCurrentTime();
   }

@@ -18,10 +18,7 @@ class SettingsStore;
 class SoundTrackPlayer;
 
 // Drag modes of the Stage: what a press on the selected picture grabbed.
-inline constexpr int kDragNone = 0;
-inline constexpr int kDragMove = 8;
-inline constexpr int kDragRotate = 9;
-inline constexpr int kDragResize = 10;
+enum class StageDrag { kNone, kMove, kRotate, kResize };
 
 // Rotates (px, py) about (cx, cy) by `degrees`, rounding half up.
 Point RotatePointAbout(int px, int py, int cx, int cy, double degrees);
@@ -40,7 +37,7 @@ PictureOutline OutlineOf(const KeyFrame& state, double scale, Point origin);
 // The hit test of the selected picture's outline: 9 rotate (top-left
 // corner), 10 resize (another corner), 8 move (the square of half the
 // height around the centre), else 0.
-int HitTestOutline(const KeyFrame& state, double scale, Point origin, int x, int y);
+StageDrag HitTestOutline(const KeyFrame& state, double scale, Point origin, int x, int y);
 
 // The zoom steps of the Stage.
 double ZoomIn(double scale);
@@ -67,7 +64,7 @@ class Stage : public Window {
   void Layout();
   void DrawStage(bool overlays);
   void DrawPictureOutline(int picture, bool inverted);
-  int HitTestSelected(int x, int y) const;
+  StageDrag HitTestSelected(int x, int y) const;
   int PickPicture(int x, int y) const;
   void DrawTimecodeAndLevel(int frame, int level);
   void Transport(int direction);
@@ -85,7 +82,7 @@ class Stage : public Window {
   bool showMotionPath = false;
   bool showTvSafe = false;
   int PlayDirection() const { return playDirection_; }
-  int DragMode() const { return dragMode_; }
+  StageDrag DragMode() const { return dragMode_; }
   // The picture rectangle of the last paint.
   Rect PictureRect() const;
   // The interpolation mode the Stage draws paths with.
@@ -118,7 +115,7 @@ class Stage : public Window {
   int left_ = 0, top_ = 0, width_ = 0, height_ = 0;  // the picture rectangle
   BitmapButton reverse_, stop_, play_, setKey_;
   Rect timecodeBox_{};
-  int dragMode_ = kDragNone;
+  StageDrag dragMode_ = StageDrag::kNone;
   bool levelDrag_ = false;
   bool outlineShown_ = false;
   Point pressCentre_{};

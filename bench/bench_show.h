@@ -85,7 +85,7 @@ inline void AnimateBenchShow(ShowDocument& document, int pictures) {
     document.keys[slot][1] = middle;
     document.keys[slot][2] = last;
     document.keyCount[slot] = 3;
-    document.brush[slot] = kBrushNormal;
+    document.brush[slot] = BrushCode(Brush::kNormal);
   }
 }
 

@@ -63,7 +63,7 @@ KeyFrame FullStage(float level) {
 
 int64_t PaintedPixels(const ImageBuffer& picture, const KeyFrame& state, int width, int height) {
   ImageBuffer probe(width, height, 32);
-  DrawPicture(picture, probe, state, kBrushNormal, 0, 0, kStageW, kStageH);
+  DrawPicture(picture, probe, state, Brush::kNormal, 0, kAllRows, kStageW, kStageH);
   int64_t painted = 0;
   for (int y = 0; y < height; ++y) {
     const uint8_t* p = probe.RowPointer(y);
@@ -77,7 +77,7 @@ int64_t PaintedPixels(const ImageBuffer& picture, const KeyFrame& state, int wid
 // Arguments: brush code, level, output width, output height, threads
 // (0 automatic, 1 single).
 void BM_DrawPicture(benchmark::State& state) {
-  const auto brush = static_cast<int32_t>(state.range(0));
+  const Brush brush = BrushOfCode(static_cast<int32_t>(state.range(0)));
   const auto level = static_cast<float>(state.range(1));
   const int width = static_cast<int>(state.range(2));
   const int height = static_cast<int>(state.range(3));
@@ -87,7 +87,7 @@ void BM_DrawPicture(benchmark::State& state) {
   ImageBuffer frame = NoisyPicture(width, height, 2);
   const KeyFrame key = FullStage(level);
   for (auto _ : state) {
-    DrawPictureWith(picture, frame, key, brush, 0x336699, 0, kStageW, kStageH, options);
+    DrawPictureWith(picture, frame, key, brush, 0x336699, kAllRows, kStageW, kStageH, options);
     benchmark::ClobberMemory();
   }
   const auto painted = static_cast<double>(PaintedPixels(picture, key, width, height));
@@ -97,9 +97,10 @@ void BM_DrawPicture(benchmark::State& state) {
 }
 
 void BrushArguments(benchmark::internal::Benchmark* b) {
-  const int64_t brushes[][2] = {{kBrushNormal, 30},   {kBrushBlur, 50},    {kBrushBlur, 100},
-                                {kBrushPixelate, 50}, {kBrushDarken, 50},  {kBrushLighten, 50},
-                                {kBrushTint, 50},     {kBrushNoColour, 50}};
+  const int64_t brushes[][2] = {{BrushCode(Brush::kNormal), 30}, {BrushCode(Brush::kBlur), 50},
+                                {BrushCode(Brush::kBlur), 100},  {BrushCode(Brush::kPixelate), 50},
+                                {BrushCode(Brush::kDarken), 50}, {BrushCode(Brush::kLighten), 50},
+                                {BrushCode(Brush::kTint), 50},   {BrushCode(Brush::kNoColour), 50}};
   for (const auto& [brush, level] : brushes) {
     for (const auto& [width, height] : {std::pair{640, 480}, std::pair{1920, 1080}}) {
       for (int threads : {0, 1}) {
@@ -117,7 +118,7 @@ BENCHMARK(BM_DrawPicture)->Apply(BrushArguments)->UseRealTime()->Unit(benchmark:
 // 720 x 486 output frame.
 void BM_ComposeFrame(benchmark::State& state) {
   const int pictures = static_cast<int>(state.range(0));
-  const int fieldMode = static_cast<int>(state.range(1));
+  const auto fieldMode = static_cast<FieldMode>(state.range(1));
   SettingsStore settings;
   ShowDocument document(settings);
   document.backgroundSource = kBackgroundPicture;
@@ -143,7 +144,9 @@ void BM_ComposeFrame(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_ComposeFrame)
-    ->ArgsProduct({{10, 30}, {kFullFrame, kInterlacedFields}})
+    ->ArgsProduct({{10, 30},
+                   {static_cast<int64_t>(FieldMode::kFullFrame),
+                    static_cast<int64_t>(FieldMode::kInterlacedFields)}})
     ->ArgNames({"pictures", "fieldMode"})
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
@@ -166,11 +169,11 @@ void BM_BenchShow(benchmark::State& state) {
   ImageBuffer frame(preview ? kStageW : 720, 480, 32);
   ImageBuffer window(frame.Width(), frame.Height(), 32);
   const ComposeOptions options{bands};
-  ComposeFrameWith(document, 0, kFullFrame, 1, frame, options);
+  ComposeFrameWith(document, 0, FieldMode::kFullFrame, 1, frame, options);
   int t = 0;
   const int64_t before = allocations.load();
   for (auto _ : state) {
-    ComposeFrameWith(document, t, kFullFrame, 1, frame, options);
+    ComposeFrameWith(document, t, FieldMode::kFullFrame, 1, frame, options);
     if (preview) frame.CopyTo(window, false);
     t = (t + 1) % bench::kBenchFrames;
     benchmark::ClobberMemory();

@@ -52,7 +52,7 @@ struct Show {
     document.pictureCount = 4;
     for (int slot = 0; slot < 4; ++slot) {
       document.pictureImages[slot] = Picture(320, 240, slot);
-      document.brush[slot] = slot == 3 ? kBrushBlur : kBrushNormal;
+      document.brush[slot] = slot == 3 ? BrushCode(Brush::kBlur) : BrushCode(Brush::kNormal);
       KeyFrame first{.x = 120.0f + 100 * slot, .y = 120, .width = 240, .height = 180, .level = 100};
       KeyFrame last = first;
       last.x = 520.0f - 100 * slot;
@@ -80,7 +80,7 @@ void BM_RenderMovie(benchmark::State& state) {
   Show show;
   double composeSeconds = 0;
   RenderCallbacks callbacks;
-  callbacks.compose = [&](ShowDocument& document, int32_t t, int mode, ImageBuffer& frame) {
+  callbacks.compose = [&](ShowDocument& document, int32_t t, FieldMode mode, ImageBuffer& frame) {
     const auto start = std::chrono::steady_clock::now();
     const bool ok = ComposeFrame(document, t, mode, 1, frame);
     composeSeconds +=
@@ -97,7 +97,7 @@ void BM_RenderMovie(benchmark::State& state) {
                      .holdFrames = 0,
                      .frameRate = 29.97,
                      .quality = 100,
-                     .fieldMode = kInterlacedFields,
+                     .fieldMode = FieldMode::kInterlacedFields,
                      .totalFrames = kFrames};
   double wallSeconds = 0;
   for (auto _ : state) {
@@ -122,7 +122,7 @@ void BM_ComposeInterlaced(benchmark::State& state) {
   ImageBuffer frame(kWidth, kHeight, 32);
   int t = 0;
   for (auto _ : state) {
-    ComposeFrame(show.document, t, kInterlacedFields, 1, frame);
+    ComposeFrame(show.document, t, FieldMode::kInterlacedFields, 1, frame);
     t = (t + 1) % kFrames;
   }
   state.counters["fps"] =
@@ -136,7 +136,7 @@ void BM_EncodeOnly(benchmark::State& state) {
   state.SetLabel(codec);
   Show show;
   ImageBuffer frame(kWidth, kHeight, 32);
-  ComposeFrame(show.document, 5, kInterlacedFields, 1, frame);
+  ComposeFrame(show.document, 5, FieldMode::kInterlacedFields, 1, frame);
   MovieRequest request;
   request.path = MoviePath(codec).string();
   request.codecType = codec;

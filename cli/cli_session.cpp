@@ -80,7 +80,8 @@ std::unique_ptr<CliSession> CliSession::Create(const Arguments& arguments) {
   settings.LoadSettings();
   if (const auto rate = arguments.Value("--frame-rate")) {
     const auto value = ParseWholeNumber(*rate);
-    if (!value || (*value != 2997 && *value != 2500 && *value != 2397)) {
+    if (!value ||
+        (*value != kFrameRateNtsc && *value != kFrameRatePal && *value != kFrameRateFilm)) {
       std::cerr << "vantoril-cli: --frame-rate takes 2997, 2500 or 2397\n";
       return nullptr;
     }
@@ -88,7 +89,7 @@ std::unique_ptr<CliSession> CliSession::Create(const Arguments& arguments) {
   }
   if (const auto aspect = arguments.Value("--aspect")) {
     const auto value = ParseWholeNumber(*aspect);
-    if (!value || (*value != 7500 && *value != 5625)) {
+    if (!value || (*value != kAspectMode4x3 && *value != kAspectMode16x9)) {
       std::cerr << "vantoril-cli: --aspect takes 7500 or 5625\n";
       return nullptr;
     }

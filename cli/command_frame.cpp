@@ -38,13 +38,13 @@ int RunFrame(const std::vector<std::string_view>& words) {
   if (!frame || *frame < 0) {
     return UsageError("the frame must be a whole number from 0");
   }
-  int fieldMode = kFullFrame;
+  FieldMode fieldMode = FieldMode::kFullFrame;
   if (const auto text = arguments->Value("--field-mode")) {
     const auto value = ParseWholeNumber(*text);
     if (!value || *value < 0 || *value > 3) {
       return UsageError("--field-mode takes 0, 1, 2 or 3");
     }
-    fieldMode = *value;
+    fieldMode = static_cast<FieldMode>(*value);
   }
   const auto session = CliSession::Create(*arguments);
   if (!session) {
@@ -60,7 +60,8 @@ int RunFrame(const std::vector<std::string_view>& words) {
     return kExitRefused;
   }
   // A single field is painted into a buffer of half the frame's height.
-  const bool singleField = fieldMode == kFirstField || fieldMode == kSecondField;
+  const bool singleField =
+      fieldMode == FieldMode::kFirstField || fieldMode == FieldMode::kSecondField;
   ImageBuffer output;
   if (!output.Create(*width, singleField ? std::max(*height / 2, 1) : *height, 32)) {
     session->Host().ShowMessage("Not Enough Memory to Make Movie", MessageSink::kNoCode);

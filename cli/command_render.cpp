@@ -230,7 +230,8 @@ int RunRender(const std::vector<std::string_view>& words) {
   };
   callbacks.cancelRequested = [&] { return interrupt.TakeRequest(); };
   int64_t composed = 0;
-  callbacks.compose = [&](ShowDocument& show, int32_t time, int fieldMode, ImageBuffer& frame) {
+  callbacks.compose = [&](ShowDocument& show, int32_t time, FieldMode fieldMode,
+                          ImageBuffer& frame) {
     ++composed;
     return ComposeFrameWith(show, time, fieldMode, 1, frame, composeOptions);
   };

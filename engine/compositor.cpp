@@ -13,12 +13,6 @@
 namespace vantoril {
 namespace {
 
-// drawMode digits ABC: fieldDiv A + 1, lineStep B + 1, parity C.
-constexpr int kOddRowsOfFrame = 10;
-constexpr int kEvenRowsOfFrame = 11;
-constexpr int kAllRows = 0;
-constexpr int kFieldBufferEvenRows = 111;
-
 // Puts the background into destination. Returns the image to copy under the
 // pictures band by band when it already has the destination's size and
 // depth; otherwise the background is painted here (null).
@@ -47,7 +41,7 @@ const ImageBuffer* PaintBackground(ShowDocument& document, ImageBuffer& destinat
 struct Draw {
   int slot;
   KeyFrame state;
-  int drawMode;
+  DrawMode drawMode;
 };
 
 // Every picture of a frame, in painting order: both fields of an interlaced
@@ -56,7 +50,7 @@ using DrawList = std::array<Draw, 2 * kMaxPictures>;
 
 }  // namespace
 
-bool ComposeFrameWith(ShowDocument& document, int t, int fieldMode, int fieldArg,
+bool ComposeFrameWith(ShowDocument& document, int t, FieldMode fieldMode, int fieldArg,
                       ImageBuffer& destination, const ComposeOptions& options) {
   const ImageBuffer* backdrop = PaintBackground(document, destination);
 
@@ -67,11 +61,11 @@ bool ComposeFrameWith(ShowDocument& document, int t, int fieldMode, int fieldArg
   const int count = std::clamp(document.pictureCount, 0, kMaxPictures);
   DrawList draws;
   int drawCount = 0;
-  auto add = [&](int slot, const KeyFrame& state, int drawMode) {
+  auto add = [&](int slot, const KeyFrame& state, DrawMode drawMode) {
     draws[drawCount++] = Draw{slot, state, drawMode};
   };
 
-  if (fieldMode == kInterlacedFields) {
+  if (fieldMode == FieldMode::kInterlacedFields) {
     const bool swap = document.fieldSwap != 0;
     for (int slot = count - 1; slot >= 0; --slot) {
       add(slot, document.EvaluatePicture(slot, t, swap), kOddRowsOfFrame);
@@ -87,13 +81,13 @@ bool ComposeFrameWith(ShowDocument& document, int t, int fieldMode, int fieldArg
       f = !f;
     }
     bool secondField = false;
-    int drawMode = kAllRows;
-    if (fieldMode == kFirstField) {
+    DrawMode drawMode = kAllRows;
+    if (fieldMode == FieldMode::kFirstField) {
       secondField = document.fieldSwap != 0;
-      drawMode = kFieldBufferEvenRows - (f ? 1 : 0);
-    } else if (fieldMode == kSecondField) {
+      drawMode = f ? kFieldBufferOddRows : kFieldBufferEvenRows;
+    } else if (fieldMode == FieldMode::kSecondField) {
       secondField = document.fieldSwap == 0;
-      drawMode = kFieldBufferEvenRows - (f ? 1 : 0);
+      drawMode = f ? kFieldBufferOddRows : kFieldBufferEvenRows;
     }
 
     std::span<const KeyFrame> stageStates;
@@ -111,8 +105,8 @@ bool ComposeFrameWith(ShowDocument& document, int t, int fieldMode, int fieldArg
 
   auto paint = [&](const Draw& draw, const DrawPictureOptions& drawOptions) {
     DrawPictureWith(document.pictureImages[draw.slot], destination, draw.state,
-                    document.brush[draw.slot], document.tintColour[draw.slot], draw.drawMode,
-                    stageW, stageH, drawOptions);
+                    BrushOfCode(document.brush[draw.slot]), document.tintColour[draw.slot],
+                    draw.drawMode, stageW, stageH, drawOptions);
   };
   const int height = std::max(destination.Height(), 1);
   const int bands = std::clamp(options.bands > 0 ? options.bands : CoreCount(), 1, height);
@@ -122,7 +116,7 @@ bool ComposeFrameWith(ShowDocument& document, int t, int fieldMode, int fieldArg
   int first = 0;
   while (first < drawCount || backdrop != nullptr) {
     int end = first;
-    while (end < drawCount && !BrushReadsNeighbours(document.brush[draws[end].slot])) {
+    while (end < drawCount && !BrushReadsNeighbours(BrushOfCode(document.brush[draws[end].slot]))) {
       ++end;
     }
     const auto band = [&](int b) {
@@ -152,7 +146,7 @@ bool ComposeFrameWith(ShowDocument& document, int t, int fieldMode, int fieldArg
   return true;
 }
 
-bool ComposeFrame(ShowDocument& document, int t, int fieldMode, int fieldArg,
+bool ComposeFrame(ShowDocument& document, int t, FieldMode fieldMode, int fieldArg,
                   ImageBuffer& destination) {
   return ComposeFrameWith(document, t, fieldMode, fieldArg, destination, ComposeOptions{});
 }

@@ -33,8 +33,9 @@ constexpr double kLumaRed = 0.3f;
 // beyond them keeps them (it is off the stage either way).
 constexpr double kBoxStart = 999999.0;
 
-// Brush code ranges, by thousands.
+// Codes from here on name no brush and paint nothing.
 constexpr int32_t kBrushEnd = 7000;
+constexpr int32_t kBrushStep = 1000;
 
 // Below this many visited pixels a second thread costs more than it saves.
 constexpr int64_t kSplitArea = int64_t{1} << 16;
@@ -761,9 +762,27 @@ bool IsFinite(const KeyFrame& state) {
 }
 
 // Fills everything but the row tables; false when nothing would be painted.
-bool PlanPicture(Plan& p, const KeyFrame& state, int drawMode, int srcW, int srcH, int dstW,
+bool DrawModeIsValid(DrawMode mode) {
+  return mode.fieldDiv >= 1 && mode.fieldDiv <= 10 && mode.lineStep >= 1 && mode.lineStep <= 10 &&
+         mode.parity >= 0 && mode.parity <= 9;
+}
+
+// The brush a stored code paints: the one whose thousand the code lies in, any
+// code below the first thousand painting normally; none past the last.
+std::optional<Brush> PaintedBrush(Brush brush) {
+  const int32_t code = BrushCode(brush);
+  if (code >= kBrushEnd) {
+    return std::nullopt;
+  }
+  if (code < BrushCode(Brush::kBlur)) {
+    return Brush::kNormal;
+  }
+  return BrushOfCode(code / kBrushStep * kBrushStep);
+}
+
+bool PlanPicture(Plan& p, const KeyFrame& state, DrawMode drawMode, int srcW, int srcH, int dstW,
                  int dstH, int stageW, int stageH) {
-  if (drawMode < 0 || drawMode > 999 || stageW <= 0 || stageH <= 0) {
+  if (!DrawModeIsValid(drawMode) || stageW <= 0 || stageH <= 0) {
     return false;
   }
   // A picture without size, or with a position, size, turn or level that
@@ -771,9 +790,9 @@ bool PlanPicture(Plan& p, const KeyFrame& state, int drawMode, int srcW, int src
   if (!IsFinite(state) || state.width == 0 || state.height == 0) {
     return false;
   }
-  p.fieldDiv = drawMode / 100 + 1;
-  p.lineStep = drawMode / 10 % 10 + 1;
-  p.parity = drawMode % 10;
+  p.fieldDiv = drawMode.fieldDiv;
+  p.lineStep = drawMode.lineStep;
+  p.parity = drawMode.parity;
   p.srcW = srcW;
   p.srcH = srcH;
   p.dstW = dstW;
@@ -838,7 +857,7 @@ bool PlanPicture(Plan& p, const KeyFrame& state, int drawMode, int srcW, int src
 }  // namespace
 
 bool DrawPictureWith(const ImageBuffer& source, ImageBuffer& destination, const KeyFrame& state,
-                     int32_t brush, uint32_t tint, int drawMode, int stageW, int stageH,
+                     Brush brush, uint32_t tint, DrawMode drawMode, int stageW, int stageH,
                      const DrawPictureOptions& options) {
   if (!source.HasHeader() || !destination.HasHeader()) {
     return false;
@@ -847,7 +866,8 @@ bool DrawPictureWith(const ImageBuffer& source, ImageBuffer& destination, const 
   if (source.BitsPerPixel() != 32 || destination.BitsPerPixel() != 32) {
     return false;
   }
-  if (brush >= kBrushEnd) {
+  const std::optional<Brush> painted = PaintedBrush(brush);
+  if (!painted) {
     return true;
   }
   try {
@@ -858,7 +878,7 @@ bool DrawPictureWith(const ImageBuffer& source, ImageBuffer& destination, const 
                      destination.Height(), stageW, stageH)) {
       return true;
     }
-    if (brush >= kBrushPixelate && brush < kBrushDarken && p.R16 == 0) {
+    if (*painted == Brush::kPixelate && p.R16 == 0) {
       return true;
     }
     p.srcTop = source.RowPointer(p.srcH - 1);
@@ -878,27 +898,38 @@ bool DrawPictureWith(const ImageBuffer& source, ImageBuffer& destination, const 
       }
     }
 
-    if (brush < kBrushBlur) {
-      PaintIndependentRows(p, NormalBrush{255 - p.L}, options.threads, NormalLanes{255 - p.L});
-    } else if (brush < kBrushPixelate) {
-      if (options.blur == BlurMethod::kDirect) {
-        PaintBlurDirect(p, destination);
-      } else {
-        PaintBlurRunning(p);
+    switch (*painted) {
+      case Brush::kNormal:
+        PaintIndependentRows(p, NormalBrush{255 - p.L}, options.threads, NormalLanes{255 - p.L});
+        break;
+      case Brush::kBlur:
+        if (options.blur == BlurMethod::kDirect) {
+          PaintBlurDirect(p, destination);
+        } else {
+          PaintBlurRunning(p);
+        }
+        break;
+      case Brush::kPixelate:
+        PaintRows(p, PixelateBrush{&p, (3 * p.R16) / 2}, p.rowBegin, p.rowEnd);
+        break;
+      case Brush::kDarken:
+        PaintIndependentRows(p, DarkenBrush{p.L}, options.threads, DarkenLanes{p.L});
+        break;
+      case Brush::kLighten:
+        PaintIndependentRows(p, LightenBrush{p.L}, options.threads, LightenLanes{p.L});
+        break;
+      case Brush::kTint: {
+        const TintBrush tintBrush{p.L, static_cast<int>((tint >> 16) & 255),
+                                  static_cast<int>((tint >> 8) & 255),
+                                  static_cast<int>(tint & 255)};
+        const TintLanes tintLanes{p.L,
+                                  {tintBrush.tintBlue, tintBrush.tintGreen, tintBrush.tintRed}};
+        PaintIndependentRows(p, tintBrush, options.threads, tintLanes);
+        break;
       }
-    } else if (brush < kBrushDarken) {
-      PaintRows(p, PixelateBrush{&p, (3 * p.R16) / 2}, p.rowBegin, p.rowEnd);
-    } else if (brush < kBrushLighten) {
-      PaintIndependentRows(p, DarkenBrush{p.L}, options.threads, DarkenLanes{p.L});
-    } else if (brush < kBrushTint) {
-      PaintIndependentRows(p, LightenBrush{p.L}, options.threads, LightenLanes{p.L});
-    } else if (brush < kBrushNoColour) {
-      const TintBrush tintBrush{p.L, static_cast<int>((tint >> 16) & 255),
-                                static_cast<int>((tint >> 8) & 255), static_cast<int>(tint & 255)};
-      const TintLanes tintLanes{p.L, {tintBrush.tintBlue, tintBrush.tintGreen, tintBrush.tintRed}};
-      PaintIndependentRows(p, tintBrush, options.threads, tintLanes);
-    } else {
-      PaintIndependentRows(p, NoColourBrush{p.L}, options.threads, NoColourLanes{p.L});
+      case Brush::kNoColour:
+        PaintIndependentRows(p, NoColourBrush{p.L}, options.threads, NoColourLanes{p.L});
+        break;
     }
   } catch (const std::bad_alloc&) {
     return false;
@@ -910,12 +941,13 @@ bool ProcessorHasAvx2() {
   return HasAvx2();
 }
 
-bool BrushReadsNeighbours(int32_t brush) {
-  return brush >= kBrushBlur && brush < kBrushDarken;
+bool BrushReadsNeighbours(Brush brush) {
+  const std::optional<Brush> painted = PaintedBrush(brush);
+  return painted == Brush::kBlur || painted == Brush::kPixelate;
 }
 
 bool DrawPicture(const ImageBuffer& source, ImageBuffer& destination, const KeyFrame& state,
-                 int32_t brush, uint32_t tint, int drawMode, int stageW, int stageH) {
+                 Brush brush, uint32_t tint, DrawMode drawMode, int stageW, int stageH) {
   return DrawPictureWith(source, destination, state, brush, tint, drawMode, stageW, stageH,
                          DrawPictureOptions{});
 }

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <limits>
 
+#include "engine/compositor.h"
 #include "engine/image_buffer.h"
 #include "engine/key_frame.h"
 
@@ -49,11 +50,11 @@ struct DrawPictureOptions {
 
 // Whether a brush reads pixels other than the one it paints (blur, pixelate),
 // so that painting it in bands would change what it reads.
-bool BrushReadsNeighbours(int32_t brush);
+bool BrushReadsNeighbours(Brush brush);
 
 // DrawPicture (engine/compositor.h) with the way of working chosen.
 bool DrawPictureWith(const ImageBuffer& source, ImageBuffer& destination, const KeyFrame& state,
-                     int32_t brush, uint32_t tint, int drawMode, int stageW, int stageH,
+                     Brush brush, uint32_t tint, DrawMode drawMode, int stageW, int stageH,
                      const DrawPictureOptions& options);
 
 }  // namespace vantoril

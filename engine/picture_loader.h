@@ -6,16 +6,21 @@
 
 namespace vantoril {
 
+// What LoadImageFile put into the image.
+enum class PictureLoad {
+  kFailed,       // nothing usable; a message was shown when errors are shown
+  kLoaded,       // the file's picture
+  kPlaceholder,  // the built-in picture standing in for an unreadable file
+};
+
 // Reads picture files for the show document (the image readers implement it).
 class PictureLoader {
  public:
   virtual ~PictureLoader() = default;
 
   // Reads the file (or, when missing, the same name in altFolder) into image.
-  // Returns 0 on failure (a message was shown when showErrors is set), 1 when
-  // loaded, 2 when the placeholder picture was loaded instead.
-  virtual int LoadImageFile(ImageBuffer& image, const FileSpec& file, const FileSpec& altFolder,
-                            bool showErrors) = 0;
+  virtual PictureLoad LoadImageFile(ImageBuffer& image, const FileSpec& file,
+                                    const FileSpec& altFolder, bool showErrors) = 0;
 
   // What kept the last LoadImageFile from reading its file, with the path it
   // tried; kNone when the file was read.

@@ -4,10 +4,14 @@
 
 namespace vantoril {
 
-inline constexpr int32_t kDefaultFrameRate = 2997;
+// The frame rates a show runs at, as frames per second x 100 (the unit the
+// settings and the command line use too).
+inline constexpr int32_t kFrameRateNtsc = 2997;
+inline constexpr int32_t kFrameRatePal = 2500;
+inline constexpr int32_t kFrameRateFilm = 2397;
+inline constexpr int32_t kDefaultFrameRate = kFrameRateNtsc;
 
-// The process-wide time values: the frame rate as frames per second x 100
-// (2997, 2500, 2397) and the current frame.
+// The process-wide time values: the frame rate and the current frame.
 struct ShowClock {
   int32_t frameRate = kDefaultFrameRate;
   int32_t currentTime = 0;

@@ -18,7 +18,7 @@ namespace vantoril {
 
 namespace {
 
-constexpr int32_t kDefaultAspectMode = 7500;
+constexpr int32_t kDefaultAspectMode = kAspectMode4x3;
 constexpr float kDefaultKeyPosition = 200;
 constexpr float kDefaultKeySize = 100;
 constexpr uint32_t kDefaultTint = 255;  // pure red
@@ -104,7 +104,7 @@ void ShowDocument::ResetSlot(int slot) {
   keyCount[slot] = 1;
   pictureFiles[slot] = FileSpec{};
   tintColour[slot] = kDefaultTint;
-  brush[slot] = kBrushNormal;
+  brush[slot] = BrushCode(Brush::kNormal);
   slotSpareC[slot] = 0;
   slotSpareD[slot] = 0;
   locked[slot] = 0;
@@ -162,9 +162,11 @@ int ShowDocument::LoadPicture(const FileSpec& file, int slot) {
   } busy(host_);
 
   ImageBuffer decoded(16, 16, 8);
-  const int loaded = loader_->LoadImageFile(decoded, file, altImageFolder, showPictureErrors != 0);
-  UnreadablePicture problem = loaded == 1 ? UnreadablePicture{} : loader_->LastProblem();
-  if (loaded != 1 && problem.problem == PictureProblem::kNone) {
+  const PictureLoad loaded =
+      loader_->LoadImageFile(decoded, file, altImageFolder, showPictureErrors != 0);
+  UnreadablePicture problem =
+      loaded == PictureLoad::kLoaded ? UnreadablePicture{} : loader_->LastProblem();
+  if (loaded != PictureLoad::kLoaded && problem.problem == PictureProblem::kNone) {
     problem.problem = PictureProblem::kDamaged;  // a reader that gave no reason
   }
   if (problem.problem != PictureProblem::kNone && problem.path.empty()) {
@@ -174,7 +176,7 @@ int ShowDocument::LoadPicture(const FileSpec& file, int slot) {
   if (lastPictureProblem_ != PictureProblem::kNone) {
     unreadablePictures_.push_back(problem);
   }
-  if (loaded == 0) {
+  if (loaded == PictureLoad::kFailed) {
     return slot;
   }
 
@@ -238,7 +240,7 @@ bool ShowDocument::SetBackground(const FileSpec& file) {
   }
   backgroundSource = kBackgroundPicture;
   return loader_ && loader_->LoadImageFile(backgroundImage, backgroundFile, altImageFolder,
-                                           showPictureErrors != 0) == 1;
+                                           showPictureErrors != 0) == PictureLoad::kLoaded;
 }
 
 bool ShowDocument::CopyPictureSlot(int destination, int source) {
@@ -275,7 +277,7 @@ bool ShowDocument::DeletePicture(int slot) {
     CopyPictureSlot(i, i + 1);
   }
   keyCount[pictureCount] = 1;
-  brush[pictureCount] = kBrushNormal;
+  brush[pictureCount] = BrushCode(Brush::kNormal);
   slotSpareC[pictureCount] = 0;
   slotSpareD[pictureCount] = 0;
   locked[pictureCount] = 0;

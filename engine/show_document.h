@@ -32,16 +32,29 @@ inline constexpr int32_t kEmptyClipboardTime = -9999;
 inline constexpr uint16_t kUndoKeyAdded = 160;
 inline constexpr uint16_t kUndoKeyDeleted = 161;
 
-// Picture treatments ("brush"), by thousands.
-enum Brush : int32_t {
-  kBrushNormal = 0,
-  kBrushBlur = 1000,
-  kBrushPixelate = 2000,
-  kBrushDarken = 3000,
-  kBrushLighten = 4000,
-  kBrushTint = 5000,
-  kBrushNoColour = 6000,
+// Picture treatments ("brush"). The show stores each as its code, by
+// thousands; a painted code counts as the brush whose thousand it lies in.
+enum class Brush : int32_t {
+  kNormal = 0,
+  kBlur = 1000,
+  kPixelate = 2000,
+  kDarken = 3000,
+  kLighten = 4000,
+  kTint = 5000,
+  kNoColour = 6000,
 };
+
+constexpr int32_t BrushCode(Brush brush) {
+  return static_cast<int32_t>(brush);
+}
+// Any stored code, unknown ones included, so that painting can judge them.
+constexpr Brush BrushOfCode(int32_t code) {
+  return static_cast<Brush>(code);
+}
+
+// "AspectMode" values: the stage's height over its width x 10000.
+inline constexpr int32_t kAspectMode4x3 = 7500;
+inline constexpr int32_t kAspectMode16x9 = 5625;
 
 // Background sources.
 inline constexpr uint32_t kBackgroundPicture = 1;

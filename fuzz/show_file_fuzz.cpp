@@ -14,13 +14,15 @@ namespace {
 // Pictures "load" without touching the disk; names that end in "x" fail.
 class MemoryPictureLoader final : public vantoril::PictureLoader {
  public:
-  int LoadImageFile(vantoril::ImageBuffer& image, const vantoril::FileSpec& file,
-                    const vantoril::FileSpec&, bool) override {
+  vantoril::PictureLoad LoadImageFile(vantoril::ImageBuffer& image, const vantoril::FileSpec& file,
+                                      const vantoril::FileSpec&, bool) override {
     const auto path = file.Path();
     if (!path.empty() && path.back() == 'x') {
-      return 0;
+      return vantoril::PictureLoad::kFailed;
     }
-    return image.Create(4 + static_cast<int>(path.size() % 5), 3, 24) ? 1 : 0;
+    return image.Create(4 + static_cast<int>(path.size() % 5), 3, 24)
+               ? vantoril::PictureLoad::kLoaded
+               : vantoril::PictureLoad::kFailed;
   }
   bool JpegAvailable() const override { return true; }
 };

@@ -5,9 +5,16 @@
 
 namespace vantoril {
 
-int ImageFileLoader::LoadImageFile(ImageBuffer& image, const FileSpec& file,
-                                   const FileSpec& altFolder, bool showErrors) {
-  return vantoril::LoadImageFile(image, file, altFolder, showErrors, messages_, &lastProblem_);
+PictureLoad ImageFileLoader::LoadImageFile(ImageBuffer& image, const FileSpec& file,
+                                           const FileSpec& altFolder, bool showErrors) {
+  switch (vantoril::LoadImageFile(image, file, altFolder, showErrors, messages_, &lastProblem_)) {
+    case kImageLoaded:
+      return PictureLoad::kLoaded;
+    case kImagePlaceholderLoaded:
+      return PictureLoad::kPlaceholder;
+    default:
+      return PictureLoad::kFailed;
+  }
 }
 
 bool ImageFileLoader::JpegAvailable() const {

@@ -11,8 +11,8 @@ class ImageFileLoader final : public PictureLoader {
  public:
   explicit ImageFileLoader(MessageSink& messages) : messages_(messages) {}
 
-  int LoadImageFile(ImageBuffer& image, const FileSpec& file, const FileSpec& altFolder,
-                    bool showErrors) override;
+  PictureLoad LoadImageFile(ImageBuffer& image, const FileSpec& file, const FileSpec& altFolder,
+                            bool showErrors) override;
   UnreadablePicture LastProblem() const override { return lastProblem_; }
   bool JpegAvailable() const override;
 

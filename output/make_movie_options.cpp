@@ -80,7 +80,8 @@ MakeMovieOptions BuildMakeMovieOptions(const MakeMovieTexts& texts, int32_t show
 
   options.frameRate = std::clamp(ParseDecimal(texts.frameRate), 0.0, kMaxFrameRate);
   options.quality = std::clamp(ParseSettingInt(texts.quality), 0, 100);
-  options.fieldMode = texts.renderFields.empty() ? 0 : 3;
+  options.fieldMode =
+      texts.renderFields.empty() ? FieldMode::kFullFrame : FieldMode::kInterlacedFields;
   options.reverseToo = !texts.reverseToo.empty();
 
   // A pass renders |end - start| frames, in whichever direction it runs.

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/compositor.h"
+
 namespace vantoril {
 
 class SettingsStore;
@@ -24,14 +26,14 @@ struct MakeMovieTexts {
 
 // The values of one Make Movie run.
 struct MakeMovieOptions {
-  int32_t width = 0;       // 0..4096
-  int32_t height = 0;      // 0..4096
-  int32_t startTime = 0;   // frames
-  int32_t endTime = 0;     // frames
-  int32_t holdFrames = 0;  // frames, not negative
-  double frameRate = 0.0;  // 0..60 frames per second
-  int32_t quality = 0;     // 0..100
-  int32_t fieldMode = 0;   // 3 both fields interlaced, 0 full frame
+  int32_t width = 0;                            // 0..4096
+  int32_t height = 0;                           // 0..4096
+  int32_t startTime = 0;                        // frames
+  int32_t endTime = 0;                          // frames
+  int32_t holdFrames = 0;                       // frames, not negative
+  double frameRate = 0.0;                       // 0..60 frames per second
+  int32_t quality = 0;                          // 0..100
+  FieldMode fieldMode = FieldMode::kFullFrame;  // or both fields interlaced
   bool reverseToo = false;
   // Frames each pass writes, held ones included, doubled for the reverse
   // pass: 2 x holdFrames + |endTime - startTime|.

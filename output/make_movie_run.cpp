@@ -95,7 +95,7 @@ MakeMovieOutcome RunPasses(ShowDocument& document, const MakeMovieRequest& reque
   }
   // With both fields in one frame the later moment lies on the even display
   // lines (the top field) unless the field order is swapped.
-  if (options.fieldMode == kInterlacedFields) {
+  if (options.fieldMode == FieldMode::kInterlacedFields) {
     movie.fieldOrder = document.fieldSwap ? FieldOrder::kTopFirst : FieldOrder::kBottomFirst;
   }
   if (!request.discardFrames) writer = MovieWriter::Open(movie, frames.Current(), messages);

@@ -62,7 +62,7 @@ FrameWindow PartWindow(int64_t total, int64_t part, int64_t parts) {
   return {(part - 1) * total / parts, part * total / parts};
 }
 
-PassResult RenderRange(ShowDocument& document, FrameHandoff& frames, int fieldMode,
+PassResult RenderRange(ShowDocument& document, FrameHandoff& frames, FieldMode fieldMode,
                        int32_t startTime, int32_t targetTime, int32_t holdFrames,
                        const RenderCallbacks& callbacks, int64_t passStart) {
   PassResult result;

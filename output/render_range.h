@@ -4,6 +4,8 @@
 #include <functional>
 #include <string_view>
 
+#include "engine/compositor.h"
+
 namespace vantoril {
 
 class FrameHandoff;
@@ -42,7 +44,7 @@ struct RenderCallbacks {
   // Repaint the stage (before a movie and after each pass).
   std::function<void()> repaintStage;
   // Composites frame `time`; ComposeFrame when empty. Tests stamp frames.
-  std::function<bool(ShowDocument& document, int32_t time, int fieldMode, ImageBuffer& frame)>
+  std::function<bool(ShowDocument& document, int32_t time, FieldMode fieldMode, ImageBuffer& frame)>
       compose;
   // Only the frames in the window are written; frames whose every copy lies
   // outside it are not composited.
@@ -66,7 +68,7 @@ int64_t RenderTick();
 // document's holdBackgroundFrame says (restored afterwards).
 // `passStart` is the place of the pass's first frame in the whole movie
 // (for the callbacks' window).
-PassResult RenderRange(ShowDocument& document, FrameHandoff& frames, int fieldMode,
+PassResult RenderRange(ShowDocument& document, FrameHandoff& frames, FieldMode fieldMode,
                        int32_t startTime, int32_t targetTime, int32_t holdFrames,
                        const RenderCallbacks& callbacks, int64_t passStart = 0);
 

@@ -2,9 +2,38 @@
 
 #include <QtCore/qnamespace.h>
 
+#include <array>
+
 namespace vantoril {
 
 namespace {
+
+struct CommandLetter {
+  int code;
+  char letter;
+};
+
+// The control characters of the command letters, and the keys whose letter
+// is the one typed with Shift.
+constexpr std::array kCommandLetters = {
+    CommandLetter{ControlCharacter('A'), 'a'},
+    CommandLetter{ControlCharacter('C'), 'c'},
+    CommandLetter{ControlCharacter('E'), 'e'},
+    CommandLetter{ControlCharacter('K'), 'k'},
+    CommandLetter{ControlCharacter('L'), 'l'},
+    CommandLetter{ControlCharacter('N'), 'n'},
+    CommandLetter{ControlCharacter('O'), 'o'},
+    CommandLetter{ControlCharacter('Q'), 'q'},
+    CommandLetter{ControlCharacter('S'), 's'},
+    CommandLetter{ControlCharacter('T'), 't'},
+    CommandLetter{ControlCharacter('V'), 'v'},
+    CommandLetter{ControlCharacter('X'), 'x'},
+    CommandLetter{ControlCharacter('Y'), 'y'},
+    CommandLetter{ControlCharacter('Z'), 'z'},
+    CommandLetter{vk::kOemComma, '>'},
+    CommandLetter{vk::kOemPeriod, '<'},
+    CommandLetter{vk::kOem3, '~'},
+};
 
 // Shifted symbols arrive as their own Qt key on press; the program's codes
 // name the physical key (US layout).
@@ -212,44 +241,12 @@ uint32_t CharacterFromQtKey(int qtKey, uint32_t modifiers, uint32_t text) {
 }
 
 char CommandLetterForCode(int code) {
-  switch (code) {
-    case 1:
-      return 'a';
-    case 3:
-      return 'c';
-    case 5:
-      return 'e';
-    case 11:
-      return 'k';
-    case 12:
-      return 'l';
-    case 14:
-      return 'n';
-    case 15:
-      return 'o';
-    case 17:
-      return 'q';
-    case 19:
-      return 's';
-    case 20:
-      return 't';
-    case 22:
-      return 'v';
-    case 24:
-      return 'x';
-    case 25:
-      return 'y';
-    case 26:
-      return 'z';
-    case vk::kOemComma:
-      return '>';
-    case vk::kOemPeriod:
-      return '<';
-    case vk::kOem3:
-      return '~';
-    default:
-      return 0;
+  for (const CommandLetter& entry : kCommandLetters) {
+    if (entry.code == code) {
+      return entry.letter;
+    }
   }
+  return 0;
 }
 
 }  // namespace vantoril

@@ -28,6 +28,7 @@ inline constexpr int kExecute = 43;
 inline constexpr int kInsert = 45;
 inline constexpr int kDelete = 46;
 inline constexpr int kNumpad0 = 96;
+inline constexpr int kNumpad4 = 100;
 inline constexpr int kMultiply = 106;
 inline constexpr int kAdd = 107;
 inline constexpr int kSeparator = 108;
@@ -35,6 +36,7 @@ inline constexpr int kSubtract = 109;
 inline constexpr int kDecimal = 110;
 inline constexpr int kDivide = 111;
 inline constexpr int kF1 = 112;
+inline constexpr int kF3 = 114;
 inline constexpr int kNumLock = 144;
 inline constexpr int kOem1 = 186;       // ; :
 inline constexpr int kOemPlus = 187;    // = +
@@ -48,6 +50,11 @@ inline constexpr int kOem5 = 220;       // \ |
 inline constexpr int kOem6 = 221;       // ] }
 inline constexpr int kOem7 = 222;       // ' "
 }  // namespace vk
+
+// The control character Ctrl and a letter type: Ctrl+L is 12.
+constexpr int ControlCharacter(char capital) {
+  return capital - '@';
+}
 
 // Modifier bits of a key press, as the translation below takes them.
 inline constexpr uint32_t kKeyShift = 1;

@@ -113,7 +113,7 @@ TEST(MainWindowPictures, BrushesLockAndTheirMenuChecks) {
   app.LoadPicture("sun.bmp");
   app.Doc().modified = 0;
   app.Main().RunCommand(1013);  // Pixelate
-  EXPECT_EQ(app.Doc().brush[0], kBrushPixelate);
+  EXPECT_EQ(app.Doc().brush[0], BrushCode(Brush::kPixelate));
   EXPECT_EQ(menu.ItemFlags(1013), kMenuChecked);
   EXPECT_EQ(menu.ItemFlags(cmd::kNormalImage), 0u);
   EXPECT_EQ(app.Doc().modified, 1);

@@ -26,23 +26,24 @@ TEST(StageGeometry, HandlesRotateWithThePicture) {
   EXPECT_EQ(o.corners[0], (Point{121, 141}));
   EXPECT_EQ(o.corners[2], (Point{520, 340}));
   // Half-size of the handle squares: hw / 6 = 33 for a 400-pixel picture.
-  EXPECT_EQ(HitTestOutline(state, 1.0, {0, 0}, 121 + 33, 141 - 33), kDragRotate);
-  EXPECT_EQ(HitTestOutline(state, 1.0, {0, 0}, 121 + 34, 141), kDragNone);
-  EXPECT_EQ(HitTestOutline(state, 1.0, {0, 0}, 520 - 33, 340 + 33), kDragResize);
-  EXPECT_EQ(HitTestOutline(state, 1.0, {0, 0}, 320 + 100, 240), kDragMove);
-  EXPECT_EQ(HitTestOutline(state, 1.0, {0, 0}, 320 + 101, 240), kDragNone);
+  EXPECT_EQ(HitTestOutline(state, 1.0, {0, 0}, 121 + 33, 141 - 33), StageDrag::kRotate);
+  EXPECT_EQ(HitTestOutline(state, 1.0, {0, 0}, 121 + 34, 141), StageDrag::kNone);
+  EXPECT_EQ(HitTestOutline(state, 1.0, {0, 0}, 520 - 33, 340 + 33), StageDrag::kResize);
+  EXPECT_EQ(HitTestOutline(state, 1.0, {0, 0}, 320 + 100, 240), StageDrag::kMove);
+  EXPECT_EQ(HitTestOutline(state, 1.0, {0, 0}, 320 + 101, 240), StageDrag::kNone);
   // Turned a quarter, the top-left corner lies at the top right.
   state.rotation = 90;
   o = OutlineOf(state, 1.0, {0, 0});
   EXPECT_EQ(o.corners[0], (Point{420, 41}));
-  EXPECT_EQ(HitTestOutline(state, 1.0, {0, 0}, 420, 41), kDragRotate);
+  EXPECT_EQ(HitTestOutline(state, 1.0, {0, 0}, 420, 41), StageDrag::kRotate);
   // Small pictures keep handles of half-size 4.
   state = KeyFrame{};
   state.x = 100, state.y = 100, state.width = 40, state.height = 40;
   o = OutlineOf(state, 1.0, {10, 20});
   EXPECT_EQ(HitTestOutline(state, 1.0, {10, 20}, o.corners[0].x - 4, o.corners[0].y - 4),
-            kDragRotate);
-  EXPECT_EQ(HitTestOutline(state, 1.0, {10, 20}, o.corners[0].x - 5, o.corners[0].y), kDragNone);
+            StageDrag::kRotate);
+  EXPECT_EQ(HitTestOutline(state, 1.0, {10, 20}, o.corners[0].x - 5, o.corners[0].y),
+            StageDrag::kNone);
 }
 
 TEST(StageGeometry, ZoomStepsAndStoredScale) {
@@ -148,7 +149,7 @@ TEST_F(StageGestures, LevelGaugeClampsAndLockedPicturesIgnoreGestures) {
 
   app.Main().RunCommand(cmd::kLock);
   const Point c = Centre();
-  EXPECT_EQ(app.GetStage().HitTestSelected(c.x, c.y), kDragNone);
+  EXPECT_EQ(app.GetStage().HitTestSelected(c.x, c.y), StageDrag::kNone);
   const KeyFrame before = *app.KeyAt(0, 90);
   Drag(c, Point{c.x + 30, c.y});
   testing::PressKey(stage, 37, 0);  // Left
@@ -161,7 +162,7 @@ TEST(StageWithoutPictures, GesturesAndKeysDoNothing) {
   Pump();
   const Rect r = app.GetStage().PictureRect();
   const int x = RectCentreX(r), y = RectCentreY(r);
-  EXPECT_EQ(app.GetStage().HitTestSelected(x, y), kDragNone);
+  EXPECT_EQ(app.GetStage().HitTestSelected(x, y), StageDrag::kNone);
   Click(app.GetStage().Handle(), kWmLButtonDown, kMkLButton | kMkShift, x, y);
   Click(app.GetStage().Handle(), kWmLButtonUp, 0, x, y);
   testing::PressKey(app.GetStage().Handle(), 39, 0);
@@ -177,9 +178,9 @@ TEST_F(StageGestures, ArrowKeysNudgeTheStateAndATransportKeyEndsADrag) {
   EXPECT_FLOAT_EQ(app.State(0).y, 241);
   const Point c = Centre();
   Click(stage, kWmLButtonDown, kMkLButton, c.x, c.y);
-  ASSERT_EQ(app.GetStage().DragMode(), kDragMove);
+  ASSERT_EQ(app.GetStage().DragMode(), StageDrag::kMove);
   testing::PressKey(stage, 'K', 'k');  // stop
-  EXPECT_EQ(app.GetStage().DragMode(), kDragNone);
+  EXPECT_EQ(app.GetStage().DragMode(), StageDrag::kNone);
 }
 
 // Zooming only redraws: a drag not yet a key frame stays; and Page Up

@@ -103,7 +103,7 @@ TEST_F(TimelinePlugIn, EnlargeAndContractKeysChangeTheTimelinesScale) {
 
 TEST_F(TimelinePlugIn, PickingAPictureOnTheTimelineUpdatesThePictureMenu) {
   app.LoadPicture("sun.bmp");
-  app.Doc().brush[1] = kBrushPixelate;
+  app.Doc().brush[1] = BrushCode(Brush::kPixelate);
   app.Doc().locked[1] = 1;
   timeline->SetViewMode(TimelineWindow::kAllPicturesView);
   app.Main().LayoutChildren();

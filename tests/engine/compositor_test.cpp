@@ -73,7 +73,7 @@ TEST_F(ComposeFrameTest, BackgroundThenPicturesFromTheLastSlotToTheFirst) {
   document.backgroundImage = SolidImage(2, 2, {5, 6, 7, 255});
   AddPicture(0, {0, 200, 0, 255}, PictureState(320, 240, 100, 100));
   AddPicture(1, {0, 0, 200, 255}, PictureState(320, 240, 300, 300));
-  ASSERT_TRUE(ComposeFrame(document, 0, kFullFrame, 1, frame));
+  ASSERT_TRUE(ComposeFrame(document, 0, FieldMode::kFullFrame, 1, frame));
   // The stretched background has alpha 0.
   EXPECT_EQ(PixelAt(frame, 5, 5), (Bgra{5, 6, 7, 0}));
   EXPECT_EQ(PixelAt(frame, 320, 240)[1], (200 * 254 + 6 * 1) >> 8);
@@ -83,7 +83,7 @@ TEST_F(ComposeFrameTest, BackgroundThenPicturesFromTheLastSlotToTheFirst) {
 TEST_F(ComposeFrameTest, DamagedPictureCountStaysWithinTheSlots) {
   AddPicture(0, {0, 200, 0, 255}, PictureState(320, 240, 100, 100));
   document.pictureCount = 1000;
-  ASSERT_TRUE(ComposeFrame(document, 0, kFullFrame, 1, frame));
+  ASSERT_TRUE(ComposeFrame(document, 0, FieldMode::kFullFrame, 1, frame));
   EXPECT_TRUE(Painted(frame, 320, 240));
 }
 
@@ -93,7 +93,7 @@ TEST_F(ComposeFrameTest, ClipFrameIsFetchedAtTheCurrentTimeUnlessHeld) {
   document.backgroundSource = kBackgroundClip;
   document.clock.currentTime = 42;
   document.clock.frameRate = 2500;
-  ASSERT_TRUE(ComposeFrame(document, 42, kFullFrame, 1, frame));
+  ASSERT_TRUE(ComposeFrame(document, 42, FieldMode::kFullFrame, 1, frame));
   ASSERT_EQ(clip.reads, (std::vector<std::pair<int, int>>{{42, 2500}}));
   EXPECT_EQ(PixelAt(frame, 600, 400), (Bgra{1, 2, 3, 0}));
 
@@ -101,14 +101,14 @@ TEST_F(ComposeFrameTest, ClipFrameIsFetchedAtTheCurrentTimeUnlessHeld) {
   document.holdBackgroundFrame = 1;
   clip.colour = {9, 9, 9, 255};
   ImageBuffer held(320, 240, 32);
-  ASSERT_TRUE(ComposeFrame(document, 43, kFullFrame, 1, held));
+  ASSERT_TRUE(ComposeFrame(document, 43, FieldMode::kFullFrame, 1, held));
   EXPECT_EQ(clip.reads.size(), 1u);
   EXPECT_EQ(PixelAt(held, 0, 0), (Bgra{1, 2, 3, 0}));
 
   // A closed clip is not asked either.
   document.holdBackgroundFrame = 0;
   clip.open = false;
-  ASSERT_TRUE(ComposeFrame(document, 44, kFullFrame, 1, held));
+  ASSERT_TRUE(ComposeFrame(document, 44, FieldMode::kFullFrame, 1, held));
   EXPECT_EQ(clip.reads.size(), 1u);
 }
 
@@ -118,25 +118,25 @@ TEST_F(ComposeFrameTest, StageStatesStandInForKeyFramesAtTimeMinusOne) {
   host.states[0] = PictureState(500, 300, 50, 50);
 
   // Without a stage view the key frames decide.
-  ASSERT_TRUE(ComposeFrame(document, -1, kFullFrame, 1, frame));
+  ASSERT_TRUE(ComposeFrame(document, -1, FieldMode::kFullFrame, 1, frame));
   EXPECT_TRUE(Painted(frame, 100, 100));
   EXPECT_FALSE(Painted(frame, 500, 300));
 
   document.SetHost(&host);
   ImageBuffer staged(640, 480, 32);
-  ASSERT_TRUE(ComposeFrame(document, -1, kFullFrame, 1, staged));
+  ASSERT_TRUE(ComposeFrame(document, -1, FieldMode::kFullFrame, 1, staged));
   EXPECT_FALSE(Painted(staged, 100, 100));
   EXPECT_TRUE(Painted(staged, 500, 300));
 
   // A real time always evaluates the key frames.
   ImageBuffer timed(640, 480, 32);
-  ASSERT_TRUE(ComposeFrame(document, 0, kFullFrame, 1, timed));
+  ASSERT_TRUE(ComposeFrame(document, 0, FieldMode::kFullFrame, 1, timed));
   EXPECT_TRUE(Painted(timed, 100, 100));
 }
 
 TEST_F(ComposeFrameTest, InterlacedFramePutsTheLaterHalfOnEvenRows) {
   AddMovingPicture();
-  ASSERT_TRUE(ComposeFrame(document, 0, kInterlacedFields, 1, frame));
+  ASSERT_TRUE(ComposeFrame(document, 0, FieldMode::kInterlacedFields, 1, frame));
   for (int row : {0, 2, 240, 400}) {
     EXPECT_TRUE(Painted(frame, 200, row)) << row;
     EXPECT_FALSE(Painted(frame, 100, row)) << row;
@@ -148,7 +148,7 @@ TEST_F(ComposeFrameTest, InterlacedFramePutsTheLaterHalfOnEvenRows) {
 
   document.fieldSwap = 1;
   ImageBuffer swapped(640, 480, 32);
-  ASSERT_TRUE(ComposeFrame(document, 0, kInterlacedFields, 1, swapped));
+  ASSERT_TRUE(ComposeFrame(document, 0, FieldMode::kInterlacedFields, 1, swapped));
   EXPECT_TRUE(Painted(swapped, 100, 0));
   EXPECT_TRUE(Painted(swapped, 200, 1));
 }
@@ -157,8 +157,8 @@ TEST_F(ComposeFrameTest, SingleFieldsGoIntoHalfHeightBuffers) {
   AddMovingPicture();
   ImageBuffer first(640, 240, 32);
   ImageBuffer second(640, 240, 32);
-  ASSERT_TRUE(ComposeFrame(document, 0, kFirstField, 1, first));
-  ASSERT_TRUE(ComposeFrame(document, 0, kSecondField, 1, second));
+  ASSERT_TRUE(ComposeFrame(document, 0, FieldMode::kFirstField, 1, first));
+  ASSERT_TRUE(ComposeFrame(document, 0, FieldMode::kSecondField, 1, second));
   for (int row : {0, 120, 230}) {
     EXPECT_TRUE(Painted(first, 100, row));
     EXPECT_FALSE(Painted(first, 200, row));
@@ -179,11 +179,11 @@ TEST_F(ComposeFrameTest, SingleFieldsGoIntoHalfHeightBuffers) {
   document.keyCount[0] = 1;
   document.keys[0][0] = PictureState(320, 240, 640, 480);
   ImageBuffer odd(640, 240, 32);
-  ASSERT_TRUE(ComposeFrame(document, 0, kFirstField, 1, odd));
+  ASSERT_TRUE(ComposeFrame(document, 0, FieldMode::kFirstField, 1, odd));
   EXPECT_EQ(PixelAt(odd, 10, 10)[0], (200 * 254) >> 8);
   document.flopTopField = 1;
   ImageBuffer even(640, 240, 32);
-  ASSERT_TRUE(ComposeFrame(document, 0, kFirstField, 1, even));
+  ASSERT_TRUE(ComposeFrame(document, 0, FieldMode::kFirstField, 1, even));
   EXPECT_EQ(PixelAt(even, 10, 10), (Bgra{0, 0, 0, 255}));
 }
 
@@ -200,14 +200,15 @@ TEST_F(ComposeFrameTest, BandsPaintWhatOneBandPaints) {
   auto noise = [&](ImageBuffer& image) {
     for (uint8_t& byte : image.PixelBlock()) byte = static_cast<uint8_t>(uniform(0, 255));
   };
-  static constexpr int32_t kBrushes[] = {kBrushNormal, kBrushNormal,  kBrushBlur, kBrushPixelate,
-                                         kBrushDarken, kBrushLighten, kBrushTint, kBrushNoColour};
+  static constexpr Brush kBrushes[] = {Brush::kNormal,   Brush::kNormal,  Brush::kBlur,
+                                       Brush::kPixelate, Brush::kDarken,  Brush::kLighten,
+                                       Brush::kTint,     Brush::kNoColour};
   for (int n = 0; n < 60; ++n) {
     document.pictureCount = uniform(1, 8);
     for (int slot = 0; slot < document.pictureCount; ++slot) {
       document.pictureImages[slot].Create(uniform(1, 70), uniform(1, 70), 32);
       noise(document.pictureImages[slot]);
-      document.brush[slot] = kBrushes[uniform(0, 7)];
+      document.brush[slot] = BrushCode(kBrushes[uniform(0, 7)]);
       document.tintColour[slot] = 0x336699;
       KeyFrame key = PictureState(uniform(-40, 680), uniform(-40, 520), uniform(-200, 300),
                                   uniform(1, 300), uniform(-360, 360), uniform(0, 100));
@@ -217,9 +218,12 @@ TEST_F(ComposeFrameTest, BandsPaintWhatOneBandPaints) {
     document.backgroundSource = kBackgroundPicture;
     document.backgroundImage.Create(uniform(1, 200), uniform(1, 200), 32);
     noise(document.backgroundImage);
-    const int fieldMode = uniform(0, 3);
+    const auto fieldMode = static_cast<FieldMode>(uniform(0, 3));
     const int height = uniform(1, 200);
-    ImageBuffer one(uniform(1, 300), fieldMode == 1 || fieldMode == 2 ? (height + 1) / 2 : height,
+    ImageBuffer one(uniform(1, 300),
+                    fieldMode == FieldMode::kFirstField || fieldMode == FieldMode::kSecondField
+                        ? (height + 1) / 2
+                        : height,
                     32);
     ASSERT_TRUE(ComposeFrameWith(document, 0, fieldMode, 1, one, {1}));
     for (int bands : {2, 3, 8}) {
@@ -236,7 +240,7 @@ TEST_F(ComposeFrameTest, KeptBackgroundFollowsItsPictureAndTheSize) {
   document.backgroundSource = kBackgroundPicture;
   document.backgroundImage = SolidImage(3, 3, {10, 20, 30, 255});
   auto expectStretched = [&](ImageBuffer& destination) {
-    ASSERT_TRUE(ComposeFrame(document, 0, kFullFrame, 1, destination));
+    ASSERT_TRUE(ComposeFrame(document, 0, FieldMode::kFullFrame, 1, destination));
     ImageBuffer expected(destination.Width(), destination.Height(), 32);
     ASSERT_TRUE(document.backgroundImage.StretchTo(expected, 0, 0));
     EXPECT_TRUE(SameBytes(destination, expected));

@@ -27,12 +27,12 @@ constexpr Bgra kFrameColour = {100, 150, 200, 7};
 constexpr Bgra kOpaque = {10, 20, 30, 255};
 
 // An opaque 8 x 8 picture shown 16 x 16 in the middle of a 32 x 32 stage.
-Bgra PaintCentre(int32_t brush, float level, Bgra frame = kFrameColour, Bgra source = kOpaque,
+Bgra PaintCentre(Brush brush, float level, Bgra frame = kFrameColour, Bgra source = kOpaque,
                  uint32_t tint = 255) {
   ImageBuffer picture = SolidImage(8, 8, source);
   ImageBuffer destination = SolidImage(32, 32, frame);
   EXPECT_TRUE(DrawPicture(picture, destination, PictureState(16, 16, 16, 16, 0, level), brush, tint,
-                          0, 32, 32));
+                          kAllRows, 32, 32));
   return PixelAt(destination, 16, 16);
 }
 
@@ -44,7 +44,7 @@ bool SameImage(const ImageBuffer& a, const ImageBuffer& b) {
 TEST(DrawPictureBrushes, PinnedColoursPerBrushAndLevel) {
   const uint32_t tint = 153 | (102 << 8) | (51 << 16);
   struct Case {
-    int32_t brush;
+    Brush brush;
     float level;
     Bgra frame;
     Bgra source;
@@ -52,31 +52,33 @@ TEST(DrawPictureBrushes, PinnedColoursPerBrushAndLevel) {
   };
   const Case cases[] = {
       // Normal, level 0: alpha (255 * 255) >> 8 = 254, so 100 over black gives 99.
-      {kBrushNormal, 0, {0, 0, 0, 0}, {100, 100, 100, 255}, {99, 99, 99, 255}},
+      {Brush::kNormal, 0, {0, 0, 0, 0}, {100, 100, 100, 255}, {99, 99, 99, 255}},
       // Normal, level 100: the picture is gone but the >> 8 blend costs a step.
-      {kBrushNormal, 100, kFrameColour, kOpaque, {99, 149, 199, 255}},
-      {kBrushDarken, 50, kFrameColour, kOpaque, {50, 75, 100, 7}},
-      {kBrushLighten, 50, kFrameColour, kOpaque, {226, 231, 231, 7}},
-      {kBrushNoColour, 50, kFrameColour, kOpaque, {128, 153, 179, 7}},
-      {kBrushTint, 50, kFrameColour, kOpaque, {65, 106, 147, 7}},
-      {kBrushDarken, 100, kFrameColour, kOpaque, {0, 0, 0, 7}},
-      {kBrushLighten, 100, {0, 0, 0, 0}, kOpaque, {231, 231, 231, 0}},
-      {7000, 50, kFrameColour, kOpaque, kFrameColour},  // unknown brushes paint nothing
+      {Brush::kNormal, 100, kFrameColour, kOpaque, {99, 149, 199, 255}},
+      {Brush::kDarken, 50, kFrameColour, kOpaque, {50, 75, 100, 7}},
+      {Brush::kLighten, 50, kFrameColour, kOpaque, {226, 231, 231, 7}},
+      {Brush::kNoColour, 50, kFrameColour, kOpaque, {128, 153, 179, 7}},
+      {Brush::kTint, 50, kFrameColour, kOpaque, {65, 106, 147, 7}},
+      {Brush::kDarken, 100, kFrameColour, kOpaque, {0, 0, 0, 7}},
+      {Brush::kLighten, 100, {0, 0, 0, 0}, kOpaque, {231, 231, 231, 0}},
+      {BrushOfCode(7000), 50, kFrameColour, kOpaque,
+       kFrameColour},  // unknown brushes paint nothing
       // Pixelate level 10: one-pixel blocks; level 5: R16 = 0, nothing at all.
-      {kBrushPixelate, 10, kFrameColour, kOpaque, {99, 149, 199, 7}},
-      {kBrushPixelate, 5, kFrameColour, kOpaque, kFrameColour},
+      {Brush::kPixelate, 10, kFrameColour, kOpaque, {99, 149, 199, 7}},
+      {Brush::kPixelate, 5, kFrameColour, kOpaque, kFrameColour},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(PaintCentre(c.brush, c.level, c.frame, c.source, c.brush == kBrushTint ? tint : 255),
-              c.expected)
-        << c.brush << " at " << c.level;
+    EXPECT_EQ(
+        PaintCentre(c.brush, c.level, c.frame, c.source, c.brush == Brush::kTint ? tint : 255),
+        c.expected)
+        << BrushCode(c.brush) << " at " << c.level;
   }
 }
 
 TEST(DrawPictureBrushes, LevelOutsideItsRangeIsLimited) {
-  EXPECT_EQ(PaintCentre(kBrushDarken, 180), PaintCentre(kBrushDarken, 100));
-  EXPECT_EQ(PaintCentre(kBrushLighten, -40), PaintCentre(kBrushLighten, 0));
-  EXPECT_EQ(PaintCentre(kBrushNormal, 1e30f), PaintCentre(kBrushNormal, 100));
+  EXPECT_EQ(PaintCentre(Brush::kDarken, 180), PaintCentre(Brush::kDarken, 100));
+  EXPECT_EQ(PaintCentre(Brush::kLighten, -40), PaintCentre(Brush::kLighten, 0));
+  EXPECT_EQ(PaintCentre(Brush::kNormal, 1e30f), PaintCentre(Brush::kNormal, 100));
 }
 
 TEST(DrawPictureBrushes, PixelateBlocksFollowTheLevel) {
@@ -90,7 +92,7 @@ TEST(DrawPictureBrushes, PixelateBlocksFollowTheLevel) {
   }
   ImageBuffer picture = SolidImage(88, 88, kOpaque);
   ASSERT_TRUE(DrawPicture(picture, destination, PictureState(44, 44, 88, 88, 0, 100),
-                          kBrushPixelate, 0, 0, 88, 88));
+                          Brush::kPixelate, 0, kAllRows, 88, 88));
   for (int r = 0; r < 88; ++r) {
     for (int x = 0; x < 88; ++x) {
       const int cornerX = x - x % 22;
@@ -120,8 +122,8 @@ TEST(DrawPictureBlur, WindowAroundColumn4Row4) {
   ImageBuffer picture = SolidImage(8, 8, kOpaque);
   for (BlurMethod method : {BlurMethod::kRunningSums, BlurMethod::kDirect}) {
     ImageBuffer frame = destination;
-    ASSERT_TRUE(DrawPictureWith(picture, frame, PictureState(8, 8, 8, 8, 0, 20), kBrushBlur, 0, 0,
-                                16, 16, {method, PaintThreads::kSingle}));
+    ASSERT_TRUE(DrawPictureWith(picture, frame, PictureState(8, 8, 8, 8, 0, 20), Brush::kBlur, 0,
+                                kAllRows, 16, 16, {method, PaintThreads::kSingle}));
     EXPECT_EQ(PixelAt(frame, 4, 4)[0], ((sum / 36) * 255) >> 8);
     EXPECT_EQ(PixelAt(frame, 3, 4), PixelAt(destination, 3, 4));
   }
@@ -160,20 +162,20 @@ TEST(DrawPictureRows, DrawModesPickDisplayRows) {
   }
   const KeyFrame full = PictureState(320, 240, 640, 480);
   ImageBuffer frame = SolidImage(640, 480, {50, 50, 50, 0});
-  ASSERT_TRUE(DrawPicture(stripes, frame, full, kBrushNormal, 0, 11, 640, 480));
+  ASSERT_TRUE(DrawPicture(stripes, frame, full, Brush::kNormal, 0, kEvenRowsOfFrame, 640, 480));
   for (int r = 0; r < 480; ++r) {
     const uint8_t expected = r % 2 ? 50 : (50 * 1) >> 8;
     ASSERT_EQ(PixelAt(frame, 0, r)[0], expected) << r;
     ASSERT_EQ(PixelAt(frame, 639, r)[0], expected) << r;
   }
 
-  // Field buffers: drawMode 110 fills buffer row b from display row 2b + 1,
-  // 111 from display row 2b. The last row and column sit at the far edge of
+  // Field buffers: the odd rows fill buffer row b from display row 2b + 1,
+  // the even ones from display row 2b. The last row and column sit at the far edge of
   // the inside test, where the bilinear taps must not leave the picture.
   ImageBuffer odd = SolidImage(640, 240, {0, 0, 0, 0});
   ImageBuffer even = odd;
-  ASSERT_TRUE(DrawPicture(stripes, odd, full, kBrushNormal, 0, 110, 640, 480));
-  ASSERT_TRUE(DrawPicture(stripes, even, full, kBrushNormal, 0, 111, 640, 480));
+  ASSERT_TRUE(DrawPicture(stripes, odd, full, Brush::kNormal, 0, kFieldBufferOddRows, 640, 480));
+  ASSERT_TRUE(DrawPicture(stripes, even, full, Brush::kNormal, 0, kFieldBufferEvenRows, 640, 480));
   for (int b = 0; b < 240; ++b) {
     ASSERT_EQ(PixelAt(odd, 639, b), (Bgra{198, 198, 198, 255})) << b;
     ASSERT_EQ(PixelAt(even, 639, b), (Bgra{0, 0, 0, 255})) << b;
@@ -190,8 +192,8 @@ TEST(DrawPictureGeometry, QuarterTurnOfAnEightByFour) {
     }
   }
   ImageBuffer frame(32, 32, 32);
-  ASSERT_TRUE(
-      DrawPicture(picture, frame, PictureState(16, 16, 8, 4, 90, 0), kBrushNormal, 0, 0, 32, 32));
+  ASSERT_TRUE(DrawPicture(picture, frame, PictureState(16, 16, 8, 4, 90, 0), Brush::kNormal, 0,
+                          kAllRows, 32, 32));
   int painted = 0;
   for (int r = 0; r < 32; ++r) {
     for (int x = 0; x < 32; ++x) {
@@ -213,8 +215,8 @@ TEST(DrawPictureGeometry, QuarterTurnOfAnEightByFour) {
   // A turn of 45 degrees reaches past the unturned square's top edge.
   ImageBuffer square = SolidImage(4, 4, kOpaque);
   ImageBuffer turned(64, 64, 32);
-  ASSERT_TRUE(
-      DrawPicture(square, turned, PictureState(32, 32, 20, 20, 45, 0), kBrushNormal, 0, 0, 64, 64));
+  ASSERT_TRUE(DrawPicture(square, turned, PictureState(32, 32, 20, 20, 45, 0), Brush::kNormal, 0,
+                          kAllRows, 64, 64));
   EXPECT_EQ(PixelAt(turned, 32, 20)[3], 255);
   EXPECT_EQ(PixelAt(turned, 22, 22)[3], 0);
 }
@@ -229,7 +231,7 @@ TEST(DrawPictureGeometry, PictureShrunkFourTimesVerticallySamplesRowsTwoApart) {
     }
   }
   ImageBuffer frame = SolidImage(4, 8, {0, 0, 0, 0});
-  ASSERT_TRUE(DrawPicture(picture, frame, PictureState(2, 4, 4, 8), kBrushNormal, 0, 0, 4, 8));
+  ASSERT_TRUE(DrawPicture(picture, frame, PictureState(2, 4, 4, 8), Brush::kNormal, 0, kAllRows, 4, 8));
   std::vector<int> greens;
   for (int r = 0; r < 8; ++r) {
     greens.push_back(PixelAt(frame, 1, r)[1]);
@@ -241,8 +243,8 @@ TEST(DrawPictureGeometry, DestinationOfAnotherSizeReceivesTheStageScaled) {
   ImageBuffer picture = SolidImage(64, 64, kOpaque);
   ImageBuffer frame(320, 240, 32);
   // The left half of a 640 x 480 stage.
-  ASSERT_TRUE(
-      DrawPicture(picture, frame, PictureState(160, 240, 320, 480), kBrushNormal, 0, 0, 640, 480));
+  ASSERT_TRUE(DrawPicture(picture, frame, PictureState(160, 240, 320, 480), Brush::kNormal, 0,
+                          kAllRows, 640, 480));
   EXPECT_EQ(PixelAt(frame, 5, 5)[3], 255);
   EXPECT_EQ(PixelAt(frame, 150, 230)[3], 255);
   EXPECT_EQ(PixelAt(frame, 170, 120)[3], 0);
@@ -274,21 +276,21 @@ TEST(DrawPictureFaults, ShapesWithoutSizeOrNumberPaintNothing) {
   bad.push_back(PictureState(1e30f, -1e30f, 20, 20));
   bad.push_back(PictureState(32, 24, 1e-30f, 20));
   bad.push_back(PictureState(32, 24, 20, -1e-38f));
-  for (int32_t brush : {0, 1000, 2000, 3000, 4000, 5000, 6000}) {
+  for (Brush brush : {Brush::kNormal, Brush::kBlur, Brush::kPixelate, Brush::kDarken,
+                      Brush::kLighten, Brush::kTint, Brush::kNoColour}) {
     for (const KeyFrame& state : bad) {
       ImageBuffer frame = untouched;
-      EXPECT_TRUE(DrawPicture(picture, frame, state, brush, 255, 0, 64, 48));
+      EXPECT_TRUE(DrawPicture(picture, frame, state, brush, 255, kAllRows, 64, 48));
       EXPECT_TRUE(SameImage(frame, untouched))
-          << brush << " " << state.x << " " << state.y << " " << state.width << " " << state.height
-          << " " << state.rotation << " " << state.level;
+          << BrushCode(brush) << " " << state.x << " " << state.y << " " << state.width << " "
+          << state.height << " " << state.rotation << " " << state.level;
     }
   }
-  // Neither does a stage without size, nor a draw mode of more than three
-  // digits.
+  // Neither does a stage without size, nor a draw mode out of its ranges.
   ImageBuffer frame = untouched;
-  EXPECT_TRUE(DrawPicture(picture, frame, good, 0, 255, 0, 0, 48));
-  EXPECT_TRUE(DrawPicture(picture, frame, good, 0, 255, -1, 64, 48));
-  EXPECT_TRUE(DrawPicture(picture, frame, good, 0, 255, 1000, 64, 48));
+  EXPECT_TRUE(DrawPicture(picture, frame, good, Brush::kNormal, 255, kAllRows, 0, 48));
+  EXPECT_TRUE(DrawPicture(picture, frame, good, Brush::kNormal, 255, DrawMode{1, 1, -1}, 64, 48));
+  EXPECT_TRUE(DrawPicture(picture, frame, good, Brush::kNormal, 255, DrawMode{11, 1, 0}, 64, 48));
   EXPECT_TRUE(SameImage(frame, untouched));
 }
 
@@ -297,12 +299,13 @@ TEST(DrawPictureFaults, BuffersThatCannotBePainted) {
   ImageBuffer frame = SolidImage(16, 16, kFrameColour);
   ImageBuffer none;
   const KeyFrame state = PictureState(8, 8, 8, 8);
-  EXPECT_FALSE(DrawPicture(none, frame, state, 0, 0, 0, 16, 16));
-  EXPECT_FALSE(DrawPicture(picture, none, state, 0, 0, 0, 16, 16));
+  EXPECT_FALSE(DrawPicture(none, frame, state, Brush::kNormal, 0, kAllRows, 16, 16));
+  EXPECT_FALSE(DrawPicture(picture, none, state, Brush::kNormal, 0, kAllRows, 16, 16));
   // Three bytes a pixel would be written four at a time.
   ImageBuffer rgb(16, 16, 24);
-  EXPECT_FALSE(DrawPicture(picture, rgb, state, 0, 0, 0, 16, 16));
-  EXPECT_FALSE(DrawPicture(ImageBuffer(8, 8, 24), frame, state, 0, 0, 0, 16, 16));
+  EXPECT_FALSE(DrawPicture(picture, rgb, state, Brush::kNormal, 0, kAllRows, 16, 16));
+  EXPECT_FALSE(
+      DrawPicture(ImageBuffer(8, 8, 24), frame, state, Brush::kNormal, 0, kAllRows, 16, 16));
 }
 
 TEST(DrawPictureFaults, NegativeSizesMirrorAndStayInside) {
@@ -314,8 +317,8 @@ TEST(DrawPictureFaults, NegativeSizesMirrorAndStayInside) {
   }
   ImageBuffer frame(32, 32, 32);
   // Everything is read inside the source (the sanitizer build watches).
-  ASSERT_TRUE(DrawPicture(picture, frame, PictureState(16, 16, -16, -16, 0, 0), kBrushNormal, 0, 0,
-                          32, 32));
+  ASSERT_TRUE(DrawPicture(picture, frame, PictureState(16, 16, -16, -16, 0, 0), Brush::kNormal, 0,
+                          kAllRows, 32, 32));
   // The top-left of the mirrored picture shows the source's bottom-right.
   const Bgra corner = PixelAt(frame, 10, 10);
   EXPECT_EQ(corner[3], 255);
@@ -328,7 +331,7 @@ struct RandomShow {
   ImageBuffer picture;
   ImageBuffer frame;
   KeyFrame state;
-  int drawMode;
+  DrawMode drawMode;
   int stageW;
   int stageH;
 };
@@ -338,12 +341,13 @@ RandomShow MakeRandomShow(std::mt19937& random) {
   auto real = [&](double lo, double hi) {
     return static_cast<float>(std::uniform_real_distribution<double>(lo, hi)(random));
   };
-  static constexpr int kDrawModes[] = {0, 10, 11, 110, 111};
+  static constexpr DrawMode kDrawModes[] = {kAllRows, kOddRowsOfFrame, kEvenRowsOfFrame,
+                                            kFieldBufferOddRows, kFieldBufferEvenRows};
   RandomShow show;
   show.drawMode = kDrawModes[uniform(0, 4)];
   show.stageW = uniform(8, 120);
   show.stageH = uniform(8, 100);
-  const int fieldDiv = show.drawMode / 100 + 1;
+  const int fieldDiv = show.drawMode.fieldDiv;
   show.frame.Create(uniform(2, 140), std::max(1, uniform(2, 120) / fieldDiv), 32);
   show.picture.Create(uniform(1, 40), uniform(1, 40), 32);
   for (ImageBuffer* image : {&show.picture, &show.frame}) {
@@ -367,9 +371,9 @@ TEST(DrawPictureBlur, RunningSumsEqualTheDirectWindowSums) {
     RandomShow show = MakeRandomShow(random);
     ImageBuffer direct = show.frame;
     ImageBuffer running = show.frame;
-    ASSERT_TRUE(DrawPictureWith(show.picture, direct, show.state, kBrushBlur, 0, show.drawMode,
+    ASSERT_TRUE(DrawPictureWith(show.picture, direct, show.state, Brush::kBlur, 0, show.drawMode,
                                 show.stageW, show.stageH, {BlurMethod::kDirect}));
-    ASSERT_TRUE(DrawPictureWith(show.picture, running, show.state, kBrushBlur, 0, show.drawMode,
+    ASSERT_TRUE(DrawPictureWith(show.picture, running, show.state, Brush::kBlur, 0, show.drawMode,
                                 show.stageW, show.stageH, {BlurMethod::kRunningSums}));
     ASSERT_TRUE(SameImage(direct, running)) << "show " << n;
     changed += SameImage(direct, show.frame) ? 0 : 1;
@@ -387,14 +391,15 @@ TEST(DrawPictureWaysOfWorking, PaintWhatThePlainPathPaints) {
   if (ProcessorHasAvx2()) {
     ways.push_back({"avx2", {{}, PaintThreads::kSingle, true, VectorPath::kAvx2}});
   }
-  static constexpr int32_t kBrushes[] = {kBrushNormal,  kBrushBlur, kBrushPixelate, kBrushDarken,
-                                         kBrushLighten, kBrushTint, kBrushNoColour};
+  static constexpr Brush kBrushes[] = {Brush::kNormal,  Brush::kBlur,    Brush::kPixelate,
+                                       Brush::kDarken,  Brush::kLighten, Brush::kTint,
+                                       Brush::kNoColour};
   std::mt19937 random(77);
   int changed = 0;
   for (int n = 0; n < 1200; ++n) {
     RandomShow show = MakeRandomShow(random);
     if (n % 2 == 0) show.picture.SetAlpha(255);
-    const int32_t brush = kBrushes[n % std::size(kBrushes)];
+    const Brush brush = kBrushes[n % std::size(kBrushes)];
     ImageBuffer plain = show.frame;
     ASSERT_TRUE(DrawPictureWith(show.picture, plain, show.state, brush, 0x336699, show.drawMode,
                                 show.stageW, show.stageH,
@@ -404,7 +409,8 @@ TEST(DrawPictureWaysOfWorking, PaintWhatThePlainPathPaints) {
       ImageBuffer other = show.frame;
       ASSERT_TRUE(DrawPictureWith(show.picture, other, show.state, brush, 0x336699, show.drawMode,
                                   show.stageW, show.stageH, options));
-      ASSERT_TRUE(SameImage(plain, other)) << "show " << n << " brush " << brush << " " << name;
+      ASSERT_TRUE(SameImage(plain, other))
+          << "show " << n << " brush " << BrushCode(brush) << " " << name;
     }
   }
   EXPECT_GT(changed, 700);

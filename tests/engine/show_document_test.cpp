@@ -136,7 +136,7 @@ TEST_F(ShowDocumentTest, LoadPictureMakesAnOpaquePictureWithTransparentBorder) {
 TEST_F(ShowDocumentTest, FailedLoadChangesNothing) {
   AddPicture();
   const auto before = Keys(0);
-  loader.result = 0;
+  loader.result = PictureLoad::kFailed;
   EXPECT_EQ(document->LoadPicture(SpecFor("/pics/missing.bmp"), -1), -1);
   EXPECT_EQ(document->LoadPicture(SpecFor("/pics/missing.bmp"), 0), 0);
   EXPECT_EQ(document->pictureCount, 1);
@@ -145,7 +145,7 @@ TEST_F(ShowDocumentTest, FailedLoadChangesNothing) {
   EXPECT_EQ(document->LoadPicture(SpecFor("ab"), -1), -1);
 
   // An image too large for a working copy: the message, and nothing changes.
-  loader.result = 1;
+  loader.result = PictureLoad::kLoaded;
   loader.width = 16;
   loader.bitsPerPixel = 8;
   document->pictureImages[0].Create(40, 30, 32);
@@ -153,7 +153,7 @@ TEST_F(ShowDocumentTest, FailedLoadChangesNothing) {
 }
 
 TEST_F(ShowDocumentTest, PlaceholderCountsAsLoadedAndThirtyPicturesIsTheLimit) {
-  loader.result = 2;
+  loader.result = PictureLoad::kPlaceholder;
   for (int i = 0; i < kMaxPictures; ++i) {
     ASSERT_EQ(AddPicture(8, 8), i);
   }
@@ -165,9 +165,9 @@ TEST_F(ShowDocumentTest, PlaceholderCountsAsLoadedAndThirtyPicturesIsTheLimit) {
 // reason through moves of the slots until its file is read.
 TEST_F(ShowDocumentTest, UnreadablePicturesAreListedAndFollowTheirSlot) {
   AddPicture(10, 10);
-  loader.result = 2;
+  loader.result = PictureLoad::kPlaceholder;
   AddPicture(11, 10);
-  loader.result = 0;
+  loader.result = PictureLoad::kFailed;
   AddPicture(12, 10);  // refused: listed, not added
   const auto listed = document->TakeUnreadablePictures();
   ASSERT_EQ(listed.size(), 2u);
@@ -177,7 +177,7 @@ TEST_F(ShowDocumentTest, UnreadablePicturesAreListedAndFollowTheirSlot) {
   EXPECT_EQ(UnreadablePicturesOf(*document).size(), 1u);
   ASSERT_TRUE(document->DeletePicture(0));
   EXPECT_NE(document->pictureProblems[0], PictureProblem::kNone);
-  loader.result = 1;
+  loader.result = PictureLoad::kLoaded;
   EXPECT_EQ(document->LoadPicture(SpecFor("/pics/found.bmp"), 0), 0);
   EXPECT_TRUE(UnreadablePicturesOf(*document).empty());
   EXPECT_TRUE(document->TakeUnreadablePictures().empty());
@@ -289,14 +289,14 @@ TEST_F(ShowDocumentTest, DeletePictureKeepsCountAndSelectionSound) {
   AddPicture(10, 10);
   AddPicture(11, 10);
   AddPicture(12, 10);
-  document->brush[2] = kBrushBlur;
+  document->brush[2] = BrushCode(Brush::kBlur);
   document->selectedPicture = 2;
   EXPECT_FALSE(document->DeletePicture(3));
   ASSERT_TRUE(document->DeletePicture(0));
   EXPECT_EQ(document->pictureCount, 2);
   EXPECT_EQ(document->pictureImages[0].Width(), 11);
-  EXPECT_EQ(document->brush[1], kBrushBlur);
-  EXPECT_EQ(document->brush[2], kBrushNormal);
+  EXPECT_EQ(document->brush[1], BrushCode(Brush::kBlur));
+  EXPECT_EQ(document->brush[2], BrushCode(Brush::kNormal));
   EXPECT_EQ(document->selectedPicture, 1);
 }
 

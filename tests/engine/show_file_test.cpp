@@ -120,7 +120,7 @@ TEST_F(ShowFileTest, RoundTripGivesTheSameBytesButTheShowId) {
       key.tagCode = static_cast<uint16_t>(0x100 * s + k + 1);
     }
   }
-  document->brush = {kBrushLighten, kBrushTint};
+  document->brush = {BrushCode(Brush::kLighten), BrushCode(Brush::kTint)};
   document->tintColour = {0x00112233, 0x00336699};
   document->slotSpareC = {7, 8};
   document->slotSpareD = {9, 10};
@@ -158,7 +158,7 @@ TEST_F(ShowFileTest, RoundTripGivesTheSameBytesButTheShowId) {
 
 TEST_F(ShowFileTest, OppositeByteOrderReadsTheSameShow) {
   AddPicture("/pics/a.bmp", 4);
-  document->brush[0] = kBrushLighten;
+  document->brush[0] = BrushCode(Brush::kLighten);
   document->tintColour[0] = 0x00112233;
   auto bytes = WriteShow(*document);
 

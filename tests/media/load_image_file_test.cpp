@@ -214,12 +214,12 @@ TEST_F(LoadImageFileTest, LoaderForwardsToLoadImageFile) {
   EXPECT_TRUE(loader.JpegAvailable());
   EXPECT_EQ(
       loader.LoadImageFile(image_, FileRefFor((folder_ / "none.bmp").string()), FileSpec{}, true),
-      kImageLoadFailed);
+      PictureLoad::kFailed);
   ASSERT_EQ(sink_.texts.size(), 1u);
   EXPECT_EQ(loader.LastProblem().problem, PictureProblem::kNoSuchFile);
   EXPECT_EQ(
       loader.LoadImageFile(image_, FileRefFor(Write("ok.bmp", SmallBmp(24))), FileSpec{}, true),
-      kImageLoaded);
+      PictureLoad::kLoaded);
   EXPECT_EQ(loader.LastProblem().problem, PictureProblem::kNone);
 }
 

@@ -89,7 +89,7 @@ TEST(MakeMovieOptionsTest, CheckBoxesQualityAndNormalForm) {
   texts.renderFields = "";
   texts.quality = "150";
   MakeMovieOptions options = Build(texts);
-  EXPECT_EQ(options.fieldMode, 0);
+  EXPECT_EQ(options.fieldMode, FieldMode::kFullFrame);
   EXPECT_FALSE(options.reverseToo);
   EXPECT_EQ(options.quality, 100);
   texts.renderFields = std::string("1");
@@ -97,7 +97,7 @@ TEST(MakeMovieOptionsTest, CheckBoxesQualityAndNormalForm) {
   texts.startTimecode = "1:2";
   texts.holds = "90";  // a two-digit frames field: three seconds
   options = Build(texts);
-  EXPECT_EQ(options.fieldMode, 3);
+  EXPECT_EQ(options.fieldMode, FieldMode::kInterlacedFields);
   EXPECT_EQ(options.quality, 42);
   NormaliseTimecodeTexts(texts, options, kThirty);
   EXPECT_EQ(texts.startTimecode, "00:01:02");

@@ -30,7 +30,7 @@ constexpr int kWidth = 32;
 constexpr int kHeight = 24;
 constexpr int kBlack = -1;  // a frame the loop never painted
 
-bool StampTime(ShowDocument&, int32_t time, int, ImageBuffer& frame) {
+bool StampTime(ShowDocument&, int32_t time, FieldMode, ImageBuffer& frame) {
   test::FillGrey(frame, static_cast<uint8_t>(10 + 8 * time));
   return true;
 }
@@ -89,7 +89,8 @@ class RenderTest : public testing::Test {
       request.codecType = "FFV1";
       writer = MovieWriter::Open(request, frames.Current());
       EXPECT_TRUE(writer.IsOpen()) << writer.ErrorDetail();
-      const PassResult pass = RenderRange(document_, frames, 0, start, target, holds, callbacks_);
+      const PassResult pass =
+          RenderRange(document_, frames, FieldMode::kFullFrame, start, target, holds, callbacks_);
       if (result != nullptr) *result = pass;
       frames.Finish();
       EXPECT_TRUE(writer.CloseMovieWriter());
@@ -114,7 +115,8 @@ TEST_F(RenderTest, PassesRunEitherWayWithHeadAndTailHolds) {
 TEST_F(RenderTest, BackgroundClipRunsDuringThePassOnly) {
   document_.holdBackgroundFrame = 1;
   std::vector<int> held;
-  callbacks_.compose = [&](ShowDocument& document, int32_t time, int mode, ImageBuffer& frame) {
+  callbacks_.compose = [&](ShowDocument& document, int32_t time, FieldMode mode,
+                           ImageBuffer& frame) {
     held.push_back(document.holdBackgroundFrame);
     EXPECT_EQ(document.clock.currentTime, time);
     return StampTime(document, time, mode, frame);
@@ -252,7 +254,8 @@ TEST_F(RenderTest, RunFailuresShowTheirMessagesAndStoreNothing) {
 // A refused frame stops the run: no more frames, no reverse pass, and the
 // file is finished so that the frames before the refusal play.
 TEST_F(RenderTest, RefusedFrameStopsTheRunAndKeepsThePlayableStart) {
-  callbacks_.compose = [](ShowDocument& document, int32_t time, int mode, ImageBuffer& frame) {
+  callbacks_.compose = [](ShowDocument& document, int32_t time, FieldMode mode,
+                          ImageBuffer& frame) {
     if (time == 7) frame.Create(kWidth / 2, kHeight, 32);  // the writer refuses this size
     return StampTime(document, time, mode, frame);
   };
@@ -308,14 +311,14 @@ TEST_F(RenderTest, OverlappedFramesEqualSerialCompositing) {
   request.codecType = "png ";
   request.options.width = 160;
   request.options.height = 120;
-  request.options.fieldMode = kInterlacedFields;
+  request.options.fieldMode = FieldMode::kInterlacedFields;
   ASSERT_EQ(MakeMovieRun(document_, request, callbacks_, nullptr).status, MakeMovieStatus::kMade);
 
   ImageBuffer frame(160, 120, 32);
   std::vector<std::vector<uint8_t>> expected;
   for (int t = 0; t < 6; ++t) {
     document_.clock.currentTime = t;
-    ComposeFrame(document_, t, kInterlacedFields, 1, frame);
+    ComposeFrame(document_, t, FieldMode::kInterlacedFields, 1, frame);
     expected.push_back(test::ExpectedBgra(frame));
     if (t == 0) expected.push_back(expected.back());
   }

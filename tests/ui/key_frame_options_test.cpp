@@ -45,7 +45,7 @@ class KeyFrameOptionsTest : public ::testing::Test {
 };
 
 TEST(KeyFrameOptionRowsTest, TheEaseCodeIsShownAsModeSpeedAndCurves) {
-  const KeyFrameOptionRows rows = BuildKeyFrameOptionRows(Record(2013), kBrushNormal);
+  const KeyFrameOptionRows rows = BuildKeyFrameOptionRows(Record(2013), Brush::kNormal);
   EXPECT_EQ(rows.values[0], "320");  // truncated toward zero
   EXPECT_EQ(rows.values[1], "-12");
   EXPECT_EQ(rows.descriptions[4], "@STransparency");
@@ -64,7 +64,7 @@ TEST(KeyFrameOptionRowsTest, TheModeRowIsTheCodesRoundedThousands) {
   const std::pair<float, int> cases[] = {{499, 5},  {500, 6},   {1499, 6}, {1500, 7},
                                          {6000, 9}, {-3000, 5}, {1e30f, 9}};
   for (const auto& [code, row] : cases) {
-    const KeyFrameOptionRows rows = BuildKeyFrameOptionRows(Record(code), 0);
+    const KeyFrameOptionRows rows = BuildKeyFrameOptionRows(Record(code), Brush::kNormal);
     for (int r = 5; r <= 9; ++r) {
       EXPECT_EQ(rows.values[r], r == row ? "1" : "") << code << " row " << r;
     }
@@ -74,15 +74,15 @@ TEST(KeyFrameOptionRowsTest, TheModeRowIsTheCodesRoundedThousands) {
 
 TEST(KeyFrameOptionRowsTest, TheLevelRowIsNamedAfterTheBrush) {
   for (const auto& [brush, name] :
-       {std::pair(kBrushBlur, "@SBlurriness"), std::pair(kBrushPixelate, "@SPixelate"),
-        std::pair(kBrushDarken, "@SDarkness"), std::pair(kBrushLighten, "@SLightness"),
-        std::pair(kBrushTint, "@STransparency"), std::pair(kBrushNoColour, "@STransparency")}) {
-    EXPECT_EQ(BuildKeyFrameOptionRows(Record(0), brush).descriptions[4], name) << brush;
+       {std::pair(Brush::kBlur, "@SBlurriness"), std::pair(Brush::kPixelate, "@SPixelate"),
+        std::pair(Brush::kDarken, "@SDarkness"), std::pair(Brush::kLighten, "@SLightness"),
+        std::pair(Brush::kTint, "@STransparency"), std::pair(Brush::kNoColour, "@STransparency")}) {
+    EXPECT_EQ(BuildKeyFrameOptionRows(Record(0), brush).descriptions[4], name) << BrushCode(brush);
   }
 }
 
 TEST(KeyFrameOptionRowsTest, ReadingBackBuildsTheEaseCode) {
-  KeyFrameOptionRows rows = BuildKeyFrameOptionRows(Record(0), 0);
+  KeyFrameOptionRows rows = BuildKeyFrameOptionRows(Record(0), Brush::kNormal);
   rows.values[5] = "";
   rows.values[8] = "1";    // "Out"
   rows.values[10] = "37";  // the lowest bit belongs to "No Curves"
@@ -104,7 +104,7 @@ TEST(KeyFrameOptionRowsTest, ReadingBackBuildsTheEaseCode) {
 TEST(KeyFrameOptionRowsTest, TheShortFormLeavesTheEaseCodeAsItWas) {
   // Even a code the rows cannot show survives an edit in the short form.
   KeyFrame record = Record(4500);
-  KeyFrameOptionRows rows = BuildKeyFrameOptionRows(record, 0);
+  KeyFrameOptionRows rows = BuildKeyFrameOptionRows(record, Brush::kNormal);
   rows.values[3] = "90";
   ReadKeyFrameOptionRows(rows, true, record);
   EXPECT_EQ(record.easeCode, 4500);
@@ -114,19 +114,19 @@ TEST(KeyFrameOptionRowsTest, TheShortFormLeavesTheEaseCodeAsItWas) {
 TEST_F(KeyFrameOptionsTest, OkWithoutChangesAndCancelKeepTheRecord) {
   KeyFrame record = Record(2013);
   PostOk(kKeyFrameOptionRows);
-  EXPECT_TRUE(EditKeyFrameOptions(stage_, kX, kY0, record, kBrushNormal, false));
+  EXPECT_TRUE(EditKeyFrameOptions(stage_, kX, kY0, record, Brush::kNormal, false));
   EXPECT_EQ(record.easeCode, 2013);
   EXPECT_EQ(record.x, 320);  // what the field showed
   EXPECT_EQ(record.level, 80);
 
   record = Record(2013);
   PostOk(kKeyFrameOptionShortRows);
-  EXPECT_TRUE(EditKeyFrameOptions(stage_, kX, kY0, record, kBrushNormal, true));
+  EXPECT_TRUE(EditKeyFrameOptions(stage_, kX, kY0, record, Brush::kNormal, true));
   EXPECT_EQ(record.easeCode, 2013);
 
   record = Record(2013);
   PostCancel(kKeyFrameOptionRows);
-  EXPECT_FALSE(EditKeyFrameOptions(stage_, kX, kY0, record, kBrushNormal, false));
+  EXPECT_FALSE(EditKeyFrameOptions(stage_, kX, kY0, record, Brush::kNormal, false));
   EXPECT_EQ(record, Record(2013));
 }
 

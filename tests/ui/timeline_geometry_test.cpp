@@ -91,10 +91,10 @@ TEST(TimelineGeometryTest, MarksAndLabels) {
   EXPECT_EQ(MarkLeft(1, 90, 30, 3604), 178);
   EXPECT_EQ(MarkLeft(1, 1800, 30, 3604), 3590);  // kept inside the ruler
 
-  EXPECT_EQ(TrackLabel("C:\\shows\\sky.final.bmp", kBrushNormal), "sky");
-  EXPECT_EQ(TrackLabel("/home/ed/pictures/logo.tga", kBrushBlur), "logo / Blur");
-  EXPECT_EQ(TrackLabel("Disk:Folder:card", kBrushNoColour), "card / B&W");
-  EXPECT_EQ(TrackLabel("", kBrushPixelate), " / Pix");
+  EXPECT_EQ(TrackLabel("C:\\shows\\sky.final.bmp", Brush::kNormal), "sky");
+  EXPECT_EQ(TrackLabel("/home/ed/pictures/logo.tga", Brush::kBlur), "logo / Blur");
+  EXPECT_EQ(TrackLabel("Disk:Folder:card", Brush::kNoColour), "card / B&W");
+  EXPECT_EQ(TrackLabel("", Brush::kPixelate), " / Pix");
 }
 
 }  // namespace

@@ -28,15 +28,15 @@ int32_t Truncate(float value) {
   return static_cast<int32_t>(std::clamp(static_cast<double>(value), kLow, kHigh));
 }
 
-const char* LevelDescription(int32_t brush) {
+const char* LevelDescription(Brush brush) {
   switch (brush) {
-    case kBrushBlur:
+    case Brush::kBlur:
       return "@SBlurriness";
-    case kBrushPixelate:
+    case Brush::kPixelate:
       return "@SPixelate";
-    case kBrushDarken:
+    case Brush::kDarken:
       return "@SDarkness";
-    case kBrushLighten:
+    case Brush::kLighten:
       return "@SLightness";
     default:
       return "@STransparency";
@@ -49,7 +49,7 @@ bool IsChecked(const std::string& value) {
 
 }  // namespace
 
-KeyFrameOptionRows BuildKeyFrameOptionRows(const KeyFrame& record, int32_t brush) {
+KeyFrameOptionRows BuildKeyFrameOptionRows(const KeyFrame& record, Brush brush) {
   KeyFrameOptionRows rows{{"Horizontal Position", "Vertical Position", "Width", "Rotation",
                            LevelDescription(brush), "@REases|Use Default", "@RIn & Out", "@RIn",
                            "@ROut", "@RNone", "@SEase Speed", "@CNo Curves"},
@@ -94,7 +94,7 @@ void ReadKeyFrameOptionRows(const KeyFrameOptionRows& rows, bool shortForm, KeyF
   record.easeCode = static_cast<float>(code);
 }
 
-bool EditKeyFrameOptions(Window& stage, int x, int y, KeyFrame& record, int32_t brush,
+bool EditKeyFrameOptions(Window& stage, int x, int y, KeyFrame& record, Brush brush,
                          bool shortForm) {
   KeyFrameOptionRows rows = BuildKeyFrameOptionRows(record, brush);
   const size_t count = shortForm ? kKeyFrameOptionShortRows : kKeyFrameOptionRows;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "engine/key_frame.h"
+#include "engine/show_document.h"
 
 namespace vantoril {
 
@@ -22,7 +23,7 @@ struct KeyFrameOptionRows {
 
 // The dialog's rows for a record; the level row is named after the
 // picture's brush.
-KeyFrameOptionRows BuildKeyFrameOptionRows(const KeyFrame& record, int32_t brush);
+KeyFrameOptionRows BuildKeyFrameOptionRows(const KeyFrame& record, Brush brush);
 
 // Writes confirmed rows back. The short form shows rows 0..4 only, so it
 // leaves the ease code exactly as it was.
@@ -32,7 +33,7 @@ void ReadKeyFrameOptionRows(const KeyFrameOptionRows& rows, bool shortForm, KeyF
 // in the Stage's client coordinates; the dialog opens at (x - 250, y), kept
 // at least 8 from the left edge. True on OK, and only then is the record
 // changed.
-bool EditKeyFrameOptions(Window& stage, int x, int y, KeyFrame& record, int32_t brush,
+bool EditKeyFrameOptions(Window& stage, int x, int y, KeyFrame& record, Brush brush,
                          bool shortForm);
 
 }  // namespace vantoril

@@ -90,26 +90,26 @@ int KeyNearFrame(std::span<const KeyFrame> keys, int frame) {
   return -1;
 }
 
-std::string TrackLabel(std::string_view path, int32_t brush) {
+std::string TrackLabel(std::string_view path, Brush brush) {
   std::string label(FileNamePart(path));
   CutAtFirstDot(label);
   switch (brush) {
-    case kBrushBlur:
+    case Brush::kBlur:
       label += " / Blur";
       break;
-    case kBrushPixelate:
+    case Brush::kPixelate:
       label += " / Pix";
       break;
-    case kBrushDarken:
+    case Brush::kDarken:
       label += " / Dark";
       break;
-    case kBrushLighten:
+    case Brush::kLighten:
       label += " / Light";
       break;
-    case kBrushTint:
+    case Brush::kTint:
       label += " / Tint";
       break;
-    case kBrushNoColour:
+    case Brush::kNoColour:
       label += " / B&W";
       break;
     default:

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/key_frame.h"
+#include "engine/show_document.h"
 
 namespace vantoril {
 
@@ -68,7 +69,7 @@ int KeyNearFrame(std::span<const KeyFrame> keys, int frame);
 
 // A track's label: the file name without folder and extension, with the
 // brush's suffix (" / Blur" ... " / B&W").
-std::string TrackLabel(std::string_view path, int32_t brush);
+std::string TrackLabel(std::string_view path, Brush brush);
 
 }  // namespace timeline
 }  // namespace vantoril

@@ -424,7 +424,7 @@ void TimelineWindow::OnRightRelease(int x, int y) {
   }
   // The undo entry is pushed only for a confirmed edit: a cancelled dialog
   // leaves no step to undo.
-  if (EditKeyFrameOptions(host, ox, oy, edited, document_.brush[p], false)) {
+  if (EditKeyFrameOptions(host, ox, oy, edited, BrushOfCode(document_.brush[p]), false)) {
     document_.PushUndo(original, static_cast<uint16_t>(key), p);
     document_.PutKey(key, edited, p);
     document_.modified = 1;
@@ -546,7 +546,7 @@ void TimelineWindow::PaintTrack(int picture, int row, bool selectedRow, const Re
   const bool locked = document_.locked[picture] != 0;
   const uint32_t labelColour = locked ? kLockedGrey : kBlack;
   const std::string label =
-      TrackLabel(document_.pictureFiles[picture].Path(), document_.brush[picture]);
+      TrackLabel(document_.pictureFiles[picture].Path(), BrushOfCode(document_.brush[picture]));
   DrawText(labelColour, label, 20, top + 2, kAlignLeft);
 
   const auto keys = KeysOf(document_, picture);

@@ -39,11 +39,12 @@ class RecordingHost : public DocumentHost {
 // fails like an unreadable file.
 class FakePictureLoader : public PictureLoader {
  public:
-  int LoadImageFile(ImageBuffer& image, const FileSpec& file, const FileSpec&, bool) override {
+  PictureLoad LoadImageFile(ImageBuffer& image, const FileSpec& file, const FileSpec&,
+                            bool) override {
     requested.emplace_back(file.Path());
-    if (result == 0 || failing.count(std::string(file.Path())) ||
+    if (result == PictureLoad::kFailed || failing.count(std::string(file.Path())) ||
         !image.Create(width, height, bitsPerPixel)) {
-      return 0;
+      return PictureLoad::kFailed;
     }
     const int bytes = bitsPerPixel / 8;
     for (int y = 0; y < height; ++y) {
@@ -59,7 +60,7 @@ class FakePictureLoader : public PictureLoader {
   int width = 320;
   int height = 240;
   int bitsPerPixel = 24;
-  int result = 1;
+  PictureLoad result = PictureLoad::kLoaded;
   uint8_t fill = 100;
   std::vector<std::string> requested;
   std::set<std::string> failing;  // paths that read like unreadable files
