@@ -32,6 +32,8 @@ const char* WaveOpenMessage(WaveOpenResult result) {
 }
 
 WaveOpenResult WaveFile::Open(const std::string& path, int startFrame, int frameRate) {
+  // OpenStream owns the stream from here on, opened or not.
+  // NOLINTNEXTLINE(cppcoreguidelines-owning-memory)
   return OpenStream(std::fopen(path.c_str(), "rb"), startFrame, frameRate);
 }
 

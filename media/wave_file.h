@@ -50,6 +50,8 @@ class WaveFile {
 
  private:
   struct FileCloser {
+    // The owning pointer's deleter: the one place the file is closed.
+    // NOLINTNEXTLINE(cppcoreguidelines-owning-memory)
     void operator()(std::FILE* file) const { std::fclose(file); }
   };
 

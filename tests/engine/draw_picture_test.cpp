@@ -231,7 +231,8 @@ TEST(DrawPictureGeometry, PictureShrunkFourTimesVerticallySamplesRowsTwoApart) {
     }
   }
   ImageBuffer frame = SolidImage(4, 8, {0, 0, 0, 0});
-  ASSERT_TRUE(DrawPicture(picture, frame, PictureState(2, 4, 4, 8), Brush::kNormal, 0, kAllRows, 4, 8));
+  ASSERT_TRUE(
+      DrawPicture(picture, frame, PictureState(2, 4, 4, 8), Brush::kNormal, 0, kAllRows, 4, 8));
   std::vector<int> greens;
   for (int r = 0; r < 8; ++r) {
     greens.push_back(PixelAt(frame, 1, r)[1]);
