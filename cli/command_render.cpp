@@ -119,6 +119,81 @@ std::optional<FrameWindow> PartOfMovie(std::string_view text, const MakeMovieOpt
   return PartWindow(options.reverseToo ? 2 * pass : pass, *part, *parts);
 }
 
+// The texts the options dialog would hold, from the options, with the
+// dialog's defaults; the end timecode waits for the show. A usage error
+// (told on stderr) gives its exit status.
+std::optional<int> ReadRenderTexts(const Arguments& arguments, MakeMovieTexts& texts) {
+  texts.width = arguments.Value("--width").value_or("720");
+  texts.height = arguments.Value("--height").value_or("480");
+  texts.startTimecode = arguments.Value("--start").value_or("00:00:00");
+  texts.holds = arguments.Value("--hold").value_or("00:00:00");
+  texts.frameRate = arguments.Value("--fps").value_or("29.97");
+  texts.quality = arguments.Value("--quality").value_or("100");
+  // Assigned as strings: GCC 12 at -O3 warns falsely (-Wrestrict) when a
+  // choice of two literals is assigned.
+  texts.renderFields = std::string(arguments.Has("--no-fields") ? "" : "1");
+  texts.reverseToo = std::string(arguments.Has("--reverse") ? "1" : "");
+  for (const auto* side : {&texts.width, &texts.height}) {
+    const auto value = ParseWholeNumber(*side);
+    if (!value || *value < 1) {
+      return UsageError("--width and --height take a number of pixels from 1");
+    }
+  }
+  const auto quality = ParseWholeNumber(texts.quality);
+  if (!quality || *quality < 0 || *quality > 100) {
+    return UsageError("--quality takes 0 to 100");
+  }
+  return std::nullopt;
+}
+
+// How many bands compose a frame: --threads, else every core.
+std::optional<int> ReadThreads(const Arguments& arguments, ComposeOptions& composeOptions) {
+  composeOptions.bands = CoreCount();
+  if (const auto threads = arguments.Value("--threads")) {
+    const auto value = ParseWholeNumber(*threads);
+    if (!value || *value < 1 || *value > kMaxThreads) {
+      return UsageError("--threads takes 1 to " + std::to_string(kMaxThreads));
+    }
+    composeOptions.bands = *value;
+  }
+  return std::nullopt;
+}
+
+// The writer's codec for the request's file; refused names and codecs give
+// the usage status.
+std::optional<int> ChooseMovieCodec(const Arguments& arguments, MakeMovieRequest& request) {
+  SettingsStore settings;
+  settings.LoadSettings();
+  const MovieKind kind = MovieKindFromPath(request.output.Path());
+  if (kind == MovieKind::kUnwritable) {
+    std::cerr << "vantoril-cli: " << UnwritableNameMessage(request.output.Path()) << '\n';
+    return kExitUsage;
+  }
+  const auto codec = ChooseCodec(arguments, kind, settings);
+  if (!codec) {
+    return kExitUsage;
+  }
+  request.codecType = *codec;
+  return std::nullopt;
+}
+
+// The closing line: what was composed (the null sink) or written.
+void ReportRender(const MakeMovieOutcome& outcome, const MakeMovieRequest& request,
+                  const ComposeOptions& composeOptions, int64_t composed, double seconds) {
+  const char* stopped = outcome.cancelled ? " (stopped early)" : "";
+  if (request.discardFrames) {
+    char rate[64];
+    std::snprintf(rate, sizeof rate, "%.3f s, %.1f frames/s", seconds,
+                  seconds > 0 ? static_cast<double>(composed) / seconds : 0.0);
+    std::cerr << "vantoril-cli: " << composed << " frames composed (" << outcome.framesWritten
+              << " with holds) in " << rate << ", " << composeOptions.bands << " thread"
+              << (composeOptions.bands == 1 ? "" : "s") << stopped << '\n';
+    return;
+  }
+  std::cerr << "vantoril-cli: " << outcome.framesWritten << " frames written to "
+            << request.output.Path() << stopped << '\n';
+}
+
 }  // namespace
 
 int RunRender(const std::vector<std::string_view>& words) {
@@ -138,38 +213,10 @@ int RunRender(const std::vector<std::string_view>& words) {
     return kExitUsage;
   }
   ShowDocument& document = session->Document();
-
-  // The texts the options dialog would hold, with its defaults.
   MakeMovieTexts texts;
-  texts.width = arguments->Value("--width").value_or("720");
-  texts.height = arguments->Value("--height").value_or("480");
-  texts.startTimecode = arguments->Value("--start").value_or("00:00:00");
-  texts.holds = arguments->Value("--hold").value_or("00:00:00");
-  texts.frameRate = arguments->Value("--fps").value_or("29.97");
-  texts.quality = arguments->Value("--quality").value_or("100");
-  // Assigned as strings: GCC 12 at -O3 warns falsely (-Wrestrict) when a
-  // choice of two literals is assigned.
-  texts.renderFields = std::string(arguments->Has("--no-fields") ? "" : "1");
-  texts.reverseToo = std::string(arguments->Has("--reverse") ? "1" : "");
-  for (const auto* side : {&texts.width, &texts.height}) {
-    const auto value = ParseWholeNumber(*side);
-    if (!value || *value < 1) {
-      return UsageError("--width and --height take a number of pixels from 1");
-    }
-  }
-  const auto quality = ParseWholeNumber(texts.quality);
-  if (!quality || *quality < 0 || *quality > 100) {
-    return UsageError("--quality takes 0 to 100");
-  }
+  if (const auto status = ReadRenderTexts(*arguments, texts)) return *status;
   ComposeOptions composeOptions;
-  composeOptions.bands = CoreCount();
-  if (const auto threads = arguments->Value("--threads")) {
-    const auto value = ParseWholeNumber(*threads);
-    if (!value || *value < 1 || *value > kMaxThreads) {
-      return UsageError("--threads takes 1 to " + std::to_string(kMaxThreads));
-    }
-    composeOptions.bands = *value;
-  }
+  if (const auto status = ReadThreads(*arguments, composeOptions)) return *status;
   // "-" is the null sink: every frame composed, nothing written.
   const bool nullSink = arguments->Positional()[1] == "-";
 
@@ -194,18 +241,7 @@ int RunRender(const std::vector<std::string_view>& words) {
     return UsageError("--fps takes a frame rate above 0 (at most 60)");
   }
   if (!nullSink) {
-    SettingsStore settings;
-    settings.LoadSettings();
-    const MovieKind kind = MovieKindFromPath(request.output.Path());
-    if (kind == MovieKind::kUnwritable) {
-      std::cerr << "vantoril-cli: " << UnwritableNameMessage(request.output.Path()) << '\n';
-      return kExitUsage;
-    }
-    const auto codec = ChooseCodec(*arguments, kind, settings);
-    if (!codec) {
-      return kExitUsage;
-    }
-    request.codecType = *codec;
+    if (const auto status = ChooseMovieCodec(*arguments, request)) return *status;
   }
 
   RenderCallbacks callbacks;
@@ -252,19 +288,7 @@ int RunRender(const std::vector<std::string_view>& words) {
     }
     return kExitRefused;
   }
-  if (nullSink) {
-    const double seconds = elapsed.count();
-    char rate[64];
-    std::snprintf(rate, sizeof rate, "%.3f s, %.1f frames/s", seconds,
-                  seconds > 0 ? static_cast<double>(composed) / seconds : 0.0);
-    std::cerr << "vantoril-cli: " << composed << " frames composed (" << outcome.framesWritten
-              << " with holds) in " << rate << ", " << composeOptions.bands << " thread"
-              << (composeOptions.bands == 1 ? "" : "s")
-              << (outcome.cancelled ? " (stopped early)" : "") << '\n';
-    return kExitOk;
-  }
-  std::cerr << "vantoril-cli: " << outcome.framesWritten << " frames written to "
-            << request.output.Path() << (outcome.cancelled ? " (stopped early)" : "") << '\n';
+  ReportRender(outcome, request, composeOptions, composed, elapsed.count());
   return kExitOk;
 }
 
