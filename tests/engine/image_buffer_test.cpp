@@ -71,15 +71,13 @@ TEST(ImageBufferCreate, KeepsRecreatesOrRefusesUnchanged) {
   ASSERT_TRUE(image.Create(640, 480, 24));
   EXPECT_EQ(Copy(image.PixelBlock()), Bytes(480 * 1920 + 4, 0));
   EXPECT_TRUE(image.Create(8192, 1, 8));
-}
 
-TEST(ImageBufferCreate, WithoutHeaderEverythingDeclines) {
-  ImageBuffer image;
-  ImageBuffer other(2, 2, 32);
-  EXPECT_EQ(image.RowPointer(0), nullptr);
-  EXPECT_FALSE(image.CopyTo(other, true));
-  EXPECT_FALSE(other.StretchTo(image, 0, 0));
-  EXPECT_FALSE(image.FlipVertical() || image.AlphaBlur() || image.MakeVideoSafe());
+  // Without a header everything declines.
+  ImageBuffer none;
+  EXPECT_EQ(none.RowPointer(0), nullptr);
+  EXPECT_FALSE(none.CopyTo(image, true));
+  EXPECT_FALSE(ImageBuffer(2, 2, 32).StretchTo(none, 0, 0));
+  EXPECT_FALSE(none.FlipVertical() || none.AlphaBlur() || none.MakeVideoSafe());
 }
 
 TEST(ImageBufferRows, AccessStaysInsideTheBlock) {
@@ -109,12 +107,10 @@ TEST(ImageBufferCopy, CopiesAndRefusesTooSmallDestination) {
   EXPECT_EQ(Copy(small.PixelBlock()), Bytes(12 + 4, 0));
 }
 
-// A 2 x 2 source of four colours in the given depth, and the colours a
-// reader of it must see.
+// A 2 x 2 source of four colours in the given depth, and the colours read.
 ImageBuffer TwoByTwo(int bits, std::array<Bytes, 4>& colours) {
   ImageBuffer source(2, 2, bits);
-  // Index 3 gets a coloured palette entry (blue 10, green 20, red 30), the
-  // others keep the grey ramp.
+  // Index 3 gets a coloured palette entry, the others keep the grey ramp.
   if (bits == 8) {
     std::memcpy(source.PaletteEntry(3), "\x0A\x14\x1E", 3);
   }
@@ -124,8 +120,7 @@ ImageBuffer TwoByTwo(int bits, std::array<Bytes, 4>& colours) {
       p[0] = std::array<uint8_t, 4>{0, 3, 200, 255}[i];
       colours = {{{0, 0, 0}, {10, 20, 30}, {200, 200, 200}, {255, 255, 255}}};
     } else if (bits == 16) {
-      // Red, green, blue, white. The plain-shift expansion lets the next
-      // field's top bits into red and green.
+      // Red, green, blue, white; a plain shift lets the next field's top bits in.
       const uint16_t word = std::array<uint16_t, 4>{0x7C00, 0x03E0, 0x001F, 0x7FFF}[i];
       p[0] = uint8_t(word);
       p[1] = uint8_t(word >> 8);
@@ -196,9 +191,8 @@ TEST(ImageBufferStretch, TruncatedColumnsMarginsAndRefusals) {
   EXPECT_FALSE(square.StretchTo(grey, 0, 0));
   EXPECT_FALSE(ImageBuffer(2, 2, 4).StretchTo(framed, 0, 0));
   EXPECT_EQ(Copy(framed.PixelBlock()), before);
-}
 
-TEST(ImageBufferStretch, OntoItselfReadsTheOriginal) {
+  // Onto itself it reads the original.
   ImageBuffer image(4, 4, 32);
   for (int i = 0; i < 16; ++i) {
     PixelAt(image, i % 4, i / 4)[0] = static_cast<uint8_t>(10 * (i / 4) + i % 4);

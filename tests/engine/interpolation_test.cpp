@@ -98,6 +98,9 @@ TEST(Interpolate, StraightLinesAndExplicitCodes) {
   keys[0].easeCode = 4001;
   EXPECT_NEAR(X(keys, 6, 0), 20.0, 1e-12);
   EXPECT_NEAR(X(keys, 15, 0), 50.0, 1e-12);
+  // The second field samples half a frame later.
+  EXPECT_NEAR(X(keys, 6, 0, true), 65.0 / 3, 1e-12);
+  EXPECT_NEAR(X(keys, 29, 0, true), 295.0 / 3, 1e-12);
 
   // "In & Out" with "No Curves": the low bit counts in the speed too, so
   // s = 0.01, k1 = 0.495, k2 = 0.505 on a straight line.
@@ -134,20 +137,11 @@ TEST(Interpolate, DefaultEaseRules) {
   EXPECT_NEAR(X(three, 5, straight | 2), 50.0, 1e-12);
 }
 
-TEST(Interpolate, SecondFieldSamplesHalfAFrameLater) {
-  auto keys = Keys({{0, 0.0f}, {10, 100.0f}});
-  keys[0].easeCode = 4001;
-  EXPECT_NEAR(X(keys, 2, 0), 20.0, 1e-12);
-  EXPECT_NEAR(X(keys, 2, 0, true), 25.0, 1e-12);
-  EXPECT_NEAR(X(keys, 9, 0, true), 95.0, 1e-12);
-}
-
 TEST(Interpolate, HoldAndZeroLengthMoves) {
   const auto keys = Keys({{0, 0.0f}, {10, 100.0f}, {10, 500.0f}, {20, 200.0f}});
   EXPECT_EQ(X(keys, 5, kHoldMode), 0.0);
   EXPECT_EQ(X(keys, 9, kHoldMode), 0.0);
-  // The move from the second to the third key has length 0 and is never
-  // the one found: frame 10 starts the move from 500.
+  // The zero-length move is never the one found: frame 10 starts from 500.
   EXPECT_EQ(X(keys, 10, kHoldMode), 500.0);
   EXPECT_EQ(X(keys, 19, kHoldMode), 500.0);
   EXPECT_EQ(X(keys, 20, kHoldMode), 200.0);
@@ -155,13 +149,7 @@ TEST(Interpolate, HoldAndZeroLengthMoves) {
 }
 
 TEST(Interpolate, TangentsCarryAndAreDampedAcrossMoves) {
-  // Moves of 100, 20 and -120. By hand:
-  // move 0: w = min(3 * 20 / 100, 1) = 0.6, m0 = 0, m1 = 0.6 * (120 - 0) / 2 = 36,
-  //   c = (0, 0, 300 - 36, -200 + 36) -> at u = 0.5: 264 / 4 - 164 / 8 = 45.5;
-  // move 1: w = min(3 * 20 / 120, 1) = 0.5, m0 = 36, m1 = 0.5 * (0 - 100) / 2 = -25,
-  //   c = (100, 36, 60 - 72 + 25, -40 + 36 - 25) -> 100 + 18 + 13 / 4 - 29 / 8 = 117.625;
-  // move 2: m0 = -25, m1 = 0 - 120,
-  //   c = (120, -25, -360 + 50 + 120, 240 - 25 - 120) -> 120 - 12.5 - 47.5 + 11.875 = 71.875.
+  // Moves of 100, 20 and -120; tangents damped by w = min(3 * next / this, 1).
   const auto keys = Keys({{0, 0.0f}, {10, 100.0f}, {20, 120.0f}, {30, 0.0f}});
   EXPECT_DOUBLE_EQ(X(keys, 5, kRuleNone), 45.5);
   EXPECT_DOUBLE_EQ(X(keys, 15, kRuleNone), 117.625);

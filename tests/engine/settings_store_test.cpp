@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 #include <random>
+#include <utility>
 
 #include "support/child_process.h"
 #include "support/test_files.h"
@@ -34,32 +35,20 @@ TEST(SettingsStore, FirstRunWritesSectionAndKeysInOrderOfFirstStorage) {
   EXPECT_EQ(again.GetSetting("Missing", "dflt"), "dflt");
 }
 
-TEST(SettingsStore, KeyMatchesOnlyAtTheStartOfALine) {
+TEST(SettingsStore, KeysMatchAtLineStartsAndHandEditedLinesChange) {
   SettingsStore store;
+  store.SetText("[Vantoril]\nScale=50\nMovieWid=640");
+  EXPECT_EQ(store.GetSetting("MovieWid", ""), "640");
   store.PutSettingInt("TimeScale", 30);
-  EXPECT_EQ(store.GetSettingInt("Scale", 100), 100);
+  EXPECT_EQ(store.GetSettingInt("Scale", 100), 50);
+  store.PutSetting("MovieWid", "720");
   store.PutSettingInt("Scale", 75);
+  EXPECT_EQ(store.GetSetting("MovieWid", ""), "720");
   EXPECT_EQ(store.GetSettingInt("Scale", 100), 75);
   EXPECT_EQ(store.GetSettingInt("TimeScale", 0), 30);
   // A value that merely contains "Key=" is not a key either.
   store.PutSetting("Note", "Quality=5");
   EXPECT_EQ(store.GetSetting("Quality", "none"), "none");
-}
-
-TEST(SettingsStore, HandEditedLinesReadAndCanBeChanged) {
-  SettingsStore store;
-  store.SetText("[Vantoril]\nScale=50\nMovieWid=640");
-  EXPECT_EQ(store.GetSettingInt("Scale", 100), 50);
-  EXPECT_EQ(store.GetSetting("MovieWid", ""), "640");
-  store.PutSetting("MovieWid", "720");
-  store.PutSetting("MovieHgt", "486");
-  EXPECT_EQ(store.GetSetting("MovieWid", ""), "720");
-  EXPECT_EQ(store.GetSetting("MovieHgt", ""), "486");
-  EXPECT_EQ(store.GetSettingInt("Scale", 100), 50);
-}
-
-TEST(SettingsStore, ValuesLoseLineBreaksAndEmptyValuesStayEmpty) {
-  SettingsStore store;
   store.PutSetting("AltImageFolder", "/a\r\nb\n/");
   EXPECT_EQ(store.GetSetting("AltImageFolder", ""), "/ab/");
   store.PutSetting("MovieReverse", "");
@@ -82,20 +71,16 @@ TEST(SettingsStore, GrowsPastTheOldLimitWithoutLosingSettings) {
   }
 }
 
-TEST(SettingsStore, ForeignFileIsReplacedBySectionLine) {
-  const auto file = test::FreshFolder("settings_foreign") / "Vantoril.ini";
+TEST(SettingsStore, ForeignFileIsReplacedAndUnwritableFileReported) {
+  const auto folder = test::FreshFolder("settings_foreign");
+  const auto file = folder / "Vantoril.ini";
   std::ofstream(file, std::ios::binary) << "[Other]\r\nScale=50\r\n";
   SettingsStore store;
   store.LoadSettingsFrom(file);
   EXPECT_EQ(store.Text(), "[Vantoril]\r\n");
   EXPECT_EQ(store.GetSettingInt("Scale", 100), 100);
-}
-
-TEST(SettingsStore, UnwritableFileIsReportedAndLeavesNoTemporary) {
-  const auto folder = test::FreshFolder("settings_unwritable");
-  const auto file = folder / "Vantoril.ini";
+  fs::remove(file);
   fs::create_directories(file);  // a folder where the file should be
-  SettingsStore store;
   EXPECT_FALSE(store.SaveSettingsTo(file));
   EXPECT_FALSE(fs::exists(folder / "Vantoril.ini.tmp"));
 }
@@ -140,13 +125,16 @@ TEST(SettingsStore, FilePathFollowsXdgConfigHome) {
 }
 
 TEST(SettingsStore, IntegerConversion) {
-  EXPECT_EQ(ParseSettingInt("abc"), 0);
-  EXPECT_EQ(ParseSettingInt("-5"), -5);
-  EXPECT_EQ(ParseSettingInt("12x"), 12);
-  EXPECT_EQ(ParseSettingInt("  +7"), 7);
-  EXPECT_EQ(ParseSettingInt(""), 0);
-  EXPECT_EQ(ParseSettingInt("99999999999"), 2147483647);
-  EXPECT_EQ(ParseSettingInt("-99999999999"), -2147483647 - 1);
+  const std::pair<const char*, int> cases[] = {{"abc", 0},
+                                               {"-5", -5},
+                                               {"12x", 12},
+                                               {"  +7", 7},
+                                               {"", 0},
+                                               {"99999999999", 2147483647},
+                                               {"-99999999999", -2147483647 - 1}};
+  for (const auto& [text, value] : cases) {
+    EXPECT_EQ(ParseSettingInt(text), value) << text;
+  }
   SettingsStore store;
   store.PutSettingInt("FrameRate", -2500);
   EXPECT_EQ(store.GetSetting("FrameRate", ""), "-2500");
