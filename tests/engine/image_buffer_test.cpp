@@ -80,7 +80,7 @@ TEST(ImageBufferCreate, KeepsRecreatesOrRefusesUnchanged) {
   EXPECT_FALSE(none.FlipVertical() || none.AlphaBlur() || none.MakeVideoSafe());
 }
 
-TEST(ImageBufferRows, AccessStaysInsideTheBlock) {
+TEST(ImageBufferRows, RowAccessAndCopyStayInsideTheBlocks) {
   ImageBuffer image(3, 2, 8);  // stride 4
   const uint8_t row[4] = {1, 2, 3, 4};
   for (const int y : {1, 2, -1}) {
@@ -92,9 +92,8 @@ TEST(ImageBufferRows, AccessStaysInsideTheBlock) {
   image.GetRow(2, out.data(), 8);
   image.GetRow(-1, out.data(), 8);
   EXPECT_EQ(out, (Bytes{1, 2, 9, 9, 9, 9, 9, 9}));
-}
 
-TEST(ImageBufferCopy, CopiesAndRefusesTooSmallDestination) {
+  // Copies, and refuses a destination too small.
   ImageBuffer source(3, 2, 24);
   PixelAt(source, 2, 1)[2] = 200;
   ImageBuffer fresh;
