@@ -219,7 +219,7 @@ TEST(ImageBufferPixels, FlipAndSwap) {
   EXPECT_FALSE(ImageBuffer(2, 1, 16).SwapRedBlue());
 }
 
-TEST(ImageBufferPixels, AlphaOperationsNeedThirtyTwoBits) {
+TEST(ImageBufferPixels, AlphaOperationsNeedThirtyTwoBitsAndBlurInPlace) {
   ImageBuffer packed(3, 3, 24);
   EXPECT_FALSE(packed.SetAlpha(255));
   EXPECT_FALSE(packed.SetBorderAlpha(255));
@@ -236,10 +236,9 @@ TEST(ImageBufferPixels, AlphaOperationsNeedThirtyTwoBits) {
     EXPECT_EQ(Copy({PixelAt(image, x, y), 4}), (Bytes{0, 0, 0, uint8_t(border ? 7 : 200)}));
   }
   EXPECT_EQ(image.PixelBlock().back(), 0);
-}
 
-TEST(ImageBufferPixels, AlphaBlurWorksInPlaceFromTheBottomLeft) {
-  ImageBuffer image(6, 5, 32);
+  // The blur works in place from the bottom left.
+  image = ImageBuffer(6, 5, 32);
   image.SetAlpha(255);
   ImageBuffer opaque = image;
   ASSERT_TRUE(opaque.AlphaBlur());

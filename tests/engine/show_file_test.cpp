@@ -340,19 +340,7 @@ TEST_F(ShowFileTest, ADamagedShowFileLoadsWithoutItsName) {
   EXPECT_EQ(loaded->modified, 0);
 }
 
-TEST_F(ShowFileTest, LoadingAFileThatIsNotAShowKeepsTheShow) {
-  const auto folder = test::FreshFolder("show_not_a_show");
-  AddPicture("/pics/a.bmp", 2);
-  document->showFile = SpecFor("/shows/mine.vsh");
-  const auto photo = folder / "photo.jpg";
-  std::ofstream(photo, std::ios::binary) << std::string(2000, '\xff');
-  EXPECT_EQ(LoadShowFile(*document, photo, true), ShowFileStatus::kNotAShow);
-  EXPECT_EQ(LoadShowFile(*document, folder / "none.vsh", true), ShowFileStatus::kCannotOpen);
-  EXPECT_EQ(document->pictureCount, 1);
-  EXPECT_EQ(document->showFile.Path(), "/shows/mine.vsh");
-}
-
-TEST_F(ShowFileTest, RelativeReferencesAreTakenFromTheShowsFolder) {
+TEST_F(ShowFileTest, RelativeReferencesAreTakenFromTheShowsFolderAndNonShowsRefused) {
   const auto folder = test::FreshFolder("show_relative");
   AddPicture("pictures/a.bmp", 1);
   document->backgroundFile = SpecFor("C:\\old\\back.bmp");
@@ -364,6 +352,14 @@ TEST_F(ShowFileTest, RelativeReferencesAreTakenFromTheShowsFolder) {
   EXPECT_EQ(loader.requested.front(), (folder / "pictures" / "a.bmp").string());
   // A reference from another system is left for the alternative image folder.
   EXPECT_EQ(loaded->backgroundFile.Path(), "C:\\old\\back.bmp");
+
+  // Loading a file that is not a show keeps the show.
+  const auto photo = folder / "photo.jpg";
+  std::ofstream(photo, std::ios::binary) << std::string(2000, '\xff');
+  EXPECT_EQ(LoadShowFile(*loaded, photo, true), ShowFileStatus::kNotAShow);
+  EXPECT_EQ(LoadShowFile(*loaded, folder / "none.vsh", true), ShowFileStatus::kCannotOpen);
+  EXPECT_EQ(loaded->pictureCount, 1);
+  EXPECT_EQ(loaded->showFile.Path(), (folder / "show.vsh").string());
 }
 
 // A large show saved over a small one by a child killed at random moments

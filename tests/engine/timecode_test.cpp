@@ -36,7 +36,7 @@ TEST(FormatTimecodeTest, FieldsNtscMinutesNegativesAndWrap) {
   EXPECT_EQ(FormatTimecode(std::numeric_limits<int32_t>::min(), false, kThirty).size(), 11u);
 }
 
-TEST(ParseTimecodeTest, FieldsSignsNtscAndTextWithoutDigits) {
+TEST(ParseTimecodeTest, FieldsSignsNtscTextWithoutDigitsAndRoundTrips) {
   struct Case {
     std::string text;
     int32_t rate;
@@ -61,9 +61,7 @@ TEST(ParseTimecodeTest, FieldsSignsNtscAndTextWithoutDigits) {
     EXPECT_EQ(ParseTimecode(value, c.text, c.rate), c.ok) << c.text;
     EXPECT_EQ(value, c.value) << c.text;
   }
-}
-
-TEST(TimecodeRoundTripTest, WholeRatesRoundTripInShortForm) {
+  // Whole rates round-trip in short form.
   for (int32_t rate : {kPal, kThirty}) {
     for (int32_t frames : {0, 1, 29, 30, 1799, 1800, 35999}) {
       int32_t value = -1;
