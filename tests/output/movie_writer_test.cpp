@@ -45,8 +45,7 @@ MovieRequest Request(const std::filesystem::path& path, const std::string& code 
 }
 
 // Writes `count` pattern frames and returns the frames written.
-std::vector<ImageBuffer> WriteMovie(const MovieRequest& request, int width, int height, int count,
-                                    bool* closed = nullptr) {
+std::vector<ImageBuffer> WriteMovie(const MovieRequest& request, int width, int height, int count) {
   std::vector<ImageBuffer> frames;
   for (int i = 0; i < count; ++i) frames.push_back(PatternFrame(width, height, i));
   MovieWriter writer = MovieWriter::Open(request, frames[0]);
@@ -54,9 +53,7 @@ std::vector<ImageBuffer> WriteMovie(const MovieRequest& request, int width, int 
   for (const ImageBuffer& frame : frames) {
     EXPECT_TRUE(writer.WriteMovieFrame(-1, frame)) << writer.ErrorDetail();
   }
-  const bool ok = writer.CloseMovieWriter();
-  if (closed != nullptr) *closed = ok;
-  EXPECT_TRUE(ok) << writer.ErrorDetail();
+  EXPECT_TRUE(writer.CloseMovieWriter()) << writer.ErrorDetail();
   return frames;
 }
 
