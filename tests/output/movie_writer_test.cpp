@@ -5,6 +5,7 @@
 #include <cmath>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/image_buffer.h"
@@ -289,28 +290,20 @@ TEST(ImageSequenceTest, WritesNumberedPngFilesFromZero) {
 TEST(MovieKindTest, PathDecidesTheWriter) {
   // Delivery containers by their ending in any case; other media names that
   // cannot be written are refused instead of getting AVI under their name.
-  for (auto [path, kind] : {std::pair{"/m/show.avi", MovieKind::kAvi},
-                            {"/m/show", MovieKind::kAvi},
-                            {"/m/show.mov", MovieKind::kQuickTime},
-                            {"/m/show.MOV", MovieKind::kAvi},
-                            {"/m/show.dps", MovieKind::kDps},
-                            {"/m/show.rtv", MovieKind::kRtv},
-                            {"C:\\clips.mov\\show.avi", MovieKind::kQuickTime},
-                            {"/m.dps/show.mov", MovieKind::kQuickTime},
-                            {"/m/f%05d.png", MovieKind::kImageSequence},
-                            {"/m/f%d.png", MovieKind::kImageSequence},
-                            {"/m/100%.avi", MovieKind::kAvi},
-                            {"/m/f%05d%d.png", MovieKind::kAvi},
-                            {"/m/50%%f%03d.png", MovieKind::kImageSequence},
-                            {"/m/show.mp4", MovieKind::kMp4},
-                            {"/m.mov/SHOW.MP4", MovieKind::kMp4},
-                            {"/m/show.Mkv", MovieKind::kMatroska},
-                            {"/m/show.mp4.bak", MovieKind::kAvi},
-                            {"/m.webm/show", MovieKind::kAvi}}) {
-    EXPECT_EQ(MovieKindFromPath(path), kind) << path;
-  }
-  for (const char* name : {"a.webm", "a.M4V", "a.mpg", "a.ts", "a.wmv", "a.gif", "f%03d.gif"}) {
-    EXPECT_EQ(MovieKindFromPath(name), MovieKind::kUnwritable) << name;
+  const std::pair<MovieKind, std::vector<const char*>> kinds[] = {
+      {MovieKind::kAvi,
+       {"/m/show.avi", "/m/show", "/m/show.MOV", "/m/100%.avi", "/m/f%05d%d.png", "/m/show.mp4.bak",
+        "/m.webm/show"}},
+      {MovieKind::kQuickTime, {"/m/show.mov", "C:\\clips.mov\\show.avi", "/m.dps/show.mov"}},
+      {MovieKind::kDps, {"/m/show.dps"}},
+      {MovieKind::kRtv, {"/m/show.rtv"}},
+      {MovieKind::kImageSequence, {"/m/f%05d.png", "/m/f%d.png", "/m/50%%f%03d.png"}},
+      {MovieKind::kMp4, {"/m/show.mp4", "/m.mov/SHOW.MP4"}},
+      {MovieKind::kMatroska, {"/m/show.Mkv"}},
+      {MovieKind::kUnwritable,
+       {"a.webm", "a.M4V", "a.mpg", "a.ts", "a.wmv", "a.gif", "f%03d.gif"}}};
+  for (const auto& [kind, paths] : kinds) {
+    for (const char* path : paths) EXPECT_EQ(MovieKindFromPath(path), kind) << path;
   }
   const std::string message = UnwritableNameMessage("/m/a.WebM");
   for (const char* part : {".webm", ".avi", ".mov", ".mp4", ".mkv"}) {
