@@ -58,13 +58,14 @@ const std::string kExample = std::string("'") + VANTORIL_SOURCE_DIR + "/examples
 TEST(Cli, HelpAndUsageErrors) {
   EXPECT_EQ(Cli("--help").status, 0);
   EXPECT_NE(Cli("--help").out.find("vantoril-cli COMMAND"), std::string::npos);
-  EXPECT_EQ(Cli("").status, 1);
-  EXPECT_EQ(Cli("juggle").status, 1);
-  EXPECT_EQ(Cli("info").status, 1);
-  EXPECT_EQ(Cli("eval " + kExample + " ten").status, 1);
-  EXPECT_EQ(Cli("info " + kExample + " --frame-rate 3000").status, 1);
-  EXPECT_EQ(Cli("info " + kExample + " --bogus 1").status, 1);
-  EXPECT_EQ(Cli("frame " + kExample + " 0 x.png --field-mode 4").status, 1);
+  for (const std::string& words :
+       {std::string(), std::string("juggle"), std::string("info"), "eval " + kExample + " ten",
+        "info " + kExample + " --frame-rate 3000", "info " + kExample + " --bogus 1",
+        "frame " + kExample + " 0 x.png --field-mode 4",
+        "render " + kExample + " x.avi --codec ZZZZ", "render " + kExample + " x.avi --width 0",
+        "render " + kExample + " - --threads 0"}) {
+    EXPECT_EQ(Cli(words).status, 1) << words;
+  }
 }
 
 TEST(Cli, InfoPrintsTheShowAsJson) {
@@ -211,10 +212,6 @@ TEST(Cli, RenderWritesHoldsAndTheReversePass) {
   EXPECT_NE(sink.err.find("20 frames composed (28 with holds)"), std::string::npos) << sink.err;
   EXPECT_FALSE(fs::exists("-"));
 
-  EXPECT_EQ(Cli("render " + kExample + " x.avi --codec ZZZZ").status, 1);
-  EXPECT_EQ(Cli("render " + kExample + " x.avi --width 0").status, 1);
-  EXPECT_EQ(Cli("render " + kExample + " - --threads 0").status, 1);
-
   // Delivery containers: listed with their codecs; media names that cannot
   // be written, and ProRes in MP4, are refused with the reason.
   const CliRun codecs = Cli("codecs");
@@ -248,23 +245,22 @@ TEST(Cli, PartsJoinIntoTheWholeMovie) {
   ASSERT_EQ(joined.status, 0) << joined.err;
   const auto whole = vantoril::test::ReadMovie(folder / "whole.avi");
   const auto parts = vantoril::test::ReadMovie(folder / "joined.avi");
-  ASSERT_TRUE(whole.ok && parts.ok) << whole.error << parts.error;
+  ASSERT_TRUE(whole.ok) << whole.error;
   ASSERT_EQ(whole.frames.size(), 2u * (20 + 2 * 3));
-  ASSERT_EQ(parts.frames.size(), whole.frames.size());
-  for (size_t i = 0; i < whole.frames.size(); ++i) {
-    EXPECT_EQ(parts.frames[i].bgra, whole.frames[i].bgra) << "frame " << i;
-  }
+  const auto expectWhole = [&](const vantoril::test::MovieContents& movie) {
+    ASSERT_EQ(movie.frames.size(), whole.frames.size()) << movie.error;
+    for (size_t i = 0; i < whole.frames.size(); ++i) {
+      EXPECT_EQ(movie.frames[i].bgra, whole.frames[i].bgra) << "frame " << i;
+    }
+  };
+  expectWhole(parts);
 
   // The script runs the parts side by side and joins them the same way.
   const std::string script = "VANTORIL_CLI='" VANTORIL_CLI "' '" VANTORIL_SOURCE_DIR
                              "/scripts/render-parts' -n 3 " +
                              kExample + " " + path("script.avi") + options + " 2>/dev/null";
   ASSERT_EQ(std::system(script.c_str()), 0);
-  const auto scripted = vantoril::test::ReadMovie(folder / "script.avi");
-  ASSERT_EQ(scripted.frames.size(), whole.frames.size());
-  for (size_t i = 0; i < whole.frames.size(); ++i) {
-    EXPECT_EQ(scripted.frames[i].bgra, whole.frames[i].bgra) << "frame " << i;
-  }
+  expectWhole(vantoril::test::ReadMovie(folder / "script.avi"));
   EXPECT_FALSE(fs::exists(folder / "script.avi.parts"));
 
   const CliRun second =

@@ -17,17 +17,26 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The smallest show: a background reference and no pictures.
-void WriteShowWithBackground(const fs::path& show, const std::string& background) {
+// Writes a test clip and the smallest show over it (a background reference
+// and no pictures), and renders the show with vantoril-cli to `out`.
+int RenderOverClip(const fs::path& folder, vantoril::test::TestClipOptions clip,
+                   const fs::path& out, const std::string& options) {
+  clip.path = (folder / "clip.avi").string();
+  if (!vantoril::test::WriteTestClip(clip)) return -1;
+  const fs::path show = folder / "clip.vsh";
   std::vector<uint8_t> bytes(338, 0);
   bytes[0] = 0x34;
   bytes[1] = 0x12;
   bytes[4] = 338 & 0xFF;
   bytes[5] = 338 >> 8;
-  std::memcpy(bytes.data() + 8 + 6, background.data(), background.size());
+  std::memcpy(bytes.data() + 8 + 6, clip.path.data(), clip.path.size());
   std::ofstream(show, std::ios::binary)
       .write(reinterpret_cast<const char*>(bytes.data()),
              static_cast<std::streamsize>(bytes.size()));
+  const std::string command = "XDG_CONFIG_HOME='" + folder.string() +
+                              "' '" VANTORIL_CLI "' render '" + show.string() + "' '" +
+                              out.string() + "' " + options + " 2>/dev/null";
+  return std::system(command.c_str());
 }
 
 vantoril::ImageBuffer ToBuffer(const vantoril::test::DecodedFrame& frame) {
@@ -41,19 +50,14 @@ vantoril::ImageBuffer ToBuffer(const vantoril::test::DecodedFrame& frame) {
 
 TEST(CliClipBackground, EveryMovieFrameShowsTheClipFrameOfItsTime) {
   const fs::path folder = vantoril::test::TestFolder("cli_clip_background");
-  const fs::path clip = folder / "clip.avi";
-  ASSERT_TRUE(vantoril::test::WriteTestClip(
-      {.path = clip.string(), .encoder = "mjpeg", .frames = 12, .rateNum = 25, .rateDen = 1}));
-  const fs::path show = folder / "clip.vsh";
-  WriteShowWithBackground(show, clip.string());
-
   const fs::path movie = folder / "out.avi";
   // The clip brings its 25 frames per second; "00:00:10" is ten frames.
-  const std::string command = std::string("XDG_CONFIG_HOME='") + folder.string() + "' '" +
-                              VANTORIL_CLI + "' render '" + show.string() + "' '" + movie.string() +
-                              "' --codec 'DIB ' --width 320 --height 240 --no-fields"
-                              " --end 00:00:10 --hold 00:00:02 2>/dev/null";
-  ASSERT_EQ(std::system(command.c_str()), 0);
+  ASSERT_EQ(RenderOverClip(
+                folder, {.path = "", .encoder = "mjpeg", .frames = 12, .rateNum = 25, .rateDen = 1},
+                movie,
+                "--codec 'DIB ' --width 320 --height 240 --no-fields"
+                " --end 00:00:10 --hold 00:00:02"),
+            0);
 
   const auto contents = vantoril::test::ReadMovie(movie);
   ASSERT_TRUE(contents.ok) << contents.error;
@@ -74,23 +78,18 @@ TEST(CliClipBackground, TimecodesCountInTheClipsFrameRate) {
     size_t frames;
   };
   for (const Case& c : {Case{25, 1, "2997", 30}, Case{30000, 1001, "2500", 35}}) {
-    const fs::path clip = folder / "clip.avi";
-    ASSERT_TRUE(vantoril::test::WriteTestClip({.path = clip.string(),
-                                               .encoder = "mjpeg",
-                                               .frames = 40,
-                                               .rateNum = c.rateNum,
-                                               .rateDen = c.rateDen}));
-    const fs::path show = folder / "clip.vsh";
-    WriteShowWithBackground(show, clip.string());
     const fs::path frames = folder / std::to_string(c.rateNum);
     fs::create_directories(frames);
-    const std::string command = std::string("XDG_CONFIG_HOME='") + folder.string() + "' '" +
-                                VANTORIL_CLI + "' render '" + show.string() + "' '" +
-                                (frames / "f%04d.png").string() +
-                                "' --width 16 --height 12 --no-fields --end 00:00:01:05"
-                                " --frame-rate " +
-                                c.setting + " 2>/dev/null";
-    ASSERT_EQ(std::system(command.c_str()), 0);
+    ASSERT_EQ(RenderOverClip(folder,
+                             {.path = "",
+                              .encoder = "mjpeg",
+                              .frames = 40,
+                              .rateNum = c.rateNum,
+                              .rateDen = c.rateDen},
+                             frames / "f%04d.png",
+                             "--width 16 --height 12 --no-fields --end 00:00:01:05 --frame-rate " +
+                                 std::string(c.setting)),
+              0);
     const auto count = std::distance(fs::directory_iterator(frames), fs::directory_iterator());
     EXPECT_EQ(static_cast<size_t>(count), c.frames) << c.rateNum << "/" << c.rateDen;
   }

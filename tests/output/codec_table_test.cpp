@@ -4,6 +4,7 @@
 
 #include <set>
 #include <string>
+#include <utility>
 
 namespace vantoril {
 namespace {
@@ -42,13 +43,10 @@ TEST(CodecTableTest, EveryEntryIsUsable) {
 }
 
 TEST(CodecTableTest, QualityLevelsAndEncoderValues) {
-  EXPECT_EQ(QualityLevel(0), 0);
-  EXPECT_EQ(QualityLevel(19), 0);
-  EXPECT_EQ(QualityLevel(20), 1);
-  EXPECT_EQ(QualityLevel(59), 2);
-  EXPECT_EQ(QualityLevel(79), 3);
-  EXPECT_EQ(QualityLevel(80), 4);
-  EXPECT_EQ(QualityLevel(100), 4);
+  for (auto [quality, level] :
+       {std::pair{0, 0}, {19, 0}, {20, 1}, {59, 2}, {79, 3}, {80, 4}, {100, 4}}) {
+    EXPECT_EQ(QualityLevel(quality), level) << quality;
+  }
   // Better quality never asks for a coarser quantiser or a higher rate factor.
   for (QualityControl control :
        {QualityControl::kJpegQscale, QualityControl::kCrf, QualityControl::kProResQuant}) {

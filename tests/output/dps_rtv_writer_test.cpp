@@ -10,26 +10,17 @@
 #include <vector>
 
 #include "engine/image_buffer.h"
-#include "engine/message_sink.h"
 #include "output/dynamic_library.h"
 #include "output/movie_writer.h"
 #include "output/stand_ins/stand_in_log.h"
 #include "output/support/movie_reader.h"
 #include "output/support/test_frames.h"
+#include "support/message_recorder.h"
 
 namespace vantoril {
 namespace {
 
 const std::filesystem::path kStandIns = VANTORIL_STAND_IN_FOLDER;
-
-struct RecordingSink : MessageSink {
-  void ShowMessage(std::string_view text, long code) override {
-    messages.emplace_back(text);
-    codes.push_back(code);
-  }
-  std::vector<std::string> messages;
-  std::vector<long> codes;
-};
 
 class StandInTest : public testing::Test {
  protected:
@@ -71,49 +62,43 @@ class StandInTest : public testing::Test {
   std::filesystem::path log_;
 };
 
-TEST_F(StandInTest, DpsAtNtscSendsWhatTheLibrariesExpect) {
-  const MovieRequest request = Request("m.dps", 29.97f);
-  const ImageBuffer first = test::PatternFrame(720, 486, 1);
-  const ImageBuffer second = test::PatternFrame(720, 486, 2);
-  MovieWriter writer = MovieWriter::Open(request, first);
-  ASSERT_TRUE(writer.IsOpen()) << writer.ErrorDetail();
-  EXPECT_EQ(writer.Kind(), MovieKind::kDps);
-  EXPECT_TRUE(writer.WriteMovieFrame(-1, first));
-  EXPECT_TRUE(writer.WriteMovieFrame(-1, second));
-  EXPECT_TRUE(writer.CloseMovieWriter());
-
-  // 720 x 486 x 4 bytes; the stand-in compresses to a tenth.
-  const std::vector<std::string> expected = {
-      "CreateQuennetMjpg 525 " + std::to_string(0x3332),
-      "SetQuality 10000",
-      "CreateQuennetDps5 " + request.path + " 525 7 4",
-      "Encode 1399680 " + Sum(first, 1399680),
-      "WriteFrame 139968 " + Sum(first, 139968),
-      "Encode 1399680 " + Sum(second, 1399680),
-      "WriteFrame 139968 " + Sum(second, 139968),
-      "Release",
-      "CloseAndRelease",
+// NTSC frames have 525 lines, PAL ones 625; the stand-in compresses to a tenth.
+TEST_F(StandInTest, DpsSendsWhatTheLibrariesExpect) {
+  struct Case {
+    float fps;
+    int height, lines, quality;
   };
-  EXPECT_EQ(Calls(), expected);
-  std::ifstream file(request.path);
-  std::string content((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-  EXPECT_EQ(content, "139968\n139968\n");
-}
+  for (Case c : {Case{29.97f, 486, 525, 100}, Case{25.0f, 576, 625, 37}}) {
+    std::filesystem::remove(log_);
+    MovieRequest request = Request("m" + std::to_string(c.lines) + ".dps", c.fps);
+    request.quality = c.quality;
+    const ImageBuffer first = test::PatternFrame(720, c.height, 1);
+    const ImageBuffer second = test::PatternFrame(720, c.height, 2);
+    MovieWriter writer = MovieWriter::Open(request, first);
+    ASSERT_TRUE(writer.IsOpen()) << writer.ErrorDetail();
+    EXPECT_EQ(writer.Kind(), MovieKind::kDps);
+    EXPECT_TRUE(writer.WriteMovieFrame(-1, first));
+    EXPECT_TRUE(writer.WriteMovieFrame(-1, second));
+    EXPECT_TRUE(writer.CloseMovieWriter());
 
-TEST_F(StandInTest, DpsAtPalUses625LinesAndTheQuality) {
-  MovieRequest request = Request("m.dps", 25.0f);
-  request.quality = 37;
-  const ImageBuffer frame = test::PatternFrame(720, 576, 3);
-  MovieWriter writer = MovieWriter::Open(request, frame);
-  ASSERT_TRUE(writer.IsOpen()) << writer.ErrorDetail();
-  EXPECT_TRUE(writer.WriteMovieFrame(-1, frame));
-  writer.CloseMovieWriter();
-  const std::vector<std::string> calls = Calls();
-  ASSERT_GE(calls.size(), 4u);
-  EXPECT_EQ(calls[0], "CreateQuennetMjpg 625 " + std::to_string(0x3332));
-  EXPECT_EQ(calls[1], "SetQuality 3700");
-  EXPECT_EQ(calls[2], "CreateQuennetDps5 " + request.path + " 625 7 4");
-  EXPECT_EQ(calls[3], "Encode 1658880 " + Sum(frame, 1658880));
+    const size_t bytes = 720 * c.height * 4;
+    const std::string lines = std::to_string(c.lines);
+    const std::vector<std::string> expected = {
+        "CreateQuennetMjpg " + lines + " " + std::to_string(0x3332),
+        "SetQuality " + std::to_string(c.quality * 100),
+        "CreateQuennetDps5 " + request.path + " " + lines + " 7 4",
+        "Encode " + std::to_string(bytes) + " " + Sum(first, bytes),
+        "WriteFrame " + std::to_string(bytes / 10) + " " + Sum(first, bytes / 10),
+        "Encode " + std::to_string(bytes) + " " + Sum(second, bytes),
+        "WriteFrame " + std::to_string(bytes / 10) + " " + Sum(second, bytes / 10),
+        "Release",
+        "CloseAndRelease",
+    };
+    EXPECT_EQ(Calls(), expected);
+    std::ifstream file(request.path);
+    std::string content((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(content, std::to_string(bytes / 10) + "\n" + std::to_string(bytes / 10) + "\n");
+  }
 }
 
 TEST_F(StandInTest, DpsRefusesOtherSizesBeforeLoadingAnything) {
@@ -133,10 +118,10 @@ TEST_F(StandInTest, DpsRefusesOtherSizesBeforeLoadingAnything) {
 
 TEST_F(StandInTest, DpsOpenFailuresReleaseWhatWasMade) {
   const ImageBuffer frame(720, 486, 32);
-  RecordingSink sink;
+  test::MessageRecorder sink;
   // No libraries at all: no message of its own, nothing called.
   EXPECT_FALSE(MovieWriter::Open(Request("a.dps", 29.97f, folder_), frame, &sink).IsOpen());
-  EXPECT_TRUE(sink.messages.empty());
+  EXPECT_TRUE(sink.texts.empty());
   EXPECT_TRUE(Calls().empty());
 
   // A DPS library without its factory: the encoder made before is released.
@@ -153,18 +138,6 @@ TEST_F(StandInTest, DpsOpenFailuresReleaseWhatWasMade) {
     const bool made = std::string(failing) != "CreateQuennetMjpg@0";
     EXPECT_EQ(std::count(calls.begin(), calls.end(), "Release"), made ? 1 : 0) << failing;
     EXPECT_EQ(std::count(calls.begin(), calls.end(), "CloseAndRelease"), 0) << failing;
-  }
-}
-
-TEST_F(StandInTest, DpsFrameRefusals) {
-  const ImageBuffer frame(720, 486, 32);
-  for (const char* failing : {"Encode@1", "WriteFrame@1"}) {
-    setenv("QUENNET_STAND_IN_FAIL", failing, 1);
-    MovieWriter writer = MovieWriter::Open(Request("m.dps", 29.97f), frame);
-    ASSERT_TRUE(writer.IsOpen());
-    EXPECT_TRUE(writer.WriteMovieFrame(-1, frame)) << failing;
-    EXPECT_FALSE(writer.WriteMovieFrame(-1, frame)) << failing;
-    EXPECT_TRUE(writer.CloseMovieWriter());
   }
 }
 
@@ -188,21 +161,32 @@ TEST_F(StandInTest, RtvNumbersFramesAndPassesTheBufferBottomUp) {
 }
 
 TEST_F(StandInTest, RtvWithoutTheLibrarySaysSo) {
-  RecordingSink sink;
+  test::MessageRecorder sink;
   EXPECT_FALSE(MovieWriter::Open(Request("m.rtv", 29.97f, folder_), ImageBuffer(64, 48, 32), &sink)
                    .IsOpen());
-  EXPECT_EQ(sink.messages, std::vector<std::string>{"QuennetRTV.dll is not installed!"});
+  EXPECT_EQ(sink.texts, std::vector<std::string>{"QuennetRTV.dll is not installed!"});
   EXPECT_EQ(sink.codes, std::vector<long>{MessageSink::kNoCode});
 
   // A library without "VTOpen" fails quietly.
-  sink.messages.clear();
+  sink.texts.clear();
   EXPECT_FALSE(MovieWriter::Open(Request("m.rtv", 29.97f, kStandIns / "broken"),
                                  ImageBuffer(64, 48, 32), &sink)
                    .IsOpen());
-  EXPECT_TRUE(sink.messages.empty());
+  EXPECT_TRUE(sink.texts.empty());
 }
 
-TEST_F(StandInTest, RtvRefusals) {
+// A frame the library refuses is refused; the writer still closes (DPS) or
+// reports the failed close (RTV).
+TEST_F(StandInTest, DpsAndRtvRefusals) {
+  const ImageBuffer dps(720, 486, 32);
+  for (const char* failing : {"Encode@1", "WriteFrame@1"}) {
+    setenv("QUENNET_STAND_IN_FAIL", failing, 1);
+    MovieWriter writer = MovieWriter::Open(Request("m.dps", 29.97f), dps);
+    ASSERT_TRUE(writer.IsOpen());
+    EXPECT_TRUE(writer.WriteMovieFrame(-1, dps)) << failing;
+    EXPECT_FALSE(writer.WriteMovieFrame(-1, dps)) << failing;
+    EXPECT_TRUE(writer.CloseMovieWriter());
+  }
   const ImageBuffer frame(64, 48, 32);
   setenv("QUENNET_STAND_IN_FAIL", "VTOpen@0", 1);
   EXPECT_FALSE(MovieWriter::Open(Request("a.rtv", 29.97f), frame).IsOpen());

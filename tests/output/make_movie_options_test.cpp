@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "engine/settings_store.h"
 #include "engine/show_document.h"
@@ -17,17 +18,15 @@ MakeMovieOptions Build(const MakeMovieTexts& texts, int32_t showEnd = 300) {
 }
 
 TEST(MakeMovieOptionsTest, SizesAreClampedTo4096) {
-  MakeMovieTexts texts;
-  texts.width = "5000";
-  texts.height = "-3";
-  MakeMovieOptions options = Build(texts);
-  EXPECT_EQ(options.width, 4096);
-  EXPECT_EQ(options.height, 0);
-  texts.width = "abc";
-  texts.height = " 486 lines";
-  options = Build(texts);
-  EXPECT_EQ(options.width, 0);
-  EXPECT_EQ(options.height, 486);
+  const std::pair<const char*, int> cases[] = {
+      {"5000", 4096}, {"-3", 0}, {"abc", 0}, {" 486 lines", 486}};
+  for (int i = 0; i < 4; ++i) {
+    MakeMovieTexts texts;
+    texts.width = cases[i].first;
+    texts.height = cases[3 - i].first;
+    EXPECT_EQ(Build(texts).width, cases[i].second) << i;
+    EXPECT_EQ(Build(texts).height, cases[3 - i].second) << i;
+  }
 }
 
 TEST(MakeMovieOptionsTest, FrameRateIsADecimalUpTo60) {
@@ -71,12 +70,10 @@ TEST(MakeMovieOptionsTest, TimesAreTimecodesAndTotalCountsEveryWrittenFrame) {
 
 TEST(MakeMovieOptionsTest, EndStartsFromTheShowsEndAndNegativeTimesAreZero) {
   MakeMovieTexts texts;
-  texts.endTimecode = "";
-  EXPECT_EQ(Build(texts, 450).endTime, 450);
-  texts.endTimecode = "+10";
-  EXPECT_EQ(Build(texts, 450).endTime, 460);
-  texts.endTimecode = "-10";
-  EXPECT_EQ(Build(texts, 450).endTime, 440);
+  for (auto [text, end] : {std::pair{"", 450}, {"+10", 460}, {"-10", 440}}) {
+    texts.endTimecode = text;
+    EXPECT_EQ(Build(texts, 450).endTime, end) << text;
+  }
   texts.startTimecode = "-10";
   texts.holds = "-5";
   const MakeMovieOptions options = Build(texts, 450);
