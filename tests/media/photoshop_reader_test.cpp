@@ -27,27 +27,14 @@ struct PsdLayout {
 // literals otherwise, so that both kinds of packet appear.
 std::vector<uint8_t> PackRow(const std::vector<uint8_t>& row) {
   std::vector<uint8_t> packed;
-  size_t i = 0;
-  while (i < row.size()) {
-    size_t run = 1;
-    while (i + run < row.size() && run < 128 && row[i + run] == row[i]) {
-      ++run;
+  const auto pairAt = [&](size_t i) { return i + 1 < row.size() && row[i] == row[i + 1]; };
+  for (size_t i = 0, n; i < row.size(); i += n) {
+    const bool run = pairAt(i);
+    for (n = 1; i + n < row.size() && n < 128 && (run ? row[i + n] == row[i] : !pairAt(i + n));) {
+      ++n;
     }
-    if (run >= 2) {
-      packed.push_back(static_cast<uint8_t>(1 - static_cast<int>(run)));
-      packed.push_back(row[i]);
-      i += run;
-    } else {
-      const size_t count = std::min<size_t>(128, row.size() - i);
-      size_t literal = 1;
-      while (literal < count &&
-             !(i + literal + 1 < row.size() && row[i + literal] == row[i + literal + 1])) {
-        ++literal;
-      }
-      packed.push_back(static_cast<uint8_t>(literal - 1));
-      packed.insert(packed.end(), row.begin() + i, row.begin() + i + literal);
-      i += literal;
-    }
+    packed.push_back(static_cast<uint8_t>(run ? 1 - static_cast<int>(n) : static_cast<int>(n) - 1));
+    packed.insert(packed.end(), row.begin() + i, row.begin() + i + (run ? 1 : n));
   }
   return packed;
 }
