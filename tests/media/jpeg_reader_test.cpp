@@ -13,14 +13,7 @@ namespace {
 // A smooth picture (JPEG keeps it within a few levels): red across, green
 // down, blue constant.
 uint8_t Sample(int x, int y, int channel) {
-  switch (channel) {
-    case 0:
-      return static_cast<uint8_t>(x * 8);
-    case 1:
-      return static_cast<uint8_t>(y * 12);
-    default:
-      return 128;
-  }
+  return static_cast<uint8_t>(channel == 0 ? x * 8 : channel == 1 ? y * 12 : 128);
 }
 
 std::vector<uint8_t> Compress(int width, int height, bool grey) {

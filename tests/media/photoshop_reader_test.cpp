@@ -195,9 +195,7 @@ TEST(PhotoshopReader, ShortFileKeepsTheRestBlack) {
     ASSERT_EQ(test::ReadImageBytes(bytes, "short.psd", image), kImageRead) << compression;
     EXPECT_EQ(test::PixelAt(image, 4, 0)[2], Sample(4, 0, 0));
     EXPECT_EQ(test::PixelAt(image, 4, 0)[1], 0);
-    for (int c = 0; c < 3; ++c) {
-      EXPECT_EQ(test::PixelAt(image, 4, 2)[c], 0);
-    }
+    for (int c = 0; c < 3; ++c) EXPECT_EQ(test::PixelAt(image, 4, 2)[c], 0) << c;
   }
 }
 

@@ -10,15 +10,11 @@ namespace {
 
 // Decodes into a row of width bytes, from a heap copy of exactly the source
 // bytes so that a read past them is caught by the address sanitizer.
-std::vector<uint8_t> Unpack(const std::vector<uint8_t>& source, size_t width,
-                            size_t* written = nullptr) {
+std::vector<uint8_t> Unpack(const std::vector<uint8_t>& source, size_t width, size_t& written) {
   auto exact = std::make_unique<uint8_t[]>(source.size());
   std::copy(source.begin(), source.end(), exact.get());
   std::vector<uint8_t> row(width, 0xEE);
-  const size_t count = UnpackBits(row, std::span<const uint8_t>(exact.get(), source.size()));
-  if (written != nullptr) {
-    *written = count;
-  }
+  written = UnpackBits(row, std::span<const uint8_t>(exact.get(), source.size()));
   return row;
 }
 
@@ -42,13 +38,16 @@ TEST(UnpackBits, DecodesRunsAndLiteralsWithinRowAndSource) {
   };
   for (const auto& c : cases) {
     size_t written = 0;
-    EXPECT_EQ(Unpack(c.source, c.row.size(), &written), c.row) << c.source.size();
+    EXPECT_EQ(Unpack(c.source, c.row.size(), written), c.row) << c.source.size();
     EXPECT_EQ(written, c.written) << c.source.size();
   }
   // A literal of 128 bytes.
   std::vector<uint8_t> literal = {0x7F};
   for (int i = 0; i < 128; ++i) literal.push_back(static_cast<uint8_t>(i));
-  EXPECT_EQ(Unpack(literal, 128), std::vector<uint8_t>(literal.begin() + 1, literal.end()));
+  size_t written = 0;
+  EXPECT_EQ(Unpack(literal, 128, written),
+            std::vector<uint8_t>(literal.begin() + 1, literal.end()));
+  EXPECT_EQ(written, 128u);
 }
 
 }  // namespace
