@@ -53,14 +53,13 @@ std::vector<uint8_t> MakeBmp(const BmpLayout& layout,
       .U32LE(2835)
       .U32LE(layout.colorsUsed)
       .U32LE(0);
+  const auto masks = [&] {
+    info.U32LE(layout.masks[0]).U32LE(layout.masks[1]).U32LE(layout.masks[2]);
+  };
   const bool masksInside = layout.compression == 3 && layout.infoSize >= 52;
-  if (masksInside) {
-    info.U32LE(layout.masks[0]).U32LE(layout.masks[1]).U32LE(layout.masks[2]);
-  }
+  if (masksInside) masks();
   info.PadTo(layout.infoSize);
-  if (layout.compression == 3 && !masksInside) {
-    info.U32LE(layout.masks[0]).U32LE(layout.masks[1]).U32LE(layout.masks[2]);
-  }
+  if (layout.compression == 3 && !masksInside) masks();
   for (const auto& entry : palette) {
     info.U8(entry[0]).U8(entry[1]).U8(entry[2]).U8(entry[3]);
   }

@@ -115,21 +115,21 @@ void ExpectRgb(const ImageBuffer& image, const PsdLayout& layout, bool alpha) {
 // Raw and PackBits, 8 and 16 bits, a fourth channel as alpha (further ones
 // ignored), and colour mode data longer than the work block.
 TEST(PhotoshopReader, RgbVariantsAgree) {
-  struct Case {
-    int channels, compression, depth;
-    size_t colorData;
-  };
-  for (const Case& c :
-       {Case{3, 0, 8, 0}, Case{3, 0, 16, 0}, Case{3, 1, 8, 0}, Case{3, 1, 16, 0}, Case{4, 0, 8, 0},
-        Case{4, 1, 8, 0}, Case{5, 0, 8, 0}, Case{5, 1, 8, 0}, Case{3, 0, 8, 2000}}) {
-    const PsdLayout layout{.channels = c.channels,
-                           .depth = c.depth,
-                           .compression = c.compression,
-                           .colorData = std::vector<uint8_t>(c.colorData, 0x11)};
+  for (const PsdLayout& layout :
+       std::vector<PsdLayout>{{},
+                              {.depth = 16},
+                              {.compression = 1},
+                              {.depth = 16, .compression = 1},
+                              {.channels = 4},
+                              {.channels = 4, .compression = 1},
+                              {.channels = 5},
+                              {.channels = 5, .compression = 1},
+                              {.colorData = std::vector<uint8_t>(2000, 0x11)}}) {
     ImageBuffer image;
     ASSERT_EQ(test::ReadImageBytes(MakePsd(layout), "rgb.psd", image), kImageRead)
-        << c.channels << " channels, compression " << c.compression << ", depth " << c.depth;
-    ExpectRgb(image, layout, c.channels > 3);
+        << layout.channels << " channels, compression " << layout.compression << ", depth "
+        << layout.depth << ", colour data " << layout.colorData.size();
+    ExpectRgb(image, layout, layout.channels > 3);
   }
 }
 
