@@ -53,14 +53,13 @@ std::vector<uint8_t> MakeBmp(const BmpLayout& layout,
       .U32LE(2835)
       .U32LE(layout.colorsUsed)
       .U32LE(0);
+  const auto masks = [&] {
+    info.U32LE(layout.masks[0]).U32LE(layout.masks[1]).U32LE(layout.masks[2]);
+  };
   const bool masksInside = layout.compression == 3 && layout.infoSize >= 52;
-  if (masksInside) {
-    info.U32LE(layout.masks[0]).U32LE(layout.masks[1]).U32LE(layout.masks[2]);
-  }
+  if (masksInside) masks();
   info.PadTo(layout.infoSize);
-  if (layout.compression == 3 && !masksInside) {
-    info.U32LE(layout.masks[0]).U32LE(layout.masks[1]).U32LE(layout.masks[2]);
-  }
+  if (layout.compression == 3 && !masksInside) masks();
   for (const auto& entry : palette) {
     info.U8(entry[0]).U8(entry[1]).U8(entry[2]).U8(entry[3]);
   }
@@ -95,32 +94,18 @@ void ExpectPattern(const ImageBuffer& image, const BmpLayout& layout) {
   }
 }
 
-BmpLayout With(void (*change)(BmpLayout&)) {
-  BmpLayout layout;
-  change(layout);
-  return layout;
-}
-
 TEST(BmpReader, ReadsEveryAcceptedVariant) {
-  std::vector<BmpLayout> layouts;
+  std::vector<BmpLayout> layouts = {
+      {.signature = "MB"},
+      {.width = 8192, .height = 1, .bitCount = 8},  // a side of 8192 passes the size test
+      // Plain bit fields read as uncompressed, masks after or inside the header.
+      {.bitCount = 16, .compression = 3, .masks = {0x7C00, 0x03E0, 0x001F}},
+      {.bitCount = 32, .compression = 3, .masks = {0xFF0000, 0xFF00, 0xFF}},
+      {.bitCount = 32, .compression = 3, .infoSize = 124, .masks = {0xFF0000, 0xFF00, 0xFF}},
+  };
   for (int bitCount : {8, 16, 24, 32}) {
-    for (int height : {3, -3}) {
-      layouts.push_back(BmpLayout{.height = height, .bitCount = bitCount});
-    }
+    for (int height : {3, -3}) layouts.push_back({.height = height, .bitCount = bitCount});
   }
-  layouts.push_back(With([](BmpLayout& l) { l.signature = "MB"; }));
-  // A side of 8192 passes the size test.
-  layouts.push_back(With([](BmpLayout& l) { l.width = 8192, l.height = 1, l.bitCount = 8; }));
-  // Plain bit fields read as uncompressed, masks after or inside the header.
-  layouts.push_back(With([](BmpLayout& l) {
-    l.bitCount = 16, l.compression = 3, l.masks = {0x7C00, 0x03E0, 0x001F};
-  }));
-  layouts.push_back(With([](BmpLayout& l) {
-    l.bitCount = 32, l.compression = 3, l.masks = {0xFF0000, 0xFF00, 0xFF};
-  }));
-  layouts.push_back(With([](BmpLayout& l) {
-    l.bitCount = 32, l.compression = 3, l.infoSize = 124, l.masks = {0xFF0000, 0xFF00, 0xFF};
-  }));
   for (const BmpLayout& layout : layouts) {
     ImageBuffer image;
     ASSERT_EQ(test::ReadImageBytes(MakeBmp(layout), "variant.bmp", image), kImageRead)
@@ -158,38 +143,28 @@ TEST(BmpReader, PaletteFollowsTheHeaderAndHoldsColorsUsedEntries) {
 }
 
 TEST(BmpReader, RefusesWhatItCannotHold) {
-  struct Case {
+  const struct {
     const char* what;
     BmpLayout layout;
     ImageReadResult result;
+  } cases[] = {
+      {"5-6-5 bit fields",
+       {.bitCount = 16, .compression = 3, .masks = {0xF800, 0x07E0, 0x001F}},
+       kImageCompressed},
+      {"bit fields at 24 bits",
+       {.compression = 3, .masks = {0xFF0000, 0xFF00, 0xFF}},
+       kImageCompressed},
+      {"RLE8", {.bitCount = 8, .compression = 1}, kImageCompressed},
+      {"4 bits", {.bitCount = 4}, kImageTooFewColors},
+      {"1 bit", {.bitCount = 1}, kImageTooFewColors},
+      {"width 8193", {.width = 8193}, kImageTooLarge},
+      {"top-down height 8193", {.height = -8193}, kImageTooLarge},
+      {"48 bits", {.bitCount = 48}, kImageUnreadable},
+      {"12 bits", {.bitCount = 12}, kImageUnreadable},
+      {"core header", {.infoSize = 12}, kImageUnreadable},
+      {"height 0", {.height = 0}, kImageUnreadable},
   };
-  const Case cases[] = {
-      {"5-6-5 bit fields", With([](BmpLayout& l) {
-         l.bitCount = 16;
-         l.compression = 3;
-         l.masks = {0xF800, 0x07E0, 0x001F};
-       }),
-       kImageCompressed},
-      {"bit fields at 24 bits", With([](BmpLayout& l) {
-         l.compression = 3;
-         l.masks = {0xFF0000, 0xFF00, 0xFF};
-       }),
-       kImageCompressed},
-      {"RLE8", With([](BmpLayout& l) {
-         l.bitCount = 8;
-         l.compression = 1;
-       }),
-       kImageCompressed},
-      {"4 bits", With([](BmpLayout& l) { l.bitCount = 4; }), kImageTooFewColors},
-      {"1 bit", With([](BmpLayout& l) { l.bitCount = 1; }), kImageTooFewColors},
-      {"width 8193", With([](BmpLayout& l) { l.width = 8193; }), kImageTooLarge},
-      {"top-down height 8193", With([](BmpLayout& l) { l.height = -8193; }), kImageTooLarge},
-      {"48 bits", With([](BmpLayout& l) { l.bitCount = 48; }), kImageUnreadable},
-      {"12 bits", With([](BmpLayout& l) { l.bitCount = 12; }), kImageUnreadable},
-      {"core header", With([](BmpLayout& l) { l.infoSize = 12; }), kImageUnreadable},
-      {"height 0", With([](BmpLayout& l) { l.height = 0; }), kImageUnreadable},
-  };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     ImageBuffer image;
     EXPECT_EQ(test::ReadImageBytes(MakeBmp(c.layout), "refused.bmp", image), c.result) << c.what;
   }
@@ -226,11 +201,7 @@ TEST(BmpReader, ZeroAlphaEverywhereMeansOpaque) {
   }
   ImageBuffer image;
   ASSERT_EQ(test::ReadImageBytes(bytes, "noalpha.bmp", image), kImageRead);
-  for (int y = 0; y < 3; ++y) {
-    for (int x = 0; x < 5; ++x) {
-      EXPECT_EQ(test::PixelAt(image, x, y)[3], 255);
-    }
-  }
+  for (int i = 0; i < 15; ++i) EXPECT_EQ(test::PixelAt(image, i % 5, i / 5)[3], 255) << i;
   // One non-zero alpha byte means the alpha is real.
   bytes[offBits + 3] = 7;
   ASSERT_EQ(test::ReadImageBytes(bytes, "somealpha.bmp", image), kImageRead);

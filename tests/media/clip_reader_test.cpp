@@ -32,10 +32,7 @@ class ClipReaderTest : public ::testing::Test {
     folder_ = fs::path(root ? root : fs::temp_directory_path().string()) / "clip_reader";
     fs::create_directories(folder_);
     ClipReader quiet(nullptr);  // also silences the encoders below
-    // B-frames reorder the stream: decode order is not display order. AVI
-    // stores decode times only: with B-frames its packets have no pts.
-    h264_ = test::HasEncoder("libx264");
-    const std::string bframes = h264_ ? "libx264" : "mpeg4";
+    const std::string bframes = test::HasEncoder("libx264") ? "libx264" : "mpeg4";
     for (const test::TestClipOptions& clip :
          {test::TestClipOptions{Path("mjpeg25.avi"), "mjpeg", 40, 25, 1},
           test::TestClipOptions{Path("bframes2997.mov"), bframes, 60, 30000, 1001, 2, 12},
@@ -67,11 +64,9 @@ class ClipReaderTest : public ::testing::Test {
   ClipReader reader_{&messages_};
 
   static fs::path folder_;
-  static bool h264_;
 };
 
 fs::path ClipReaderTest::folder_;
-bool ClipReaderTest::h264_ = false;
 
 TEST_F(ClipReaderTest, AviClipSetsTheFrameRateAndReadsEveryFrameInAnyOrder) {
   int rate = 2997;
@@ -86,60 +81,63 @@ TEST_F(ClipReaderTest, AviClipSetsTheFrameRateAndReadsEveryFrameInAnyOrder) {
   EXPECT_EQ(Shown(reader_, random, rate), random);
 
   ImageBuffer image;
-  ASSERT_TRUE(reader_.ReadFrame(5, rate, image));
-  EXPECT_EQ(image.Width(), 320);
-  EXPECT_EQ(image.Height(), 240);
-  EXPECT_EQ(image.BitsPerPixel(), 32);
-  EXPECT_TRUE(test::MarkersInPlace(image));
-}
-
-TEST_F(ClipReaderTest, FramesPastTheEndLeaveTheBackgroundAsItWas) {
-  int rate = 2997;
-  ASSERT_TRUE(reader_.Open(FileRefFor(Path("mjpeg25.avi")), rate));
-  ImageBuffer image;
   ASSERT_TRUE(reader_.ReadFrame(39, rate, image));
+  EXPECT_EQ(image.BitsPerPixel(), 32);
+  // Frames past the end leave the background as it was, and the reader usable.
   const std::vector<uint8_t> last(image.PixelBlock().begin(), image.PixelBlock().end());
   EXPECT_FALSE(reader_.ReadFrame(40, rate, image));
   EXPECT_FALSE(reader_.ReadFrame(100000, rate, image));
   EXPECT_FALSE(reader_.ReadFrame(-1, rate, image));
   EXPECT_TRUE(std::equal(last.begin(), last.end(), image.PixelBlock().begin()));
-  // The reader is still usable after running off the end.
   EXPECT_EQ(Shown(reader_, {38, 39, 0}, rate), (std::vector<int>{38, 39, 0}));
 }
 
+// B-frames reorder the stream: decode order is not display order. AVI stores
+// decode times only: with B-frames its packets have no pts.
 TEST_F(ClipReaderTest, ReorderedStreamsGiveFrameNAsTheNthFrameShown) {
-  int rate = 2997;
-  ASSERT_TRUE(reader_.Open(FileRefFor(Path("bframes2997.mov")), rate));
-  EXPECT_EQ(reader_.Kind(), kQuickTimeClip);
-  EXPECT_EQ(reader_.FrameCount(), 60);
-  EXPECT_EQ(Shown(reader_, Range(0, 60), rate), Range(0, 60)) << (h264_ ? "libx264" : "mpeg4");
-  // Backwards, across key frames, and into the middle of groups of pictures.
-  const std::vector<int> random = {59, 58, 13, 11, 12, 24, 2, 47, 0, 36, 35, 50, 51, 52};
-  EXPECT_EQ(Shown(reader_, random, rate), random);
-  ImageBuffer image;
-  ASSERT_TRUE(reader_.ReadFrame(17, rate, image));
-  EXPECT_EQ(image.Width(), 320);
-  EXPECT_EQ(image.Height(), 240);
-  EXPECT_TRUE(test::MarkersInPlace(image));
-  EXPECT_FALSE(reader_.ReadFrame(60, rate, image));
-}
-
-TEST_F(ClipReaderTest, AviWithBFramesIsReadInDisplayOrder) {
-  int rate = 2500;
-  ASSERT_TRUE(reader_.Open(FileRefFor(Path("bframes.avi")), rate));
-  EXPECT_EQ(rate, 2997);
-  EXPECT_EQ(reader_.FrameCount(), 45);
-  EXPECT_EQ(Shown(reader_, Range(0, 45), rate), Range(0, 45));
-  const std::vector<int> random = {44, 9, 10, 11, 30, 2, 29, 0, 22};
-  EXPECT_EQ(Shown(reader_, random, rate), random);
+  const struct {
+    const char* name;
+    int32_t kind;
+    int rate, rateAfter, frames;
+    std::vector<int> random;  // backwards, across key frames, into groups of pictures
+  } clips[] = {
+      {"bframes2997.mov",
+       kQuickTimeClip,
+       2997,
+       2997,
+       60,
+       {59, 58, 13, 11, 12, 24, 2, 47, 0, 36, 35, 50, 51, 52}},
+      {"bframes.avi", kAviClip, 2500, 2997, 45, {44, 9, 10, 11, 30, 2, 29, 0, 22}},
+  };
+  for (const auto& clip : clips) {
+    SCOPED_TRACE(clip.name);
+    int rate = clip.rate;
+    ASSERT_TRUE(reader_.Open(FileRefFor(Path(clip.name)), rate));
+    EXPECT_EQ(rate, clip.rateAfter);
+    EXPECT_EQ(reader_.Kind(), clip.kind);
+    EXPECT_EQ(reader_.FrameCount(), clip.frames);
+    EXPECT_EQ(Shown(reader_, Range(0, clip.frames), rate), Range(0, clip.frames));
+    EXPECT_EQ(Shown(reader_, clip.random, rate), clip.random);
+    ImageBuffer image;
+    ASSERT_TRUE(reader_.ReadFrame(17, rate, image));
+    EXPECT_EQ(image.Width(), 320);
+    EXPECT_EQ(image.Height(), 240);
+    EXPECT_TRUE(test::MarkersInPlace(image));
+    EXPECT_FALSE(reader_.ReadFrame(clip.frames, rate, image));
+  }
 }
 
 TEST_F(ClipReaderTest, QuickTimeClipsRunOnTheirOwnClock) {
   // A QuickTime clip keeps the show's rate and is read by time: at 50 show
   // frames a second, a 25 fps clip advances every other show frame.
+  // .mov in any letter case.
+  fs::copy_file(Path("mjpeg25.mov"), Path("UPPER.MOV"), fs::copy_options::overwrite_existing);
   int rate = 5000;
-  ASSERT_TRUE(reader_.Open(FileRefFor(Path("mjpeg25.mov")), rate));
+  ASSERT_TRUE(reader_.Open(FileRefFor(Path("UPPER.MOV")), rate));
+  EXPECT_EQ(reader_.Kind(), kQuickTimeClip);
   EXPECT_EQ(rate, 5000);
+  EXPECT_FALSE(IsQuickTimePath(FileRefFor("/clips/take.avi")));
+  EXPECT_TRUE(IsQuickTimePath(FileRefFor("/clips/take.MoV")));
   EXPECT_EQ(Shown(reader_, {0, 1, 2, 3, 40, 41, 99}, 5000),
             (std::vector<int>{0, 0, 1, 1, 20, 20, 49}));
   // Show frame 30 at 29.97 is 1.001 seconds in: clip frame 25.
@@ -193,16 +191,6 @@ TEST_F(ClipReaderTest, ClipsOfTodaysContainersRunOnTheirOwnClock) {
   EXPECT_FALSE(IsTimedClipName("a.mp4.bmp"));
   EXPECT_FALSE(IsClipName("a.mp4.bmp"));
   EXPECT_TRUE(IsClipName("/clips.AVI/still"));  // ".AVI" anywhere in the path still counts
-}
-
-TEST_F(ClipReaderTest, MovInAnyLetterCaseIsQuickTime) {
-  fs::copy_file(Path("mjpeg25.mov"), Path("UPPER.MOV"), fs::copy_options::overwrite_existing);
-  int rate = 2997;
-  ASSERT_TRUE(reader_.Open(FileRefFor(Path("UPPER.MOV")), rate));
-  EXPECT_EQ(reader_.Kind(), kQuickTimeClip);
-  EXPECT_EQ(rate, 2997);
-  EXPECT_FALSE(IsQuickTimePath(FileRefFor("/clips/take.avi")));
-  EXPECT_TRUE(IsQuickTimePath(FileRefFor("/clips/take.MoV")));
 }
 
 TEST_F(ClipReaderTest, ClipsThatDoNotOpenAreReportedWhateverTheirKind) {

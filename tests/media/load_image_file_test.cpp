@@ -99,43 +99,12 @@ TEST_F(LoadImageFileTest, LoadsTheFileOrTheSameNameInTheAlternateFolder) {
   EXPECT_TRUE(sink_.texts.empty());
 }
 
-TEST_F(LoadImageFileTest, MissingFileShowsAMessageOrThePlaceholder) {
-  const std::string missing = (folder_ / "missing.bmp").string();
-  const std::string alt = (folder_ / "alt").string();
-  EXPECT_EQ(Load(missing, alt, true), kImageLoadFailed);
-  ASSERT_EQ(sink_.texts.size(), 1u);
-  EXPECT_EQ(sink_.texts[0], "Can't open graphics file\n" + missing);
-  EXPECT_EQ(sink_.codes[0], MessageSink::kNoCode);
-
-  sink_.Clear();
-  UnreadablePicture problem;
-  EXPECT_EQ(LoadImageFile(image_, FileRefFor(missing), FileRefFor(alt), false, sink_, &problem),
-            kImagePlaceholderLoaded);
-  EXPECT_TRUE(sink_.texts.empty());
-  EXPECT_EQ(problem.path, missing);
-  EXPECT_EQ(problem.problem, PictureProblem::kNoSuchFile);
-
-  ASSERT_EQ(image_.Width(), 160);
-  ASSERT_EQ(image_.Height(), 120);
-  ASSERT_EQ(image_.BitsPerPixel(), 24);
-  int white = 0;
-  for (int y = 0; y < 120; ++y) {
-    for (int x = 0; x < 160 * 3; ++x) {
-      const uint8_t value = image_.RowPointer(y)[x];
-      ASSERT_TRUE(value == 0 || value == 255);
-      white += value == 255;
-    }
-  }
-  EXPECT_GT(white, 0);
-  EXPECT_LT(white, 160 * 120 * 3 / 2);
-}
-
 // The fixed text stays the first line (scripts match it, code included);
-// the file's path follows on the second. The reason in words is reported
-// either way.
+// the file's path follows on the second. With messages off the placeholder
+// is loaded instead, silently; the reason in words is reported either way.
 TEST_F(LoadImageFileTest, EachReadFailureHasItsMessageAndReason) {
   struct Case {
-    std::vector<uint8_t> bytes;
+    std::vector<uint8_t> bytes;  // none: the file is missing here and in the alternate folder
     std::string firstLine;
     PictureProblem problem;
   };
@@ -144,6 +113,7 @@ TEST_F(LoadImageFileTest, EachReadFailureHasItsMessageAndReason) {
   const std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', 13, 10, 26, 10, 0, 0, 0, 13, 'I', 'H',
                                     'D',  'R', 0,   0,   0,  1,  0,  0,  0, 1, 8, 6,  0,   0};
   const Case cases[] = {
+      {{}, "Can't open graphics file", PictureProblem::kNoSuchFile},
       {SmallBmp(8, 1), "Can't read compressed images", PictureProblem::kUnknownFormat},
       {SmallBmp(24, 0, 8193), "Images must be smaller than 8192 pixels", PictureProblem::kTooLarge},
       {SmallBmp(4), "Images must have 256 colors or more", PictureProblem::kUnknownFormat},
@@ -151,24 +121,39 @@ TEST_F(LoadImageFileTest, EachReadFailureHasItsMessageAndReason) {
       {cutBmp, "Can't read image file  [ 3 ]", PictureProblem::kDamaged},
       {png, "Can't read image file  [ 3 ]", PictureProblem::kUnknownFormat},
   };
+  const std::string alt = (folder_ / "alt").string();
   for (const Case& c : cases) {
-    const std::string path = Write("bad.img", c.bytes);
+    SCOPED_TRACE(c.firstLine);
+    const std::string path =
+        c.bytes.empty() ? (folder_ / "missing.bmp").string() : Write("bad.img", c.bytes);
     sink_.Clear();
-    EXPECT_EQ(Load(path, "", true), kImageLoadFailed) << c.firstLine;
-    ASSERT_EQ(sink_.texts.size(), 1u) << c.firstLine;
+    EXPECT_EQ(Load(path, alt, true), kImageLoadFailed);
+    ASSERT_EQ(sink_.texts.size(), 1u);
     EXPECT_EQ(sink_.texts[0], c.firstLine + "\n" + path);
     EXPECT_EQ(sink_.codes[0], MessageSink::kNoCode);
 
-    // Messages off: the placeholder instead, silently, with the reason.
     sink_.Clear();
     UnreadablePicture problem;
-    EXPECT_EQ(LoadImageFile(image_, FileRefFor(path), FileSpec{}, false, sink_, &problem),
-              kImagePlaceholderLoaded)
-        << c.firstLine;
+    EXPECT_EQ(LoadImageFile(image_, FileRefFor(path), FileRefFor(alt), false, sink_, &problem),
+              kImagePlaceholderLoaded);
     EXPECT_TRUE(sink_.texts.empty());
-    EXPECT_EQ(image_.Width(), 160);
-    EXPECT_EQ(problem.problem, c.problem) << c.firstLine;
+    EXPECT_EQ(problem.problem, c.problem);
     EXPECT_EQ(problem.path, path);
+
+    // The placeholder: 160 x 120, black and some white.
+    ASSERT_EQ(image_.Width(), 160);
+    ASSERT_EQ(image_.Height(), 120);
+    ASSERT_EQ(image_.BitsPerPixel(), 24);
+    int white = 0;
+    for (int y = 0; y < 120; ++y) {
+      for (int x = 0; x < 160 * 3; ++x) {
+        const uint8_t value = image_.RowPointer(y)[x];
+        ASSERT_TRUE(value == 0 || value == 255);
+        white += value == 255;
+      }
+    }
+    EXPECT_GT(white, 0);
+    EXPECT_LT(white, 160 * 120 * 3 / 2);
   }
 }
 

@@ -19,7 +19,7 @@ struct PsdLayout {
   int depth = 8;
   int mode = 3;
   int compression = 0;  // 0 raw, 1 PackBits
-  std::vector<uint8_t> colorData;
+  std::vector<uint8_t> colorData{};
   uint16_t version = 1;
 };
 
@@ -27,27 +27,14 @@ struct PsdLayout {
 // literals otherwise, so that both kinds of packet appear.
 std::vector<uint8_t> PackRow(const std::vector<uint8_t>& row) {
   std::vector<uint8_t> packed;
-  size_t i = 0;
-  while (i < row.size()) {
-    size_t run = 1;
-    while (i + run < row.size() && run < 128 && row[i + run] == row[i]) {
-      ++run;
+  const auto pairAt = [&](size_t i) { return i + 1 < row.size() && row[i] == row[i + 1]; };
+  for (size_t i = 0, n; i < row.size(); i += n) {
+    const bool run = pairAt(i);
+    for (n = 1; i + n < row.size() && n < 128 && (run ? row[i + n] == row[i] : !pairAt(i + n));) {
+      ++n;
     }
-    if (run >= 2) {
-      packed.push_back(static_cast<uint8_t>(1 - static_cast<int>(run)));
-      packed.push_back(row[i]);
-      i += run;
-    } else {
-      const size_t count = std::min<size_t>(128, row.size() - i);
-      size_t literal = 1;
-      while (literal < count &&
-             !(i + literal + 1 < row.size() && row[i + literal] == row[i + literal + 1])) {
-        ++literal;
-      }
-      packed.push_back(static_cast<uint8_t>(literal - 1));
-      packed.insert(packed.end(), row.begin() + i, row.begin() + i + literal);
-      i += literal;
-    }
+    packed.push_back(static_cast<uint8_t>(run ? 1 - static_cast<int>(n) : static_cast<int>(n) - 1));
+    packed.insert(packed.end(), row.begin() + i, row.begin() + i + (run ? 1 : n));
   }
   return packed;
 }
@@ -128,30 +115,26 @@ void ExpectRgb(const ImageBuffer& image, const PsdLayout& layout, bool alpha) {
 // Raw and PackBits, 8 and 16 bits, a fourth channel as alpha (further ones
 // ignored), and colour mode data longer than the work block.
 TEST(PhotoshopReader, RgbVariantsAgree) {
-  struct Case {
-    int channels, compression, depth;
-    size_t colorData;
-  };
-  for (const Case& c :
-       {Case{3, 0, 8, 0}, Case{3, 0, 16, 0}, Case{3, 1, 8, 0}, Case{3, 1, 16, 0}, Case{4, 0, 8, 0},
-        Case{4, 1, 8, 0}, Case{5, 0, 8, 0}, Case{5, 1, 8, 0}, Case{3, 0, 8, 2000}}) {
-    PsdLayout layout;
-    layout.channels = c.channels;
-    layout.compression = c.compression;
-    layout.depth = c.depth;
-    layout.colorData.assign(c.colorData, 0x11);
+  for (const PsdLayout& layout :
+       std::vector<PsdLayout>{{},
+                              {.depth = 16},
+                              {.compression = 1},
+                              {.depth = 16, .compression = 1},
+                              {.channels = 4},
+                              {.channels = 4, .compression = 1},
+                              {.channels = 5},
+                              {.channels = 5, .compression = 1},
+                              {.colorData = std::vector<uint8_t>(2000, 0x11)}}) {
     ImageBuffer image;
     ASSERT_EQ(test::ReadImageBytes(MakePsd(layout), "rgb.psd", image), kImageRead)
-        << c.channels << " channels, compression " << c.compression << ", depth " << c.depth;
-    ExpectRgb(image, layout, c.channels > 3);
+        << layout.channels << " channels, compression " << layout.compression << ", depth "
+        << layout.depth << ", colour data " << layout.colorData.size();
+    ExpectRgb(image, layout, layout.channels > 3);
   }
 }
 
 TEST(PhotoshopReader, ReadsGreyAndIndexed) {
-  PsdLayout grey;
-  grey.mode = 1;
-  grey.channels = 1;
-  grey.compression = 1;
+  const PsdLayout grey{.channels = 1, .mode = 1, .compression = 1};
   ImageBuffer image;
   ASSERT_EQ(test::ReadImageBytes(MakePsd(grey), "grey.psd", image), kImageRead);
   ASSERT_EQ(image.BitsPerPixel(), 24);
@@ -159,9 +142,7 @@ TEST(PhotoshopReader, ReadsGreyAndIndexed) {
     EXPECT_EQ(test::PixelAt(image, i / 3, 1)[i % 3], Sample(i / 3, 1, 0)) << i;
   }
 
-  PsdLayout indexed;
-  indexed.mode = 2;
-  indexed.channels = 1;
+  PsdLayout indexed{.channels = 1, .mode = 2};
   for (int plane = 0; plane < 3; ++plane) {
     for (int i = 0; i < 256; ++i) {
       indexed.colorData.push_back(static_cast<uint8_t>(i * (plane + 1) + plane));
@@ -181,29 +162,15 @@ TEST(PhotoshopReader, RefusesWhatItCannotRead) {
     PsdLayout layout;
     ImageReadResult result;
   };
-  const auto with = [](auto change) {
-    PsdLayout layout;
-    change(layout);
-    return layout;
-  };
   const Case cases[] = {
-      {"CMYK", with([](PsdLayout& l) {
-         l.mode = 4;
-         l.channels = 4;
-       }),
-       kImageUnreadable},
-      {"bitmap", with([](PsdLayout& l) {
-         l.mode = 0;
-         l.channels = 1;
-         l.depth = 1;
-       }),
-       kImageUnreadable},
-      {"32-bit samples", with([](PsdLayout& l) { l.depth = 32; }), kImageUnreadable},
-      {"no channels", with([](PsdLayout& l) { l.channels = 0; }), kImageUnreadable},
-      {"width 0", with([](PsdLayout& l) { l.width = 0; }), kImageUnreadable},
-      {"version 2", with([](PsdLayout& l) { l.version = 2; }), kImageUnreadable},
-      {"height 8193", with([](PsdLayout& l) { l.height = 8193; }), kImageTooLarge},
-      {"zip", with([](PsdLayout& l) { l.compression = 2; }), kImageCompressed},
+      {"CMYK", {.channels = 4, .mode = 4}, kImageUnreadable},
+      {"bitmap", {.channels = 1, .depth = 1, .mode = 0}, kImageUnreadable},
+      {"32-bit samples", {.depth = 32}, kImageUnreadable},
+      {"no channels", {.channels = 0}, kImageUnreadable},
+      {"width 0", {.width = 0}, kImageUnreadable},
+      {"version 2", {.version = 2}, kImageUnreadable},
+      {"height 8193", {.height = 8193}, kImageTooLarge},
+      {"zip", {.compression = 2}, kImageCompressed},
   };
   for (const Case& c : cases) {
     ImageBuffer image;
@@ -211,9 +178,7 @@ TEST(PhotoshopReader, RefusesWhatItCannotRead) {
   }
   // A PackBits row count beyond the plane (the table follows the compression
   // code at 30 + 4 + 6 + 4 + 4).
-  PsdLayout packed;
-  packed.compression = 1;
-  std::vector<uint8_t> bytes = MakePsd(packed);
+  std::vector<uint8_t> bytes = MakePsd({.compression = 1});
   bytes[50] = bytes[51] = 0xFF;
   ImageBuffer image;
   EXPECT_EQ(test::ReadImageBytes(bytes, "counts.psd", image), kImageUnreadable);
@@ -221,9 +186,7 @@ TEST(PhotoshopReader, RefusesWhatItCannotRead) {
 
 TEST(PhotoshopReader, ShortFileKeepsTheRestBlack) {
   for (int compression : {0, 1}) {
-    PsdLayout layout;
-    layout.compression = compression;
-    std::vector<uint8_t> bytes = MakePsd(layout);
+    std::vector<uint8_t> bytes = MakePsd({.compression = compression});
     // Keep the first row of the red channel only: 5 raw bytes, or a run of
     // 2 and a literal of 3 packed into 6.
     const size_t dataStart = 50 + (compression == 1 ? 2 * 3 * 3 : 0);
@@ -232,9 +195,7 @@ TEST(PhotoshopReader, ShortFileKeepsTheRestBlack) {
     ASSERT_EQ(test::ReadImageBytes(bytes, "short.psd", image), kImageRead) << compression;
     EXPECT_EQ(test::PixelAt(image, 4, 0)[2], Sample(4, 0, 0));
     EXPECT_EQ(test::PixelAt(image, 4, 0)[1], 0);
-    for (int c = 0; c < 3; ++c) {
-      EXPECT_EQ(test::PixelAt(image, 4, 2)[c], 0);
-    }
+    for (int c = 0; c < 3; ++c) EXPECT_EQ(test::PixelAt(image, 4, 2)[c], 0) << c;
   }
 }
 

@@ -39,10 +39,6 @@ class SoundTrackTest : public ::testing::Test {
   SoundTrackPlayer player_{output_, &messages_};
 };
 
-std::vector<uint8_t> Tail(const std::vector<uint8_t>& bytes, size_t from) {
-  return std::vector<uint8_t>(bytes.begin() + long(from), bytes.end());
-}
-
 TEST_F(SoundTrackTest, StreamsTheWholeDataTwoBuffersAtATime) {
   const auto samples = CountingSamples(8192 * 3 + 100);
   const FileSpec file = Write(WaveBytes().Format(PcmFormat(1, 8000, 8)).Data(samples), "mono.wav");
@@ -81,7 +77,7 @@ TEST_F(SoundTrackTest, StartsAtTheSoundOfTheFrameAndRestartsWhenTimeMoves) {
   EXPECT_EQ(output_.Received(),
             std::vector<uint8_t>(samples.begin() + 176400, samples.begin() + 176400 + 16384));
   output_.FinishBuffers(1000);
-  EXPECT_EQ(output_.Received(), Tail(samples, 176400));
+  EXPECT_EQ(output_.Received(), std::vector<uint8_t>(samples.begin() + 176400, samples.end()));
 
   // Moving the time during play: the sound starts again at the new frame.
   player_.PlaySoundTrackFrom(file, 0, 2997);

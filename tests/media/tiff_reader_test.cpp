@@ -38,6 +38,13 @@ std::vector<TiffEntry> BasicEntries(int width, int height, int samples, uint32_t
           {278, 4, 1, static_cast<uint32_t>(height)}};
 }
 
+// Reads a TIFF of the given pixels and entries into image.
+ImageReadResult ReadTiff(ImageBuffer& image, bool big, const std::vector<uint8_t>& pixels,
+                         const std::vector<TiffEntry>& entries,
+                         const std::vector<uint32_t>& offsets = {}) {
+  return test::ReadImageBytes(test::TiffBytes(big, pixels, entries, offsets), "test.tif", image);
+}
+
 void ExpectRgbPattern(const ImageBuffer& image, int width, int height, int samples) {
   ASSERT_EQ(image.Width(), width);
   ASSERT_EQ(image.Height(), height);
@@ -63,9 +70,8 @@ TEST(TiffReader, ReadsRgbRgbaAndGreyInBothByteOrders) {
   for (const Case& c : {Case{5, 3, 3}, Case{4, 2, 4}, Case{40, 40, 3}}) {
     for (bool big : {false, true}) {
       ImageBuffer image;
-      ASSERT_EQ(test::ReadImageBytes(test::TiffBytes(big, Pixels(c.width, c.height, c.samples),
-                                                     BasicEntries(c.width, c.height, c.samples)),
-                                     "rgb.tif", image),
+      ASSERT_EQ(ReadTiff(image, big, Pixels(c.width, c.height, c.samples),
+                         BasicEntries(c.width, c.height, c.samples)),
                 kImageRead)
           << c.width << " x " << c.height << " x " << c.samples << (big ? " MM" : " II");
       ExpectRgbPattern(image, c.width, c.height, c.samples);
@@ -73,9 +79,7 @@ TEST(TiffReader, ReadsRgbRgbaAndGreyInBothByteOrders) {
   }
 
   ImageBuffer grey;
-  ASSERT_EQ(test::ReadImageBytes(test::TiffBytes(true, Pixels(5, 3, 1), BasicEntries(5, 3, 1)),
-                                 "grey.tif", grey),
-            kImageRead);
+  ASSERT_EQ(ReadTiff(grey, true, Pixels(5, 3, 1), BasicEntries(5, 3, 1)), kImageRead);
   ASSERT_EQ(grey.BitsPerPixel(), 8);
   EXPECT_EQ(test::PixelAt(grey, 4, 0)[0], PatternSample(4, 0, 0));
   EXPECT_EQ(test::PixelAt(grey, 1, 2)[0], PatternSample(1, 2, 0));
@@ -102,9 +106,7 @@ TEST(TiffReader, ReadsSeveralStrips) {
   entries[6].value = 2;
   for (bool big : {false, true}) {
     ImageBuffer image;
-    ASSERT_EQ(
-        test::ReadImageBytes(test::TiffBytes(big, pixels, entries, offsets), "strips.tif", image),
-        kImageRead);
+    ASSERT_EQ(ReadTiff(image, big, pixels, entries, offsets), kImageRead);
     ExpectRgbPattern(image, width, height, 3);
   }
 
@@ -120,8 +122,7 @@ TEST(TiffReader, ReadsSeveralStrips) {
   inField[6].value = 2;
   for (bool big : {false, true}) {
     ImageBuffer image;
-    ASSERT_EQ(test::ReadImageBytes(test::TiffBytes(big, swapped, inField), "inline.tif", image),
-              kImageRead);
+    ASSERT_EQ(ReadTiff(image, big, swapped, inField), kImageRead);
     ExpectRgbPattern(image, width, 4, 3);
   }
 }
@@ -141,10 +142,7 @@ TEST(TiffReader, RefusesWhatItCannotRead) {
     std::vector<TiffEntry> entries = BasicEntries(5, 3, 3);
     entries[c.index] = c.change;
     ImageBuffer image;
-    EXPECT_EQ(test::ReadImageBytes(test::TiffBytes(false, Pixels(5, 3, 3), entries), "refused.tif",
-                                   image),
-              c.result)
-        << c.what;
+    EXPECT_EQ(ReadTiff(image, false, Pixels(5, 3, 3), entries), c.result) << c.what;
   }
   ImageBuffer image;
   std::vector<uint8_t> notTiff = test::TiffBytes(false, Pixels(5, 3, 3), BasicEntries(5, 3, 3));
@@ -160,24 +158,18 @@ TEST(TiffReader, StripLoopsEnd) {
   // Several strips of no rows each would never fill the picture.
   entries[4] = {273, 4, 3, table};
   entries[6].value = 0;
-  EXPECT_EQ(test::ReadImageBytes(test::TiffBytes(false, Pixels(5, 3, 3), entries, {8, 8, 8}),
-                                 "zero-rows.tif", image),
-            kImageUnreadable);
+  EXPECT_EQ(ReadTiff(image, false, Pixels(5, 3, 3), entries, {8, 8, 8}), kImageUnreadable);
 
   // Four billion strips of one row whose table ends with the file after two.
   entries[4] = {273, 4, 0xFFFFFFFF, table};
   entries[6].value = 1;
-  EXPECT_EQ(test::ReadImageBytes(test::TiffBytes(false, Pixels(5, 3, 3), entries, {8, 23}),
-                                 "endless.tif", image),
-            kImageRead);
+  EXPECT_EQ(ReadTiff(image, false, Pixels(5, 3, 3), entries, {8, 23}), kImageRead);
   EXPECT_EQ(test::PixelAt(image, 4, 1)[0], PatternSample(4, 1, 2));
   EXPECT_EQ(test::PixelAt(image, 4, 2)[0], 0);
 
   // Strips that point past the end of the file read nothing.
   entries[4] = {273, 4, 3, 0x7FFFFFF0};
-  EXPECT_EQ(
-      test::ReadImageBytes(test::TiffBytes(false, Pixels(5, 3, 3), entries), "lost.tif", image),
-      kImageRead);
+  EXPECT_EQ(ReadTiff(image, false, Pixels(5, 3, 3), entries), kImageRead);
   EXPECT_EQ(test::PixelAt(image, 0, 0)[2], 0);
 }
 

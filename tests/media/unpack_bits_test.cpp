@@ -10,53 +10,44 @@ namespace {
 
 // Decodes into a row of width bytes, from a heap copy of exactly the source
 // bytes so that a read past them is caught by the address sanitizer.
-std::vector<uint8_t> Unpack(std::vector<uint8_t> source, size_t width, size_t* written = nullptr) {
+std::vector<uint8_t> Unpack(const std::vector<uint8_t>& source, size_t width, size_t& written) {
   auto exact = std::make_unique<uint8_t[]>(source.size());
   std::copy(source.begin(), source.end(), exact.get());
   std::vector<uint8_t> row(width, 0xEE);
-  const size_t count = UnpackBits(row, std::span<const uint8_t>(exact.get(), source.size()));
-  if (written != nullptr) {
-    *written = count;
-  }
+  written = UnpackBits(row, std::span<const uint8_t>(exact.get(), source.size()));
   return row;
 }
 
-TEST(UnpackBits, DecodesRunsAndLiterals) {
-  size_t written = 0;
-  // -2 repeats 3 times, 2 copies 3 literals, -1 repeats twice.
-  EXPECT_EQ(Unpack({0xFE, 7, 0x02, 1, 2, 3, 0xFF, 9}, 8, &written),
-            (std::vector<uint8_t>{7, 7, 7, 1, 2, 3, 9, 9}));
-  EXPECT_EQ(written, 8u);
-  // -128 gives 129 copies.
-  EXPECT_EQ(Unpack({0x80, 4}, 129), std::vector<uint8_t>(129, 4));
+TEST(UnpackBits, DecodesRunsAndLiteralsWithinRowAndSource) {
+  const uint8_t E = 0xEE;  // a byte not written
+  const struct {
+    std::vector<uint8_t> source;
+    std::vector<uint8_t> row;
+    size_t written;
+  } cases[] = {
+      // -2 repeats 3 times, 2 copies 3 literals, -1 repeats twice.
+      {{0xFE, 7, 0x02, 1, 2, 3, 0xFF, 9}, {7, 7, 7, 1, 2, 3, 9, 9}, 8},
+      {{0x80, 4}, std::vector<uint8_t>(129, 4), 129},  // -128 gives 129 copies
+      // Stops at the row end, in a run and in a literal.
+      {{0xF9, 5}, {5, 5, 5, 5}, 4},
+      {{0x01, 1, 2, 0x03, 3, 4, 5, 6}, {1, 2, 3}, 3},
+      // A literal that promises 4 bytes and has 2; a run header with no value.
+      {{0x03, 1, 2}, {1, 2, E, E, E, E}, 2},
+      {{0x00, 8, 0xFD}, {8, E, E}, 1},
+      {{}, {E, E, E}, 0},
+  };
+  for (const auto& c : cases) {
+    size_t written = 0;
+    EXPECT_EQ(Unpack(c.source, c.row.size(), written), c.row) << c.source.size();
+    EXPECT_EQ(written, c.written) << c.source.size();
+  }
   // A literal of 128 bytes.
   std::vector<uint8_t> literal = {0x7F};
-  for (int i = 0; i < 128; ++i) {
-    literal.push_back(static_cast<uint8_t>(i));
-  }
-  const std::vector<uint8_t> row = Unpack(literal, 128);
-  EXPECT_EQ(row.front(), 0);
-  EXPECT_EQ(row.back(), 127);
-}
-
-TEST(UnpackBits, StopsAtTheRowEnd) {
+  for (int i = 0; i < 128; ++i) literal.push_back(static_cast<uint8_t>(i));
   size_t written = 0;
-  EXPECT_EQ(Unpack({0xF9, 5}, 4, &written), (std::vector<uint8_t>{5, 5, 5, 5}));
-  EXPECT_EQ(written, 4u);
-  EXPECT_EQ(Unpack({0x01, 1, 2, 0x03, 3, 4, 5, 6}, 3, &written), (std::vector<uint8_t>{1, 2, 3}));
-  EXPECT_EQ(written, 3u);
-}
-
-TEST(UnpackBits, NeverReadsPastItsSource) {
-  size_t written = 0;
-  // A literal that promises 4 bytes and has 2; a run header with no value.
-  EXPECT_EQ(Unpack({0x03, 1, 2}, 6, &written),
-            (std::vector<uint8_t>{1, 2, 0xEE, 0xEE, 0xEE, 0xEE}));
-  EXPECT_EQ(written, 2u);
-  EXPECT_EQ(Unpack({0x00, 8, 0xFD}, 3, &written), (std::vector<uint8_t>{8, 0xEE, 0xEE}));
-  EXPECT_EQ(written, 1u);
-  EXPECT_EQ(Unpack({}, 3, &written), (std::vector<uint8_t>{0xEE, 0xEE, 0xEE}));
-  EXPECT_EQ(written, 0u);
+  EXPECT_EQ(Unpack(literal, 128, written),
+            std::vector<uint8_t>(literal.begin() + 1, literal.end()));
+  EXPECT_EQ(written, 128u);
 }
 
 }  // namespace

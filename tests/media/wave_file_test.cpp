@@ -52,6 +52,12 @@ TEST_F(WaveFileTest, ReadsTheFormatAndStartsAtTheFramesSound) {
   EXPECT_EQ(wave.DataPosition(), 8000u * 7 / 24);
   ASSERT_EQ(wave.Open(path, 7, 2500), WaveOpenResult::kOk);
   EXPECT_EQ(wave.DataPosition(), 8000u * 7 / 25);
+  // 176400 bytes a second / 24 frames = 7350: half a stereo sample frame; the
+  // start is 7348.
+  const std::string stereo = Write(WaveBytes().Format(PcmFormat(2, 44100, 16)).Data(samples));
+  ASSERT_EQ(wave.Open(stereo, 1, 2397), WaveOpenResult::kOk);
+  EXPECT_EQ(wave.DataPosition(), 7348u);
+  EXPECT_EQ(ReadAll(wave), std::vector<uint8_t>(samples.begin() + 7348, samples.end()));
 }
 
 TEST_F(WaveFileTest, SkipsOtherChunksWithTheirPadBytes) {
@@ -70,17 +76,6 @@ TEST_F(WaveFileTest, SkipsOtherChunksWithTheirPadBytes) {
   EXPECT_EQ(wave.Format(), PcmFormat(2, 44100, 16));
   EXPECT_EQ(wave.DataPosition(), 176400u);
   EXPECT_EQ(ReadAll(wave), std::vector<uint8_t>(samples.begin() + 176400, samples.end()));
-}
-
-TEST_F(WaveFileTest, StartsOnAWholeSampleFrame) {
-  // 176400 bytes a second / 24 frames = 7350: even, but half a stereo sample
-  // frame; the start is 7348.
-  const auto samples = CountingSamples(20000);
-  const std::string path = Write(WaveBytes().Format(PcmFormat(2, 44100, 16)).Data(samples));
-  WaveFile wave;
-  ASSERT_EQ(wave.Open(path, 1, 2397), WaveOpenResult::kOk);
-  EXPECT_EQ(wave.DataPosition(), 7348u);
-  EXPECT_EQ(ReadAll(wave), std::vector<uint8_t>(samples.begin() + 7348, samples.end()));
 }
 
 TEST_F(WaveFileTest, ShortAndDamagedFiles) {
@@ -141,9 +136,7 @@ TEST_F(WaveFileTest, RefusesOtherFilesWithTheirMessages) {
     EXPECT_EQ(wave.Open(Write(c.bytes), 10, 2997), c.result);
     EXPECT_FALSE(wave.IsOpen());
   }
-  EXPECT_STREQ(WaveOpenMessage(WaveOpenResult::kNotRiff), "Not a valid RIFF file");
-  EXPECT_STREQ(WaveOpenMessage(WaveOpenResult::kNotWave), "Not a valid WAV file");
-  EXPECT_STREQ(WaveOpenMessage(WaveOpenResult::kBadFormat), "Not a valid WAV file");
+  // The other messages are pinned through the sound track player's tests.
   EXPECT_EQ(WaveOpenMessage(WaveOpenResult::kTruncated), nullptr);
 }
 
