@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <tuple>
+#include <utility>
 
 #include "gui_support/qt_environment.h"
 #include "platform/message_queue.h"
@@ -13,17 +14,16 @@ namespace vantoril {
 namespace {
 
 TEST(HlsConversion, KnownColours) {
-  EXPECT_EQ(RgbToHls(Rgb(255, 0, 0)), (Hls{0, 120, 240}));
-  EXPECT_EQ(RgbToHls(Rgb(128, 128, 128)), (Hls{0, 120, 0}));
-  EXPECT_EQ(RgbToHls(Rgb(0, 255, 0)), (Hls{80, 120, 240}));
-  EXPECT_EQ(RgbToHls(Rgb(0, 0, 255)), (Hls{160, 120, 240}));
-  EXPECT_EQ(RgbToHls(Rgb(255, 255, 255)), (Hls{0, 240, 0}));
-  EXPECT_EQ(RgbToHls(Rgb(255, 0, 255)), (Hls{200, 120, 240}));  // hue wraps below 0
-  EXPECT_EQ(RgbToHls(Rgb(255, 128, 128)).luminance, 180);       // the light half
-  EXPECT_EQ(HlsToRgb(120, 120, 240), Rgb(0, 255, 255));
-  EXPECT_EQ(HlsToRgb(0, 120, 240), Rgb(255, 0, 0));
-  EXPECT_EQ(HlsToRgb(0, 120, 0), Rgb(128, 128, 128));
-  EXPECT_EQ(HlsToRgb(0, 240, 0), Rgb(255, 255, 255));
+  for (const auto& [rgb, hls] :
+       {std::pair(Rgb(255, 0, 0), Hls{0, 120, 240}), std::pair(Rgb(128, 128, 128), Hls{0, 120, 0}),
+        std::pair(Rgb(0, 255, 0), Hls{80, 120, 240}), std::pair(Rgb(0, 0, 255), Hls{160, 120, 240}),
+        std::pair(Rgb(255, 255, 255), Hls{0, 240, 0}),
+        std::pair(Rgb(0, 255, 255), Hls{120, 120, 240}),
+        std::pair(Rgb(255, 0, 255), Hls{200, 120, 240})}) {  // magenta: hue wraps below 0
+    EXPECT_EQ(RgbToHls(rgb), hls) << rgb;
+    EXPECT_EQ(HlsToRgb(hls.hue, hls.luminance, hls.saturation), rgb) << rgb;
+  }
+  EXPECT_EQ(RgbToHls(Rgb(255, 128, 128)).luminance, 180);  // the light half
   EXPECT_EQ(HlsToRgb(0, 0, 240), Rgb(0, 0, 0));
   // Round trips stay within the rounding of the 240 scale.
   for (uint32_t colour : {Rgb(12, 200, 99), Rgb(250, 250, 3), Rgb(40, 40, 41)}) {
