@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
 
 #include "engine/image_buffer.h"
@@ -137,20 +138,17 @@ TEST_F(DrawingTest, InvertedShapesDrawnTwiceRestoreThePicture) {
 }
 
 TEST_F(DrawingTest, TrianglesPointWhereAsked) {
-  DrawFilledTriangle(kBlack, 20, 20, 5, 0);  // apex up
-  EXPECT_EQ(At(20, 15), kBlack);
-  EXPECT_EQ(At(20, 14), kWhite);
-  EXPECT_EQ(At(16, 24), kBlack);
-  DrawFilledTriangle(kBlack, 60, 20, 5, 180);  // apex down
-  EXPECT_EQ(At(60, 25), kBlack);
-  EXPECT_EQ(At(60, 26), kWhite);
-  EXPECT_EQ(At(56, 16), kBlack);
-  DrawFilledTriangle(kBlack, 100, 20, 5, 90);  // apex right
-  EXPECT_EQ(At(105, 20), kBlack);
-  EXPECT_EQ(At(106, 20), kWhite);
-  DrawFilledTriangle(kBlack, 140, 20, 5, 270);  // apex left
-  EXPECT_EQ(At(135, 20), kBlack);
-  EXPECT_EQ(At(134, 20), kWhite);
+  // Centre x, angle, the apex, the pixel just past it, a pixel of the base.
+  for (const auto& [x, angle, apex, past, base] :
+       {std::tuple(20, 0, Point{20, 15}, Point{20, 14}, Point{16, 24}),
+        std::tuple(60, 180, Point{60, 25}, Point{60, 26}, Point{56, 16}),
+        std::tuple(100, 90, Point{105, 20}, Point{106, 20}, Point{96, 20}),
+        std::tuple(140, 270, Point{135, 20}, Point{134, 20}, Point{144, 20})}) {
+    DrawFilledTriangle(kBlack, x, 20, 5, angle);
+    EXPECT_EQ(At(apex.x, apex.y), kBlack) << angle;
+    EXPECT_EQ(At(past.x, past.y), kWhite) << angle;
+    EXPECT_EQ(At(base.x, base.y), kBlack) << angle;
+  }
 }
 
 TEST_F(DrawingTest, BevelCheckBoxAndRadioCircle) {
@@ -277,18 +275,13 @@ TEST_F(DrawingTest, BitmapResourcesHaveTheirSizesAndArtwork) {
   // The key frame marks: corners in the track's colour, the disc in the
   // mark's, the white key sign.
   const uint32_t cyan = Rgb(0, 255, 255), yellow = Rgb(255, 255, 0);
-  EXPECT_EQ(BitmapResourcePixel(120, 0, 0), cyan);
-  EXPECT_EQ(BitmapResourcePixel(120, 4, 0), kBlack);
-  EXPECT_EQ(BitmapResourcePixel(120, 4, 2), kWhite);
-  EXPECT_EQ(BitmapResourcePixel(120, 0, 4), kBlack);
-  EXPECT_EQ(BitmapResourcePixel(120, 0, 8), cyan);
-  EXPECT_EQ(BitmapResourcePixel(120, 5, 9), kWhite);
-  EXPECT_EQ(BitmapResourcePixel(129, 0, 0), yellow);
-  EXPECT_EQ(BitmapResourcePixel(143, 4, 0), kRed);
-  EXPECT_EQ(BitmapResourcePixel(128, 11, 11), yellow);
-  EXPECT_EQ(BitmapResourcePixel(150, 6, 1), Rgb(128, 128, 128));
-  EXPECT_EQ(BitmapResourcePixel(148, 0, 0), yellow);
-
+  for (const auto& [id, x, y, colour] :
+       {std::tuple(120, 0, 0, cyan), std::tuple(120, 4, 0, kBlack), std::tuple(120, 4, 2, kWhite),
+        std::tuple(120, 0, 4, kBlack), std::tuple(120, 0, 8, cyan), std::tuple(120, 5, 9, kWhite),
+        std::tuple(129, 0, 0, yellow), std::tuple(143, 4, 0, kRed), std::tuple(128, 11, 11, yellow),
+        std::tuple(150, 6, 1, Rgb(128, 128, 128)), std::tuple(148, 0, 0, yellow)}) {
+    EXPECT_EQ(BitmapResourcePixel(id, x, y), colour) << id << " " << x << "," << y;
+  }
   DrawBitmapResource(Rect{20, 20, 0, 0}, 143);
   EXPECT_EQ(At(20, 20), cyan);
   EXPECT_EQ(At(24, 20), kRed);
