@@ -110,7 +110,6 @@ TEST_F(TimelineWindowTest, HitTestsTheSelectedPicturesKeyFramesInTheBand) {
   TimelineWindow& timeline = Open();
   EXPECT_EQ(timeline.TimeScale(), 30);
   EXPECT_EQ(timeline.HitTestKey(X(36), kTrackY), 1);
-  EXPECT_EQ(timeline.HitTestKey(X(24), kTrackY), 1);
   EXPECT_EQ(timeline.HitTestKey(X(37), kTrackY), -1);
   EXPECT_EQ(timeline.HitTestKey(X(30), 13), -1);
   EXPECT_EQ(timeline.HitTestKey(X(30), 31), -1);  // below the single track
