@@ -37,6 +37,19 @@ class DrawingTest : public ::testing::Test {
     return marks;
   }
 
+  // The smallest box, edges included, around the pixels of `area` that are not white.
+  Rect Ink(Rect area) const {
+    Rect box{999, 999, -1, -1};
+    for (int y = area.top; y < area.bottom; ++y) {
+      for (int x = area.left; x < area.right; ++x) {
+        if (At(x, y) == kWhite) continue;
+        box = {std::min(box.left, x), std::min(box.top, y), std::max(box.right, x),
+               std::max(box.bottom, y)};
+      }
+    }
+    return box;
+  }
+
   std::vector<uint32_t> Snapshot() const {
     std::vector<uint32_t> pixels;
     for (int y = 0; y < 150; ++y)
@@ -96,18 +109,7 @@ TEST_F(DrawingTest, LinesLeaveOutTheirEndPoint) {
 
 TEST_F(DrawingTest, EllipsesStayInsideTheirBox) {
   DrawOutlineEllipse(kBlack, Rect{10, 10, 31, 21});
-  int left = 200, right = -1, top = 200, bottom = -1;
-  for (int y = 0; y < 40; ++y) {
-    for (int x = 0; x < 50; ++x) {
-      if (At(x, y) != kBlack) continue;
-      left = std::min(left, x), right = std::max(right, x);
-      top = std::min(top, y), bottom = std::max(bottom, y);
-    }
-  }
-  EXPECT_EQ(left, 10);
-  EXPECT_EQ(right, 30);
-  EXPECT_EQ(top, 10);
-  EXPECT_EQ(bottom, 20);
+  EXPECT_EQ(Ink(Rect{0, 0, 50, 40}), (Rect{10, 10, 30, 20}));
   EXPECT_EQ(At(20, 15), kWhite);  // outline only
 
   DrawFilledEllipse(kRed, Rect{60, 10, 81, 31});
@@ -181,24 +183,17 @@ TEST_F(DrawingTest, TextAlignmentAndWidth) {
   ASSERT_GT(width, 10);
   EXPECT_GT(TextWidth("Cancel Cancel"), width);
 
-  const auto inkRange = [&](int y0, int y1) {
-    int left = 999, right = -1;
-    for (int y = y0; y < y1; ++y)
-      for (int x = 0; x < 200; ++x)
-        if (At(x, y) != kWhite) left = std::min(left, x), right = std::max(right, x);
-    return std::pair(left, right);
-  };
   DrawText(kBlack, "Cancel", 100, 10, kAlignRight);
-  auto [left, right] = inkRange(5, 30);
-  EXPECT_LE(right, 100);
-  EXPECT_GE(left, 100 - width);
+  Rect ink = Ink(Rect{0, 5, 200, 30});
+  EXPECT_LE(ink.right, 100);
+  EXPECT_GE(ink.left, 100 - width);
   DrawText(kBlack, "Cancel", 100, 60, kAlignCentre);
-  std::tie(left, right) = inkRange(55, 80);
-  EXPECT_NEAR((left + right) / 2.0, 100, 2.5);
+  ink = Ink(Rect{0, 55, 200, 80});
+  EXPECT_NEAR((ink.left + ink.right) / 2.0, 100, 2.5);
   DrawText(kBlack, "Cancel", 100, 110, kAlignLeft);
-  std::tie(left, right) = inkRange(105, 130);
-  EXPECT_GE(left, 100);
-  EXPECT_LE(right, 100 + width);
+  ink = Ink(Rect{0, 105, 200, 130});
+  EXPECT_GE(ink.left, 100);
+  EXPECT_LE(ink.right, 100 + width);
 
   // Opaque text clears its cell with the background colour.
   SelectFont(GetInterfaceFont(InterfaceFont::k12), kRed, kOpaque);
