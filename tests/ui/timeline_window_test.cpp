@@ -77,9 +77,9 @@ class TimelineWindowTest : public ::testing::Test {
     for (size_t k = 0; k < keys.size(); ++k) document_.keys[p][k] = keys[k];
   }
 
-  TimelineWindow& Open() {
+  TimelineWindow& Open(Window* parent = nullptr) {
     timeline_ = std::make_unique<TimelineWindow>(document_, settings_, owner_);
-    EXPECT_TRUE(timeline_->Create(nullptr));
+    EXPECT_TRUE(timeline_->Create(parent));
     testing::ProcessEvents();
     ClearMessageQueue();
     return *timeline_;
@@ -321,8 +321,7 @@ TEST_F(TimelineWindowTest, EveryTrackCanBeScrolledIntoViewUnderTheMainWindow) {
   ASSERT_TRUE(parent.Create(nullptr, kStylePopup));
   parent.Move(Rect{0, 0, 800, 600}, false);
   parent.Show(kShowNormal);
-  timeline_ = std::make_unique<TimelineWindow>(document_, settings_, owner_);
-  ASSERT_TRUE(timeline_->Create(&parent));
+  Open(&parent);
   timeline_->SetViewMode(TimelineWindow::kAllPicturesView);
   timeline_->Layout();
   const Rect placed = timeline_->WindowRect();
