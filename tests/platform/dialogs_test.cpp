@@ -1,6 +1,3 @@
-// File dialogs, message boxes and the text prompt, driven the way a user
-// would: the test answers the modal dialog once it is open.
-
 #include <gtest/gtest.h>
 
 #include <QApplication>

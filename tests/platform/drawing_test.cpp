@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
 
 #include "engine/image_buffer.h"
@@ -34,6 +35,19 @@ class DrawingTest : public ::testing::Test {
     std::string marks;
     for (int x = x0; x <= x1; ++x) marks += At(x, y) == colour ? '1' : '0';
     return marks;
+  }
+
+  // The smallest box, edges included, around the pixels of `area` that are not white.
+  Rect Ink(Rect area) const {
+    Rect box{999, 999, -1, -1};
+    for (int y = area.top; y < area.bottom; ++y) {
+      for (int x = area.left; x < area.right; ++x) {
+        if (At(x, y) == kWhite) continue;
+        box = {std::min(box.left, x), std::min(box.top, y), std::max(box.right, x),
+               std::max(box.bottom, y)};
+      }
+    }
+    return box;
   }
 
   std::vector<uint32_t> Snapshot() const {
@@ -95,18 +109,7 @@ TEST_F(DrawingTest, LinesLeaveOutTheirEndPoint) {
 
 TEST_F(DrawingTest, EllipsesStayInsideTheirBox) {
   DrawOutlineEllipse(kBlack, Rect{10, 10, 31, 21});
-  int left = 200, right = -1, top = 200, bottom = -1;
-  for (int y = 0; y < 40; ++y) {
-    for (int x = 0; x < 50; ++x) {
-      if (At(x, y) != kBlack) continue;
-      left = std::min(left, x), right = std::max(right, x);
-      top = std::min(top, y), bottom = std::max(bottom, y);
-    }
-  }
-  EXPECT_EQ(left, 10);
-  EXPECT_EQ(right, 30);
-  EXPECT_EQ(top, 10);
-  EXPECT_EQ(bottom, 20);
+  EXPECT_EQ(Ink(Rect{0, 0, 50, 40}), (Rect{10, 10, 30, 20}));
   EXPECT_EQ(At(20, 15), kWhite);  // outline only
 
   DrawFilledEllipse(kRed, Rect{60, 10, 81, 31});
@@ -137,24 +140,20 @@ TEST_F(DrawingTest, InvertedShapesDrawnTwiceRestoreThePicture) {
 }
 
 TEST_F(DrawingTest, TrianglesPointWhereAsked) {
-  DrawFilledTriangle(kBlack, 20, 20, 5, 0);  // apex up
-  EXPECT_EQ(At(20, 15), kBlack);
-  EXPECT_EQ(At(20, 14), kWhite);
-  EXPECT_EQ(At(16, 24), kBlack);
-  DrawFilledTriangle(kBlack, 60, 20, 5, 180);  // apex down
-  EXPECT_EQ(At(60, 25), kBlack);
-  EXPECT_EQ(At(60, 26), kWhite);
-  EXPECT_EQ(At(56, 16), kBlack);
-  DrawFilledTriangle(kBlack, 100, 20, 5, 90);  // apex right
-  EXPECT_EQ(At(105, 20), kBlack);
-  EXPECT_EQ(At(106, 20), kWhite);
-  DrawFilledTriangle(kBlack, 140, 20, 5, 270);  // apex left
-  EXPECT_EQ(At(135, 20), kBlack);
-  EXPECT_EQ(At(134, 20), kWhite);
+  // Centre x, angle, the apex, the pixel just past it, a pixel of the base.
+  for (const auto& [x, angle, apex, past, base] :
+       {std::tuple(20, 0, Point{20, 15}, Point{20, 14}, Point{16, 24}),
+        std::tuple(60, 180, Point{60, 25}, Point{60, 26}, Point{56, 16}),
+        std::tuple(100, 90, Point{105, 20}, Point{106, 20}, Point{96, 20}),
+        std::tuple(140, 270, Point{135, 20}, Point{134, 20}, Point{144, 20})}) {
+    DrawFilledTriangle(kBlack, x, 20, 5, angle);
+    EXPECT_EQ(At(apex.x, apex.y), kBlack) << angle;
+    EXPECT_EQ(At(past.x, past.y), kWhite) << angle;
+    EXPECT_EQ(At(base.x, base.y), kBlack) << angle;
+  }
 }
 
 TEST_F(DrawingTest, BevelCheckBoxAndRadioCircle) {
-  DrawBevel(kWhite, kBlack, Rect{10, 10, 20, 20});
   DrawBevel(kRed, kBlack, Rect{30, 10, 40, 20});
   EXPECT_EQ(At(30, 10), kRed);    // top-left corner light
   EXPECT_EQ(At(39, 10), kBlack);  // right edge dark
@@ -183,24 +182,17 @@ TEST_F(DrawingTest, TextAlignmentAndWidth) {
   ASSERT_GT(width, 10);
   EXPECT_GT(TextWidth("Cancel Cancel"), width);
 
-  const auto inkRange = [&](int y0, int y1) {
-    int left = 999, right = -1;
-    for (int y = y0; y < y1; ++y)
-      for (int x = 0; x < 200; ++x)
-        if (At(x, y) != kWhite) left = std::min(left, x), right = std::max(right, x);
-    return std::pair(left, right);
-  };
   DrawText(kBlack, "Cancel", 100, 10, kAlignRight);
-  auto [left, right] = inkRange(5, 30);
-  EXPECT_LE(right, 100);
-  EXPECT_GE(left, 100 - width);
+  Rect ink = Ink(Rect{0, 5, 200, 30});
+  EXPECT_LE(ink.right, 100);
+  EXPECT_GE(ink.left, 100 - width);
   DrawText(kBlack, "Cancel", 100, 60, kAlignCentre);
-  std::tie(left, right) = inkRange(55, 80);
-  EXPECT_NEAR((left + right) / 2.0, 100, 2.5);
+  ink = Ink(Rect{0, 55, 200, 80});
+  EXPECT_NEAR((ink.left + ink.right) / 2.0, 100, 2.5);
   DrawText(kBlack, "Cancel", 100, 110, kAlignLeft);
-  std::tie(left, right) = inkRange(105, 130);
-  EXPECT_GE(left, 100);
-  EXPECT_LE(right, 100 + width);
+  ink = Ink(Rect{0, 105, 200, 130});
+  EXPECT_GE(ink.left, 100);
+  EXPECT_LE(ink.right, 100 + width);
 
   // Opaque text clears its cell with the background colour.
   SelectFont(GetInterfaceFont(InterfaceFont::k12), kRed, kOpaque);
@@ -277,18 +269,13 @@ TEST_F(DrawingTest, BitmapResourcesHaveTheirSizesAndArtwork) {
   // The key frame marks: corners in the track's colour, the disc in the
   // mark's, the white key sign.
   const uint32_t cyan = Rgb(0, 255, 255), yellow = Rgb(255, 255, 0);
-  EXPECT_EQ(BitmapResourcePixel(120, 0, 0), cyan);
-  EXPECT_EQ(BitmapResourcePixel(120, 4, 0), kBlack);
-  EXPECT_EQ(BitmapResourcePixel(120, 4, 2), kWhite);
-  EXPECT_EQ(BitmapResourcePixel(120, 0, 4), kBlack);
-  EXPECT_EQ(BitmapResourcePixel(120, 0, 8), cyan);
-  EXPECT_EQ(BitmapResourcePixel(120, 5, 9), kWhite);
-  EXPECT_EQ(BitmapResourcePixel(129, 0, 0), yellow);
-  EXPECT_EQ(BitmapResourcePixel(143, 4, 0), kRed);
-  EXPECT_EQ(BitmapResourcePixel(128, 11, 11), yellow);
-  EXPECT_EQ(BitmapResourcePixel(150, 6, 1), Rgb(128, 128, 128));
-  EXPECT_EQ(BitmapResourcePixel(148, 0, 0), yellow);
-
+  for (const auto& [id, x, y, colour] :
+       {std::tuple(120, 0, 0, cyan), std::tuple(120, 4, 0, kBlack), std::tuple(120, 4, 2, kWhite),
+        std::tuple(120, 0, 4, kBlack), std::tuple(120, 0, 8, cyan), std::tuple(120, 5, 9, kWhite),
+        std::tuple(129, 0, 0, yellow), std::tuple(143, 4, 0, kRed), std::tuple(128, 11, 11, yellow),
+        std::tuple(150, 6, 1, Rgb(128, 128, 128)), std::tuple(148, 0, 0, yellow)}) {
+    EXPECT_EQ(BitmapResourcePixel(id, x, y), colour) << id << " " << x << "," << y;
+  }
   DrawBitmapResource(Rect{20, 20, 0, 0}, 143);
   EXPECT_EQ(At(20, 20), cyan);
   EXPECT_EQ(At(24, 20), kRed);

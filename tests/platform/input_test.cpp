@@ -4,6 +4,8 @@
 
 #include <QKeyEvent>
 #include <QTest>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "gui_support/qt_environment.h"
@@ -14,58 +16,54 @@
 namespace vantoril {
 namespace {
 
+// A Qt key, its modifiers, the text it carries and the code expected of it.
+using Case = std::tuple<int, uint32_t, uint32_t, int>;
+
 TEST(KeyCodes, QtKeysMapToVirtualKeyCodes) {
-  EXPECT_EQ(VirtualKeyFromQtKey(Qt::Key_Delete, 0), 46);
-  EXPECT_EQ(VirtualKeyFromQtKey(Qt::Key_Comma, 0), 188);
-  EXPECT_EQ(VirtualKeyFromQtKey(Qt::Key_Less, kKeyShift), 188);  // "<" is on the "," key
-  EXPECT_EQ(VirtualKeyFromQtKey(Qt::Key_Period, 0), 190);
-  EXPECT_EQ(VirtualKeyFromQtKey(Qt::Key_Greater, kKeyShift), 190);
-  EXPECT_EQ(VirtualKeyFromQtKey(Qt::Key_F1, 0), 112);
-  EXPECT_EQ(VirtualKeyFromQtKey(Qt::Key_F3, 0), 114);
-  EXPECT_EQ(VirtualKeyFromQtKey(Qt::Key_L, kKeyControl), 'L');
-  EXPECT_EQ(VirtualKeyFromQtKey(Qt::Key_Exclam, kKeyShift), '1');  // Shift+1 arrives as "!"
-  EXPECT_EQ(VirtualKeyFromQtKey(Qt::Key_PageUp, 0), 33);
-  EXPECT_EQ(VirtualKeyFromQtKey(Qt::Key_Insert, 0), 45);
-  EXPECT_EQ(VirtualKeyFromQtKey(Qt::Key_Return, 0), 13);
-  EXPECT_EQ(VirtualKeyFromQtKey(Qt::Key_Enter, kKeyKeypad), 13);
-  EXPECT_EQ(VirtualKeyFromQtKey(Qt::Key_QuoteLeft, 0), 192);
+  // "<" and ">" are on the "," and "." keys; Shift+1 arrives as "!".
+  for (const auto& [key, modifiers, ignoredText, code] :
+       {Case(Qt::Key_Delete, 0, 0, 46), Case(Qt::Key_Comma, 0, 0, 188),
+        Case(Qt::Key_Less, kKeyShift, 0, 188), Case(Qt::Key_Period, 0, 0, 190),
+        Case(Qt::Key_Greater, kKeyShift, 0, 190), Case(Qt::Key_F1, 0, 0, 112),
+        Case(Qt::Key_F3, 0, 0, 114), Case(Qt::Key_L, kKeyControl, 0, 'L'),
+        Case(Qt::Key_Exclam, kKeyShift, 0, '1'), Case(Qt::Key_PageUp, 0, 0, 33),
+        Case(Qt::Key_Insert, 0, 0, 45), Case(Qt::Key_Return, 0, 0, 13),
+        Case(Qt::Key_QuoteLeft, 0, 0, 192), Case(Qt::Key_0, 0, 0, 48),
+        Case(Qt::Key_unknown, 0, 0, 0)}) {
+    EXPECT_EQ(VirtualKeyFromQtKey(key, modifiers), code) << key << " " << modifiers;
+  }
   // The numeric keypad has its own codes.
-  EXPECT_EQ(VirtualKeyFromQtKey(Qt::Key_0, kKeyKeypad), 96);
-  EXPECT_EQ(VirtualKeyFromQtKey(Qt::Key_4, kKeyKeypad), 100);
-  EXPECT_EQ(VirtualKeyFromQtKey(Qt::Key_Asterisk, kKeyKeypad), 106);
-  EXPECT_EQ(VirtualKeyFromQtKey(Qt::Key_Plus, kKeyKeypad), 107);
-  EXPECT_EQ(VirtualKeyFromQtKey(Qt::Key_Comma, kKeyKeypad), 108);
-  EXPECT_EQ(VirtualKeyFromQtKey(Qt::Key_0, 0), 48);
-  EXPECT_EQ(VirtualKeyFromQtKey(Qt::Key_unknown, 0), 0);
+  for (const auto& [key, modifiers, ignoredText, code] :
+       {Case(Qt::Key_Enter, kKeyKeypad, 0, 13), Case(Qt::Key_0, kKeyKeypad, 0, 96),
+        Case(Qt::Key_4, kKeyKeypad, 0, 100), Case(Qt::Key_Asterisk, kKeyKeypad, 0, 106),
+        Case(Qt::Key_Plus, kKeyKeypad, 0, 107), Case(Qt::Key_Comma, kKeyKeypad, 0, 108)}) {
+    EXPECT_EQ(VirtualKeyFromQtKey(key, modifiers), code) << key << " " << modifiers;
+  }
 }
 
 TEST(KeyCodes, CharactersAndControlCodes) {
-  EXPECT_EQ(CharacterFromQtKey(Qt::Key_L, kKeyControl, 0), 12u);
-  EXPECT_EQ(CharacterFromQtKey(Qt::Key_L, kKeyControl, 'l'), 12u);  // text ignored with Ctrl
-  EXPECT_EQ(CharacterFromQtKey(Qt::Key_Z, kKeyControl | kKeyShift, 26), 26u);
-  EXPECT_EQ(CharacterFromQtKey(Qt::Key_1, kKeyControl, 0), 0u);
-  EXPECT_EQ(CharacterFromQtKey(Qt::Key_P, 0, 'p'), uint32_t('p'));
-  EXPECT_EQ(CharacterFromQtKey(Qt::Key_P, kKeyShift, 0), uint32_t('P'));  // no text: computed
-  EXPECT_EQ(CharacterFromQtKey(Qt::Key_Period, 0, '.'), uint32_t('.'));
-  EXPECT_EQ(CharacterFromQtKey(Qt::Key_QuoteDbl, kKeyShift, 0), uint32_t('"'));
-  EXPECT_EQ(CharacterFromQtKey(Qt::Key_Escape, 0, 27), 27u);
-  EXPECT_EQ(CharacterFromQtKey(Qt::Key_Return, 0, 0), 13u);
-  EXPECT_EQ(CharacterFromQtKey(Qt::Key_Backspace, 0, 8), 8u);
-  EXPECT_EQ(CharacterFromQtKey(Qt::Key_Tab, 0, 0), 9u);
-  EXPECT_EQ(CharacterFromQtKey(Qt::Key_Delete, 0, 127), 0u);  // Delete types nothing
-  EXPECT_EQ(CharacterFromQtKey(Qt::Key_Left, 0, 0), 0u);
-  EXPECT_EQ(CharacterFromQtKey(Qt::Key_A, kKeyAlt, 'a'), 0u);
-  EXPECT_EQ(CharacterFromQtKey(Qt::Key_unknown, 0, 0x20AC), 0u);  // not one byte
+  // Text is ignored with Ctrl; without text the character is computed; Delete, arrows, Alt and
+  // characters wider than a byte type nothing.
+  for (const auto& [key, modifiers, text, character] :
+       {Case(Qt::Key_L, kKeyControl, 0, 12), Case(Qt::Key_L, kKeyControl, 'l', 12),
+        Case(Qt::Key_Z, kKeyControl | kKeyShift, 26, 26), Case(Qt::Key_1, kKeyControl, 0, 0),
+        Case(Qt::Key_P, 0, 'p', 'p'), Case(Qt::Key_P, kKeyShift, 0, 'P'),
+        Case(Qt::Key_Period, 0, '.', '.'), Case(Qt::Key_QuoteDbl, kKeyShift, 0, '"'),
+        Case(Qt::Key_Escape, 0, 27, 27), Case(Qt::Key_Return, 0, 0, 13),
+        Case(Qt::Key_Backspace, 0, 8, 8), Case(Qt::Key_Tab, 0, 0, 9),
+        Case(Qt::Key_Delete, 0, 127, 0), Case(Qt::Key_Left, 0, 0, 0),
+        Case(Qt::Key_A, kKeyAlt, 'a', 0), Case(Qt::Key_unknown, 0, 0x20AC, 0)}) {
+    EXPECT_EQ(CharacterFromQtKey(key, modifiers, text), uint32_t(character))
+        << key << " " << modifiers << " " << text;
+  }
 }
 
 TEST(KeyCodes, CommandLetters) {
-  EXPECT_EQ(CommandLetterForCode(12), 'l');
-  EXPECT_EQ(CommandLetterForCode(26), 'z');
-  EXPECT_EQ(CommandLetterForCode(188), '>');
-  EXPECT_EQ(CommandLetterForCode(190), '<');
-  EXPECT_EQ(CommandLetterForCode(192), '~');
-  EXPECT_EQ(CommandLetterForCode(2), 0);
-  EXPECT_EQ(CommandLetterForCode('l'), 0);
+  for (const auto& [code, letter] :
+       {std::pair(12, 'l'), std::pair(26, 'z'), std::pair(188, '>'), std::pair(190, '<'),
+        std::pair(192, '~'), std::pair(2, '\0'), std::pair(int('l'), '\0')}) {
+    EXPECT_EQ(CommandLetterForCode(code), letter) << code;
+  }
 }
 
 class InputTest : public ::testing::Test {

@@ -1,5 +1,3 @@
-// Window objects, the message queue, the window list and scrolling.
-
 #include "platform/window.h"
 
 #include <gtest/gtest.h>

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <tuple>
+#include <utility>
 
 #include "gui_support/qt_environment.h"
 #include "platform/message_queue.h"
@@ -13,17 +14,16 @@ namespace vantoril {
 namespace {
 
 TEST(HlsConversion, KnownColours) {
-  EXPECT_EQ(RgbToHls(Rgb(255, 0, 0)), (Hls{0, 120, 240}));
-  EXPECT_EQ(RgbToHls(Rgb(128, 128, 128)), (Hls{0, 120, 0}));
-  EXPECT_EQ(RgbToHls(Rgb(0, 255, 0)), (Hls{80, 120, 240}));
-  EXPECT_EQ(RgbToHls(Rgb(0, 0, 255)), (Hls{160, 120, 240}));
-  EXPECT_EQ(RgbToHls(Rgb(255, 255, 255)), (Hls{0, 240, 0}));
-  EXPECT_EQ(RgbToHls(Rgb(255, 0, 255)), (Hls{200, 120, 240}));  // hue wraps below 0
-  EXPECT_EQ(RgbToHls(Rgb(255, 128, 128)).luminance, 180);       // the light half
-  EXPECT_EQ(HlsToRgb(120, 120, 240), Rgb(0, 255, 255));
-  EXPECT_EQ(HlsToRgb(0, 120, 240), Rgb(255, 0, 0));
-  EXPECT_EQ(HlsToRgb(0, 120, 0), Rgb(128, 128, 128));
-  EXPECT_EQ(HlsToRgb(0, 240, 0), Rgb(255, 255, 255));
+  for (const auto& [rgb, hls] :
+       {std::pair(Rgb(255, 0, 0), Hls{0, 120, 240}), std::pair(Rgb(128, 128, 128), Hls{0, 120, 0}),
+        std::pair(Rgb(0, 255, 0), Hls{80, 120, 240}), std::pair(Rgb(0, 0, 255), Hls{160, 120, 240}),
+        std::pair(Rgb(255, 255, 255), Hls{0, 240, 0}),
+        std::pair(Rgb(0, 255, 255), Hls{120, 120, 240}),
+        std::pair(Rgb(255, 0, 255), Hls{200, 120, 240})}) {  // magenta: hue wraps below 0
+    EXPECT_EQ(RgbToHls(rgb), hls) << rgb;
+    EXPECT_EQ(HlsToRgb(hls.hue, hls.luminance, hls.saturation), rgb) << rgb;
+  }
+  EXPECT_EQ(RgbToHls(Rgb(255, 128, 128)).luminance, 180);  // the light half
   EXPECT_EQ(HlsToRgb(0, 0, 240), Rgb(0, 0, 0));
   // Round trips stay within the rounding of the 240 scale.
   for (uint32_t colour : {Rgb(12, 200, 99), Rgb(250, 250, 3), Rgb(40, 40, 41)}) {
@@ -62,6 +62,14 @@ class ColourChooserTest : public ::testing::Test {
   void Release(int x, int y) { Post(kWmLButtonUp, x, y); }
   void ReleaseOk() { Release(kCx + 75, kY0 + 210); }
   bool Run(uint32_t& colour) { return RunColourChooser(host_, kX0, kY0, colour, "Choose"); }
+  // Drags the slider on `row` from the centre over `toX`, lets go at `releaseX`, then OK.
+  bool DragAndConfirm(uint32_t& colour, int row, int toX, int releaseX) {
+    Post(kWmLButtonDown, kCx, RowY(row));
+    Post(kWmMouseMove, toX, RowY(row));
+    Release(releaseX, RowY(row));
+    ReleaseOk();
+    return Run(colour);
+  }
 
   Window host_;
   Window other_;
@@ -109,11 +117,7 @@ TEST_F(ColourChooserTest, CancelEscapeAndReleasesOutsideRestoreTheColourOfEntry)
 TEST_F(ColourChooserTest, SlidersWorkInTheModelShownAndTheModelPersists) {
   uint32_t colour = Rgb(255, 0, 0);
   // HLS: the third slider (saturation) to 0 leaves the grey of the same luminance.
-  Post(kWmLButtonDown, kCx, RowY(3));
-  Post(kWmMouseMove, kCx - 20, RowY(3));
-  Release(kCx - 20, RowY(3));
-  ReleaseOk();
-  EXPECT_TRUE(Run(colour));
+  EXPECT_TRUE(DragAndConfirm(colour, 3, kCx - 20, kCx - 20));
   EXPECT_EQ(colour, Rgb(128, 128, 128));
 
   Release(kCx + 10, RowY(4));  // the "RGB" choice
@@ -124,18 +128,10 @@ TEST_F(ColourChooserTest, SlidersWorkInTheModelShownAndTheModelPersists) {
   // Next time the panel opens in RGB: the second slider is green, 35 pixels
   // right of the centre give 100.
   colour = Rgb(0, 0, 0);
-  Post(kWmLButtonDown, kCx, RowY(2));
-  Post(kWmMouseMove, kCx + 35, RowY(2));
-  Release(kCx + 35, RowY(2));
-  ReleaseOk();
-  EXPECT_TRUE(Run(colour));
+  EXPECT_TRUE(DragAndConfirm(colour, 2, kCx + 35, kCx + 35));
   EXPECT_EQ(colour, Rgb(0, 100, 0));
   // Rows 0 and 1 both drag the first slider; values stop at the limit.
-  Post(kWmLButtonDown, kCx, RowY(0));
-  Post(kWmMouseMove, kCx + 200, RowY(0));
-  Release(kCx + 100, RowY(0));
-  ReleaseOk();
-  EXPECT_TRUE(Run(colour));
+  EXPECT_TRUE(DragAndConfirm(colour, 0, kCx + 200, kCx + 100));
   EXPECT_EQ(colour, Rgb(255, 100, 0));
 
   Release(kCx + 10, RowY(6));  // "Texture" acts as HLS

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
 #include <vector>
 
 #include "engine/show_document.h"
@@ -11,12 +12,7 @@ namespace {
 
 KeyFrame Key(int32_t time, float x = 100, float level = 50) {
   KeyFrame key;
-  key.x = x;
-  key.y = 100;
-  key.width = 80;
-  key.height = 60;
-  key.level = level;
-  key.time = time;
+  key.x = x, key.y = 100, key.width = 80, key.height = 60, key.level = level, key.time = time;
   return key;
 }
 
@@ -39,14 +35,12 @@ TEST(TimelineGeometryTest, EnlargeAndContractAtThirtyFramesPerSecond) {
   std::vector<int> scales{30};
   while (scales.back() < 1920) scales.push_back(EnlargedTimeScale(scales.back(), 30));
   EXPECT_EQ(scales, (std::vector<int>{30, 60, 120, 240, 480, 960, 1920}));
-  EXPECT_EQ(EnlargedTimeScale(1920, 30), 1920);
-  EXPECT_EQ(EnlargedTimeScale(5, 30), 10);
-  EXPECT_EQ(EnlargedTimeScale(10, 30), 20);
-  EXPECT_EQ(EnlargedTimeScale(20, 30), 30);  // 40 rounded down to whole seconds
-
-  EXPECT_EQ(ContractedTimeScale(30, 30), 15);
-  EXPECT_EQ(ContractedTimeScale(15, 30), 5);
-  EXPECT_EQ(ContractedTimeScale(5, 30), 5);
+  scales = {1920, 5, 10, 20};  // 20 doubles to 40, rounded down to whole seconds
+  for (int& scale : scales) scale = EnlargedTimeScale(scale, 30);
+  EXPECT_EQ(scales, (std::vector<int>{1920, 10, 20, 30}));
+  scales = {30, 15, 5};
+  for (int& scale : scales) scale = ContractedTimeScale(scale, 30);
+  EXPECT_EQ(scales, (std::vector<int>{15, 5, 5}));
   // A rate of a few frames per second would round to 0: no ruler at all.
   EXPECT_EQ(ContractedTimeScale(2, 3), 1);
 }
@@ -61,12 +55,11 @@ TEST(TimelineGeometryTest, SettingsScalesAreKeptInRange) {
 
 TEST(TimelineGeometryTest, KeyFramesAreHitWithinSixFrames) {
   const std::vector<KeyFrame> keys{Key(0), Key(60), Key(64)};
-  EXPECT_EQ(KeyNearFrame(keys, 66), 1);  // the first within reach wins
-  EXPECT_EQ(KeyNearFrame(keys, 54), 1);
-  EXPECT_EQ(KeyNearFrame(keys, 53), -1);
-  EXPECT_EQ(KeyNearFrame(keys, 71), -1);
-  EXPECT_EQ(KeyNearFrame(keys, 70), 2);
-  EXPECT_EQ(KeyNearFrame(keys, 6), 0);
+  // At 66 the first within reach wins.
+  for (const auto& [frame, key] : {std::pair(66, 1), std::pair(54, 1), std::pair(53, -1),
+                                   std::pair(71, -1), std::pair(70, 2), std::pair(6, 0)}) {
+    EXPECT_EQ(KeyNearFrame(keys, frame), key) << frame;
+  }
 }
 
 TEST(TimelineGeometryTest, HoldSpansJoinKeyFramesThatChangeNothing) {
