@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <thread>
 #include <vector>
 
@@ -20,6 +19,7 @@
 #include "platform/drawing.h"
 #include "platform/message_queue.h"
 #include "platform/window.h"
+#include "support/test_files.h"
 
 extern char** environ;
 
@@ -30,12 +30,7 @@ namespace fs = std::filesystem;
 
 using testing::FreshTestFolder;
 
-std::string ReadFile(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using test::ReadText;
 
 class Recorder : public Window {
  public:
@@ -88,7 +83,7 @@ TEST(AppStart, InitLoadsTheSettingsAndShutdownWritesThem) {
   EXPECT_EQ(vantoril.settings.GetSettingInt("FrameRate", 2997), 2500);
   vantoril.settings.PutSettingInt("Scale", 75);
   AppShutdown(vantoril);
-  EXPECT_EQ(ReadFile(config / "Vantoril.ini"), "[Vantoril]\r\nFrameRate=2500\r\nScale=75\r\n");
+  EXPECT_EQ(ReadText(config / "Vantoril.ini"), "[Vantoril]\r\nFrameRate=2500\r\nScale=75\r\n");
 
   CreateInterfaceFonts("Sans");
   setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
@@ -144,17 +139,17 @@ int RunProgramAndClose(const fs::path& config) {
 TEST(WholeProgram, WritesTheSectionLineAndKeepsTheSettingsItFound) {
   const fs::path config = FreshTestFolder("whole-program");
   ASSERT_EQ(RunProgramAndClose(config), 0);  // first run
-  EXPECT_EQ(ReadFile(config / "Vantoril.ini"), "[Vantoril]\r\n");
+  EXPECT_EQ(ReadText(config / "Vantoril.ini"), "[Vantoril]\r\n");
 
   const std::string text = "[Vantoril]\r\nFrameRate=2500\r\nAspectMode=5625\r\nScale=200\r\n";
   std::ofstream(config / "Vantoril.ini", std::ios::binary) << text;
   ASSERT_EQ(RunProgramAndClose(config), 0);
-  EXPECT_EQ(ReadFile(config / "Vantoril.ini"), text);
+  EXPECT_EQ(ReadText(config / "Vantoril.ini"), text);
 
   // A file of another program is replaced by a fresh store.
   std::ofstream(config / "Vantoril.ini", std::ios::binary) << "[Other]\r\nKey=1\r\n";
   ASSERT_EQ(RunProgramAndClose(config), 0);
-  EXPECT_EQ(ReadFile(config / "Vantoril.ini"), "[Vantoril]\r\n");
+  EXPECT_EQ(ReadText(config / "Vantoril.ini"), "[Vantoril]\r\n");
 }
 
 }  // namespace

@@ -1,6 +1,3 @@
-// What the main window tells after reading pictures and shows: one message
-// naming every picture that could not be read, and the damage of a show file.
-
 #include "app/load_notices.h"
 
 #include <gtest/gtest.h>
@@ -17,6 +14,7 @@
 #include "app/support/app_harness.h"
 #include "gui_support/qt_environment.h"
 #include "platform/message_queue.h"
+#include "support/test_files.h"
 
 namespace vantoril {
 namespace {
@@ -40,8 +38,7 @@ void AnswerMessageBoxes(std::vector<std::string>* texts, int count) {
 // The example show, copied to `folder` and cut by `cutBytes`; its pictures
 // are found when `withPictures`.
 fs::path CopyOfExample(const fs::path& folder, size_t cutBytes, bool withPictures) {
-  std::ifstream in(testing::ExamplesFolder() / "example.vsh", std::ios::binary);
-  std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  std::string bytes = test::ReadText(testing::ExamplesFolder() / "example.vsh");
   bytes.resize(bytes.size() - cutBytes);
   const fs::path show = folder / "copy.vsh";
   std::ofstream(show, std::ios::binary) << bytes;
@@ -69,8 +66,6 @@ TEST(LoadNotices, AShowWithMissingPicturesNamesThemOnce) {
   EXPECT_EQ(QueuedMessageCount(), 0u);
 }
 
-// Half a show is not written over the whole one: it has no name, is
-// modified, and saving proposes the old name in the dialog.
 TEST(LoadNotices, ADamagedShowSaysSoAndSavesThroughTheDialog) {
   AppHarness app;
   const fs::path folder = testing::FreshTestFolder("damaged-show");
@@ -93,13 +88,9 @@ TEST(LoadNotices, ADamagedShowSaysSoAndSavesThroughTheDialog) {
   });
   testing::TypeCharacter(app.Main().Handle(), 19);  // Ctrl+S
   EXPECT_EQ(proposed, "copy.vsh");
-  const auto size = fs::file_size(show);
-  EXPECT_EQ(size, fs::file_size(testing::ExamplesFolder() / "example.vsh") - 100);
+  EXPECT_EQ(fs::file_size(show), fs::file_size(testing::ExamplesFolder() / "example.vsh") - 100);
 }
 
-// Load Picture, Change Picture and the reload after the Advanced Options each
-// end with the one message, whatever "Show Pic Errors" says; Change Picture
-// still relinks the picture to the chosen file.
 TEST(LoadNotices, PictureCommandsNameTheFilesTheyCouldNotRead) {
   AppHarness app;
   const fs::path folder = testing::FreshTestFolder("bad-picture");

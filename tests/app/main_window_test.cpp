@@ -92,14 +92,6 @@ TEST(MainWindowPictures, LoadedPictureBecomesPictureZero) {
   app.Doc().pictureCount = 2;
 }
 
-TEST(MainWindowOptions, TheFolderChooserStartsInTheAlternativeFolder) {
-  AppHarness app;
-  ASSERT_TRUE(app.Doc().altImageFolder.SetPath("/srv/pictures/"));
-  PostMessage(app.GetStage().Handle(), kWmKeyDown, 27, 1);  // Esc closes the options
-  app.Main().RunCommand(cmd::kAdvancedOptions);
-  EXPECT_EQ(DescribedDialogFolder().Path(), "/srv/pictures/");
-}
-
 TEST(MainWindowPictures, BrushesLockAndTheirMenuChecks) {
   AppHarness app;
   MenuBar& menu = app.Main().Menu();
@@ -168,9 +160,17 @@ TEST(MainWindowOptions, TogglesKeepChecksAndSettingsInStep) {
   ASSERT_TRUE(app.Doc().altImageFolder.SetPath(folder));
   PostMessage(app.GetStage().Handle(), kWmKeyDown, 13, 0);  // OK
   app.Main().RunCommand(cmd::kAdvancedOptions);
+  EXPECT_EQ(DescribedDialogFolder().Path(), folder);  // the chooser starts there
   EXPECT_EQ(app.Doc().altImageFolder.Path(), folder);
   EXPECT_EQ(app.settings.GetSetting("AltImageFolder", ""), folder);
 }
+
+// A key code of 0 types the character alone.
+struct KeyStep {
+  int code;
+  uint32_t character;
+  int32_t expected;
+};
 
 class KeyTables : public ::testing::Test {
  protected:
@@ -187,75 +187,48 @@ class KeyTables : public ::testing::Test {
     main = app.Main().Handle();
   }
   int32_t Now() { return app.Doc().clock.currentTime; }
+  void Send(const KeyStep& k) {
+    k.code ? PressKey(main, k.code, k.character) : TypeCharacter(main, k.character);
+  }
   AppHarness app;
   WindowHandle main = 0;
 };
 
 TEST_F(KeyTables, TimeKeys) {
-  PressKey(main, 36, 0);  // Home
-  EXPECT_EQ(Now(), 0);
-  PressKey(main, 35, 0);  // End: the last key frame
-  EXPECT_EQ(Now(), 60);
-  TypeCharacter(main, '$');
-  EXPECT_EQ(Now(), 0);
-  TypeCharacter(main, '#');
-  EXPECT_EQ(Now(), 60);
-  PressKey(main, 45, 0);  // Insert
-  TypeCharacter(main, '-');
-  EXPECT_EQ(Now(), 58);
-  PressKey(main, 43, 0);
-  TypeCharacter(main, '+');
-  EXPECT_EQ(Now(), 60);
-  PressKey(main, 36, 0);
-  TypeCharacter(main, 9);  // Tab: the next key frame
-  EXPECT_EQ(Now(), 30);
-  PressKey(main, 9, 9);
-  EXPECT_EQ(Now(), 60);
-  PressKey(main, 9, 9);  // none after: back to 0
-  EXPECT_EQ(Now(), 0);
-  PressKey(main, 100, '4');  // numeric 4: field preview steps one frame
-  EXPECT_EQ(Now(), 1);
-  TypeCharacter(main, 'd');
-  EXPECT_EQ(Now(), 2);
+  // Home, End, Insert, Tab (the next key frame; none after: 0), numeric 4.
+  const KeyStep steps[] = {{36, 0, 0},   {35, 0, 60}, {0, '$', 0},   {0, '#', 60}, {45, 0, 59},
+                           {0, '-', 58}, {43, 0, 59}, {0, '+', 60},  {36, 0, 0},   {0, 9, 30},
+                           {9, 9, 60},   {9, 9, 0},   {100, '4', 1}, {0, 'd', 2}};
+  for (const KeyStep& k : steps) {
+    Send(k);
+    EXPECT_EQ(Now(), k.expected) << k.code << " " << k.character;
+  }
 }
 
 TEST_F(KeyTables, PictureSelectionKeys) {
-  PressKey(main, 34, 0);  // Page Down
-  EXPECT_EQ(app.Doc().selectedPicture, 1);
-  PressKey(main, 34, 0);
-  EXPECT_EQ(app.Doc().selectedPicture, 1);
-  TypeCharacter(main, '!');
-  EXPECT_EQ(app.Doc().selectedPicture, 0);
-  TypeCharacter(main, '"');
-  EXPECT_EQ(app.Doc().selectedPicture, 1);
-  PressKey(main, 33, 0);
-  EXPECT_EQ(app.Doc().selectedPicture, 0);
+  const KeyStep steps[] = {{34, 0, 1}, {34, 0, 1}, {0, '!', 0}, {0, '"', 1}, {33, 0, 0}};
+  for (const KeyStep& k : steps) {
+    Send(k);
+    EXPECT_EQ(app.Doc().selectedPicture, k.expected) << k.code << " " << k.character;
+  }
 }
 
 TEST_F(KeyTables, EditKeysRunOneCommandPerPress) {
   app.Doc().GoToTime(30, true);
   ASSERT_EQ(app.Doc().currentKey, 1);
-  // Backspace queues a key-down 8 and a character 8: one key frame goes.
-  PressKey(main, 8, 8);
+  PressKey(main, 8, 8);  // Backspace: a key-down and a character 8, one deletion
   EXPECT_EQ(app.Doc().keyCount[0], 2);
-  // A typed "." contracts the Timeline and deletes nothing.
+  // At a key frame "." contracts the Timeline and deletes nothing, typed alone
+  // it does nothing; Delete has no character; then Ctrl+Z, Ctrl+Y, Ctrl+Z.
   app.Doc().GoToTime(60, true);
-  PressKey(main, 190, '.');
-  EXPECT_EQ(app.Doc().keyCount[0], 2);
+  const KeyStep steps[] = {{190, '.', 2}, {0, '.', 2}, {188, ',', 2}, {46, 0, 1},
+                           {0, 26, 2},    {0, 25, 1},  {0, 26, 2}};
+  for (const KeyStep& k : steps) {
+    Send(k);
+    EXPECT_EQ(app.Doc().keyCount[0], k.expected) << k.code << " " << k.character;
+  }
   EXPECT_EQ(app.timeline.contracts, 1);
-  TypeCharacter(main, '.');
-  EXPECT_EQ(app.Doc().keyCount[0], 2);
-  PressKey(main, 188, ',');
   EXPECT_EQ(app.timeline.enlarges, 1);
-  EXPECT_EQ(app.timeline.contracts, 1);
-  // Delete has no character.
-  PressKey(main, 46, 0);
-  EXPECT_EQ(app.Doc().keyCount[0], 1);
-  TypeCharacter(main, 26);  // Ctrl+Z
-  EXPECT_EQ(app.Doc().keyCount[0], 2);
-  TypeCharacter(main, 25);  // Ctrl+Y
-  EXPECT_EQ(app.Doc().keyCount[0], 1);
-  TypeCharacter(main, 26);
 
   // Copy, cut and paste through their control codes.
   app.Doc().GoToTime(60, true);
@@ -320,28 +293,6 @@ TEST_F(KeyTables, ControlCodesOpenTheirCommands) {
   EXPECT_EQ(QueuedMessageCount(), 0u);
 }
 
-TEST(MainWindowShows, SaveFailureKeepsTitleAndFile) {
-  AppHarness app;
-  const fs::path folder = testing::FreshTestFolder("save-failure");
-  app.LoadPicture("sun.bmp");
-  const std::string good = (folder / "good.vsh").string();
-  AnswerFileDialog(good);
-  app.Main().RunCommand(cmd::kSaveShow);
-  ASSERT_EQ(app.Doc().showFile.Path(), good);
-  EXPECT_EQ(app.Main().Title(), "Quennet Vantoril - good");
-
-  // The target is taken by a folder: the save fails and says so.
-  fs::create_directories(folder / "taken.vsh");
-  ASSERT_TRUE(app.Doc().showFile.SetPath((folder / "taken.vsh").string()));
-  app.Doc().modified = 1;
-  std::string shown;
-  AnswerMessageBox(&shown);
-  TypeCharacter(app.Main().Handle(), 19);  // Ctrl+S
-  EXPECT_EQ(shown.rfind("Can't save show file", 0), 0u) << shown;
-  EXPECT_EQ(app.Main().Title(), "Quennet Vantoril - good");
-  EXPECT_EQ(app.Doc().modified, 1);
-}
-
 TEST(MainWindowShows, SaveQuestionCancelledKeepsTheShow) {
   AppHarness app;
   app.LoadPicture("sun.bmp");
@@ -374,15 +325,31 @@ TEST(MainWindowShows, BackgroundAndSoundChangesMarkTheShow) {
   EXPECT_EQ(app.Doc().modified, 1);
 }
 
-TEST(MainWindowShows, LoadingAFileThatIsNoShowKeepsEverything) {
+TEST(MainWindowShows, FailedSavesAndLoadsKeepTitleAndFile) {
   AppHarness app;
   const fs::path folder = testing::FreshTestFolder("not-a-show");
   app.LoadPicture("sun.bmp");
   const std::string good = (folder / "good.vsh").string();
   AnswerFileDialog(good);
   app.Main().RunCommand(cmd::kSaveShow);
-  std::ofstream(folder / "junk.vsh") << "not a show at all";
+  ASSERT_EQ(app.Doc().showFile.Path(), good);
+  EXPECT_EQ(app.Main().Title(), "Quennet Vantoril - good");
+
+  // The target is taken by a folder: the save fails and says so.
+  fs::create_directories(folder / "taken.vsh");
+  ASSERT_TRUE(app.Doc().showFile.SetPath((folder / "taken.vsh").string()));
+  app.Doc().modified = 1;
   std::string shown;
+  AnswerMessageBox(&shown);
+  TypeCharacter(app.Main().Handle(), 19);  // Ctrl+S
+  EXPECT_EQ(shown.rfind("Can't save show file", 0), 0u) << shown;
+  EXPECT_EQ(app.Main().Title(), "Quennet Vantoril - good");
+  EXPECT_EQ(app.Doc().modified, 1);
+
+  ASSERT_TRUE(app.Doc().showFile.SetPath(good));
+  app.Doc().modified = 0;
+  std::ofstream(folder / "junk.vsh") << "not a show at all";
+  shown.clear();
   AnswerFileDialog((folder / "junk.vsh").string(), [&shown] { AnswerMessageBox(&shown); });
   app.Main().RunCommand(cmd::kLoadShow);
   EXPECT_FALSE(shown.empty());
@@ -417,25 +384,13 @@ TEST(MainWindowDrops, DroppedFilesLoadInOrderAndFailuresAreNamedOnce) {
   const fs::path folder = testing::FreshTestFolder("drops");
   const fs::path pictures = testing::ExamplesFolder() / "pictures";
   std::ofstream(folder / "bad.bmp") << "not a picture";
-  // A WAV file of 100 silent 16-bit mono samples at 8000 Hz.
-  {
-    std::ofstream wav(folder / "sound.wav", std::ios::binary);
-    const auto u32 = [&wav](uint32_t v) { wav.write(reinterpret_cast<const char*>(&v), 4); };
-    const auto u16 = [&wav](uint16_t v) { wav.write(reinterpret_cast<const char*>(&v), 2); };
-    wav << "RIFF";
-    u32(36 + 200);
-    wav << "WAVEfmt ";
-    u32(16);
-    u16(1);
-    u16(1);
-    u32(8000);
-    u32(16000);
-    u16(2);
-    u16(16);
-    wav << "data";
-    u32(200);
-    wav << std::string(200, '\0');
-  }
+  // A WAV file of 100 silent 16-bit mono samples at 8000 Hz, little-endian fields.
+  std::ofstream(folder / "sound.wav", std::ios::binary)
+      << std::string(
+             "RIFF\xEC\0\0\0WAVEfmt \x10\0\0\0\1\0\1\0\x40\x1F\0\0\x80\x3E\0\0\2\0\x10\0data"
+             "\xC8\0\0\0",
+             44)
+      << std::string(200, '\0');
   std::string shown;
   AnswerMessageBox(&shown);
   DropOn(app.Main(), {pictures / "sun.bmp", folder / "bad.bmp", pictures / "star.tga",

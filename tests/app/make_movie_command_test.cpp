@@ -39,6 +39,15 @@ class MakeMovieInTheWindow : public ::testing::Test {
   void ConfirmDialogs(int count) {
     for (int i = 0; i < count; ++i) PostMessage(app.GetStage().Handle(), kWmKeyDown, 13, 0);
   }
+  // Records the next message box's text and icon, and accepts it.
+  void RecordBox(std::string* text, QMessageBox::Icon* icon) {
+    testing::WhenModal([text, icon](QWidget* modal) {
+      auto* box = qobject_cast<QMessageBox*>(modal);
+      *text = box->text().toStdString();
+      *icon = box->icon();
+      box->accept();
+    });
+  }
   int FramesIn(const fs::path& movie) {
     FileSpec fileRef;
     EXPECT_TRUE(fileRef.SetPath(movie.string()));
@@ -101,13 +110,7 @@ TEST_F(MakeMovieInTheWindow, PlaceholdersAreAskedAboutWithNoAsTheDefault) {
   QMessageBox::Icon icon = QMessageBox::NoIcon;
   ConfirmDialogs(2);
   testing::WhenModal([&](QWidget* modal) {
-    AnswerFileDialog(movie.string(), [&] {
-      testing::WhenModal([&](QWidget* box) {
-        made = qobject_cast<QMessageBox*>(box)->text().toStdString();
-        icon = qobject_cast<QMessageBox*>(box)->icon();
-        qobject_cast<QMessageBox*>(box)->accept();
-      });
-    });
+    AnswerFileDialog(movie.string(), [&] { RecordBox(&made, &icon); });
     qobject_cast<QMessageBox*>(modal)->button(QMessageBox::Yes)->click();
   });
   app.Main().RunCommand(cmd::kMakeMovie);
@@ -125,14 +128,7 @@ TEST_F(MakeMovieInTheWindow, EscStopsTheMovieAndSaysHowFarItGot) {
   PostMessage(app.GetStage().Handle(), kWmKeyDown, 27, 0);  // read by the render loop
   std::string shown;
   QMessageBox::Icon icon = QMessageBox::NoIcon;
-  AnswerFileDialog(movie.string(), [&] {
-    testing::WhenModal([&](QWidget* modal) {
-      auto* box = qobject_cast<QMessageBox*>(modal);
-      shown = box->text().toStdString();
-      icon = box->icon();
-      box->accept();
-    });
-  });
+  AnswerFileDialog(movie.string(), [&] { RecordBox(&shown, &icon); });
   app.Main().RunCommand(cmd::kMakeMovie);
   EXPECT_EQ(shown, "Movie stopped after 2 of 14 frames");
   EXPECT_EQ(icon, QMessageBox::Information);
@@ -149,10 +145,13 @@ TEST_F(MakeMovieInTheWindow, ASizeThatIsNoNumberIsNamed) {
     EXPECT_NE(shown.find("Width"), std::string::npos) << shown;
   }
   EXPECT_EQ(app.settings.GetSetting("MovieWid", ""), "wide");  // nothing stored
+  // Cancelling the options stores nothing either.
+  app.settings.PutSetting("MovieWid", "100");
+  PostMessage(app.GetStage().Handle(), kWmKeyDown, 27, 0);
+  app.Main().RunCommand(cmd::kMakeMovie);
+  EXPECT_EQ(app.settings.GetSettingInt("MovieType", -1), -1);
 }
 
-// A quality past the scale (150 typed into the settings file) leaves the
-// compression dialog kept to it.
 TEST_F(MakeMovieInTheWindow, CompressionQualityPastTheScaleIsKeptToIt) {
   int quality = 150;
   std::string fourcc;
@@ -161,13 +160,6 @@ TEST_F(MakeMovieInTheWindow, CompressionQualityPastTheScaleIsKeptToIt) {
       ChooseMovieCompression(app.GetStage(), app.settings, MovieContainer::kAvi, quality, fourcc));
   EXPECT_EQ(quality, 100);
   EXPECT_FALSE(fourcc.empty());
-}
-
-TEST_F(MakeMovieInTheWindow, CancellingTheOptionsStoresNothing) {
-  app.settings.PutSetting("MovieWid", "100");
-  PostMessage(app.GetStage().Handle(), kWmKeyDown, 27, 0);
-  app.Main().RunCommand(cmd::kMakeMovie);
-  EXPECT_EQ(app.settings.GetSettingInt("MovieType", -1), -1);
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 
 #include <QApplication>
 #include <QWheelEvent>
+#include <tuple>
+#include <utility>
 
 #include "app/main_window.h"
 #include "app/support/app_harness.h"
@@ -20,8 +22,7 @@ using testing::Pump;
 TEST(StageGeometry, HandlesRotateWithThePicture) {
   KeyFrame state;
   state.x = 320, state.y = 240, state.width = 400, state.height = 200;
-  // Rotated corners round half up: -199.5 becomes -199, so the top-left
-  // corner of an unturned picture sits one pixel in.
+  // Rotated corners round half up: the top-left corner sits one pixel in.
   PictureOutline o = OutlineOf(state, 1.0, {0, 0});
   EXPECT_EQ(o.corners[0], (Point{121, 141}));
   EXPECT_EQ(o.corners[2], (Point{520, 340}));
@@ -47,15 +48,13 @@ TEST(StageGeometry, HandlesRotateWithThePicture) {
 }
 
 TEST(StageGeometry, ZoomStepsAndStoredScale) {
-  EXPECT_EQ(ZoomIn(0.5), 0.75);
-  EXPECT_EQ(ZoomIn(1.0), 2.0);
-  EXPECT_EQ(ZoomIn(2.0), 2.0);
-  EXPECT_EQ(ZoomOut(2.0), 1.0);
-  EXPECT_EQ(ZoomOut(0.5), 0.5);
-  EXPECT_EQ(ScaleFromSetting(75), 0.75);
-  EXPECT_EQ(ScaleFromSetting(0), 1.0);
-  EXPECT_EQ(ScaleFromSetting(-50), 1.0);
-  EXPECT_EQ(ScaleFromSetting(333), 1.0);
+  for (auto [from, in, out] : {std::tuple{0.5, 0.75, 0.5}, {1.0, 2.0, 0.75}, {2.0, 2.0, 1.0}}) {
+    EXPECT_EQ(ZoomIn(from), in) << from;
+    EXPECT_EQ(ZoomOut(from), out) << from;
+  }
+  for (auto [stored, scale] : {std::pair{75, 0.75}, {0, 1.0}, {-50, 1.0}, {333, 1.0}}) {
+    EXPECT_EQ(ScaleFromSetting(stored), scale) << stored;
+  }
 }
 
 class StageGestures : public ::testing::Test {
@@ -127,16 +126,6 @@ TEST_F(StageGestures, ShiftKeepsMovesOnOneAxisAndZeroesRotation) {
   EXPECT_FLOAT_EQ(app.KeyAt(0, 90)->rotation, 0);
 }
 
-TEST_F(StageGestures, WithoutAutoAddKeysTheDragLeavesTheKeyFrames) {
-  app.Main().RunCommand(cmd::kAutoAddKeys);
-  const Point c = Centre();
-  Drag(c, Point{c.x + 30, c.y});
-  EXPECT_EQ(app.Doc().keyCount[0], 1);
-  EXPECT_FLOAT_EQ(app.State(0).x, 350);  // the stage shows it until the time changes
-  app.Doc().GoToTime(91, true);
-  EXPECT_FLOAT_EQ(app.State(0).x, 320);
-}
-
 TEST_F(StageGestures, LevelGaugeClampsAndLockedPicturesIgnoreGestures) {
   const Rect r = app.GetStage().PictureRect();
   const WindowHandle stage = app.GetStage().Handle();
@@ -183,15 +172,19 @@ TEST_F(StageGestures, ArrowKeysNudgeTheStateAndATransportKeyEndsADrag) {
   EXPECT_EQ(app.GetStage().DragMode(), StageDrag::kNone);
 }
 
-// Zooming only redraws: a drag not yet a key frame stays; and Page Up
-// resizes the picture that was selected when it was pressed.
+// Without Auto Add Keys a drag sets no key frame; zooming only redraws, so
+// the drag stays until the time changes. Page Up resizes the picture that was
+// selected when it was pressed.
 TEST_F(StageGestures, ZoomKeepsAnUnkeyedDragAndPageKeysResizeThePictureTheyFound) {
   app.Main().RunCommand(cmd::kAutoAddKeys);
   const Point c = Centre();
   Drag(c, Point{c.x + 30, c.y});
+  EXPECT_EQ(app.Doc().keyCount[0], 1);
   app.Main().RunCommand(cmd::kZoomOut);
   EXPECT_DOUBLE_EQ(app.GetStage().Scale(), 0.75);
   EXPECT_FLOAT_EQ(app.State(0).x, 350);
+  app.Doc().GoToTime(91, true);
+  EXPECT_FLOAT_EQ(app.State(0).x, 320);
 
   app.LoadPicture("sun.bmp");  // the new one becomes picture 0, selected
   ASSERT_EQ(app.Doc().pictureCount, 2);
@@ -264,7 +257,7 @@ TEST(StageScrolling, ControlsAndGesturesWorkWhereTheyAreSeen) {
   Click(stage.Handle(), kWmLButtonUp, 0, from.x + 30, from.y + 20);
   EXPECT_FLOAT_EQ(app.State(0).x, before.x + 15);
   EXPECT_FLOAT_EQ(app.State(0).y, before.y + 10);
-  // What is seen there is the content: the picture's centre pixel.
+  // What is seen there is the picture's centre pixel.
   stage.Repaint();
   const Point moved = OutlineOf(app.State(0), 2.0, {picture.left, picture.top}).centre;
   EXPECT_EQ(stage.PixelAt(moved.x - s.x + 40, moved.y - s.y),

@@ -60,8 +60,7 @@ TEST_F(TimelinePlugIn, ScrubbingOnTheTimelineMovesTheStagesTime) {
   Click(timeline->Handle(), kWmLButtonDown, kMkLButton, XOf(10), kTrackY);
   Click(timeline->Handle(), kWmMouseMove, kMkLButton, x, kTrackY);
   EXPECT_EQ(app.Doc().clock.currentTime, timeline->TimeAtClientX(x));
-  // Everything that shows the time follows the mouse, not only the Stage:
-  // the red line and the status panel too.
+  // The red line and the status panel follow the mouse too.
   EXPECT_EQ(timeline->PixelAt(x, 40), Rgb(255, 0, 0));
   const QImage& main = BackingImageOf(app.Main());
   const QRect panel(0, app.Main().ClientRect().bottom - 40, 120, 12);
@@ -86,11 +85,9 @@ TEST_F(TimelinePlugIn, EnlargeAndContractKeysChangeTheTimelinesScale) {
   testing::PressKey(app.Main().Handle(), vk::kOemComma, ',');
   const int enlarged = timeline->TimeScale();
   EXPECT_EQ(enlarged, timeline::EnlargedTimeScale(scale, 30));
-  // Key frames are found within the Timeline's own reach.
   EXPECT_EQ(app.Main().TimeScale(), enlarged);
-  // Keys pressed on the Timeline run the main window's tables too. Contract
-  // goes back to where Enlarge started, and on down to f / 4 (a new show is
-  // ten minutes long, a ruler wider than 16 bits reach).
+  // Keys pressed on the Timeline run the main window's tables too; Contract
+  // goes on down to f / 4 (a ten-minute ruler is wider than 16 bits reach).
   testing::PressKey(timeline->Handle(), vk::kOemPeriod, '.');
   EXPECT_EQ(timeline->TimeScale(), scale);
   EXPECT_EQ(app.Main().TimeScale(), scale);
@@ -127,8 +124,7 @@ TEST_F(TimelinePlugIn, DeleteRemovesTheKeyFrameTheTimelineMarksCurrent) {
 
   testing::TypeCharacter(app.Main().Handle(), 26);  // Ctrl+Z
   ASSERT_EQ(app.Doc().keyCount[0], 2);
-  // One frame off the key frame its mark still holds the current time, and
-  // the Edit commands follow the Timeline, not the exact time.
+  // One frame off, the key frame's mark still holds the current time.
   testing::TypeCharacter(app.Main().Handle(), '+');
   EXPECT_EQ(app.Doc().clock.currentTime, 91);
   EXPECT_EQ(app.Doc().currentKey, 1);
@@ -149,7 +145,6 @@ TEST_F(TimelinePlugIn, AClickOnTheTimelineDuringPlaybackMovesPlayback) {
   PostMessage(app.Main().Handle(), kWmKeyDown, vk::kEscape, 1);  // stops
   app.GetStage().Transport(1);
   EXPECT_EQ(app.GetStage().PlayDirection(), 0);
-  // Playback went on from the click (a frame or two may have passed).
   EXPECT_GE(app.Doc().clock.currentTime, t);
   EXPECT_LT(app.Doc().clock.currentTime, t + 10);
 }
@@ -158,7 +153,6 @@ TEST_F(TimelinePlugIn, TheViewButtonSwitchesToEveryPicturesTrackAndBack) {
   const Rect client = app.Main().ClientRect();
   const int stageBottom = app.GetStage().WindowRect().bottom;
   const TimelineLink& link = *app.Main().Timeline().Get();
-  // The button sits beside the Timeline's left edge (drawn with the panel).
   const int bx = link.Left() - 14, by = client.bottom - 22;
   ClickOn(app.Main().Handle(), bx, by);
   EXPECT_EQ(timeline->ViewMode(), TimelineWindow::kAllPicturesView);
@@ -177,11 +171,10 @@ TEST_F(TimelinePlugIn, TheViewButtonSwitchesToEveryPicturesTrackAndBack) {
   EXPECT_EQ(app.GetStage().WindowRect().bottom, stageBottom);
 }
 
-// The Stage's right click opens the short form of the key frame options on
-// the Stage: a code the full form could not show survives an OK.
+// The Stage's right click opens the short key frame options: a code the full
+// form could not show survives an OK.
 class StageOptions : public TimelinePlugIn {
  protected:
-  // On the selected picture's centre, with the Stage state as it is now.
   void RightClickAndAnswer(bool ok) {
     const Rect r = app.GetStage().PictureRect();
     const Point c = OutlineOf(app.State(0), 1.0, {r.left, r.top}).centre;
