@@ -80,8 +80,9 @@ if not expected_first <= first < expected_first + 2400:
 # Every recorded sample is the next one of the track (checked above), so
 # the track runs exactly on the sink's clock; what remains is that the sound
 # starts promptly and lasts until the stop (the server may still play what it
-# holds for a moment).
-if not 2.5 <= seconds <= 3.3:
+# holds for a moment). A start delayed by a busy machine costs a few
+# hundredths of a second more than the monitor's own miss.
+if not 2.4 <= seconds <= 3.3:
     sys.exit(f"{seconds:.3f} s of sound in 3 s of playing")
 PY
 }
