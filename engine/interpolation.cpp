@@ -88,6 +88,46 @@ CurveSegment CurveCoefficients(int position, float a, float b, float c, double w
   return segment;
 }
 
+namespace {
+
+// Where along a segment the eased time u lies. The ease follows the show's
+// rule (both ends, first, last or none) unless the key frame carries its own
+// ease code, which also says whether the move is straight.
+double EasedPosition(double u, int rule, bool onlySegment, bool first, bool lastSegment,
+                     float easeCode, bool& straight) {
+  int ease = 3;
+  if (rule == 0 && onlySegment) {
+    ease = 0;
+  } else if ((rule == 0 || rule == 1) && first) {
+    ease = 1;
+  } else if ((rule == 0 || rule == 2) && lastSegment) {
+    ease = 2;
+  }
+  int speed = 0;
+  if (easeCode > 0.0) {
+    // The kind, evaluated in f32: 1000.. gives 0 (in and out), 2000.. 1
+    // (in), 3000.. 2 (out), 4000.. 3 (none).
+    ease = TruncateToInt((easeCode - 900.0f) * 0.001f);
+    const int code = TruncateToInt(easeCode);
+    speed = code % 1000;
+    straight = (code & kStraightCodeBit) != 0;
+  }
+  const double s = speed * static_cast<double>(0.01f);
+  switch (ease) {
+    case 0:
+      return Ease(static_cast<float>(u), static_cast<float>(0.5 - 0.5 * s),
+                  static_cast<float>(0.5 + 0.5 * s));
+    case 1:
+      return Ease(static_cast<float>(u), static_cast<float>(1.0 - s), 1.0f);
+    case 2:
+      return Ease(static_cast<float>(u), 0.0f, static_cast<float>(s));
+    default:
+      return u;
+  }
+}
+
+}  // namespace
+
 double Interpolate(std::span<const KeyFrame> keys, int field, int t, bool secondField, int mode) {
   if (keys.empty() || field < 0 || field >= kInterpolatedFieldCount) {
     return 0.0;
@@ -137,39 +177,7 @@ double Interpolate(std::span<const KeyFrame> keys, int field, int t, bool second
       }
       double u = (static_cast<double>(t - start) + off) / static_cast<double>(len);
 
-      int ease = 3;
-      if (rule == 0 && n == 2) {
-        ease = 0;
-      } else if ((rule == 0 || rule == 1) && i == 0) {
-        ease = 1;
-      } else if ((rule == 0 || rule == 2) && i == last) {
-        ease = 2;
-      }
-      int speed = 0;
-      const float easeCode = keys[i].easeCode;
-      if (easeCode > 0.0) {
-        // The kind, evaluated in f32: 1000.. gives 0 (in and out), 2000.. 1
-        // (in), 3000.. 2 (out), 4000.. 3 (none).
-        ease = TruncateToInt((easeCode - 900.0f) * 0.001f);
-        const int code = TruncateToInt(easeCode);
-        speed = code % 1000;
-        straight = (code & kStraightCodeBit) != 0;
-      }
-      const double s = speed * static_cast<double>(0.01f);
-      switch (ease) {
-        case 0:
-          u = Ease(static_cast<float>(u), static_cast<float>(0.5 - 0.5 * s),
-                   static_cast<float>(0.5 + 0.5 * s));
-          break;
-        case 1:
-          u = Ease(static_cast<float>(u), static_cast<float>(1.0 - s), 1.0f);
-          break;
-        case 2:
-          u = Ease(static_cast<float>(u), 0.0f, static_cast<float>(s));
-          break;
-        default:
-          break;
-      }
+      u = EasedPosition(u, rule, n == 2, i == 0, i == last, keys[i].easeCode, straight);
       if (straight) {
         return a + u * (static_cast<double>(b) - a);
       }
