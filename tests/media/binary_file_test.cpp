@@ -5,7 +5,7 @@
 #include <array>
 #include <vector>
 
-#include "media/support/image_file_builder.h"
+#include "support/test_files.h"
 
 namespace vantoril {
 namespace {
@@ -32,7 +32,7 @@ void ExpectReads(BinaryFile& file) {
 }
 
 TEST(BinaryFile, WritesThenReadsFromDiskAndMemory) {
-  const std::string path = (test::TestFolder() / "binary_file.bin").string();
+  const std::string path = (test::FreshFolder("binary_file") / "file.bin").string();
   const std::vector<uint8_t> content = {1, 2, 3, 4, 5, 6};
   {
     BinaryFile out;

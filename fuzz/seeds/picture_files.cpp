@@ -1,0 +1,482 @@
+#include "fuzz/seeds/picture_files.h"
+
+// jpeglib.h needs the standard headers before it.
+// clang-format off
+#include <cstdio>
+#include <cstdlib>
+#include <jpeglib.h>
+// clang-format on
+
+#include <array>
+#include <utility>
+
+#include "support/byte_writer.h"
+
+namespace vantoril::pictures {
+
+namespace {
+
+using test::ByteWriter;
+using Bytes = std::vector<uint8_t>;
+using Sample = uint8_t (*)(int x, int y, int c);
+using Files = std::vector<PictureFile>;
+
+Bytes Cut(Bytes bytes, size_t size) {
+  bytes.resize(size);
+  return bytes;
+}
+
+struct Bmp {
+  int width = 5;
+  int height = 3;  // negative: rows stored top-down
+  int bits = 24;
+  uint32_t compression = 0;
+  uint32_t infoSize = 40;
+  uint32_t colorsUsed = 0;          // also the palette entries written
+  std::array<uint32_t, 3> masks{};  // compression 3: inside a larger header, else after it
+  const char* signature = "BM";
+  Sample sample = PatternSample;
+  bool pixels = true;  // false: the headers alone
+};
+
+Bytes BmpBytes(const Bmp& b) {
+  ByteWriter info;
+  info.U32LE(b.infoSize).U32LE(b.width).U32LE(static_cast<uint32_t>(b.height)).U16LE(1);
+  info.U16LE(b.bits).U32LE(b.compression).U32LE(0).U32LE(2835).U32LE(2835).U32LE(b.colorsUsed);
+  info.U32LE(0);
+  const auto masks = [&] {
+    for (uint32_t mask : b.masks) info.U32LE(mask);
+  };
+  const bool masksInside = b.compression == 3 && b.infoSize >= 52;
+  if (masksInside) masks();
+  info.PadTo(b.infoSize);
+  if (b.compression == 3 && !masksInside) masks();
+  for (uint32_t i = 0; i < b.colorsUsed; ++i) {
+    info.U8(10 + i / 2).U8(i ^ 0x55).U8(3).U8(0);
+  }
+  ByteWriter pixels;
+  const int rows = b.pixels ? std::abs(b.height) : 0;
+  for (int r = 0; r < rows; ++r) {
+    const int y = b.height > 0 ? rows - 1 - r : r;  // bottom-up files store the last line first
+    for (int x = 0; x < b.width; ++x) {
+      for (int c = 0; c < b.bits / 8; ++c) pixels.U8(b.sample(x, y, c));
+    }
+    pixels.PadTo((pixels.Size() + 3) & ~size_t{3});
+  }
+  const auto offBits = static_cast<uint32_t>(14 + info.Size());
+  ByteWriter file;
+  file.Text(b.signature).U32LE(offBits + static_cast<uint32_t>(pixels.Size())).U32LE(0);
+  return file.U32LE(offBits).Bytes(info.Data()).Bytes(pixels.Data()).Data();
+}
+
+void AddBmpFiles(Files& files) {
+  for (int bits : {8, 16, 24, 32}) {
+    const std::string name = "bmp" + std::to_string(bits);
+    files.push_back({name + ".bmp", BmpBytes({.bits = bits})});
+    files.push_back({name + "-top-down.bmp", BmpBytes({.height = -3, .bits = bits})});
+  }
+  const std::array<uint32_t, 3> masks555 = {0x7C00, 0x03E0, 0x001F};
+  const std::array<uint32_t, 3> masks888 = {0xFF0000, 0xFF00, 0xFF};
+  const Files more = {
+      {"bmp24-mb.bmp", BmpBytes({.signature = "MB"})},
+      {"bmp8-width-8192.bmp", BmpBytes({.width = 8192, .height = 1, .bits = 8, .pixels = false})},
+      {"bmp16-bitfields.bmp", BmpBytes({.bits = 16, .compression = 3, .masks = masks555})},
+      {"bmp32-bitfields.bmp", BmpBytes({.bits = 32, .compression = 3, .masks = masks888})},
+      {"bmp32-bitfields-v5.bmp",
+       BmpBytes({.bits = 32, .compression = 3, .infoSize = 124, .masks = masks888})},
+      {"bmp8-palette-2.bmp", BmpBytes({.bits = 8, .infoSize = 124, .colorsUsed = 2})},
+      {"bmp8-palette-255.bmp", BmpBytes({.bits = 8, .infoSize = 124, .colorsUsed = 255})},
+      {"bmp32-alpha-zero.bmp", BmpBytes({.bits = 32,
+                                         .sample = [](int x, int y, int c) -> uint8_t {
+                                           return c == 3 ? 0 : PatternSample(x, y, c);
+                                         }})},
+      // One alpha byte set: that of the first pixel stored.
+      {"bmp32-alpha-one.bmp", BmpBytes({.bits = 32,
+                                        .sample = [](int x, int y, int c) -> uint8_t {
+                                          return c < 3              ? PatternSample(x, y, c)
+                                                 : x == 0 && y == 2 ? 7
+                                                                    : 0;
+                                        }})},
+      // The bottom line alone (stored first).
+      {"bmp24-short.bmp", Cut(BmpBytes({}), 54 + 16)},
+      {"bmp-cut-in-header.bmp", Cut(BmpBytes({}), 40)},
+      {"bmp16-565.bmp",
+       BmpBytes({.bits = 16, .compression = 3, .masks = {0xF800, 0x07E0, 0x001F}})},
+      {"bmp24-bitfields.bmp", BmpBytes({.compression = 3, .masks = masks888})},
+      {"bmp8-rle.bmp", BmpBytes({.bits = 8, .compression = 1})},
+      {"bmp4.bmp", BmpBytes({.bits = 4})},
+      {"bmp1.bmp", BmpBytes({.bits = 1})},
+      {"bmp24-width-8193.bmp", BmpBytes({.width = 8193, .pixels = false})},
+      {"bmp24-height-8193-top-down.bmp", BmpBytes({.height = -8193, .pixels = false})},
+      {"bmp48.bmp", BmpBytes({.bits = 48})},
+      {"bmp12.bmp", BmpBytes({.bits = 12})},
+      {"bmp24-core-header.bmp", BmpBytes({.infoSize = 12})},
+      {"bmp24-height-0.bmp", BmpBytes({.height = 0})},
+  };
+  files.insert(files.end(), more.begin(), more.end());
+}
+
+struct Targa {
+  int width = 5;
+  int height = 3;
+  int depth = 24;
+  int type = 2;            // 1 colour-mapped, 2 true colour, 3 grey, 10 run-length
+  uint8_t descriptor = 0;  // 0x20: the first row stored is the top one
+  std::string id{};
+  int mapLength = 0;
+  int mapBits = 0;
+  bool pixels = true;
+};
+
+Bytes TargaBytes(const Targa& t) {
+  ByteWriter file;
+  file.U8(static_cast<unsigned>(t.id.size())).U8(t.mapLength > 0 ? 1 : 0).U8(t.type).U16LE(0);
+  file.U16LE(t.mapLength).U8(t.mapBits).U16LE(0).U16LE(0).U16LE(t.width).U16LE(t.height);
+  file.U8(t.depth).U8(t.descriptor).Text(t.id);
+  // Colour map entries take whole bytes: 15 bits take 2.
+  file.Fill(static_cast<size_t>(t.mapLength) * ((t.mapBits + 7) / 8), 0xEE);
+  for (int r = 0; t.pixels && r < t.height; ++r) {
+    const int y = (t.descriptor & 0x20) != 0 ? r : t.height - 1 - r;
+    for (int x = 0; x < t.width; ++x) {
+      for (int c = 0; c < (t.depth + 7) / 8; ++c) file.U8(PatternSample(x, y, c));
+    }
+  }
+  return file.Data();
+}
+
+void AddTargaFiles(Files& files) {
+  for (int depth : {8, 15, 16, 24, 32}) {
+    files.push_back({"tga" + std::to_string(depth) + ".tga",
+                     TargaBytes({.depth = depth, .type = depth == 8 ? 3 : 2})});
+  }
+  for (int depth : {4, 12, 20, 40}) {
+    files.push_back({"tga" + std::to_string(depth) + ".tga", TargaBytes({.depth = depth})});
+  }
+  const Bytes tiny = TargaBytes({.width = 1, .height = 1, .depth = 8, .type = 3});
+  const Files more = {
+      {"tga24-top-origin.tga", TargaBytes({.descriptor = 0x20})},
+      {"tga8-mapped-15.tga",
+       TargaBytes({.depth = 8, .type = 1, .id = "a picture", .mapLength = 256, .mapBits = 15})},
+      {"tga8-mapped-24.tga",
+       TargaBytes({.depth = 8, .type = 1, .id = "a picture", .mapLength = 256, .mapBits = 24})},
+      {"tga24-rle.tga", TargaBytes({.type = 10})},
+      {"tga24-width-0.tga", TargaBytes({.width = 0})},
+      {"tga24-width-8193.tga", TargaBytes({.width = 8193, .pixels = false})},
+      {"tga24-short.tga", Cut(TargaBytes({}), 18 + 45 - 20)},
+      {"tga-cut-in-header.tga", Cut(TargaBytes({}), 10)},
+      // Only two spellings of the name make a file without a signature a JPEG.
+      {"tga8-as-photo.Jpg", tiny},
+      {"tga8-as-photo-upper.JPG", tiny},
+      {"tga8-as-photo.jpeg", tiny},
+  };
+  files.insert(files.end(), more.begin(), more.end());
+}
+
+struct TiffEntry {
+  uint16_t tag;
+  uint16_t type;  // 3 SHORT, 4 LONG
+  uint32_t count;
+  uint32_t value;  // a SHORT (two for a count of 2, the first in the low half), or a LONG
+};
+
+// The header, the pixels at offset 8, the directory, then a table of LONGs
+// (strip offsets) whose offset TiffTableOffset gives beforehand.
+Bytes TiffBytes(bool big, const Bytes& pixels, const std::vector<TiffEntry>& entries,
+                const std::vector<uint32_t>& table = {}) {
+  ByteWriter w;
+  w.Text(big ? "MM" : "II").U16(big, 42).U32(big, static_cast<uint32_t>(8 + pixels.size()));
+  w.Bytes(pixels).U16(big, static_cast<unsigned>(entries.size()));
+  for (const TiffEntry& e : entries) {
+    w.U16(big, e.tag).U16(big, e.type).U32(big, e.count);
+    if (e.type == 3) {
+      w.U16(big, e.value).U16(big, e.count == 2 ? e.value >> 16 : 0);
+    } else {
+      w.U32(big, e.value);
+    }
+  }
+  w.U32(big, 0);  // no next directory
+  for (uint32_t v : table) w.U32(big, v);
+  return w.Data();
+}
+
+uint32_t TiffTableOffset(size_t pixelBytes, size_t entries) {
+  return static_cast<uint32_t>(8 + pixelBytes + 2 + 12 * entries + 4);
+}
+
+// Top-down rows of the pattern, samples in file order (red first).
+Bytes TiffPixels(int width, int height, int samples) {
+  ByteWriter w;
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      for (int s = 0; s < samples; ++s) {
+        w.U8(PatternSample(x, y, samples == 1 ? 0 : s < 3 ? 2 - s : 3));
+      }
+    }
+  }
+  return w.Data();
+}
+
+// Entry 4 is the strip offsets, 6 the rows per strip.
+std::vector<TiffEntry> TiffEntries(int width, int height, int samples) {
+  return {{256, 3, 1, static_cast<uint32_t>(width)},
+          {257, 4, 1, static_cast<uint32_t>(height)},
+          {259, 3, 1, 1},
+          {262, 3, 1, 2},
+          {273, 4, 1, 8},
+          {277, 3, 1, static_cast<uint32_t>(samples)},
+          {278, 4, 1, static_cast<uint32_t>(height)}};
+}
+
+// The given byte ranges of rows, one after another.
+Bytes Rearranged(const Bytes& rows, std::initializer_list<std::pair<size_t, size_t>> ranges) {
+  Bytes out;
+  for (const auto& [from, to] : ranges) {
+    out.insert(out.end(), rows.begin() + static_cast<std::ptrdiff_t>(from),
+               rows.begin() + static_cast<std::ptrdiff_t>(to));
+  }
+  return out;
+}
+
+void AddTiffFiles(Files& files) {
+  struct Shape {
+    const char* name;
+    int width, height, samples;
+  };
+  for (const Shape& s :
+       {Shape{"rgb", 5, 3, 3}, Shape{"rgba", 4, 2, 4}, Shape{"40x40", 40, 40, 3}}) {
+    for (bool big : {false, true}) {
+      files.push_back({std::string("tif-") + (big ? "mm-" : "ii-") + s.name + ".tif",
+                       TiffBytes(big, TiffPixels(s.width, s.height, s.samples),
+                                 TiffEntries(s.width, s.height, s.samples))});
+    }
+  }
+  files.push_back({"tif-mm-grey.tif", TiffBytes(true, TiffPixels(5, 3, 1), TiffEntries(5, 3, 1))});
+
+  // Three strips of two rows (18 bytes; the last holds one row), stored in
+  // reverse order and listed in a table of LONGs.
+  const Bytes reversed = Rearranged(TiffPixels(3, 5, 3), {{36, 45}, {18, 36}, {0, 18}});
+  std::vector<TiffEntry> strips = TiffEntries(3, 5, 3);
+  strips[4] = {273, 4, 3, TiffTableOffset(reversed.size(), strips.size())};
+  strips[6].value = 2;
+  // Two strips whose SHORT offsets sit in the entry's own value field.
+  const Bytes swapped = Rearranged(TiffPixels(3, 4, 3), {{18, 36}, {0, 18}});
+  std::vector<TiffEntry> inField = TiffEntries(3, 4, 3);
+  inField[4] = {273, 3, 2, (8u + 18u) | (8u << 16)};
+  inField[6].value = 2;
+  for (bool big : {false, true}) {
+    const std::string order = big ? "tif-mm-" : "tif-ii-";
+    files.push_back(
+        {order + "strips.tif", TiffBytes(big, reversed, strips, {8 + 9 + 18, 8 + 9, 8})});
+    files.push_back({order + "strips-in-field.tif", TiffBytes(big, swapped, inField)});
+  }
+
+  const Bytes pixels = TiffPixels(5, 3, 3);
+  const auto changed = [&](size_t index, TiffEntry entry) {
+    std::vector<TiffEntry> entries = TiffEntries(5, 3, 3);
+    entries[index] = entry;
+    return TiffBytes(false, pixels, entries);
+  };
+  const auto stripped = [&](uint32_t count, uint32_t offsets, uint32_t rowsPerStrip,
+                            const std::vector<uint32_t>& table) {
+    std::vector<TiffEntry> entries = TiffEntries(5, 3, 3);
+    entries[4] = {273, 4, count, offsets};
+    entries[6].value = rowsPerStrip;
+    return TiffBytes(false, pixels, entries, table);
+  };
+  const uint32_t table = TiffTableOffset(pixels.size(), 7);
+  Bytes bigTiff = TiffBytes(false, pixels, TiffEntries(5, 3, 3));
+  bigTiff[2] = 43;
+  const Files more = {
+      {"tif-lzw.tif", changed(2, {259, 3, 1, 5})},
+      {"tif-2-samples.tif", changed(5, {277, 3, 1, 2})},
+      {"tif-5-samples.tif", changed(5, {277, 3, 1, 5})},
+      {"tif-width-8193.tif", changed(0, {256, 4, 1, 8193})},
+      {"tif-height-0.tif", changed(1, {257, 4, 1, 0})},
+      {"tif-big-variant.tif", bigTiff},
+      {"tif-strips-of-0-rows.tif", stripped(3, table, 0, {8, 8, 8})},
+      // Four billion strips of one row, whose table ends with the file after two.
+      {"tif-4-billion-strips.tif", stripped(0xFFFFFFFF, table, 1, {8, 23})},
+      {"tif-strips-past-end.tif", stripped(3, 0x7FFFFFF0, 1, {})},
+  };
+  files.insert(files.end(), more.begin(), more.end());
+}
+
+struct Psd {
+  int channels = 3;
+  uint32_t width = 5;
+  uint32_t height = 3;
+  int depth = 8;
+  int mode = 3;         // 1 grey, 2 indexed, 3 RGB, 4 CMYK
+  int compression = 0;  // 0 raw, 1 PackBits
+  Bytes colorData{};
+  uint16_t version = 1;
+  bool pixels = true;
+};
+
+// PackBits with both kinds of packet: a run where two samples are alike,
+// literals otherwise.
+Bytes PackRow(const Bytes& row) {
+  Bytes packed;
+  const auto pairAt = [&](size_t i) { return i + 1 < row.size() && row[i] == row[i + 1]; };
+  for (size_t i = 0, n; i < row.size(); i += n) {
+    const bool run = pairAt(i);
+    for (n = 1; i + n < row.size() && n < 128 && (run ? row[i + n] == row[i] : !pairAt(i + n));) {
+      ++n;
+    }
+    packed.push_back(static_cast<uint8_t>(run ? 1 - static_cast<int>(n) : static_cast<int>(n) - 1));
+    packed.insert(packed.end(), row.begin() + static_cast<std::ptrdiff_t>(i),
+                  row.begin() + static_cast<std::ptrdiff_t>(i + (run ? 1 : n)));
+  }
+  return packed;
+}
+
+// Row y of channel `channel`: red, green, blue and alpha of the run pattern;
+// grey and indexed pictures' one channel holds byte 0.
+Bytes PsdRow(const Psd& p, int channel, int y) {
+  const int c = p.mode != 3 ? 0 : channel < 3 ? 2 - channel : 3;
+  Bytes row;
+  for (int x = 0; x < static_cast<int>(p.width); ++x) {
+    row.push_back(RunSample(x, y, c));
+    if (p.depth == 16) row.push_back(0x5A);  // the low byte, which is not used
+  }
+  return row;
+}
+
+Bytes PsdBytes(const Psd& p) {
+  ByteWriter file;
+  file.Text("8BPS").U16BE(p.version).Fill(6).U16BE(p.channels).U32BE(p.height).U32BE(p.width);
+  file.U16BE(p.depth).U16BE(p.mode).U32BE(static_cast<uint32_t>(p.colorData.size()));
+  // Then the image resources and the layer and mask section, passed over.
+  file.Bytes(p.colorData).U32BE(6).Text("8BIM..").U32BE(4).Fill(4, 0xCC).U16BE(p.compression);
+  std::vector<Bytes> rows;
+  for (int c = 0; p.pixels && c < p.channels; ++c) {
+    for (int y = 0; y < static_cast<int>(p.height); ++y) {
+      rows.push_back(p.compression == 0 ? PsdRow(p, c, y) : PackRow(PsdRow(p, c, y)));
+      if (p.compression != 0) file.U16BE(static_cast<unsigned>(rows.back().size()));
+    }
+  }
+  for (const Bytes& row : rows) file.Bytes(row);
+  return file.Data();
+}
+
+void AddPhotoshopFiles(Files& files) {
+  // The palette: 256 red values, then 256 green, then 256 blue.
+  Bytes palette;
+  for (int plane = 0; plane < 3; ++plane) {
+    for (int i = 0; i < 256; ++i) palette.push_back(static_cast<uint8_t>(i * (plane + 1) + plane));
+  }
+  Bytes badCounts = PsdBytes({.compression = 1});
+  badCounts[50] = badCounts[51] = 0xFF;  // the first row count, after the compression code
+  const Files more = {
+      {"psd-rgb.psd", PsdBytes({})},
+      {"psd-rgb16.psd", PsdBytes({.depth = 16})},
+      {"psd-rgb-packbits.psd", PsdBytes({.compression = 1})},
+      {"psd-rgb16-packbits.psd", PsdBytes({.depth = 16, .compression = 1})},
+      {"psd-rgba.psd", PsdBytes({.channels = 4})},
+      {"psd-rgba-packbits.psd", PsdBytes({.channels = 4, .compression = 1})},
+      {"psd-5-channels.psd", PsdBytes({.channels = 5})},
+      {"psd-5-channels-packbits.psd", PsdBytes({.channels = 5, .compression = 1})},
+      {"psd-rgb-long-colour-data.psd", PsdBytes({.colorData = Bytes(2000, 0x11)})},
+      {"psd-grey-packbits.psd", PsdBytes({.channels = 1, .mode = 1, .compression = 1})},
+      {"psd-grey16-packbits.psd",
+       PsdBytes({.channels = 1, .depth = 16, .mode = 1, .compression = 1})},
+      {"psd-indexed.psd", PsdBytes({.channels = 1, .mode = 2, .colorData = palette})},
+      {"psd-cmyk.psd", PsdBytes({.channels = 4, .mode = 4})},
+      {"psd-bitmap.psd", PsdBytes({.channels = 1, .depth = 1, .mode = 0})},
+      {"psd-32-bit.psd", PsdBytes({.depth = 32})},
+      {"psd-no-channels.psd", PsdBytes({.channels = 0})},
+      {"psd-width-0.psd", PsdBytes({.width = 0})},
+      {"psd-version-2.psd", PsdBytes({.version = 2})},
+      {"psd-height-8193.psd", PsdBytes({.height = 8193, .pixels = false})},
+      {"psd-zip.psd", PsdBytes({.compression = 2})},
+      {"psd-row-counts-too-large.psd", badCounts},
+      // The first row of the red channel alone: 5 raw bytes, or a run of 2
+      // and a literal of 3 packed into 6 after the 9 row counts.
+      {"psd-rgb-short.psd", Cut(PsdBytes({}), 50 + 5)},
+      {"psd-rgb-packbits-short.psd", Cut(PsdBytes({.compression = 1}), 50 + 18 + 6)},
+  };
+  files.insert(files.end(), more.begin(), more.end());
+}
+
+// A JPEG at quality 95 whose samples come from sample() in the buffer's
+// order (blue, green, red); a grey one takes the red.
+Bytes JpegBytes(int width, int height, bool grey, bool progressive, Sample sample) {
+  jpeg_compress_struct compress{};
+  jpeg_error_mgr error{};
+  compress.err = jpeg_std_error(&error);
+  jpeg_create_compress(&compress);
+  unsigned char* output = nullptr;
+  unsigned long outputSize = 0;
+  jpeg_mem_dest(&compress, &output, &outputSize);
+  compress.image_width = static_cast<JDIMENSION>(width);
+  compress.image_height = static_cast<JDIMENSION>(height);
+  compress.input_components = grey ? 1 : 3;
+  compress.in_color_space = grey ? JCS_GRAYSCALE : JCS_RGB;
+  jpeg_set_defaults(&compress);
+  jpeg_set_quality(&compress, 95, TRUE);
+  if (progressive) {
+    jpeg_simple_progression(&compress);
+  }
+  jpeg_start_compress(&compress, TRUE);
+  Bytes line(static_cast<size_t>(width) * compress.input_components);
+  while (compress.next_scanline < compress.image_height) {
+    const int y = static_cast<int>(compress.next_scanline);
+    for (size_t i = 0; i < line.size(); ++i) {
+      const int x = static_cast<int>(i) / compress.input_components;
+      line[i] = sample(x, y, 2 - static_cast<int>(i) % compress.input_components);
+    }
+    JSAMPROW row = line.data();
+    jpeg_write_scanlines(&compress, &row, 1);
+  }
+  jpeg_finish_compress(&compress);
+  Bytes bytes(output, output + outputSize);
+  jpeg_destroy_compress(&compress);
+  std::free(output);
+  return bytes;
+}
+
+void AddJpegFiles(Files& files) {
+  const Bytes rgb = JpegBytes(32, 16, false, false, SmoothSample);
+  // A frame header that claims a width of 0.
+  Bytes noWidth = rgb;
+  for (size_t i = 2; i + 9 < noWidth.size(); ++i) {
+    if (noWidth[i] == 0xFF && noWidth[i + 1] == 0xC0) {
+      noWidth[i + 7] = noWidth[i + 8] = 0;
+      break;
+    }
+  }
+  // The JFIF segment (FF E0) replaced by a minimal Exif one (FF E1).
+  Bytes exif = {0xFF, 0xD8, 0xFF, 0xE1, 0x00, 0x08, 'E', 'x', 'i', 'f', 0, 0};
+  exif.insert(exif.end(), rgb.begin() + 4 + ((rgb[4] << 8) | rgb[5]), rgb.end());
+  const Files more = {
+      {"jpeg-rgb.jpg", rgb},
+      {"jpeg-grey.jpg", JpegBytes(32, 16, true, false, SmoothSample)},
+      {"jpeg-progressive.jpg", JpegBytes(32, 16, false, true, SmoothSample)},
+      {"jpeg-exif.Jpg", exif},
+      {"jpeg-half.jpg", Cut(rgb, rgb.size() / 2)},
+      {"jpeg-200-bytes.jpg", Cut(rgb, 200)},
+      {"jpeg-garbage.jpg", {0xFF, 0xD8, 0xFF, 0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 0xDE}},
+      {"jpeg-empty.jpg", {}},
+      {"jpeg-width-0.jpg", noWidth},
+      {"jpeg-width-8193.jpg",
+       JpegBytes(8193, 1, true, false, [](int, int, int) -> uint8_t { return 90; })},
+      // Not a picture the program reads: it goes to the Targa reader.
+      {"not-a-picture.png", {0x89, 'P', 'N', 'G', 13, 10, 26, 10, 0, 0, 0, 13, 'I', 'H',
+                             'D',  'R', 0,   0,   0,  1,  0,  0,  0, 1, 8, 6,  0,   0}},
+  };
+  files.insert(files.end(), more.begin(), more.end());
+}
+
+}  // namespace
+
+std::vector<PictureFile> PictureFiles() {
+  Files files;
+  AddBmpFiles(files);
+  AddTargaFiles(files);
+  AddTiffFiles(files);
+  AddPhotoshopFiles(files);
+  AddJpegFiles(files);
+  return files;
+}
+
+}  // namespace vantoril::pictures

@@ -1,0 +1,262 @@
+#include "media/image_readers.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "engine/image_buffer.h"
+#include "fuzz/seeds/picture_files.h"
+
+// The reader tests run over the picture files in tests/data/images, which
+// fuzz/seeds/make_image_seeds writes; their pixels follow the patterns of
+// fuzz/seeds/picture_files.h.
+namespace vantoril {
+namespace {
+
+using pictures::PatternSample;
+using pictures::RunSample;
+using pictures::SmoothSample;
+
+ImageReadResult Read(const std::string& name, ImageBuffer& image) {
+  ImageFile file;
+  if (!file.file.Open(VANTORIL_TEST_DATA "/images/" + name, BinaryFile::Mode::kRead)) {
+    return -1;
+  }
+  file.path = name;  // the name alone decides, not the folders above it
+  return ReadImageByFormat(image, file);
+}
+
+// Pixel (x, y from the top).
+const uint8_t* PixelAt(const ImageBuffer& image, int x, int y) {
+  return image.RowPointer(image.Height() - 1 - y) + x * (image.BitsPerPixel() / 8);
+}
+
+// Grey pictures show their one channel as blue, green and red.
+uint8_t GreyRun(int x, int y, int) {
+  return RunSample(x, y, 0);
+}
+uint8_t GreySmooth(int x, int y, int) {
+  return SmoothSample(x, y, 2);
+}
+// Indexed: the pixels hold the run pattern as indexes; palette plane p
+// (red first) holds i * (p + 1) + p at index i.
+uint8_t Indexed(int x, int y, int c) {
+  const int index = RunSample(x, y, 0);
+  return static_cast<uint8_t>(index * (3 - c) + 2 - c);
+}
+
+struct Pin {
+  int x, y, byte, value;
+};
+
+struct Case {
+  const char* file;
+  int width, height, bits;
+  uint8_t (*expected)(int x, int y, int byte) = nullptr;  // every byte of every pixel
+  std::vector<Pin> pins{};
+  int tolerance = 0;
+};
+
+void PrintTo(const Case& c, std::ostream* out) {
+  *out << c.file;
+}
+
+class ImageReader : public ::testing::TestWithParam<Case> {};
+
+// Each file is read twice, the second time into the same buffer (of the
+// picture's size by then) stained: what the file leaves unread stays black.
+TEST_P(ImageReader, ReadsTheFile) {
+  const Case& c = GetParam();
+  ImageBuffer image(16, 16, 8);
+  ASSERT_EQ(Read(c.file, image), kImageRead);
+  std::ranges::fill(image.PixelBlock(), uint8_t{0xAB});
+  ASSERT_EQ(Read(c.file, image), kImageRead);
+  ASSERT_EQ(image.Width(), c.width);
+  ASSERT_EQ(image.Height(), c.height);
+  ASSERT_EQ(image.BitsPerPixel(), c.bits);
+  for (int y = 0; c.expected != nullptr && y < c.height; ++y) {
+    for (int x = 0; x < c.width; ++x) {
+      for (int b = 0; b < c.bits / 8; ++b) {
+        ASSERT_NEAR(PixelAt(image, x, y)[b], c.expected(x, y, b), c.tolerance)
+            << x << "," << y << " byte " << b;
+      }
+    }
+  }
+  for (const Pin& p : c.pins) {
+    EXPECT_EQ(PixelAt(image, p.x, p.y)[p.byte], p.value) << p.x << "," << p.y << " byte " << p.byte;
+  }
+}
+
+std::string FileName(const ::testing::TestParamInfo<Case>& info) {
+  std::string name = info.param.file;
+  std::ranges::replace_if(
+      name, [](unsigned char ch) { return std::isalnum(ch) == 0; }, '_');
+  return name;
+}
+
+constexpr auto P = PatternSample;
+
+const Case kBmp[] = {
+    {"bmp8.bmp", 5, 3, 8, P},
+    {"bmp8-top-down.bmp", 5, 3, 8, P},
+    {"bmp16.bmp", 5, 3, 16, P},
+    {"bmp16-top-down.bmp", 5, 3, 16, P},
+    {"bmp24.bmp", 5, 3, 24, P},
+    {"bmp24-top-down.bmp", 5, 3, 24, P},
+    {"bmp32.bmp", 5, 3, 32, P},
+    {"bmp32-top-down.bmp", 5, 3, 32, P},
+    {"bmp24-mb.bmp", 5, 3, 24, P},
+    {"bmp8-width-8192.bmp", 8192, 1, 8},
+    // Plain bit fields read as uncompressed, the masks after or inside the header.
+    {"bmp16-bitfields.bmp", 5, 3, 16, P},
+    {"bmp32-bitfields.bmp", 5, 3, 32, P},
+    {"bmp32-bitfields-v5.bmp", 5, 3, 32, P},
+    // The pixels follow a palette of the entries the header counts.
+    {"bmp8-palette-2.bmp", 5, 3, 8, P},
+    {"bmp8-palette-255.bmp", 5, 3, 8, P},
+    // Alpha 0 everywhere means opaque; one alpha byte set makes the alpha real.
+    {"bmp32-alpha-zero.bmp", 5, 3, 32, nullptr, {{0, 0, 3, 255}, {4, 2, 3, 255}}},
+    {"bmp32-alpha-one.bmp", 5, 3, 32, nullptr, {{0, 2, 3, 7}, {1, 2, 3, 0}}},
+    {"bmp24-short.bmp", 5, 3, 24, nullptr, {{0, 2, 0, P(0, 2, 0)}, {0, 0, 0, 0}}},
+};
+INSTANTIATE_TEST_SUITE_P(Bmp, ImageReader, ::testing::ValuesIn(kBmp), FileName);
+
+// Without the top-origin bit the first row stored is the bottom one; 15-bit
+// pixels are the buffer's 16-bit words; the image id and the colour map are
+// passed over.
+const Case kTarga[] = {
+    {"tga8.tga", 5, 3, 8, P},
+    {"tga15.tga", 5, 3, 16, P},
+    {"tga16.tga", 5, 3, 16, P},
+    {"tga24.tga", 5, 3, 24, P},
+    {"tga32.tga", 5, 3, 32, P},
+    {"tga24-top-origin.tga", 5, 3, 24, P},
+    {"tga8-mapped-15.tga", 5, 3, 8, P},
+    {"tga8-mapped-24.tga", 5, 3, 8, P},
+    {"tga24-short.tga", 5, 3, 24, nullptr, {{0, 2, 0, P(0, 2, 0)}, {4, 0, 2, 0}}},
+    // Not a JPEG: only ".jp" and ".JP" in a name send a file to that reader.
+    {"tga8-as-photo.Jpg", 1, 1, 8, P},
+};
+INSTANTIATE_TEST_SUITE_P(Targa, ImageReader, ::testing::ValuesIn(kTarga), FileName);
+
+const Case kTiff[] = {
+    {"tif-ii-rgb.tif", 5, 3, 24, P},
+    {"tif-mm-rgb.tif", 5, 3, 24, P},
+    {"tif-ii-rgba.tif", 4, 2, 32, P},
+    {"tif-mm-rgba.tif", 4, 2, 32, P},
+    // The directory lies beyond the first block the reader takes.
+    {"tif-ii-40x40.tif", 40, 40, 24, P},
+    {"tif-mm-40x40.tif", 40, 40, 24, P},
+    {"tif-mm-grey.tif", 5, 3, 8, P},
+    // Strips stored out of order, listed in a table or in the entry itself.
+    {"tif-ii-strips.tif", 3, 5, 24, P},
+    {"tif-mm-strips.tif", 3, 5, 24, P},
+    {"tif-ii-strips-in-field.tif", 3, 4, 24, P},
+    {"tif-mm-strips-in-field.tif", 3, 4, 24, P},
+    // The strip loops end at the end of the table, and read nothing past the file.
+    {"tif-4-billion-strips.tif", 5, 3, 24, nullptr, {{4, 1, 0, P(4, 1, 0)}, {4, 2, 0, 0}}},
+    {"tif-strips-past-end.tif", 5, 3, 24, nullptr, {{0, 0, 2, 0}}},
+};
+INSTANTIATE_TEST_SUITE_P(Tiff, ImageReader, ::testing::ValuesIn(kTiff), FileName);
+
+// Files cut after the first row of the red channel.
+const std::vector<Pin> kRedRowOnly = {{4, 0, 2, RunSample(4, 0, 2)}, {4, 0, 1, 0}, {4, 2, 0, 0}};
+
+// Raw and PackBits, 8 and 16 bits; a fourth channel is alpha, a fifth is
+// ignored; colour mode data longer than the reader's work block.
+const Case kPhotoshop[] = {
+    {"psd-rgb.psd", 5, 3, 24, RunSample},
+    {"psd-rgb16.psd", 5, 3, 24, RunSample},
+    {"psd-rgb-packbits.psd", 5, 3, 24, RunSample},
+    {"psd-rgb16-packbits.psd", 5, 3, 24, RunSample},
+    {"psd-rgba.psd", 5, 3, 32, RunSample},
+    {"psd-rgba-packbits.psd", 5, 3, 32, RunSample},
+    {"psd-5-channels.psd", 5, 3, 32, RunSample},
+    {"psd-5-channels-packbits.psd", 5, 3, 32, RunSample},
+    {"psd-rgb-long-colour-data.psd", 5, 3, 24, RunSample},
+    {"psd-grey-packbits.psd", 5, 3, 24, GreyRun},
+    {"psd-grey16-packbits.psd", 5, 3, 24, GreyRun},
+    {"psd-indexed.psd", 5, 3, 24, Indexed},
+    {"psd-rgb-short.psd", 5, 3, 24, nullptr, kRedRowOnly},
+    {"psd-rgb-packbits-short.psd", 5, 3, 24, nullptr, kRedRowOnly},
+};
+INSTANTIATE_TEST_SUITE_P(Photoshop, ImageReader, ::testing::ValuesIn(kPhotoshop), FileName);
+
+// Bottom up as blue, green, red, within what JPEG keeps; an Exif file is
+// found by its signature whatever its name.
+const Case kJpeg[] = {
+    {"jpeg-rgb.jpg", 32, 16, 24, SmoothSample, {}, 6},
+    {"jpeg-grey.jpg", 32, 16, 24, GreySmooth, {}, 6},
+    {"jpeg-progressive.jpg", 32, 16, 24, SmoothSample, {}, 6},
+    {"jpeg-exif.Jpg", 32, 16, 24, SmoothSample, {}, 6},
+};
+INSTANTIATE_TEST_SUITE_P(Jpeg, ImageReader, ::testing::ValuesIn(kJpeg), FileName);
+
+TEST(ImageReaders, RefuseWhatTheyCannotRead) {
+  const struct {
+    ImageReadResult result;
+    std::vector<const char*> files;
+  } cases[] = {
+      {kImageCompressed,
+       {"bmp16-565.bmp", "bmp24-bitfields.bmp", "bmp8-rle.bmp", "tga24-rle.tga", "tif-lzw.tif",
+        "psd-zip.psd"}},
+      {kImageTooFewColors, {"bmp4.bmp", "bmp1.bmp"}},
+      {kImageTooLarge,
+       {"bmp24-width-8193.bmp", "bmp24-height-8193-top-down.bmp", "tga24-width-8193.tga",
+        "tif-width-8193.tif", "psd-height-8193.psd", "jpeg-width-8193.jpg"}},
+      // Damaged, cut short, or a variant the readers leave out.
+      {kImageUnreadable,
+       {"bmp-cut-in-header.bmp", "bmp48.bmp", "bmp12.bmp", "bmp24-core-header.bmp",
+        "bmp24-height-0.bmp"}},
+      {kImageUnreadable,
+       {"tga-cut-in-header.tga", "tga4.tga", "tga12.tga", "tga20.tga", "tga40.tga",
+        "tga24-width-0.tga"}},
+      {kImageUnreadable, {"tga8-as-photo-upper.JPG", "tga8-as-photo.jpeg"}},
+      {kImageUnreadable,
+       {"tif-strips-of-0-rows.tif", "tif-2-samples.tif", "tif-5-samples.tif", "tif-height-0.tif",
+        "tif-big-variant.tif"}},
+      {kImageUnreadable,
+       {"psd-cmyk.psd", "psd-bitmap.psd", "psd-32-bit.psd", "psd-no-channels.psd",
+        "psd-width-0.psd"}},
+      {kImageUnreadable, {"psd-version-2.psd", "psd-row-counts-too-large.psd"}},
+      {kImageUnreadable,
+       {"jpeg-half.jpg", "jpeg-200-bytes.jpg", "jpeg-garbage.jpg", "jpeg-empty.jpg",
+        "jpeg-width-0.jpg"}},
+  };
+  for (const auto& c : cases) {
+    for (const char* file : c.files) {
+      ImageBuffer image(16, 16, 8);
+      EXPECT_EQ(Read(file, image), c.result) << file;
+    }
+  }
+}
+
+// The entries a file gives, and the grey ramp the others keep (a Targa
+// colour map is passed over).
+TEST(ImageReaders, PaletteHoldsTheEntriesGivenAndTheGreyRampElsewhere) {
+  const struct {
+    const char* file;
+    int entry;
+    std::array<uint8_t, 3> blueGreenRed;
+  } cases[] = {
+      {"bmp8-palette-2.bmp", 1, {10, 0x54, 3}},       {"bmp8-palette-2.bmp", 2, {2, 2, 2}},
+      {"bmp8-palette-255.bmp", 0, {10, 0x55, 3}},     {"bmp8-palette-255.bmp", 254, {137, 0xAB, 3}},
+      {"bmp8-palette-255.bmp", 255, {255, 255, 255}}, {"tga8-mapped-15.tga", 100, {100, 100, 100}},
+      {"tga8-mapped-24.tga", 100, {100, 100, 100}},   {"tif-mm-grey.tif", 77, {77, 77, 77}},
+  };
+  for (const auto& c : cases) {
+    ImageBuffer image(16, 16, 8);
+    ASSERT_EQ(Read(c.file, image), kImageRead) << c.file;
+    const uint8_t* entry = image.PaletteEntry(c.entry);
+    EXPECT_EQ((std::array<uint8_t, 3>{entry[0], entry[1], entry[2]}), c.blueGreenRed)
+        << c.file << " entry " << c.entry;
+  }
+}
+
+}  // namespace
+}  // namespace vantoril
