@@ -66,7 +66,13 @@ def record():
         reads.append((time.monotonic(), total // 2))
 reader = threading.Thread(target=record)
 reader.start()
-time.sleep(0.5)
+# The recorder's first connection to a new server takes a few tenths of a
+# second: the track starts once the recording runs.
+for _ in range(500):
+    if reads:
+        break
+    time.sleep(0.01)
+time.sleep(0.2)
 player = subprocess.run([play, track_path, frame, "2997", "3"], capture_output=True, text=True)
 time.sleep(0.5)
 recorder.send_signal(signal.SIGINT)
