@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # The program as a user drives it, on a virtual X display: load the example
 # show through the File menu, switch the Timeline to every picture's track,
-# play a second (no sound server: the example's sound track is told once to
-# have no output, and the pictures play on), make a movie; load a cut-short copy of the show and one
-# that misses a picture, and make a movie of the latter after answering the
-# placeholder question; quit. The movies must hold every frame of the show,
-# the Timeline must show a track per picture, and the messages (recorded
-# through VANTORIL_MESSAGE_LOG) must name what went wrong; a screenshot is
-# kept beside the movie.
+# play a second (with no sound server the example's sound track is told once
+# to have no output, and the pictures play on), make a movie; load a
+# cut-short copy of the show and one that misses a picture, and make a movie
+# of the latter after answering the placeholder question; quit. The movies
+# must hold every frame of the show, the Timeline must show a track per
+# picture, and the messages (recorded through VANTORIL_MESSAGE_LOG) must name
+# what went wrong; a screenshot is kept beside the movie.
 #
 # Then it opens a copy of the show from the command line, drops a picture on
 # the window from another program and saves the show.
