@@ -75,7 +75,8 @@ TEST(Cli, InfoPrintsTheShowAsJson) {
   EXPECT_EQ(json.rfind("{\"showId\":4242,\"videoColors\":1,\"alphaBlur\":0,\"background\":\"", 0),
             0u)
       << json;
-  // Pictures are found beside the show, whatever the working folder.
+  // Pictures and the sound track are found beside the show, whatever the working folder.
+  EXPECT_NE(json.find("examples/sounds/scale.wav\""), std::string::npos) << json;
   EXPECT_NE(json.find("examples/pictures/star.tga\",\"brush\":0,\"tint\":255,\"locked\":0,"
                       "\"imageWidth\":128,\"imageHeight\":128,\"keys\":[{\"time\":0,\"x\":-60,"
                       "\"y\":120,\"width\":96,\"height\":96,\"rotation\":0,\"level\":0,"

@@ -2,9 +2,14 @@
 // preview does, for the sound server test:
 //   play_sound_track WAV FRAME RATE SECONDS
 // starts the track at show frame FRAME at RATE (frames per second x 100) and
-// stops it SECONDS later. The player's messages go to stderr, one a line.
+// stops it SECONDS after it was asked for. The player's messages go to
+// stderr, one a line; stdout tells when playing was asked for, when the start
+// returned and when the stop was asked for ("asked T", "started T", "stop T"),
+// T in seconds on the monotonic clock.
 #include <QCoreApplication>
 #include <QTimer>
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -15,6 +20,15 @@
 #include "platform/qt_audio_output.h"
 
 namespace {
+
+double Now() {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+void Tell(const char* what, double when) {
+  std::printf("%s %.6f\n", what, when);
+  std::fflush(stdout);
+}
 
 class StderrMessages final : public vantoril::MessageSink {
  public:
@@ -42,8 +56,15 @@ int main(int argc, char** argv) {
   StderrMessages messages;
   vantoril::QtAudioOutput output;
   vantoril::SoundTrackPlayer player(output, &messages);
+  const double asked = Now();
   player.PlaySoundTrackFrom(file, frame, rate);
-  QTimer::singleShot(static_cast<int>(seconds * 1000), &application, [&] {
+  const double started = Now();
+  Tell("asked", asked);
+  Tell("started", started);
+  // The timer's own lateness is measured, not assumed: "stopped" tells it.
+  const int left = static_cast<int>((asked + seconds - started) * 1000);
+  QTimer::singleShot(std::max(0, left), Qt::PreciseTimer, &application, [&] {
+    Tell("stop", Now());
     player.StopSoundTrack();
     application.quit();
   });
