@@ -11,6 +11,7 @@
 #include "media/ffmpeg_ptr.h"
 #include "output/codec_table.h"
 #include "output/encoding_loop.h"
+#include "output/file_room.h"
 #include "output/movie_backend.h"
 
 extern "C" {
@@ -58,6 +59,16 @@ struct Dictionary {
     av_dict_set(&entries, key, value.c_str(), 0);
   }
 };
+
+// An upper bound of the index a QuickTime or MP4 muxer writes last for
+// `samples` video samples: each sample adds at most one entry to each of its
+// tables (durations, sync samples, dependencies, display offsets, chunks,
+// sizes, 64-bit offsets, partial sync), under 64 bytes together; the rest
+// (movie, track and media headers, the sample description with the codec's
+// own data) stays under 16 KiB.
+int64_t IndexBound(int64_t samples, int extradataSize) {
+  return 16384 + int64_t{extradataSize} + 64 * samples;
+}
 
 // Sets every alpha sample of `frame` to its largest value; the movie is
 // opaque whatever the compositor left in the frame's alpha bytes.
@@ -107,6 +118,11 @@ class FfmpegMovie final : public MovieBackend {
   int WritePacket(AVPacket& packet);
 
   OutputFormatContextPtr format_;
+  // For the movies whose index is written last: the room for the next sample
+  // and the index is claimed before each sample is written.
+  FileRoom room_;
+  int64_t samples_ = 0;
+  int roomRefused_ = 0;    // the AVERROR of the claim the disk refused; 0 before
   CodecContextPtr codec_;  // null for uncompressed AVI: the rows are the samples
   SwsContextPtr scaler_;
   FramePtr frame_;
@@ -211,6 +227,9 @@ std::string FfmpegMovie::Open(MovieKind kind, const MovieRequest& request, int32
     error = avio_open(&format_->pb, url.c_str(), AVIO_FLAG_WRITE);
     if (error < 0) return "cannot create " + request.path + ": " + ErrorText(error);
   }
+  // Without a descriptor of its own the movie is written unguarded.
+  if (kind == MovieKind::kQuickTime || kind == MovieKind::kMp4)
+    room_ = FileRoom::Open(request.path);
   error = avformat_write_header(format_.get(), &muxerOptions.entries);
   if (error < 0) return "cannot write the movie header: " + ErrorText(error);
   headerWritten_ = true;
@@ -315,6 +334,19 @@ std::string FfmpegMovie::OpenEncoder(MovieKind kind, const CodecEntry& entry,
 }
 
 int FfmpegMovie::WritePacket(AVPacket& packet) {
+  if (room_.IsOpen()) {
+    // Once a sample did not fit none follows, so the movie has no gap. The
+    // muxer may lengthen a sample by a quarter (H.264 and HEVC start codes of
+    // three bytes become lengths of four).
+    if (roomRefused_ != 0) return roomRefused_;
+    const int64_t end = avio_tell(format_->pb) + packet.size + packet.size / 4 +
+                        IndexBound(samples_ + 1, stream_->codecpar->extradata_size);
+    if (const int refused = room_.ClaimUpTo(end); refused != 0) {
+      roomRefused_ = AVERROR(refused);
+      return roomRefused_;
+    }
+    ++samples_;
+  }
   if (packet.duration == 0) packet.duration = 1;
   av_packet_rescale_ts(&packet, codecTimeBase_, stream_->time_base);
   packet.stream_index = stream_->index;
@@ -398,9 +430,16 @@ bool FfmpegMovie::Close() {
   // before it stay playable.
   int error = av_write_trailer(format_.get());
   if (error < 0) ok = Fail("cannot finish the movie", error);
+  // The index is the last thing written: the room claimed beyond it goes.
+  const int64_t end = format_->pb != nullptr ? avio_tell(format_->pb) : 0;
   if ((format_->oformat->flags & AVFMT_NOFILE) == 0) {
     error = avio_closep(&format_->pb);
     if (error < 0) ok = Fail("cannot close the movie file", error);
+  }
+  if (room_.IsOpen()) {
+    if (const int refused = room_.TrimTo(end); refused != 0) {
+      ok = Fail("cannot give back the room kept for the index", AVERROR(refused));
+    }
   }
   return ok;
 }
