@@ -9,6 +9,7 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <utility>
 
 #include "output/support/movie_reader.h"
@@ -282,11 +283,13 @@ TEST(Cli, PartsJoinIntoTheWholeMovie) {
 // the first frames of the whole one.
 TEST(Cli, RenderOntoAFullDiskKeepsTheWholeFrames) {
   const auto folder = FreshFolder("cli_full_disk");
-  // The shell counts the limit in blocks of 512 bytes.
-  for (const auto& [name, blocks] : {std::pair{std::string("m.avi"), 40}, {"m.mov", 64}}) {
+  // The shell counts the limit in blocks of 512 bytes. H.264 sends frames
+  // out of order: the cut must not keep a frame without those shown before it.
+  for (const auto& [name, blocks, codec] :
+       {std::tuple{std::string("m.avi"), 40, ""}, {"m.mov", 64, " --codec avc1"}}) {
     const auto render = [&](const std::string& file, const std::string& limit) {
       return Cli("render " + kExample + " '" + (folder / file).string() +
-                     "' --width 320 --height 240 --end 00:02:00",
+                     "' --width 320 --height 240 --end 00:02:00" + codec,
                  limit);
     };
     ASSERT_EQ(render("whole-" + name, "").status, 0);
@@ -305,7 +308,7 @@ TEST(Cli, RenderOntoAFullDiskKeepsTheWholeFrames) {
     EXPECT_GT(cut.frames.size(), 0u) << name;
     ASSERT_LT(cut.frames.size(), whole.frames.size()) << name;
     for (size_t i = 0; i < cut.frames.size(); ++i) {
-      EXPECT_EQ(cut.frames[i].bgra, whole.frames[i].bgra) << name << " frame " << i;
+      EXPECT_TRUE(cut.frames[i].bgra == whole.frames[i].bgra) << name << " frame " << i;
     }
   }
 }
