@@ -238,8 +238,9 @@ std::string FfmpegMovie::Open(MovieKind kind, const MovieRequest& request, int32
     if (error < 0) return "cannot create " + request.path + ": " + ErrorText(error);
   }
   // Without a descriptor of its own the movie is written unguarded.
-  if (kind == MovieKind::kQuickTime || kind == MovieKind::kMp4)
+  if (kind == MovieKind::kQuickTime || kind == MovieKind::kMp4) {
     room_ = FileRoom::Open(request.path);
+  }
   error = avformat_write_header(format_.get(), &muxerOptions.entries);
   if (error < 0) return "cannot write the movie header: " + ErrorText(error);
   headerWritten_ = true;
