@@ -3,14 +3,17 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <deque>
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "engine/image_buffer.h"
 #include "media/ffmpeg_ptr.h"
 #include "output/codec_table.h"
 #include "output/encoding_loop.h"
+#include "output/file_room.h"
 #include "output/movie_backend.h"
 
 extern "C" {
@@ -59,6 +62,16 @@ struct Dictionary {
   }
 };
 
+// An upper bound of the index a QuickTime or MP4 muxer writes last for
+// `samples` video samples: each sample adds at most one entry to each of its
+// tables (durations, sync samples, dependencies, display offsets, chunks,
+// sizes, 64-bit offsets, partial sync), under 64 bytes together; the rest
+// (movie, track and media headers, the sample description with the codec's
+// own data) stays under 16 KiB.
+int64_t IndexBound(int64_t samples, int extradataSize) {
+  return 16384 + int64_t{extradataSize} + 64 * samples;
+}
+
 // Sets every alpha sample of `frame` to its largest value; the movie is
 // opaque whatever the compositor left in the frame's alpha bytes.
 void MakeOpaque(AVFrame& frame) {
@@ -105,8 +118,21 @@ class FfmpegMovie final : public MovieBackend {
                           int32_t rate);
   bool WriteRawFrame(int32_t frameNumber, const ImageBuffer& frame);
   int WritePacket(AVPacket& packet);
+  int WriteHeldPackets();
+  int Mux(AVPacket& packet);
 
   OutputFormatContextPtr format_;
+  // For the movies whose index is written last: the room for the next samples
+  // and the index is claimed before the samples are written.
+  FileRoom room_;
+  int64_t samples_ = 0;
+  int roomRefused_ = 0;  // the AVERROR of the claim the disk refused; 0 before
+  // A reordering encoder's packets wait until every frame shown before the
+  // latest of them has its packet, and are claimed for and written together:
+  // a movie cut short never shows a frame whose predecessors are missing.
+  std::vector<PacketPtr> held_;
+  std::deque<int64_t> framesWithoutPacket_;  // sent to the encoder, in order
+  int64_t latestHeld_ = 0;
   CodecContextPtr codec_;  // null for uncompressed AVI: the rows are the samples
   SwsContextPtr scaler_;
   FramePtr frame_;
@@ -211,6 +237,10 @@ std::string FfmpegMovie::Open(MovieKind kind, const MovieRequest& request, int32
     error = avio_open(&format_->pb, url.c_str(), AVIO_FLAG_WRITE);
     if (error < 0) return "cannot create " + request.path + ": " + ErrorText(error);
   }
+  // Without a descriptor of its own the movie is written unguarded.
+  if (kind == MovieKind::kQuickTime || kind == MovieKind::kMp4) {
+    room_ = FileRoom::Open(request.path);
+  }
   error = avformat_write_header(format_.get(), &muxerOptions.entries);
   if (error < 0) return "cannot write the movie header: " + ErrorText(error);
   headerWritten_ = true;
@@ -314,11 +344,54 @@ std::string FfmpegMovie::OpenEncoder(MovieKind kind, const CodecEntry& entry,
   return {};
 }
 
-int FfmpegMovie::WritePacket(AVPacket& packet) {
+int FfmpegMovie::Mux(AVPacket& packet) {
   if (packet.duration == 0) packet.duration = 1;
   av_packet_rescale_ts(&packet, codecTimeBase_, stream_->time_base);
   packet.stream_index = stream_->index;
   return av_interleaved_write_frame(format_.get(), &packet);
+}
+
+int FfmpegMovie::WritePacket(AVPacket& packet) {
+  if (!room_.IsOpen()) return Mux(packet);
+  // Once a sample did not fit none follows, so the movie has no gap.
+  if (roomRefused_ != 0) return roomRefused_;
+  PacketPtr copy(av_packet_clone(&packet));
+  if (copy == nullptr) return AVERROR(ENOMEM);
+  latestHeld_ = held_.empty() ? packet.pts : std::max(latestHeld_, packet.pts);
+  held_.push_back(std::move(copy));
+  // Each frame gives one packet; the frames are sent in showing order.
+  int64_t shownUpTo = packet.pts;
+  if (!framesWithoutPacket_.empty()) {
+    shownUpTo = framesWithoutPacket_.front();
+    framesWithoutPacket_.pop_front();
+  }
+  // An encoder that dropped a frame must not make the packets wait forever.
+  static constexpr size_t kMostHeld = 64;
+  if (shownUpTo < latestHeld_ && held_.size() < kMostHeld) return 0;
+  return WriteHeldPackets();
+}
+
+int FfmpegMovie::WriteHeldPackets() {
+  if (held_.empty()) return 0;
+  // The muxer may lengthen a sample by a quarter (H.264 and HEVC start codes
+  // of three bytes become lengths of four).
+  int64_t bytes = 0;
+  for (const PacketPtr& packet : held_) bytes += packet->size;
+  const int64_t count = static_cast<int64_t>(held_.size());
+  const int64_t end = avio_tell(format_->pb) + bytes + bytes / 4 +
+                      IndexBound(samples_ + count, stream_->codecpar->extradata_size);
+  if (const int refused = room_.ClaimUpTo(end); refused != 0) {
+    roomRefused_ = AVERROR(refused);
+    held_.clear();
+    return roomRefused_;
+  }
+  samples_ += count;
+  int error = 0;
+  for (const PacketPtr& packet : held_) {
+    if (error >= 0) error = Mux(*packet);
+  }
+  held_.clear();
+  return error;
 }
 
 bool FfmpegMovie::WriteFrame(int32_t frameNumber, const ImageBuffer& frame) {
@@ -338,6 +411,7 @@ bool FfmpegMovie::WriteFrame(int32_t frameNumber, const ImageBuffer& frame) {
             frame_->linesize);
   MakeOpaque(*frame_);
   frame_->pts = frameNumber;
+  if (room_.IsOpen()) framesWithoutPacket_.push_back(frameNumber);
   frame_->pkt_duration = 1;
   frame_->interlaced_frame = interlaced_ ? 1 : 0;
   frame_->top_field_first = topFieldFirst_ ? 1 : 0;
@@ -378,7 +452,7 @@ bool FfmpegMovie::WriteRawFrame(int32_t frameNumber, const ImageBuffer& frame) {
   packet_->flags |= AV_PKT_FLAG_KEY;
   packet_->pts = packet_->dts = frameNumber;
   packet_->duration = 1;
-  error = WritePacket(*packet_);
+  error = Mux(*packet_);
   av_packet_unref(packet_.get());
   if (error < 0) return Fail("cannot write the frame", error);
   return true;
@@ -394,13 +468,23 @@ bool FfmpegMovie::Close() {
         *codec_, nullptr, *packet_, [this](AVPacket& packet) { return WritePacket(packet); });
     if (!result.Ok()) ok = Fail("cannot finish the encoder", result.error);
   }
+  if (const int error = roomRefused_ == 0 ? WriteHeldPackets() : 0; error < 0) {
+    ok = Fail("cannot finish the movie", error);
+  }
   // The trailer is written even after a failed frame, so that the frames
   // before it stay playable.
   int error = av_write_trailer(format_.get());
   if (error < 0) ok = Fail("cannot finish the movie", error);
+  // The index is the last thing written: the room claimed beyond it goes.
+  const int64_t end = format_->pb != nullptr ? avio_tell(format_->pb) : 0;
   if ((format_->oformat->flags & AVFMT_NOFILE) == 0) {
     error = avio_closep(&format_->pb);
     if (error < 0) ok = Fail("cannot close the movie file", error);
+  }
+  if (room_.IsOpen()) {
+    if (const int refused = room_.TrimTo(end); refused != 0) {
+      ok = Fail("cannot give back the room kept for the index", AVERROR(refused));
+    }
   }
   return ok;
 }
