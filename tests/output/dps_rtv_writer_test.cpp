@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "engine/image_buffer.h"
@@ -102,37 +103,39 @@ TEST_F(StandInTest, DpsSendsWhatTheLibrariesExpect) {
 }
 
 TEST_F(StandInTest, DpsRefusesOtherSizesBeforeLoadingAnything) {
-  struct Case {
-    int width;
-    int height;
-    float fps;
-  };
-  for (Case c : {Case{640, 480, 29.97f}, Case{720, 576, 29.97f}, Case{720, 486, 25.0f},
-                 Case{720, 480, 29.97f}}) {
-    MovieWriter writer =
-        MovieWriter::Open(Request("m.dps", c.fps), ImageBuffer(c.width, c.height, 32));
-    EXPECT_FALSE(writer.IsOpen()) << c.width << "x" << c.height << " at " << c.fps;
+  for (auto [width, height, fps] :
+       {std::tuple{640, 480, 29.97f}, {720, 576, 29.97f}, {720, 486, 25.0f}, {720, 480, 29.97f}}) {
+    EXPECT_FALSE(MovieWriter::Open(Request("m.dps", fps), ImageBuffer(width, height, 32)).IsOpen())
+        << width << "x" << height << " at " << fps;
   }
   EXPECT_TRUE(Calls().empty());
 }
 
-TEST_F(StandInTest, DpsOpenFailuresReleaseWhatWasMade) {
-  const ImageBuffer frame(720, 486, 32);
+// Without the libraries only RTV says so; a library without its entry point
+// fails quietly, and what the DPS open made is released.
+TEST_F(StandInTest, MissingOrBrokenLibrariesReleaseWhatWasMade) {
+  const ImageBuffer dps(720, 486, 32);
+  const ImageBuffer rtv(64, 48, 32);
   test::MessageRecorder sink;
-  // No libraries at all: no message of its own, nothing called.
-  EXPECT_FALSE(MovieWriter::Open(Request("a.dps", 29.97f, folder_), frame, &sink).IsOpen());
+  EXPECT_FALSE(MovieWriter::Open(Request("a.dps", 29.97f, folder_), dps, &sink).IsOpen());
   EXPECT_TRUE(sink.texts.empty());
+  EXPECT_FALSE(MovieWriter::Open(Request("m.rtv", 29.97f, folder_), rtv, &sink).IsOpen());
+  EXPECT_EQ(sink.texts, std::vector<std::string>{"QuennetRTV.dll is not installed!"});
+  EXPECT_EQ(sink.codes, std::vector<long>{MessageSink::kNoCode});
   EXPECT_TRUE(Calls().empty());
 
-  // A DPS library without its factory: the encoder made before is released.
-  EXPECT_FALSE(MovieWriter::Open(Request("b.dps", 29.97f, kStandIns / "broken"), frame).IsOpen());
+  sink.Clear();
+  EXPECT_FALSE(MovieWriter::Open(Request("b.dps", 29.97f, kStandIns / "broken"), dps).IsOpen());
+  EXPECT_FALSE(
+      MovieWriter::Open(Request("m.rtv", 29.97f, kStandIns / "broken"), rtv, &sink).IsOpen());
+  EXPECT_TRUE(sink.texts.empty());
   EXPECT_EQ(Calls(), (std::vector<std::string>{"CreateQuennetMjpg 525 " + std::to_string(0x3332),
                                                "Release"}));
 
   for (const char* failing : {"CreateQuennetMjpg@0", "SetQuality@0", "CreateQuennetDps5@0"}) {
     std::filesystem::remove(log_);
     setenv("QUENNET_STAND_IN_FAIL", failing, 1);
-    EXPECT_FALSE(MovieWriter::Open(Request("c.dps", 29.97f), frame).IsOpen()) << failing;
+    EXPECT_FALSE(MovieWriter::Open(Request("c.dps", 29.97f), dps).IsOpen()) << failing;
     const std::vector<std::string> calls = Calls();
     // An encoder that was made is released once; one that was not, never.
     const bool made = std::string(failing) != "CreateQuennetMjpg@0";
@@ -158,21 +161,6 @@ TEST_F(StandInTest, RtvNumbersFramesAndPassesTheBufferBottomUp) {
   }
   expected.push_back("VTClose " + request.path);
   EXPECT_EQ(Calls(), expected);
-}
-
-TEST_F(StandInTest, RtvWithoutTheLibrarySaysSo) {
-  test::MessageRecorder sink;
-  EXPECT_FALSE(MovieWriter::Open(Request("m.rtv", 29.97f, folder_), ImageBuffer(64, 48, 32), &sink)
-                   .IsOpen());
-  EXPECT_EQ(sink.texts, std::vector<std::string>{"QuennetRTV.dll is not installed!"});
-  EXPECT_EQ(sink.codes, std::vector<long>{MessageSink::kNoCode});
-
-  // A library without "VTOpen" fails quietly.
-  sink.texts.clear();
-  EXPECT_FALSE(MovieWriter::Open(Request("m.rtv", 29.97f, kStandIns / "broken"),
-                                 ImageBuffer(64, 48, 32), &sink)
-                   .IsOpen());
-  EXPECT_TRUE(sink.texts.empty());
 }
 
 // A frame the library refuses is refused; the writer still closes (DPS) or
