@@ -12,6 +12,7 @@
 #include "engine/image_buffer.h"
 #include "media/support/test_clip.h"
 #include "output/support/movie_reader.h"
+#include "support/test_files.h"
 
 namespace {
 
@@ -49,7 +50,7 @@ vantoril::ImageBuffer ToBuffer(const vantoril::test::DecodedFrame& frame) {
 }
 
 TEST(CliClipBackground, EveryMovieFrameShowsTheClipFrameOfItsTime) {
-  const fs::path folder = vantoril::test::TestFolder("cli_clip_background");
+  const fs::path folder = vantoril::test::FreshFolder("cli_clip_background");
   const fs::path movie = folder / "out.avi";
   // The clip brings its 25 frames per second; "00:00:10" is ten frames.
   ASSERT_EQ(RenderOverClip(
@@ -71,7 +72,7 @@ TEST(CliClipBackground, EveryMovieFrameShowsTheClipFrameOfItsTime) {
 
 // Timecodes count in the rate the clip gives the show, whatever the setting.
 TEST(CliClipBackground, TimecodesCountInTheClipsFrameRate) {
-  const fs::path folder = vantoril::test::TestFolder("cli_clip_rate");
+  const fs::path folder = vantoril::test::FreshFolder("cli_clip_rate");
   struct Case {
     int rateNum, rateDen;
     const char* setting;

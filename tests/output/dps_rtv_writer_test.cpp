@@ -17,6 +17,7 @@
 #include "output/support/movie_reader.h"
 #include "output/support/test_frames.h"
 #include "support/message_recorder.h"
+#include "support/test_files.h"
 
 namespace vantoril {
 namespace {
@@ -27,7 +28,7 @@ class StandInTest : public testing::Test {
  protected:
   void SetUp() override {
     const auto* info = testing::UnitTest::GetInstance()->current_test_info();
-    folder_ = test::TestFolder(std::string("stand_in_") + info->name());
+    folder_ = test::FreshFolder(std::string("stand_in_") + info->name());
     log_ = folder_ / "calls.log";
     setenv("QUENNET_STAND_IN_LOG", log_.c_str(), 1);
     unsetenv("QUENNET_STAND_IN_FAIL");

@@ -13,14 +13,15 @@
 #include "output/codec_table.h"
 #include "output/support/movie_reader.h"
 #include "output/support/test_frames.h"
+#include "support/test_files.h"
 
 namespace vantoril {
 namespace {
 
 using test::ExpectedBgra;
+using test::FreshFolder;
 using test::PatternFrame;
 using test::ReadMovie;
-using test::TestFolder;
 
 MovieRequest Request(const std::filesystem::path& path, const std::string& code = "",
                      float fps = 29.97f) {
@@ -94,7 +95,7 @@ TEST_P(MovieCodecTest, FramesComeBack) {
   }
   const char* extensions[] = {".avi", ".mov", ".mp4", ".mkv"};
   const std::string extension = extensions[static_cast<int>(entry.container)];
-  const std::filesystem::path file = TestFolder("codec") / ("movie" + extension);
+  const std::filesystem::path file = FreshFolder("codec") / ("movie" + extension);
   const std::string code(entry.fourcc);
   MovieRequest request = Request(file, code);
   request.displayAspectWidth = 16;
@@ -189,7 +190,7 @@ TEST(MovieAspectTest, SampleAspectShowsTheStagesProportions) {
 // counts). QuickTime's time scale is the rounded rate x 100 (2997 at 29.97,
 // where the old computation gave 2996) and every sample lasts 100 units.
 TEST(MovieRateTest, AviRateAndQuickTimeTimeScale) {
-  const std::filesystem::path folder = TestFolder("rates");
+  const std::filesystem::path folder = FreshFolder("rates");
   for (auto [fps, rate] : {std::pair{29.97f, 2997}, std::pair{25.0f, 2500},
                            std::pair{23.976f, 2398}, std::pair{30.0f, 3000}}) {
     const std::string name = "r" + std::to_string(rate);
@@ -210,7 +211,7 @@ TEST(MovieRateTest, AviRateAndQuickTimeTimeScale) {
 // Refused opens say why and leave no file behind. A movie needs a rate: one
 // rounded to 0 hundredths would make it unplayable.
 TEST(MovieWriterTest, RefusedOpens) {
-  const std::filesystem::path folder = TestFolder("refused_open");
+  const std::filesystem::path folder = FreshFolder("refused_open");
   const ImageBuffer frame(16, 16, 32);
   const struct {
     const char* name;
@@ -246,7 +247,7 @@ TEST(MovieWriterTest, RefusedOpens) {
 // has passed, is refused without spoiling the movie. A writer dropped without
 // closing still finishes its file; a moved writer is the one that owns it.
 TEST(MovieWriterTest, NumbersFramesRefusesWrongOnesAndMoves) {
-  const std::filesystem::path file = TestFolder("numbering") / "m.mov";
+  const std::filesystem::path file = FreshFolder("numbering") / "m.mov";
   const ImageBuffer frame = PatternFrame(16, 16, 1);
   {
     MovieWriter first = MovieWriter::Open(Request(file, "png "), frame);
@@ -275,7 +276,7 @@ TEST(MovieWriterTest, NumbersFramesRefusesWrongOnesAndMoves) {
 
 // The pictures carry the pixel aspect too: 16:9 x 10 / 24 = 20:27.
 TEST(ImageSequenceTest, WritesNumberedPngFilesFromZero) {
-  const std::filesystem::path folder = TestFolder("sequence");
+  const std::filesystem::path folder = FreshFolder("sequence");
   MovieRequest request = Request(folder / "f%05d.png");
   request.displayAspectWidth = 16;
   request.displayAspectHeight = 9;

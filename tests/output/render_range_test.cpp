@@ -21,6 +21,7 @@
 #include "output/support/movie_reader.h"
 #include "output/support/test_frames.h"
 #include "support/message_recorder.h"
+#include "support/test_files.h"
 
 namespace vantoril {
 namespace {
@@ -51,7 +52,7 @@ class RenderTest : public testing::Test {
   RenderTest() : document_(settings_) { document_.showLength = 1000; }
 
   void SetUp() override {
-    folder_ = test::TestFolder(testing::UnitTest::GetInstance()->current_test_info()->name());
+    folder_ = test::FreshFolder(testing::UnitTest::GetInstance()->current_test_info()->name());
     callbacks_.compose = StampTime;
   }
 

@@ -1,7 +1,5 @@
 #include "output/support/movie_reader.h"
 
-#include <cstdlib>
-#include <cstring>
 #include <memory>
 
 #include "media/ffmpeg_ptr.h"
@@ -93,15 +91,6 @@ MovieContents ReadMovie(const std::filesystem::path& file) {
   drain();
   contents.ok = true;
   return contents;
-}
-
-std::filesystem::path TestFolder(const std::string& name) {
-  const char* root = std::getenv("VANTORIL_TEST_TMP");
-  std::filesystem::path folder =
-      std::filesystem::path(root != nullptr ? root : "/tmp/vantoril-output-tests") / name;
-  std::filesystem::remove_all(folder);
-  std::filesystem::create_directories(folder);
-  return folder;
 }
 
 }  // namespace vantoril::test

@@ -35,7 +35,4 @@ struct MovieContents {
 
 MovieContents ReadMovie(const std::filesystem::path& file);
 
-// A fresh, empty folder for one test's files.
-std::filesystem::path TestFolder(const std::string& name);
-
 }  // namespace vantoril::test
