@@ -104,36 +104,37 @@ class RenderTest : public testing::Test {
   std::filesystem::path folder_;
 };
 
-TEST_F(RenderTest, PassesRunEitherWayWithHeadAndTailHolds) {
-  EXPECT_EQ(RenderPass(5, 10, 2), (std::vector<int>{5, 5, 5, 6, 7, 8, 9, 9, 9}));
-  EXPECT_EQ(RenderPass(10, 5, 0), (std::vector<int>{10, 9, 8, 7, 6}));
-  // Nothing to render: the tail hold repeats the untouched black frame.
-  EXPECT_EQ(RenderPass(7, 7, 2), (std::vector<int>{kBlack, kBlack}));
-  EXPECT_EQ(document_.clock.currentTime, 7);
-}
-
-// A stop request ends the frame loop (the tail hold follows) or cuts a hold
-// short; it is polled before every frame and every held copy.
-TEST_F(RenderTest, StopRequestsEndTheLoopAndTheHolds) {
+// Passes run either way with head and tail holds, and leave the clock at
+// their end. A stop request ends the frame loop (the tail hold follows) or
+// cuts a hold short; it is polled before every frame and every held copy.
+TEST_F(RenderTest, PassesRunEitherWayWithHoldsUntilAStopRequest) {
   const struct {
-    int32_t target, holds;
-    int stopAt;
+    int32_t start, target, holds;
+    int stopAt;  // 0: never
     std::vector<int> times;
     bool cancelled;
   } cases[] = {
-      {10, 0, 4, {0, 1, 2}, true},  // before frame 3
+      {5, 10, 2, 0, {5, 5, 5, 6, 7, 8, 9, 9, 9}, false},
+      {10, 5, 0, 0, {10, 9, 8, 7, 6}, false},
+      // Nothing to render: the tail hold repeats the untouched black frame.
+      {7, 7, 2, 0, {kBlack, kBlack}, false},
+      {0, 10, 0, 4, {0, 1, 2}, true},  // before frame 3
       // Polls: frame 0, three head copies, frame 1, three tail copies.
-      {2, 3, 3, {0, 0, 1, 1, 1, 1}, false},  // the second head copy
-      {2, 3, 7, {0, 0, 0, 0, 1, 1}, false},  // the second tail copy
-      {2, 1, 1, {kBlack}, true},             // before the first frame: the black tail hold
+      {0, 2, 3, 3, {0, 0, 1, 1, 1, 1}, false},  // the second head copy
+      {0, 2, 3, 7, {0, 0, 0, 0, 1, 1}, false},  // the second tail copy
+      {0, 2, 1, 1, {kBlack}, true},             // before the first frame: the black tail hold
   };
   for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.start) + " to " + std::to_string(c.target));
     int polls = 0;
     callbacks_.cancelRequested = [&] { return ++polls == c.stopAt; };
     PassResult pass;
-    EXPECT_EQ(RenderPass(0, c.target, c.holds, &pass), c.times) << c.stopAt;
+    EXPECT_EQ(RenderPass(c.start, c.target, c.holds, &pass), c.times) << c.stopAt;
     EXPECT_EQ(pass.cancelled, c.cancelled) << c.stopAt;
     EXPECT_TRUE(pass.writesAccepted);
+    if (c.stopAt == 0) {
+      EXPECT_EQ(document_.clock.currentTime, c.target);
+    }
   }
 }
 
