@@ -69,8 +69,9 @@ TEST_F(StandInTest, DpsSendsWhatTheLibrariesExpect) {
   struct Case {
     float fps;
     int height, lines, quality;
+    size_t bytes;  // 720 x height x 4
   };
-  for (Case c : {Case{29.97f, 486, 525, 100}, Case{25.0f, 576, 625, 37}}) {
+  for (Case c : {Case{29.97f, 486, 525, 100, 1399680}, Case{25.0f, 576, 625, 37, 1658880}}) {
     std::filesystem::remove(log_);
     MovieRequest request = Request("m" + std::to_string(c.lines) + ".dps", c.fps);
     request.quality = c.quality;
@@ -83,7 +84,7 @@ TEST_F(StandInTest, DpsSendsWhatTheLibrariesExpect) {
     EXPECT_TRUE(writer.WriteMovieFrame(-1, second));
     EXPECT_TRUE(writer.CloseMovieWriter());
 
-    const size_t bytes = 720 * c.height * 4;
+    const size_t bytes = c.bytes;
     const std::string lines = std::to_string(c.lines);
     const std::vector<std::string> expected = {
         "CreateQuennetMjpg " + lines + " " + std::to_string(0x3332),
@@ -97,9 +98,8 @@ TEST_F(StandInTest, DpsSendsWhatTheLibrariesExpect) {
         "CloseAndRelease",
     };
     EXPECT_EQ(Calls(), expected);
-    std::ifstream file(request.path);
-    std::string content((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    EXPECT_EQ(content, std::to_string(bytes / 10) + "\n" + std::to_string(bytes / 10) + "\n");
+    EXPECT_EQ(test::ReadText(request.path),
+              std::to_string(bytes / 10) + "\n" + std::to_string(bytes / 10) + "\n");
   }
 }
 
