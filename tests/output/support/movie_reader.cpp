@@ -49,7 +49,6 @@ MovieContents ReadMovie(const std::filesystem::path& file) {
     return contents;
   }
   AVStream* stream = input->streams[0];
-  contents.formatName = input->iformat->name;
   contents.codecTag = stream->codecpar->codec_tag;
   contents.fieldOrder = stream->codecpar->field_order;
   const AVRational aspect = av_guess_sample_aspect_ratio(input.get(), stream, nullptr);
@@ -68,7 +67,6 @@ MovieContents ReadMovie(const std::filesystem::path& file) {
     contents.error = "no decoder";
     return contents;
   }
-  contents.codecName = decoder->name;
 
   PacketPtr packet = MakePacket();
   FramePtr frame = MakeFrame();
