@@ -31,26 +31,13 @@ struct CliRun {
 // shell runs `before` first (limits for the program).
 CliRun Cli(const std::string& words, const std::string& before = "") {
   static const fs::path folder = FreshFolder("cli_run");
+  const fs::path out = folder / "stdout.txt";
   const fs::path err = folder / "stderr.txt";
   const std::string command = before + "XDG_CONFIG_HOME='" + folder.string() +
-                              "' '" VANTORIL_CLI "' " + words + " 2>'" + err.string() + "'";
-  CliRun run;
-  struct PipeCloser {
-    void operator()(FILE* pipe) const { pclose(pipe); }
-  };
-  FILE* raw = popen(command.c_str(), "r");
-  if (!raw) {
-    return run;
-  }
-  std::array<char, 4096> buffer;
-  size_t n;
-  while ((n = fread(buffer.data(), 1, buffer.size(), raw)) > 0) {
-    run.out.append(buffer.data(), n);
-  }
-  const int status = pclose(raw);
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  run.err = ReadText(err);
-  return run;
+                              "' '" VANTORIL_CLI "' " + words + " >'" + out.string() + "' 2>'" +
+                              err.string() + "'";
+  const int status = std::system(command.c_str());
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadText(out), ReadText(err)};
 }
 
 const std::string kExample = std::string("'") + VANTORIL_SOURCE_DIR + "/examples/example.vsh'";
