@@ -188,21 +188,10 @@ TEST(Cli, FrameAndDecodeWritePngFiles) {
   }
 }
 
-// "-" composes every frame of both passes and writes nothing; the holds are
-// counted (the written frames of both passes are counted by the parts test).
-TEST(Cli, RenderToNothingCountsTheFramesOfBothPasses) {
-  ExpectRuns({{"render " + kExample +
-                   " - --width 64 --height 48 --end 00:00:10 --hold 00:00:02 --reverse"
-                   " --fps 30 --threads 3",
-               0,
-               {},
-               {"20 frames composed (28 with holds)"}}});
-  EXPECT_FALSE(fs::exists("-"));
-}
-
 // A movie rendered in three parts and joined equals the movie rendered
 // whole, frame for frame, holds, fields and the reverse pass included; the
-// parts of a numbered sequence continue its numbers.
+// parts of a numbered sequence continue its numbers. "-" composes every frame
+// of both passes and writes nothing.
 TEST(Cli, PartsJoinIntoTheWholeMovie) {
   const auto folder = FreshFolder("cli_parts");
   const std::string options =
@@ -240,6 +229,10 @@ TEST(Cli, PartsJoinIntoTheWholeMovie) {
   ASSERT_EQ(std::system(script.c_str()), 0);
   expectWhole(vantoril::test::ReadMovie(folder / "script.avi"));
   EXPECT_FALSE(fs::exists(folder / "script.avi.parts"));
+  const CliRun nothing = Cli("render " + kExample + " -" + options + " --threads 3");
+  EXPECT_NE(nothing.err.find("40 frames composed (52 with holds)"), std::string::npos)
+      << nothing.err;
+  EXPECT_FALSE(fs::exists("-"));
 
   const CliRun second =
       Cli("render " + kExample + " " + path("f%03d.png") + options + " --part 2/2");
