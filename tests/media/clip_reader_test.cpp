@@ -176,14 +176,13 @@ TEST_F(ClipReaderTest, FrameNIsTheNthFrameShownInAnyOrder) {
 
 // Patches the first video stream header's rate or scale in a copy of an AVI.
 void PatchStreamHeader(const std::string& from, const std::string& to, int offset, uint32_t value) {
-  std::ifstream in(from, std::ios::binary);
-  std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  const std::string_view view(bytes.data(), bytes.size());
+  std::vector<uint8_t> bytes = test::ReadBytes(from);
+  const std::string_view view(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   const size_t strh = view.find("strh");
   ASSERT_NE(strh, std::string_view::npos);
   ASSERT_EQ(view.substr(strh + 8, 4), "vids");
-  for (int i = 0; i < 4; ++i) bytes[strh + 8 + offset + i] = char(value >> (8 * i));
-  std::ofstream(to, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
+  for (int i = 0; i < 4; ++i) bytes[strh + 8 + offset + i] = uint8_t(value >> (8 * i));
+  test::WriteBytes(to, bytes);
 }
 
 TEST_F(ClipReaderTest, ClipsThatDoNotOpenAreReportedWhateverTheirKind) {
