@@ -9,6 +9,7 @@
 #include "media/silent_audio_output.h"
 #include "media/sound_track_player.h"
 #include "support/message_recorder.h"
+#include "support/test_files.h"
 #include "support/wave_bytes.h"
 
 namespace vantoril {
@@ -21,11 +22,11 @@ using test::WaveBytes;
 
 class SoundTrackTest : public ::testing::Test {
  protected:
+  void SetUp() override { folder_ = test::FreshFolder("sound_track").string(); }
   FileSpec Write(const WaveBytes& bytes, const std::string& name) {
-    const std::string path = test::TestFolder("sound_track") + "/" + name;
-    EXPECT_TRUE(bytes.WriteTo(path));
+    EXPECT_TRUE(bytes.WriteTo(folder_ + "/" + name));
     FileSpec file;
-    EXPECT_TRUE(file.SetPath(path));
+    EXPECT_TRUE(file.SetPath(folder_ + "/" + name));
     return file;
   }
 
@@ -34,12 +35,13 @@ class SoundTrackTest : public ::testing::Test {
     for (const long code : messages_.codes) EXPECT_EQ(code, MessageSink::kNoCode);
   }
 
+  std::string folder_;
   test::MessageRecorder messages_;
   SilentAudioOutput output_{SilentAudioOutput::Pace::kOnDemand};
   SoundTrackPlayer player_{output_, &messages_};
 };
 
-TEST_F(SoundTrackTest, StreamsTheWholeDataTwoBuffersAtATime) {
+TEST_F(SoundTrackTest, StreamsFromTheFramesSoundTwoBuffersAtATime) {
   const auto samples = CountingSamples(8192 * 3 + 100);
   const FileSpec file = Write(WaveBytes().Format(PcmFormat(1, 8000, 8)).Data(samples), "mono.wav");
   player_.PlaySoundTrackFrom(file, 0, 2997);
@@ -57,6 +59,13 @@ TEST_F(SoundTrackTest, StreamsTheWholeDataTwoBuffersAtATime) {
   // The device stays open with nothing queued.
   EXPECT_TRUE(player_.IsPlaying());
   EXPECT_TRUE(output_.IsOpen());
+
+  // Moving the time during play: the sound starts again at the new frame,
+  // one second in.
+  player_.PlaySoundTrackFrom(file, 30, 2997);
+  EXPECT_EQ(output_.OpenCount(), 2);
+  output_.FinishBuffers(1000);
+  EXPECT_EQ(output_.Received(), std::vector<uint8_t>(samples.begin() + 8000, samples.end()));
   EXPECT_TRUE(messages_.texts.empty());
 
   player_.StopSoundTrack();
@@ -65,27 +74,8 @@ TEST_F(SoundTrackTest, StreamsTheWholeDataTwoBuffersAtATime) {
   EXPECT_FALSE(player_.IsReaderOpen());
 }
 
-TEST_F(SoundTrackTest, StartsAtTheSoundOfTheFrameAndRestartsWhenTimeMoves) {
-  const auto samples = CountingSamples(176400 * 2);
-  const FileSpec file = Write(WaveBytes()
-                                  .Format(PcmFormat(2, 44100, 16))
-                                  .Chunk("LIST", std::vector<uint8_t>(33, 1))
-                                  .Data(samples),
-                              "stereo.wav");
-  player_.PlaySoundTrackFrom(file, 30, 2997);
-  ASSERT_TRUE(player_.IsPlaying());
-  EXPECT_EQ(output_.Received(),
-            std::vector<uint8_t>(samples.begin() + 176400, samples.begin() + 176400 + 16384));
-  output_.FinishBuffers(1000);
-  EXPECT_EQ(output_.Received(), std::vector<uint8_t>(samples.begin() + 176400, samples.end()));
-
-  // Moving the time during play: the sound starts again at the new frame.
-  player_.PlaySoundTrackFrom(file, 0, 2997);
-  EXPECT_EQ(output_.OpenCount(), 2);
-  output_.FinishBuffers(1000);
-  EXPECT_EQ(output_.Received(), samples);
-}
-
+// Every reader result's message is pinned with the reader; here they reach
+// the user and leave the preview silent.
 TEST_F(SoundTrackTest, FilesThatCannotPlayLeaveThePreviewSilent) {
   const auto samples = CountingSamples(1000);
   const struct {
@@ -94,9 +84,6 @@ TEST_F(SoundTrackTest, FilesThatCannotPlayLeaveThePreviewSilent) {
     const char* message;
   } cases[] = {
       {WaveBytes("RIFX").Format(PcmFormat(1, 8000, 8)).Data(samples), 0, "Not a valid RIFF file"},
-      {WaveBytes("RIFF", "AVI ").Chunk("LIST", samples), 0, "Not a valid WAV file"},
-      {WaveBytes().Chunk("fmt ", std::vector<uint8_t>(12, 1)).Data(samples), 0,
-       "Not a valid WAV file"},
       // 24-bit samples: a format the output cannot play.
       {WaveBytes().Format(PcmFormat(2, 48000, 24)).Data(samples), 0, "Not a valid WAV file"},
       // The start lies past the end of the sound: silent, no message.
@@ -112,17 +99,18 @@ TEST_F(SoundTrackTest, FilesThatCannotPlayLeaveThePreviewSilent) {
     EXPECT_EQ(messages_.texts,
               c.message ? std::vector<std::string>{c.message} : std::vector<std::string>{});
   }
+  messages_.Clear();
   FileSpec missing;
-  ASSERT_TRUE(missing.SetPath(test::TestFolder("sound_track") + "/missing.wav"));
+  ASSERT_TRUE(missing.SetPath(folder_ + "/missing.wav"));
   player_.PlaySoundTrackFrom(missing, 0, 2997);
   player_.PlaySoundTrackFrom(FileSpec{}, 0, 2997);
   EXPECT_TRUE(messages_.texts.empty());
   EXPECT_EQ(output_.OpenCount(), 0);
 }
 
-TEST_F(SoundTrackTest, DeviceFailures) {
-  const FileSpec file =
-      Write(WaveBytes().Format(PcmFormat(1, 8000, 8)).Data(CountingSamples(30000)), "ok.wav");
+TEST_F(SoundTrackTest, DeviceFailuresAndARunWithoutDevice) {
+  const auto samples = CountingSamples(30000);
+  const FileSpec file = Write(WaveBytes().Format(PcmFormat(1, 8000, 8)).Data(samples), "ok.wav");
   output_.SetOpenResult(kAudioInUse);
   player_.PlaySoundTrackFrom(file, 0, 2997);
   player_.PlaySoundTrackFrom(file, 0, 2997);
@@ -141,17 +129,9 @@ TEST_F(SoundTrackTest, DeviceFailures) {
   EXPECT_FALSE(player_.IsPlaying());
   EXPECT_FALSE(player_.IsReaderOpen());
 
-  output_.SetOpenResult(kAudioOpened);
-  player_.PlaySoundTrackFrom(file, 0, 2997);
-  EXPECT_TRUE(player_.IsPlaying());
-}
-
-TEST_F(SoundTrackTest, StopClosesTheReaderARunWithoutDeviceLeftOpen) {
-  const auto samples = CountingSamples(30000);
-  player_.SetSoundFile(Write(WaveBytes().Format(PcmFormat(1, 8000, 8)).Data(samples), "probe.wav"),
-                       2997);
+  // Nothing is open to take the buffers, yet the reader stays open and
+  // moves; a stop closes it.
   ASSERT_TRUE(player_.OpenWave(0, false));
-  // Nothing is open to take the buffers, yet the reader stays open and moves.
   EXPECT_TRUE(player_.IsReaderOpen());
   EXPECT_FALSE(player_.IsPlaying());
   EXPECT_EQ(player_.DataPosition(), 16384u);
@@ -159,17 +139,20 @@ TEST_F(SoundTrackTest, StopClosesTheReaderARunWithoutDeviceLeftOpen) {
   player_.StopSoundTrack();
   EXPECT_FALSE(player_.IsReaderOpen());
   EXPECT_EQ(player_.DataPosition(), 0u);
-
   ASSERT_TRUE(player_.OpenWave(0, true));
   EXPECT_FALSE(player_.IsReaderOpen());
   EXPECT_EQ(player_.DataLength(), 30000u);
+
+  output_.SetOpenResult(kAudioOpened);
+  player_.PlaySoundTrackFrom(file, 0, 2997);
+  EXPECT_TRUE(player_.IsPlaying());
 }
 
 // Starts and stops from this thread while the output's thread finishes
 // buffers and refills: run under ThreadSanitizer this shows the player's
 // state is only touched under its lock and no refill outlives a stop.
 TEST(SoundTrackThreads, StartsAndStopsWhileBuffersFinish) {
-  const std::string path = test::TestFolder("sound_track") + "/threads.wav";
+  const std::string path = (test::FreshFolder("sound_track_threads") / "threads.wav").string();
   const auto samples = CountingSamples(8192 * 40 + 6);
   ASSERT_TRUE(WaveBytes().Format(PcmFormat(2, 44100, 16)).Data(samples).WriteTo(path));
   FileSpec file;

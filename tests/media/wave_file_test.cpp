@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <string>
 #include <vector>
 
+#include "support/test_files.h"
 #include "support/wave_bytes.h"
 
 namespace vantoril {
@@ -16,128 +18,109 @@ using test::WaveBytes;
 
 class WaveFileTest : public ::testing::Test {
  protected:
-  std::string Write(const WaveBytes& bytes) {
-    const std::string path = test::TestFolder("wave_file") + "/" +
-                             ::testing::UnitTest::GetInstance()->current_test_info()->name() +
-                             std::to_string(count_++) + ".wav";
-    EXPECT_TRUE(bytes.WriteTo(path));
+  void SetUp() override { folder_ = test::FreshFolder("wave_file").string(); }
+  std::string Write(const std::vector<uint8_t>& bytes) {
+    const std::string path = folder_ + "/" + std::to_string(count_++) + ".wav";
+    EXPECT_TRUE(test::WriteFile(path, bytes));
     return path;
   }
-  std::vector<uint8_t> ReadAll(WaveFile& wave) {
-    std::vector<uint8_t> out(wave.DataLength() - wave.DataPosition());
-    EXPECT_TRUE(wave.Read(out.data(), out.size()));
+  std::string Write(const WaveBytes& bytes) { return Write(bytes.Bytes()); }
+  // Reads from the position to the end, and checks that nothing follows.
+  std::vector<uint8_t> ReadAll() {
+    std::vector<uint8_t> out(wave_.DataLength() - wave_.DataPosition());
+    EXPECT_TRUE(wave_.Read(out.data(), out.size()));
     uint8_t extra;
-    EXPECT_FALSE(wave.Read(&extra, 1));
+    EXPECT_FALSE(wave_.Read(&extra, 1));
     return out;
   }
+
+  std::string folder_;
   int count_ = 0;
+  WaveFile wave_;
 };
 
+// The start lies (rate + 10) / 100 whole frames a second in, rounded down to
+// a whole sample frame.
 TEST_F(WaveFileTest, ReadsTheFormatAndStartsAtTheFramesSound) {
   const auto samples = CountingSamples(20000);
-  const std::string path = Write(WaveBytes().Format(PcmFormat(1, 8000, 8)).Data(samples));
-  WaveFile wave;
-  ASSERT_EQ(wave.Open(path, 0, 2997), WaveOpenResult::kOk);
-  EXPECT_EQ(wave.Format(), PcmFormat(1, 8000, 8));
-  EXPECT_EQ(wave.DataLength(), 20000u);
-  EXPECT_EQ(wave.DataPosition(), 0u);
-  EXPECT_EQ(ReadAll(wave), samples);
-
-  // 29.97 counts as 30 whole frames a second: frame 30 is one second in.
-  ASSERT_EQ(wave.Open(path, 30, 2997), WaveOpenResult::kOk);
-  EXPECT_EQ(wave.DataPosition(), 8000u);
-  EXPECT_EQ(ReadAll(wave), std::vector<uint8_t>(samples.begin() + 8000, samples.end()));
-  // 23.97 counts as 24; 25 as 25.
-  ASSERT_EQ(wave.Open(path, 7, 2397), WaveOpenResult::kOk);
-  EXPECT_EQ(wave.DataPosition(), 8000u * 7 / 24);
-  ASSERT_EQ(wave.Open(path, 7, 2500), WaveOpenResult::kOk);
-  EXPECT_EQ(wave.DataPosition(), 8000u * 7 / 25);
-  // 176400 bytes a second / 24 frames = 7350: half a stereo sample frame; the
-  // start is 7348.
+  const std::string mono = Write(WaveBytes().Format(PcmFormat(1, 8000, 8)).Data(samples));
   const std::string stereo = Write(WaveBytes().Format(PcmFormat(2, 44100, 16)).Data(samples));
-  ASSERT_EQ(wave.Open(stereo, 1, 2397), WaveOpenResult::kOk);
-  EXPECT_EQ(wave.DataPosition(), 7348u);
-  EXPECT_EQ(ReadAll(wave), std::vector<uint8_t>(samples.begin() + 7348, samples.end()));
-}
-
-TEST_F(WaveFileTest, SkipsOtherChunksWithTheirPadBytes) {
-  const auto samples = CountingSamples(176400 * 2);
   // An odd-sized LIST chunk carries a pad byte; a format chunk with extra
   // bytes past the 1024 read at most.
-  const std::vector<uint8_t> list = {'I', 'N', 'F', 'O', 'I', 'N', 'A', 'M',
-                                     3,   0,   0,   0,   'a', 'b', 'c'};
-  const std::string path = Write(WaveBytes()
-                                     .Chunk("JUNK", std::vector<uint8_t>(28, 0))
-                                     .Format(PcmFormat(2, 44100, 16), std::vector<uint8_t>(1101, 7))
-                                     .Chunk("LIST", list)
-                                     .Data(samples));
-  WaveFile wave;
-  ASSERT_EQ(wave.Open(path, 30, 2997), WaveOpenResult::kOk);
-  EXPECT_EQ(wave.Format(), PcmFormat(2, 44100, 16));
-  EXPECT_EQ(wave.DataPosition(), 176400u);
-  EXPECT_EQ(ReadAll(wave), std::vector<uint8_t>(samples.begin() + 176400, samples.end()));
-}
-
-TEST_F(WaveFileTest, ShortAndDamagedFiles) {
-  WaveFile wave;
-  const auto samples = CountingSamples(5000);
-  // A data chunk that claims more than the file holds plays what is there.
-  const std::string cut = Write(WaveBytes().Format(PcmFormat(1, 8000, 8)).Data(samples, 100000));
-  ASSERT_EQ(wave.Open(cut, 0, 2997), WaveOpenResult::kOk);
-  EXPECT_EQ(wave.DataLength(), 5000u);
-  EXPECT_EQ(ReadAll(wave), samples);
-  ASSERT_EQ(wave.Open(cut, 30, 2997), WaveOpenResult::kStartBeyondEnd);
-  EXPECT_FALSE(wave.IsOpen());
-  // A header that claims 2 GB: the start is judged against what is there.
-  const std::string huge =
-      Write(WaveBytes().Format(PcmFormat(2, 44100, 16)).Data(samples, 0x80000000u));
-  ASSERT_EQ(wave.Open(huge, 0, 2997), WaveOpenResult::kOk);
-  EXPECT_EQ(wave.DataLength(), 5000u);
-  EXPECT_EQ(ReadAll(wave), samples);
-  EXPECT_EQ(wave.Open(huge, 3000, 2997), WaveOpenResult::kStartBeyondEnd);
-  // The largest frame rate a settings file can hold.
-  EXPECT_EQ(wave.Open(huge, 1, 2147483647), WaveOpenResult::kOk);
-
-  // The start offset is computed in 64 bits: 176400 x 24348 wraps 32 bits to
-  // a few hundred bytes, which would start a 13-minute offset near the start.
-  const std::string stereo =
-      Write(WaveBytes().Format(PcmFormat(2, 44100, 16)).Data(CountingSamples(40000)));
-  EXPECT_EQ(wave.Open(stereo, 24348, 2997), WaveOpenResult::kStartBeyondEnd);
-
-  EXPECT_EQ(wave.Open(test::TestFolder("wave_file") + "/none.wav", 0, 2997),
-            WaveOpenResult::kCannotOpen);
-  EXPECT_EQ(wave.Open(Write(WaveBytes().Chunk("LIST", std::vector<uint8_t>(10, 0))), 0, 2997),
-            WaveOpenResult::kNoData);
-  // A chunk before "data" that runs past the end of the file.
-  auto chopped =
-      WaveBytes().Format(PcmFormat(1, 8000, 8)).Chunk("LIST", std::vector<uint8_t>(400, 0)).Bytes();
-  chopped.resize(chopped.size() - 100);
-  const std::string choppedPath = test::TestFolder("wave_file") + "/chopped.wav";
-  ASSERT_TRUE(test::WriteFile(choppedPath, chopped));
-  EXPECT_EQ(wave.Open(choppedPath, 0, 2997), WaveOpenResult::kTruncated);
-}
-
-TEST_F(WaveFileTest, RefusesOtherFilesWithTheirMessages) {
-  WaveFile wave;
-  const auto samples = CountingSamples(100);
+  const std::string chunky =
+      Write(WaveBytes()
+                .Chunk("JUNK", std::vector<uint8_t>(28, 0))
+                .Format(PcmFormat(2, 44100, 16), std::vector<uint8_t>(1101, 7))
+                .Chunk("LIST", {'I', 'N', 'F', 'O', 'I', 'N', 'A', 'M', 3, 0, 0, 0, 'a', 'b', 'c'})
+                .Data(samples));
   const struct {
-    WaveBytes bytes;
+    const std::string& path;
+    int frame, rate;
+    uint32_t position;
+  } cases[] = {{mono, 0, 2997, 0},      {mono, 30, 2997, 8000},  {mono, 7, 2397, 2333},
+               {mono, 7, 2500, 2240},   {stereo, 1, 2397, 7348},  // 7350 is half a sample frame
+               {chunky, 3, 2997, 17640}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.frame) + " at " + std::to_string(c.rate));
+    ASSERT_EQ(wave_.Open(c.path, c.frame, c.rate), WaveOpenResult::kOk);
+    EXPECT_EQ(wave_.Format(), c.path == mono ? PcmFormat(1, 8000, 8) : PcmFormat(2, 44100, 16));
+    EXPECT_EQ(wave_.DataLength(), 20000u);
+    EXPECT_EQ(wave_.DataPosition(), c.position);
+    EXPECT_EQ(ReadAll(), std::vector<uint8_t>(samples.begin() + c.position, samples.end()));
+  }
+}
+
+// Every result with its message; the files that open play what is there.
+TEST_F(WaveFileTest, ShortDamagedAndOtherFiles) {
+  const auto samples = CountingSamples(5000);
+  const auto mono = PcmFormat(1, 8000, 8);
+  // A data chunk claiming more than the file holds; a header claiming 2 GB.
+  const std::string cut = Write(WaveBytes().Format(mono).Data(samples, 100000));
+  const std::string huge =
+      Write(WaveBytes().Format(PcmFormat(2, 44100, 16)).Data(samples, 1u << 31));
+  // A chunk before "data" that runs past the end of the file.
+  auto chopped = WaveBytes().Format(mono).Chunk("LIST", std::vector<uint8_t>(400, 0)).Bytes();
+  chopped.resize(chopped.size() - 100);
+  const char* const kNotWav = "Not a valid WAV file";
+  const struct {
+    std::string path;
+    int frame, rate;
     WaveOpenResult result;
+    const char* message;
   } cases[] = {
-      {WaveBytes("RIFX").Format(PcmFormat(1, 8000, 8)).Data(samples), WaveOpenResult::kNotRiff},
-      {WaveBytes("RIFF", "AVI ").Chunk("LIST", samples), WaveOpenResult::kNotWave},
+      {cut, 0, 2997, WaveOpenResult::kOk, nullptr},
+      {cut, 30, 2997, WaveOpenResult::kStartBeyondEnd, nullptr},
+      {huge, 0, 2997, WaveOpenResult::kOk, nullptr},
+      {huge, 3000, 2997, WaveOpenResult::kStartBeyondEnd, nullptr},
+      // The largest frame rate a settings file can hold.
+      {huge, 1, INT_MAX, WaveOpenResult::kOk, nullptr},
+      // 176400 x 24348 wraps 32 bits to a start a few hundred bytes in.
+      {huge, 24348, 2997, WaveOpenResult::kStartBeyondEnd, nullptr},
+      {folder_ + "/none.wav", 0, 2997, WaveOpenResult::kCannotOpen, nullptr},
+      {Write(WaveBytes().Chunk("LIST", std::vector<uint8_t>(10, 0))), 0, 2997,
+       WaveOpenResult::kNoData, nullptr},
+      {Write(chopped), 0, 2997, WaveOpenResult::kTruncated, nullptr},
+      {Write(WaveBytes("RIFX").Format(mono).Data(samples)), 10, 2997, WaveOpenResult::kNotRiff,
+       "Not a valid RIFF file"},
+      {Write(WaveBytes("RIFF", "AVI ").Chunk("LIST", samples)), 10, 2997, WaveOpenResult::kNotWave,
+       kNotWav},
       // A format chunk must hold its 16 bytes, and a block alignment to
       // round the start to.
-      {WaveBytes().Chunk("fmt ", std::vector<uint8_t>(14, 1)).Data(samples),
-       WaveOpenResult::kBadFormat},
-      {WaveBytes().Format(PcmFormat(0, 8000, 8)).Data(samples), WaveOpenResult::kBadFormat},
+      {Write(WaveBytes().Chunk("fmt ", std::vector<uint8_t>(14, 1)).Data(samples)), 10, 2997,
+       WaveOpenResult::kBadFormat, kNotWav},
+      {Write(WaveBytes().Format(PcmFormat(0, 8000, 8)).Data(samples)), 10, 2997,
+       WaveOpenResult::kBadFormat, kNotWav},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(wave.Open(Write(c.bytes), 10, 2997), c.result);
-    EXPECT_FALSE(wave.IsOpen());
+    SCOPED_TRACE(c.path + " from " + std::to_string(c.frame));
+    ASSERT_EQ(wave_.Open(c.path, c.frame, c.rate), c.result);
+    EXPECT_EQ(wave_.IsOpen(), c.result == WaveOpenResult::kOk);
+    const char* message = WaveOpenMessage(c.result);
+    EXPECT_EQ(std::string(message ? message : "-"), c.message ? c.message : "-");
+    if (c.result != WaveOpenResult::kOk) continue;
+    EXPECT_EQ(wave_.DataLength(), 5000u);
+    EXPECT_EQ(ReadAll(), samples);
   }
-  // The other messages are pinned through the sound track player's tests.
-  EXPECT_EQ(WaveOpenMessage(WaveOpenResult::kTruncated), nullptr);
 }
 
 }  // namespace

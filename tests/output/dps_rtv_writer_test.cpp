@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "engine/image_buffer.h"
@@ -16,6 +17,7 @@
 #include "output/support/movie_reader.h"
 #include "output/support/test_frames.h"
 #include "support/message_recorder.h"
+#include "support/test_files.h"
 
 namespace vantoril {
 namespace {
@@ -26,7 +28,7 @@ class StandInTest : public testing::Test {
  protected:
   void SetUp() override {
     const auto* info = testing::UnitTest::GetInstance()->current_test_info();
-    folder_ = test::TestFolder(std::string("stand_in_") + info->name());
+    folder_ = test::FreshFolder(std::string("stand_in_") + info->name());
     log_ = folder_ / "calls.log";
     setenv("QUENNET_STAND_IN_LOG", log_.c_str(), 1);
     unsetenv("QUENNET_STAND_IN_FAIL");
@@ -67,8 +69,9 @@ TEST_F(StandInTest, DpsSendsWhatTheLibrariesExpect) {
   struct Case {
     float fps;
     int height, lines, quality;
+    size_t bytes;  // 720 x height x 4
   };
-  for (Case c : {Case{29.97f, 486, 525, 100}, Case{25.0f, 576, 625, 37}}) {
+  for (Case c : {Case{29.97f, 486, 525, 100, 1399680}, Case{25.0f, 576, 625, 37, 1658880}}) {
     std::filesystem::remove(log_);
     MovieRequest request = Request("m" + std::to_string(c.lines) + ".dps", c.fps);
     request.quality = c.quality;
@@ -81,7 +84,7 @@ TEST_F(StandInTest, DpsSendsWhatTheLibrariesExpect) {
     EXPECT_TRUE(writer.WriteMovieFrame(-1, second));
     EXPECT_TRUE(writer.CloseMovieWriter());
 
-    const size_t bytes = 720 * c.height * 4;
+    const size_t bytes = c.bytes;
     const std::string lines = std::to_string(c.lines);
     const std::vector<std::string> expected = {
         "CreateQuennetMjpg " + lines + " " + std::to_string(0x3332),
@@ -95,44 +98,45 @@ TEST_F(StandInTest, DpsSendsWhatTheLibrariesExpect) {
         "CloseAndRelease",
     };
     EXPECT_EQ(Calls(), expected);
-    std::ifstream file(request.path);
-    std::string content((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    EXPECT_EQ(content, std::to_string(bytes / 10) + "\n" + std::to_string(bytes / 10) + "\n");
+    EXPECT_EQ(test::ReadText(request.path),
+              std::to_string(bytes / 10) + "\n" + std::to_string(bytes / 10) + "\n");
   }
 }
 
 TEST_F(StandInTest, DpsRefusesOtherSizesBeforeLoadingAnything) {
-  struct Case {
-    int width;
-    int height;
-    float fps;
-  };
-  for (Case c : {Case{640, 480, 29.97f}, Case{720, 576, 29.97f}, Case{720, 486, 25.0f},
-                 Case{720, 480, 29.97f}}) {
-    MovieWriter writer =
-        MovieWriter::Open(Request("m.dps", c.fps), ImageBuffer(c.width, c.height, 32));
-    EXPECT_FALSE(writer.IsOpen()) << c.width << "x" << c.height << " at " << c.fps;
+  for (auto [width, height, fps] :
+       {std::tuple{640, 480, 29.97f}, {720, 576, 29.97f}, {720, 486, 25.0f}, {720, 480, 29.97f}}) {
+    EXPECT_FALSE(MovieWriter::Open(Request("m.dps", fps), ImageBuffer(width, height, 32)).IsOpen())
+        << width << "x" << height << " at " << fps;
   }
   EXPECT_TRUE(Calls().empty());
 }
 
-TEST_F(StandInTest, DpsOpenFailuresReleaseWhatWasMade) {
-  const ImageBuffer frame(720, 486, 32);
+// Without the libraries only RTV says so; a library without its entry point
+// fails quietly, and what the DPS open made is released.
+TEST_F(StandInTest, MissingOrBrokenLibrariesReleaseWhatWasMade) {
+  const ImageBuffer dps(720, 486, 32);
+  const ImageBuffer rtv(64, 48, 32);
   test::MessageRecorder sink;
-  // No libraries at all: no message of its own, nothing called.
-  EXPECT_FALSE(MovieWriter::Open(Request("a.dps", 29.97f, folder_), frame, &sink).IsOpen());
+  EXPECT_FALSE(MovieWriter::Open(Request("a.dps", 29.97f, folder_), dps, &sink).IsOpen());
   EXPECT_TRUE(sink.texts.empty());
+  EXPECT_FALSE(MovieWriter::Open(Request("m.rtv", 29.97f, folder_), rtv, &sink).IsOpen());
+  EXPECT_EQ(sink.texts, std::vector<std::string>{"QuennetRTV.dll is not installed!"});
+  EXPECT_EQ(sink.codes, std::vector<long>{MessageSink::kNoCode});
   EXPECT_TRUE(Calls().empty());
 
-  // A DPS library without its factory: the encoder made before is released.
-  EXPECT_FALSE(MovieWriter::Open(Request("b.dps", 29.97f, kStandIns / "broken"), frame).IsOpen());
+  sink.Clear();
+  EXPECT_FALSE(MovieWriter::Open(Request("b.dps", 29.97f, kStandIns / "broken"), dps).IsOpen());
+  EXPECT_FALSE(
+      MovieWriter::Open(Request("m.rtv", 29.97f, kStandIns / "broken"), rtv, &sink).IsOpen());
+  EXPECT_TRUE(sink.texts.empty());
   EXPECT_EQ(Calls(), (std::vector<std::string>{"CreateQuennetMjpg 525 " + std::to_string(0x3332),
                                                "Release"}));
 
   for (const char* failing : {"CreateQuennetMjpg@0", "SetQuality@0", "CreateQuennetDps5@0"}) {
     std::filesystem::remove(log_);
     setenv("QUENNET_STAND_IN_FAIL", failing, 1);
-    EXPECT_FALSE(MovieWriter::Open(Request("c.dps", 29.97f), frame).IsOpen()) << failing;
+    EXPECT_FALSE(MovieWriter::Open(Request("c.dps", 29.97f), dps).IsOpen()) << failing;
     const std::vector<std::string> calls = Calls();
     // An encoder that was made is released once; one that was not, never.
     const bool made = std::string(failing) != "CreateQuennetMjpg@0";
@@ -158,21 +162,6 @@ TEST_F(StandInTest, RtvNumbersFramesAndPassesTheBufferBottomUp) {
   }
   expected.push_back("VTClose " + request.path);
   EXPECT_EQ(Calls(), expected);
-}
-
-TEST_F(StandInTest, RtvWithoutTheLibrarySaysSo) {
-  test::MessageRecorder sink;
-  EXPECT_FALSE(MovieWriter::Open(Request("m.rtv", 29.97f, folder_), ImageBuffer(64, 48, 32), &sink)
-                   .IsOpen());
-  EXPECT_EQ(sink.texts, std::vector<std::string>{"QuennetRTV.dll is not installed!"});
-  EXPECT_EQ(sink.codes, std::vector<long>{MessageSink::kNoCode});
-
-  // A library without "VTOpen" fails quietly.
-  sink.texts.clear();
-  EXPECT_FALSE(MovieWriter::Open(Request("m.rtv", 29.97f, kStandIns / "broken"),
-                                 ImageBuffer(64, 48, 32), &sink)
-                   .IsOpen());
-  EXPECT_TRUE(sink.texts.empty());
 }
 
 // A frame the library refuses is refused; the writer still closes (DPS) or

@@ -17,29 +17,29 @@ MakeMovieOptions Build(const MakeMovieTexts& texts, int32_t showEnd = 300) {
   return BuildMakeMovieOptions(texts, showEnd, kThirty);
 }
 
-TEST(MakeMovieOptionsTest, SizesAreClampedTo4096) {
-  const std::pair<const char*, int> cases[] = {
+// Sizes are clamped to 4096 (width and height crossed, so that swapped
+// fields cannot pass); the frame rate is a decimal up to 60.
+TEST(MakeMovieOptionsTest, SizesAndFrameRate) {
+  const std::pair<const char*, int> sizes[] = {
       {"5000", 4096}, {"-3", 0}, {"abc", 0}, {" 486 lines", 486}};
   for (int i = 0; i < 4; ++i) {
     MakeMovieTexts texts;
-    texts.width = cases[i].first;
-    texts.height = cases[3 - i].first;
-    EXPECT_EQ(Build(texts).width, cases[i].second) << i;
-    EXPECT_EQ(Build(texts).height, cases[3 - i].second) << i;
+    texts.width = sizes[i].first;
+    texts.height = sizes[3 - i].first;
+    EXPECT_EQ(Build(texts).width, sizes[i].second) << i;
+    EXPECT_EQ(Build(texts).height, sizes[3 - i].second) << i;
   }
-}
-
-TEST(MakeMovieOptionsTest, FrameRateIsADecimalUpTo60) {
   struct Case {
     const char* text;
     double rate;
   };
-  for (Case c : {Case{"29.97", 29.97}, Case{" 25", 25.0}, Case{"+23.976", 23.976}, Case{"75", 60.0},
-                 Case{"0", 0.0}, Case{"-30", 0.0}, Case{"abc", 0.0}, Case{"", 0.0},
-                 Case{"nan", 0.0}, Case{"inf", 60.0}, Case{"1e400", 0.0}, Case{"30fps", 30.0}}) {
+  for (auto [text, rate] :
+       {Case{"29.97", 29.97}, Case{" 25", 25.0}, Case{"+23.976", 23.976}, Case{"75", 60.0},
+        Case{"0", 0.0}, Case{"-30", 0.0}, Case{"abc", 0.0}, Case{"", 0.0}, Case{"nan", 0.0},
+        Case{"inf", 60.0}, Case{"1e400", 0.0}, Case{"30fps", 30.0}}) {
     MakeMovieTexts texts;
-    texts.frameRate = c.text;
-    EXPECT_DOUBLE_EQ(Build(texts).frameRate, c.rate) << '"' << c.text << '"';
+    texts.frameRate = text;
+    EXPECT_DOUBLE_EQ(Build(texts).frameRate, rate) << '"' << text << '"';
   }
 }
 
@@ -66,17 +66,15 @@ TEST(MakeMovieOptionsTest, TimesAreTimecodesAndTotalCountsEveryWrittenFrame) {
   texts.endTimecode = "03:10";
   texts.holds = "";
   EXPECT_EQ(Build(texts).totalFrames, 200);
-}
 
-TEST(MakeMovieOptionsTest, EndStartsFromTheShowsEndAndNegativeTimesAreZero) {
-  MakeMovieTexts texts;
+  // The end counts from the show's end; negative times are 0.
   for (auto [text, end] : {std::pair{"", 450}, {"+10", 460}, {"-10", 440}}) {
     texts.endTimecode = text;
     EXPECT_EQ(Build(texts, 450).endTime, end) << text;
   }
   texts.startTimecode = "-10";
   texts.holds = "-5";
-  const MakeMovieOptions options = Build(texts, 450);
+  options = Build(texts, 450);
   EXPECT_EQ(options.startTime, 0);
   EXPECT_EQ(options.holdFrames, 0);
 }

@@ -6,9 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -22,6 +20,7 @@
 #include "output/support/movie_reader.h"
 #include "output/support/test_frames.h"
 #include "support/message_recorder.h"
+#include "support/test_files.h"
 
 namespace vantoril {
 namespace {
@@ -52,7 +51,7 @@ class RenderTest : public testing::Test {
   RenderTest() : document_(settings_) { document_.showLength = 1000; }
 
   void SetUp() override {
-    folder_ = test::TestFolder(testing::UnitTest::GetInstance()->current_test_info()->name());
+    folder_ = test::FreshFolder(testing::UnitTest::GetInstance()->current_test_info()->name());
     callbacks_.compose = StampTime;
   }
 
@@ -72,7 +71,6 @@ class RenderTest : public testing::Test {
     options.frameRate = 29.97;
     options.quality = 100;
     options.reverseToo = reverse;
-    options.totalFrames = (2 * holds + std::abs(end - start)) * (reverse ? 2 : 1);
     return request;
   }
 
@@ -104,38 +102,38 @@ class RenderTest : public testing::Test {
   std::filesystem::path folder_;
 };
 
-TEST_F(RenderTest, PassesRunEitherWayWithHeadAndTailHolds) {
-  EXPECT_EQ(RenderPass(5, 10, 2), (std::vector<int>{5, 5, 5, 6, 7, 8, 9, 9, 9}));
-  EXPECT_EQ(RenderPass(10, 5, 0), (std::vector<int>{10, 9, 8, 7, 6}));
-  // Nothing to render: the tail hold repeats the untouched black frame.
-  EXPECT_EQ(RenderPass(7, 7, 2), (std::vector<int>{kBlack, kBlack}));
-  EXPECT_EQ(document_.clock.currentTime, 7);
-}
-
-// A stop request ends the frame loop (the tail hold follows) or cuts a hold
-// short; it is polled before every frame and every held copy.
-TEST_F(RenderTest, StopRequestsEndTheLoopAndTheHolds) {
-  int polls = 0;
-  int stopAt = 0;
-  callbacks_.cancelRequested = [&] { return ++polls == stopAt; };
-
-  PassResult pass;
-  stopAt = 4;  // before frame 3
-  EXPECT_EQ(RenderPass(0, 10, 0, &pass), (std::vector<int>{0, 1, 2}));
-  EXPECT_TRUE(pass.cancelled);
-  EXPECT_TRUE(pass.writesAccepted);
-
-  // Polls: frame 0, three head copies, frame 1, three tail copies.
-  polls = 0;
-  stopAt = 3;  // the second head copy
-  EXPECT_EQ(RenderPass(0, 2, 3, &pass), (std::vector<int>{0, 0, 1, 1, 1, 1}));
-  EXPECT_FALSE(pass.cancelled);
-  polls = 0;
-  stopAt = 7;  // the second tail copy
-  EXPECT_EQ(RenderPass(0, 2, 3), (std::vector<int>{0, 0, 0, 0, 1, 1}));
-  polls = 0;
-  stopAt = 1;  // before the first frame: only the black tail hold
-  EXPECT_EQ(RenderPass(0, 2, 1), (std::vector<int>{kBlack}));
+// Passes run either way with head and tail holds, and leave the clock at
+// their end. A stop request ends the frame loop (the tail hold follows) or
+// cuts a hold short; it is polled before every frame and every held copy.
+TEST_F(RenderTest, PassesRunEitherWayWithHoldsUntilAStopRequest) {
+  const struct {
+    int32_t start, target, holds;
+    int stopAt;  // 0: never
+    std::vector<int> times;
+    bool cancelled;
+  } cases[] = {
+      {5, 10, 2, 0, {5, 5, 5, 6, 7, 8, 9, 9, 9}, false},
+      {10, 5, 0, 0, {10, 9, 8, 7, 6}, false},
+      // Nothing to render: the tail hold repeats the untouched black frame.
+      {7, 7, 2, 0, {kBlack, kBlack}, false},
+      {0, 10, 0, 4, {0, 1, 2}, true},  // before frame 3
+      // Polls: frame 0, three head copies, frame 1, three tail copies.
+      {0, 2, 3, 3, {0, 0, 1, 1, 1, 1}, false},  // the second head copy
+      {0, 2, 3, 7, {0, 0, 0, 0, 1, 1}, false},  // the second tail copy
+      {0, 2, 1, 1, {kBlack}, true},             // before the first frame: the black tail hold
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.start) + " to " + std::to_string(c.target));
+    int polls = 0;
+    callbacks_.cancelRequested = [&] { return ++polls == c.stopAt; };
+    PassResult pass;
+    EXPECT_EQ(RenderPass(c.start, c.target, c.holds, &pass), c.times) << c.stopAt;
+    EXPECT_EQ(pass.cancelled, c.cancelled) << c.stopAt;
+    EXPECT_TRUE(pass.writesAccepted);
+    if (c.stopAt == 0) {
+      EXPECT_EQ(document_.clock.currentTime, c.target);
+    }
+  }
 }
 
 TEST_F(RenderTest, ProgressCaptionsFractionsTicksAndTheBackgroundClip) {
@@ -213,7 +211,8 @@ TEST_F(RenderTest, StoppedRunTellsHowManyFramesTheFinishedFileHolds) {
     int polls = 0;
     callbacks_.cancelRequested = [&] { return ++polls == stopAt; };
     sink.Clear();
-    const MakeMovieRequest request = Request(5, 10, 1, false);
+    MakeMovieRequest request = Request(5, 10, 1, false);
+    request.options.totalFrames = 7;
     const MakeMovieOutcome outcome = MakeMovieRun(document_, request, callbacks_, &sink);
     EXPECT_EQ(outcome.status, MakeMovieStatus::kMade);
     EXPECT_TRUE(outcome.cancelled);
@@ -264,26 +263,6 @@ TEST_F(RenderTest, RefusedFrameStopsTheRunAndKeepsThePlayableStart) {
   EXPECT_EQ(outcome.framesWritten, 3);
   EXPECT_EQ(StampedTimes(request.output.Path()), (std::vector<int>{5, 5, 6}));
   EXPECT_EQ(settings_.GetSetting("InitialFolder", "none"), "none");
-}
-
-// RTV frames are numbered on across the reverse pass.
-TEST_F(RenderTest, RtvFramesAreNumberedAcrossBothPasses) {
-  const std::filesystem::path log = folder_ / "calls.log";
-  setenv("QUENNET_STAND_IN_LOG", log.c_str(), 1);
-  MakeMovieRequest request = Request(0, 2, 1, true, "m.rtv");
-  request.libraryFolder = VANTORIL_STAND_IN_FOLDER;
-  const MakeMovieOutcome outcome = MakeMovieRun(document_, request, callbacks_, nullptr);
-  unsetenv("QUENNET_STAND_IN_LOG");
-  EXPECT_EQ(outcome.status, MakeMovieStatus::kMade);
-
-  std::vector<int> numbers;
-  std::ifstream in(log);
-  for (std::string line; std::getline(in, line);) {
-    if (line.rfind("VTWrite ", 0) != 0) continue;
-    const size_t at = line.find(' ', 8);  // after the path
-    numbers.push_back(std::stoi(line.substr(at + 1)));
-  }
-  EXPECT_EQ(numbers, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7}));
 }
 
 // With the real compositor, the overlapped loop writes exactly the frames a

@@ -1,7 +1,5 @@
 #include "wave_bytes.h"
 
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
 
 namespace vantoril::test {
@@ -82,14 +80,6 @@ WaveFormat PcmFormat(uint16_t channels, uint32_t rate, uint16_t bits) {
   format.avgBytesPerSec = rate * format.blockAlign;
   format.bitsPerSample = bits;
   return format;
-}
-
-std::string TestFolder(const std::string& name) {
-  const char* root = std::getenv("VANTORIL_TEST_TMP");
-  const std::filesystem::path folder =
-      std::filesystem::path(root ? root : std::filesystem::temp_directory_path().string()) / name;
-  std::filesystem::create_directories(folder);
-  return folder.string();
 }
 
 }  // namespace vantoril::test

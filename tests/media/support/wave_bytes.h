@@ -32,7 +32,4 @@ WaveFormat PcmFormat(uint16_t channels, uint32_t rate, uint16_t bits);
 
 bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes);
 
-// A folder for the test's files under VANTORIL_TEST_TMP (or the system's).
-std::string TestFolder(const std::string& name);
-
 }  // namespace vantoril::test

@@ -1,7 +1,5 @@
 #include "output/support/movie_reader.h"
 
-#include <cstdlib>
-#include <cstring>
 #include <memory>
 
 #include "media/ffmpeg_ptr.h"
@@ -51,7 +49,6 @@ MovieContents ReadMovie(const std::filesystem::path& file) {
     return contents;
   }
   AVStream* stream = input->streams[0];
-  contents.formatName = input->iformat->name;
   contents.codecTag = stream->codecpar->codec_tag;
   contents.fieldOrder = stream->codecpar->field_order;
   const AVRational aspect = av_guess_sample_aspect_ratio(input.get(), stream, nullptr);
@@ -70,7 +67,6 @@ MovieContents ReadMovie(const std::filesystem::path& file) {
     contents.error = "no decoder";
     return contents;
   }
-  contents.codecName = decoder->name;
 
   PacketPtr packet = MakePacket();
   FramePtr frame = MakeFrame();
@@ -93,15 +89,6 @@ MovieContents ReadMovie(const std::filesystem::path& file) {
   drain();
   contents.ok = true;
   return contents;
-}
-
-std::filesystem::path TestFolder(const std::string& name) {
-  const char* root = std::getenv("VANTORIL_TEST_TMP");
-  std::filesystem::path folder =
-      std::filesystem::path(root != nullptr ? root : "/tmp/vantoril-output-tests") / name;
-  std::filesystem::remove_all(folder);
-  std::filesystem::create_directories(folder);
-  return folder;
 }
 
 }  // namespace vantoril::test

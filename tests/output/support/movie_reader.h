@@ -19,10 +19,8 @@ struct DecodedFrame {
 struct MovieContents {
   bool ok = false;
   std::string error;
-  std::string formatName;  // "avi", "mov,mp4,m4a,3gp,3g2,mj2", "png_pipe"...
-  std::string codecName;   // decoder name
-  uint32_t codecTag = 0;   // first character in the lowest byte
-  int timeBaseNum = 0;     // the stream's time base
+  uint32_t codecTag = 0;  // first character in the lowest byte
+  int timeBaseNum = 0;    // the stream's time base
   int timeBaseDen = 0;
   int frameRateNum = 0;  // the stream's average frame rate
   int frameRateDen = 0;
@@ -34,8 +32,5 @@ struct MovieContents {
 };
 
 MovieContents ReadMovie(const std::filesystem::path& file);
-
-// A fresh, empty folder for one test's files.
-std::filesystem::path TestFolder(const std::string& name);
 
 }  // namespace vantoril::test
