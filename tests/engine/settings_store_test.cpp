@@ -35,16 +35,13 @@ TEST(SettingsStore, FirstRunWritesSectionAndKeysInOrderOfFirstStorage) {
   EXPECT_EQ(again.GetSetting("Missing", "dflt"), "dflt");
 
   // It grows past the old limit without losing settings.
-  for (int i = 0; i < 100; ++i) {
-    store.PutSetting("Key" + std::to_string(i), std::string(20, static_cast<char>('a' + i % 26)));
-  }
+  const auto value = [](int i) { return std::string(20, static_cast<char>('a' + i % 26)); };
+  for (int i = 0; i < 100; ++i) store.PutSetting("Key" + std::to_string(i), value(i));
   ASSERT_GT(store.Text().size(), 2000u);
   ASSERT_TRUE(store.SaveSettingsTo(file));
   again.LoadSettingsFrom(file);
-  for (int i = 0; i < 100; ++i) {
-    EXPECT_EQ(again.GetSetting("Key" + std::to_string(i), ""),
-              std::string(20, static_cast<char>('a' + i % 26)));
-  }
+  for (int i = 0; i < 100; ++i)
+    EXPECT_EQ(again.GetSetting("Key" + std::to_string(i), ""), value(i));
 }
 
 TEST(SettingsStore, KeysMatchAtLineStartsAndHandEditedLinesChange) {
@@ -113,11 +110,7 @@ TEST(SettingsStore, FilePathFollowsXdgConfigHome) {
   const std::string saved = old ? old : "";
   setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
   EXPECT_EQ(SettingsStore().FilePath(), folder / "Vantoril.ini");
-  if (old) {
-    setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
-  } else {
-    unsetenv("XDG_CONFIG_HOME");
-  }
+  old ? setenv("XDG_CONFIG_HOME", saved.c_str(), 1) : unsetenv("XDG_CONFIG_HOME");
 }
 
 TEST(SettingsStore, IntegerConversion) {

@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "platform/drawing.h"
+#include "platform/message_queue.h"
 #include "platform/platform_session.h"
 
 namespace vantoril::testing {
@@ -22,16 +23,14 @@ class QtEnvironment : public ::testing::Environment {
  public:
   void SetUp() override {
     // CTest sets these too; a program started by hand gets the same.
+    namespace fs = std::filesystem;
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     const char* tmp = std::getenv("VANTORIL_TEST_TMP");
-    const std::filesystem::path base =
-        tmp != nullptr ? std::filesystem::path(tmp) : std::filesystem::temp_directory_path();
-    const auto runtime = base / "xdg-runtime";
-    const auto config = base / "xdg-config";
-    std::filesystem::create_directories(runtime);
-    std::filesystem::create_directories(config);
-    std::filesystem::permissions(runtime, std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::replace);
+    const fs::path base = tmp != nullptr ? fs::path(tmp) : fs::temp_directory_path();
+    const auto runtime = base / "xdg-runtime", config = base / "xdg-config";
+    fs::create_directories(runtime);
+    fs::create_directories(config);
+    fs::permissions(runtime, fs::perms::owner_all, fs::perm_options::replace);
     setenv("XDG_RUNTIME_DIR", runtime.c_str(), 0);
     setenv("XDG_CONFIG_HOME", config.c_str(), 0);
     session_ = std::make_unique<PlatformSession>(argc_, argv_);
@@ -69,6 +68,16 @@ void WhenModal(std::function<void(QWidget*)> act) {
 
 void ProcessEvents() {
   QCoreApplication::processEvents();
+}
+
+bool ShowWindow(Window& window, int width, int height, uint32_t style) {
+  ClearMessageQueue();
+  if (!window.Create(nullptr, style)) return false;
+  window.Move(Rect{0, 0, width, height}, false);
+  window.Show(kShowNormal);
+  ProcessEvents();
+  ClearMessageQueue();
+  return true;
 }
 
 }  // namespace vantoril::testing

@@ -3,13 +3,17 @@
 #include <QWidget>
 #include <functional>
 
+#include "platform/window.h"
+
 namespace vantoril::testing {
 
 // Runs `act` on the modal widget (a dialog or a message box) as soon as one
 // is open. Tests call it before the call that opens the dialog.
 void WhenModal(std::function<void(QWidget*)> act);
 
-// Processes pending platform events.
 void ProcessEvents();
+
+// Creates `window` shown at (0, 0) in the given size, with no message left queued.
+bool ShowWindow(Window& window, int width, int height, uint32_t style = kStylePopup);
 
 }  // namespace vantoril::testing

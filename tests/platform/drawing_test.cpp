@@ -25,10 +25,7 @@ struct Pixel {
 class DrawingTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(window_.Create(nullptr, kStylePopup));
-    window_.Move(Rect{0, 0, 200, 150}, false);
-    window_.Show(kShowNormal);
-    testing::ProcessEvents();
+    ASSERT_TRUE(testing::ShowWindow(window_, 200, 150));
     scope_.emplace(window_);
     DrawFilledRect(kWhite, Rect{0, 0, 202, 152});
   }

@@ -11,22 +11,15 @@
 namespace vantoril {
 namespace {
 
-WaveFormat Stereo16() {
-  WaveFormat format;
-  format.channels = 2;
-  format.samplesPerSec = 44100;
-  format.blockAlign = 4;
-  format.avgBytesPerSec = 176400;
-  format.bitsPerSample = 16;
-  return format;
-}
+// Tag, channels, rate, bytes per second, block, bits.
+constexpr WaveFormat kStereo16{1, 2, 44100, 176400, 4, 16};
 
 // Test machines have no sound server: then the output must say "no device"
 // and stay harmless. Where one runs, queued buffers come back as finished.
 TEST(QtAudioOutput, OpensTheDefaultDeviceOrReportsThatThereIsNone) {
   QtAudioOutput output;
   std::atomic<int> finished{0};
-  const int result = output.Open(Stereo16(), [&] { ++finished; });
+  const int result = output.Open(kStereo16, [&] { ++finished; });
   if (result == kAudioOpened) {
     EXPECT_TRUE(output.IsOpen());
     const std::vector<uint8_t> silence(8192, 0);
@@ -47,21 +40,17 @@ TEST(QtAudioOutput, OpensTheDefaultDeviceOrReportsThatThereIsNone) {
   output.Close();
   EXPECT_FALSE(output.IsOpen());
   // Opening again after a close works the same way.
-  EXPECT_EQ(output.Open(Stereo16(), [] {}), result);
+  EXPECT_EQ(output.Open(kStereo16, [] {}), result);
   output.Close();
 }
 
 TEST(QtAudioOutput, RefusesFormatsItCannotPlay) {
   QtAudioOutput output;
-  WaveFormat adpcm = Stereo16();
-  adpcm.formatTag = 2;
-  adpcm.bitsPerSample = 4;
-  EXPECT_EQ(output.Open(adpcm, [] {}), kAudioBadFormat);
-  WaveFormat threeBytes = Stereo16();
-  threeBytes.bitsPerSample = 24;
-  threeBytes.blockAlign = 6;
-  EXPECT_EQ(output.Open(threeBytes, [] {}), kAudioBadFormat);
-  EXPECT_FALSE(output.IsOpen());
+  for (const WaveFormat& format : {WaveFormat{2, 2, 44100, 176400, 4, 4},  // ADPCM
+                                   WaveFormat{1, 2, 44100, 176400, 6, 24}}) {
+    EXPECT_EQ(output.Open(format, [] {}), kAudioBadFormat) << format.bitsPerSample;
+    EXPECT_FALSE(output.IsOpen());
+  }
 }
 
 }  // namespace

@@ -31,12 +31,8 @@ class RecordingWindow : public Window {
 class WindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ClearMessageQueue();
-    ASSERT_TRUE(window_.Create(nullptr, kStylePopup | kStyleHScroll | kStyleVScroll));
-    window_.Move(Rect{0, 0, 300, 200}, false);
-    window_.Show(kShowNormal);
-    testing::ProcessEvents();
-    ClearMessageQueue();
+    ASSERT_TRUE(
+        testing::ShowWindow(window_, 300, 200, kStylePopup | kStyleHScroll | kStyleVScroll));
     window_.received.clear();
   }
   RecordingWindow window_;

@@ -46,13 +46,8 @@ int RowY(int row) {
 class ColourChooserTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ClearMessageQueue();
-    ASSERT_TRUE(host_.Create(nullptr, kStylePopup));
     ASSERT_TRUE(other_.Create(nullptr, kStylePopup));
-    host_.Move(Rect{0, 0, 400, 400}, false);
-    host_.Show(kShowNormal);
-    testing::ProcessEvents();
-    ClearMessageQueue();
+    ASSERT_TRUE(testing::ShowWindow(host_, 400, 400));
     ColourChooserModel() = ColourModel::kHls;
   }
   void Post(uint32_t message, int x, int y, WindowHandle window = 0) {
