@@ -53,17 +53,21 @@ class QtEnvironment : public ::testing::Environment {
 
 }  // namespace
 
-void WhenModal(std::function<void(QWidget*)> act) {
+void WhenFound(std::function<QWidget*()> find, std::function<void(QWidget*)> act) {
   auto* timer = new QTimer;
   timer->setInterval(5);
-  QObject::connect(timer, &QTimer::timeout, [timer, act = std::move(act)] {
-    if (QWidget* modal = QApplication::activeModalWidget()) {
+  QObject::connect(timer, &QTimer::timeout, [timer, find = std::move(find), act = std::move(act)] {
+    if (QWidget* widget = find()) {
       timer->stop();
       timer->deleteLater();
-      act(modal);
+      act(widget);
     }
   });
   timer->start();
+}
+
+void WhenModal(std::function<void(QWidget*)> act) {
+  WhenFound(&QApplication::activeModalWidget, std::move(act));
 }
 
 void ProcessEvents() {
@@ -78,6 +82,15 @@ bool ShowWindow(Window& window, int width, int height, uint32_t style) {
   ProcessEvents();
   ClearMessageQueue();
   return true;
+}
+
+void PostMouse(WindowHandle window, uint32_t message, int x, int y) {
+  PostMessage(window, message, message == kWmLButtonUp ? 0 : kMkLButton, MakeLParam(x, y));
+}
+
+void PostClick(WindowHandle window, int x, int y) {
+  PostMouse(window, kWmLButtonDown, x, y);
+  PostMouse(window, kWmLButtonUp, x, y);
 }
 
 }  // namespace vantoril::testing

@@ -10,10 +10,16 @@ namespace vantoril::testing {
 // Runs `act` on the modal widget (a dialog or a message box) as soon as one
 // is open. Tests call it before the call that opens the dialog.
 void WhenModal(std::function<void(QWidget*)> act);
+// Runs `act` on what `find` gives as soon as it gives a widget.
+void WhenFound(std::function<QWidget*()> find, std::function<void(QWidget*)> act);
 
 void ProcessEvents();
 
 // Creates `window` shown at (0, 0) in the given size, with no message left queued.
 bool ShowWindow(Window& window, int width, int height, uint32_t style = kStylePopup);
+
+// Posts a mouse message at (x, y), the left button held unless it is the release.
+void PostMouse(WindowHandle window, uint32_t message, int x, int y);
+void PostClick(WindowHandle window, int x, int y);
 
 }  // namespace vantoril::testing

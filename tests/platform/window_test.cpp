@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QTimer>
+#include <tuple>
 #include <vector>
 
 #include "gui_support/qt_environment.h"
@@ -38,7 +39,7 @@ class WindowTest : public ::testing::Test {
   RecordingWindow window_;
 };
 
-TEST_F(WindowTest, MessagesQueueInOrderAndGoToTheirWindow) {
+TEST_F(WindowTest, MessagesQueueInOrderWaitForPlatformEventsAndQuitComesLast) {
   PostMessage(window_.Handle(), kWmCommand, 1020, 0);
   PostMessage(window_.Handle(), kWmCommand, 1021, 0);
   PostMessage(0, kWmCommand, 1, 0);  // for no window: goes nowhere
@@ -50,15 +51,9 @@ TEST_F(WindowTest, MessagesQueueInOrderAndGoToTheirWindow) {
   ASSERT_EQ(window_.received.size(), 2u);
   EXPECT_EQ(window_.received[0].wParam, 1020u);
   EXPECT_EQ(window_.received[1].wParam, 1021u);
-}
-
-TEST_F(WindowTest, GetMessageWaitsForPlatformEventsAndQuitEndsIt) {
   QTimer::singleShot(20, [this] { PostMessage(window_.Handle(), kWmCommand, 7, 0); });
-  Message message;
   ASSERT_TRUE(GetMessage(message));  // blocks until the timer fires
   EXPECT_EQ(message.wParam, 7u);
-
-  // The quit request comes after the messages already waiting.
   PostQuitMessage(3);
   PostMessage(window_.Handle(), kWmCommand, 8, 0);
   ASSERT_TRUE(GetMessage(message));
@@ -108,16 +103,17 @@ TEST_F(WindowTest, ScrollStepsClampToTheRange) {
   const Rect client = window_.ClientRect();
   window_.SetScrollRanges(1000, 500, client.right, client.bottom);
   EXPECT_EQ(window_.ScrollPosition(), (Point{0, 0}));
-  window_.ScrollStep(kWmHScroll, kSbLineDown, 60);
-  EXPECT_EQ(window_.ScrollPosition().x, 60);
-  window_.ScrollStep(kWmHScroll, kSbLineUp, 100);
-  EXPECT_EQ(window_.ScrollPosition().x, 0);
-  window_.ScrollStep(kWmHScroll, kSbPageDown, 60);
-  EXPECT_EQ(window_.ScrollPosition().x, client.right);
-  window_.ScrollStep(kWmHScroll, kSbThumbTrack | (5000u << 16), 60);
-  EXPECT_EQ(window_.ScrollPosition().x, 1000 - client.right + 1);  // the last page
-  window_.ScrollStep(kWmVScroll, kSbThumbTrack | (123u << 16), 60);
-  EXPECT_EQ(window_.ScrollPosition().y, 123);
+  // Bar, step, size of a line step, the position after it.
+  using Step = std::tuple<uint32_t, uintptr_t, int, int, int>;
+  const int last = 1000 - client.right + 1;
+  for (const auto& [bar, step, line, x, y] :
+       {Step(kWmHScroll, kSbLineDown, 60, 60, 0), Step(kWmHScroll, kSbLineUp, 100, 0, 0),
+        Step(kWmHScroll, kSbPageDown, 60, client.right, 0),
+        Step(kWmHScroll, kSbThumbTrack | (5000u << 16), 60, last, 0),
+        Step(kWmVScroll, kSbThumbTrack | (123u << 16), 60, last, 123)}) {
+    window_.ScrollStep(bar, step, line);
+    EXPECT_EQ(window_.ScrollPosition(), (Point{x, y})) << step;
+  }
   const int paints = window_.paints;
   window_.SetScrollRanges(1000, 500, client.right, client.bottom);
   EXPECT_EQ(window_.ScrollPosition(), (Point{0, 0}));  // reset

@@ -35,13 +35,8 @@ TEST(HlsConversion, KnownColours) {
   }
 }
 
-constexpr int kX0 = 50;
-constexpr int kY0 = 50;
-constexpr int kCx = kX0 + 115;
-
-int RowY(int row) {
-  return kY0 + 22 + 18 * row + 5;
-}
+constexpr int kX0 = 50, kY0 = 50, kCx = kX0 + 115;
+constexpr auto RowY = [](int row) { return kY0 + 27 + 18 * row; };
 
 class ColourChooserTest : public ::testing::Test {
  protected:
@@ -50,10 +45,7 @@ class ColourChooserTest : public ::testing::Test {
     ASSERT_TRUE(testing::ShowWindow(host_, 400, 400));
     ColourChooserModel() = ColourModel::kHls;
   }
-  void Post(uint32_t message, int x, int y, WindowHandle window = 0) {
-    PostMessage(window ? window : host_.Handle(), message, message == kWmLButtonUp ? 0 : kMkLButton,
-                MakeLParam(x, y));
-  }
+  void Post(uint32_t message, int x, int y) { testing::PostMouse(host_.Handle(), message, x, y); }
   void Release(int x, int y) { Post(kWmLButtonUp, x, y); }
   void ReleaseOk() { Release(kCx + 75, kY0 + 210); }
   bool Run(uint32_t& colour) { return RunColourChooser(host_, kX0, kY0, colour, "Choose"); }
@@ -66,8 +58,7 @@ class ColourChooserTest : public ::testing::Test {
     return Run(colour);
   }
 
-  Window host_;
-  Window other_;
+  Window host_, other_;
 };
 
 TEST_F(ColourChooserTest, RampClicksSetTheColour) {
@@ -98,7 +89,7 @@ TEST_F(ColourChooserTest, CancelEscapeAndReleasesOutsideRestoreTheColourOfEntry)
         Post(kWmMouseMove, kCx + 20, RowY(1));
         Release(kX0 + 240, RowY(1));
       },
-      [&] { Post(kWmLButtonUp, 10, 10, other_.Handle()); },  // in another window
+      [&] { testing::PostMouse(other_.Handle(), kWmLButtonUp, 10, 10); },  // in another window
   };
   for (size_t i = 0; i < std::size(leaves); ++i) {
     uint32_t colour = Rgb(10, 20, 30);

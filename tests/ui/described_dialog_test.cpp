@@ -4,7 +4,6 @@
 
 #include <QLineEdit>
 #include <QTest>
-#include <QTimer>
 #include <array>
 #include <filesystem>
 #include <fstream>
@@ -20,8 +19,7 @@
 namespace vantoril {
 namespace {
 
-constexpr int kX0 = 20;
-constexpr int kY0 = 10;
+constexpr int kX0 = 20, kY0 = 10;
 
 class DescribedDialogTest : public ::testing::Test {
  protected:
@@ -41,15 +39,9 @@ class DescribedDialogTest : public ::testing::Test {
   int Rows() const { return static_cast<int>(descriptions_.size()); }
   int ValueX() const { return L() + 40; }
 
-  void Post(uint32_t message, int x, int y, WindowHandle window = 0) {
-    PostMessage(window ? window : host_.Handle(), message, message == kWmLButtonUp ? 0 : kMkLButton,
-                MakeLParam(x, y));
-  }
-  void Press(int x, int y, WindowHandle window = 0) { Post(kWmLButtonDown, x, y, window); }
-  void Click(int x, int y) {
-    Press(x, y);
-    Post(kWmLButtonUp, x, y);
-  }
+  void Post(uint32_t message, int x, int y) { testing::PostMouse(host_.Handle(), message, x, y); }
+  void Press(int x, int y) { Post(kWmLButtonDown, x, y); }
+  void Click(int x, int y) { testing::PostClick(host_.Handle(), x, y); }
   void ClickOk() { Click(kX0 + 5, RowY(Rows())); }
   int Run() { return RunDescribedDialog(host_, kX0, kY0, descriptions_, values_, "Options"); }
   // Runs the dialog after `act` and confirms it; the values the dialog left.
@@ -62,20 +54,12 @@ class DescribedDialogTest : public ::testing::Test {
 
   // Acts on the in-place edit once the dialog has opened it.
   void WhenEditOpens(std::function<void(QLineEdit*)> act) {
-    auto* timer = new QTimer;
-    timer->setInterval(5);
-    QObject::connect(timer, &QTimer::timeout, [this, timer, act] {
-      auto* edit = CanvasOf(host_)->findChild<QLineEdit*>(QStringLiteral("inPlaceEdit"));
-      if (edit == nullptr) return;
-      timer->stop();
-      timer->deleteLater();
-      act(edit);
-    });
-    timer->start();
+    testing::WhenFound(
+        [this] { return CanvasOf(host_)->findChild<QLineEdit*>(QStringLiteral("inPlaceEdit")); },
+        [act](QWidget* edit) { act(static_cast<QLineEdit*>(edit)); });
   }
 
-  Window host_;
-  Window other_;
+  Window host_, other_;
   std::array<std::string, 6> descriptions_ = {
       "Name", "@CFlop Field Order", "@RSpeed|Slow", "@RFast", "@SLevel", "@FAlternative Folder"};
   std::array<std::string, 6> values_;
@@ -91,7 +75,8 @@ TEST_F(DescribedDialogTest, OkRowEnterConfirmEverythingElseCancels) {
       {[&] { Click(kX0 + 3, kY0 + 78 + 20 * Rows() - 1); }, 0},  // inside, below Cancel
       {[&] { Press(kX0 + 2 * width_ + 20, RowY(0)); }, 0},       // right of the dialog
       {[&] { Press(ValueX(), kY0 - 30); }, 0},                   // above it
-      {[&] { Press(10, 10, other_.Handle()); }, 0}};             // in another window
+      {[&] { testing::PostMouse(other_.Handle(), kWmLButtonDown, 10, 10); },
+       0}};  // in another window
   for (size_t i = 0; i < std::size(cases); ++i) {
     cases[i].first();
     EXPECT_EQ(Run(), cases[i].second) << i;

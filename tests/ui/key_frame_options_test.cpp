@@ -89,8 +89,7 @@ TEST(KeyFrameOptionsDialogTest, OkWithoutChangesAndCancelKeepTheRecord) {
                                             std::tuple(kKeyFrameOptionShortRows, true, true),
                                             std::tuple(kKeyFrameOptionRows, false, false)}) {
     const int x = 8 + (ok ? 5 : 3), y = 10 + (ok ? 36 + 20 * rows + 10 : 78 + 20 * rows - 1);
-    PostMessage(stage.Handle(), kWmLButtonDown, kMkLButton, MakeLParam(x, y));
-    PostMessage(stage.Handle(), kWmLButtonUp, 0, MakeLParam(x, y));
+    testing::PostClick(stage.Handle(), x, y);
     KeyFrame record = Record(2013), kept = Record(2013);
     EXPECT_EQ(EditKeyFrameOptions(stage, 258, 10, record, Brush::kNormal, shortForm), ok);
     if (ok) kept.x = 320, kept.y = -12;  // what the fields showed
