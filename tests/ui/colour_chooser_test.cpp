@@ -29,9 +29,9 @@ TEST(HlsConversion, KnownColours) {
   for (uint32_t colour : {Rgb(12, 200, 99), Rgb(250, 250, 3), Rgb(40, 40, 41)}) {
     const Hls hls = RgbToHls(colour);
     const uint32_t back = HlsToRgb(hls.hue, hls.luminance, hls.saturation);
-    EXPECT_NEAR(RedOf(back), RedOf(colour), 4);
-    EXPECT_NEAR(GreenOf(back), GreenOf(colour), 4);
-    EXPECT_NEAR(BlueOf(back), BlueOf(colour), 4);
+    for (auto* channel : {&RedOf, &GreenOf, &BlueOf}) {
+      EXPECT_NEAR(channel(back), channel(colour), 4) << colour;
+    }
   }
 }
 
@@ -71,7 +71,6 @@ TEST_F(ColourChooserTest, RampClicksSetTheColour) {
     EXPECT_TRUE(Run(colour));
     EXPECT_EQ(colour, expected) << x << "," << row;
   }
-
   // On leaving, the panel and a margin of one pixel are cleared.
   for (const auto& [x, y] : {std::pair(kX0 - 1, kY0 - 1), std::pair(kCx - 30, kY0 + 110),
                              std::pair(kX0 + 230, kY0 + 230)}) {

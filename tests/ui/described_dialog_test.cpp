@@ -66,7 +66,7 @@ class DescribedDialogTest : public ::testing::Test {
   int width_ = 0;
 };
 
-TEST_F(DescribedDialogTest, OkRowEnterConfirmEverythingElseCancels) {
+TEST_F(DescribedDialogTest, OkRowEnterConfirmEverythingElseAndAQuitRequestCancel) {
   const std::pair<std::function<void()>, int> cases[] = {
       {[&] { ClickOk(); }, 1},  // left of the value column, still the OK row
       {[&] { PostMessage(host_.Handle(), kWmKeyDown, 13, 0); }, 1},
@@ -75,12 +75,15 @@ TEST_F(DescribedDialogTest, OkRowEnterConfirmEverythingElseCancels) {
       {[&] { Click(kX0 + 3, kY0 + 78 + 20 * Rows() - 1); }, 0},  // inside, below Cancel
       {[&] { Press(kX0 + 2 * width_ + 20, RowY(0)); }, 0},       // right of the dialog
       {[&] { Press(ValueX(), kY0 - 30); }, 0},                   // above it
-      {[&] { testing::PostMouse(other_.Handle(), kWmLButtonDown, 10, 10); },
-       0}};  // in another window
+      {[&] { testing::PostMouse(other_.Handle(), kWmLButtonDown, 10, 10); }, 0},
+      {[&] { PostQuitMessage(5); }, 0}};
   for (size_t i = 0; i < std::size(cases); ++i) {
     cases[i].first();
     EXPECT_EQ(Run(), cases[i].second) << i;
   }
+  Message message;  // the quit request still reaches the program
+  EXPECT_FALSE(GetMessage(message));
+  EXPECT_EQ(message.wParam, 5u);
 }
 
 TEST_F(DescribedDialogTest, CheckBoxesToggleAndRadiosAreOneGroup) {
@@ -146,14 +149,6 @@ TEST_F(DescribedDialogTest, AnInPlaceEditKeepsEnterAndEscapeAndCommitsItsText) {
   EXPECT_EQ(Run(), 0);
   EXPECT_EQ(values_[0], std::string(kDialogValueCapacity, 'x'));
   EXPECT_EQ(values_[1], "");
-}
-
-TEST_F(DescribedDialogTest, AQuitRequestEndsTheDialogAndStillReachesTheProgram) {
-  PostQuitMessage(5);
-  EXPECT_EQ(Run(), 0);
-  Message message;
-  EXPECT_FALSE(GetMessage(message));
-  EXPECT_EQ(message.wParam, 5u);
 }
 
 TEST_F(DescribedDialogTest, TheFolderChooserStoresTheChosenFilesFolder) {

@@ -2,13 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <tuple>
 #include <utility>
 
 #include "engine/show_document.h"
-#include "gui_support/qt_environment.h"
-#include "platform/message_queue.h"
-#include "platform/window.h"
 
 namespace vantoril {
 namespace {
@@ -78,24 +74,6 @@ TEST(KeyFrameOptionRowsTest, ReadingBackBuildsTheEaseCodeUnlessInTheShortForm) {
   ReadKeyFrameOptionRows(rows, true, record);
   EXPECT_EQ(record.easeCode, 4500);
   EXPECT_EQ(record.rotation, 90);
-}
-
-TEST(KeyFrameOptionsDialogTest, OkWithoutChangesAndCancelKeepTheRecord) {
-  Window stage;
-  ASSERT_TRUE(testing::ShowWindow(stage, 700, 500));
-  // The request comes from x = 258, so the dialog stands at (8, 10): OK is the row after the
-  // last, Cancel below it.
-  for (const auto& [rows, shortForm, ok] : {std::tuple(kKeyFrameOptionRows, false, true),
-                                            std::tuple(kKeyFrameOptionShortRows, true, true),
-                                            std::tuple(kKeyFrameOptionRows, false, false)}) {
-    const int x = 8 + (ok ? 5 : 3), y = 10 + (ok ? 36 + 20 * rows + 10 : 78 + 20 * rows - 1);
-    testing::PostClick(stage.Handle(), x, y);
-    KeyFrame record = Record(2013), kept = Record(2013);
-    EXPECT_EQ(EditKeyFrameOptions(stage, 258, 10, record, Brush::kNormal, shortForm), ok);
-    if (ok) kept.x = 320, kept.y = -12;  // what the fields showed
-    EXPECT_EQ(record, kept) << rows;
-  }
-  ClearMessageQueue();
 }
 
 }  // namespace
