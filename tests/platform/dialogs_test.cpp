@@ -63,26 +63,21 @@ TEST(FileFilters, PartsBetweenBarsBecomeTheDialogsFilters) {
   EXPECT_TRUE(DialogNameFilters("").empty());
 }
 
-TEST(FileDialogs, OpenGivesTheChosenFileOrFiles) {
-  const fs::path folder = Folder("open", {"show.VSH", "a.bmp", "b.bmp"});
-  FileSpec fileRef;
-  AnswerFileDialog("show.VSH");
-  ASSERT_TRUE(OpenFileDialog(nullptr, fileRef, kShows, ".vsh", folder.string()));
-  EXPECT_EQ(fileRef.Path(), (folder / "show.VSH").string());
-  EXPECT_EQ(fileRef.volumeRef, 0);
-  EXPECT_EQ(fileRef.parentId, 0);
-
-  testing::WhenModal([](QWidget* modal) { qobject_cast<QDialog*>(modal)->reject(); });
-  const FileSpec before = fileRef;
-  EXPECT_FALSE(OpenFileDialog(nullptr, fileRef, kAll, ".bmp", folder.string()));
-  EXPECT_EQ(fileRef, before);
-
+// A single chosen file is pinned with the program's own Load commands.
+TEST(FileDialogs, OpenGivesTheChosenFilesOrKeepsTheReferenceWhenCancelled) {
+  const fs::path folder = Folder("open", {"a.bmp", "b.bmp"});
   std::vector<FileSpec> chosen;
   AnswerFileDialog("\"a.bmp\" \"b.bmp\"");
   ASSERT_TRUE(OpenFilesDialog(nullptr, chosen, kAll, ".bmp", folder.string()));
   ASSERT_EQ(chosen.size(), 2u);
   EXPECT_EQ(chosen[0].Path(), (folder / "a.bmp").string());
   EXPECT_EQ(chosen[1].Path(), (folder / "b.bmp").string());
+  EXPECT_EQ(chosen[1].volumeRef, 0);
+  EXPECT_EQ(chosen[1].parentId, 0);
+  testing::WhenModal([](QWidget* modal) { qobject_cast<QDialog*>(modal)->reject(); });
+  const FileSpec before = chosen[0];
+  EXPECT_FALSE(OpenFileDialog(nullptr, chosen[0], kAll, ".bmp", folder.string()));
+  EXPECT_EQ(chosen[0], before);
 }
 
 TEST(FileDialogs, SaveAddsTheDefaultExtensionAndAsksBeforeOverwriting) {
