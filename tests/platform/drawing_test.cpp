@@ -146,7 +146,7 @@ TEST_F(DrawingTest, BevelCheckBoxAndRadioCircle) {
   Expect(pixels);
 }
 
-TEST_F(DrawingTest, TextAlignmentAndWidth) {
+TEST_F(DrawingTest, TextAlignmentWidthAndFitting) {
   SelectFont(GetInterfaceFont(InterfaceFont::k12), std::nullopt, kTransparent);
   EXPECT_EQ(TextWidth(""), 0);
   const int width = TextWidth("Cancel");
@@ -168,21 +168,18 @@ TEST_F(DrawingTest, TextAlignmentAndWidth) {
   EXPECT_EQ(At(10, 80), kRed);
   SelectFont(kNoFont);
   SelectFont(kNoFont);
-}
-
-TEST_F(DrawingTest, FittingATextIntoAWidth) {
   SelectFont(GetInterfaceFont(InterfaceFont::k10));
   const std::string path = "/home/editor/Pictures/long name.bmp";
   std::string text = path;
   FitTextToWidth(text, TextWidth(path));
   EXPECT_EQ(text, path);
-  const int width = TextWidth(path) / 2;
-  FitTextToWidth(text, width);
+  const int half = TextWidth(path) / 2;
+  FitTextToWidth(text, half);
   ASSERT_GE(text.size(), 4u);
   EXPECT_EQ(text.substr(text.size() - 3), "...");
   EXPECT_EQ(path.rfind(text.substr(0, text.size() - 3), 0), 0u);  // a prefix of it
-  EXPECT_LE(TextWidth(text), width);
-  EXPECT_GT(TextWidth(path.substr(0, text.size() - 2) + "..."), width);  // as much as fits
+  EXPECT_LE(TextWidth(text), half);
+  EXPECT_GT(TextWidth(path.substr(0, text.size() - 2) + "..."), half);  // as much as fits
   text = path;
   FitTextToWidth(text, TextWidth("...") - 1);
   EXPECT_EQ(text, "");
