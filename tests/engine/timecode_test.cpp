@@ -33,13 +33,12 @@ TEST(FormatTimecodeTest, FieldsNtscMinutesNegativesAndWrap) {
 }
 
 TEST(ParseTimecodeTest, FieldsSignsNtscTextWithoutDigitsAndRoundTrips) {
-  // Text, rate, the value from 100 (unchanged when refused).
+  // Text, rate, the value from 100 (unchanged when refused). Any separator will do and a fifth
+  // field is ignored; "123" is second 1, frame 23; NTSC reads at the rounded rate.
   for (const auto& [text, rate, value] :
        {std::tuple("1:00", kThirty, 30), std::tuple("01:02:03:04", kThirty, 111694),
-        std::tuple("01:00:00", kPal, 1500),
-        std::tuple("9 1 1 1 1", kPal, 91526),  // any separator; a fifth field is ignored
-        std::tuple("123", kThirty, 53),        // second 1, frame 23
-        std::tuple("01:00:00", kNtsc, 1800),   // the rounded rate
+        std::tuple("01:00:00", kPal, 1500), std::tuple("9 1 1 1 1", kPal, 91526),
+        std::tuple("123", kThirty, 53), std::tuple("01:00:00", kNtsc, 1800),
         std::tuple("+10", kThirty, 110), std::tuple("-10", kThirty, 90),
         std::tuple("abc:", kThirty, 100), std::tuple("", kThirty, 100)}) {
     int32_t parsed = 100;

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
 #include <QLineEdit>

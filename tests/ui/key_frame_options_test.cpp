@@ -49,7 +49,8 @@ TEST(KeyFrameOptionRowsTest, TheLevelRowIsNamedAfterTheBrush) {
   }
 }
 
-TEST(KeyFrameOptionRowsTest, ReadingBackBuildsTheEaseCodeUnlessInTheShortForm) {
+// The short form keeps the code as it was: pinned with the Stage's options.
+TEST(KeyFrameOptionRowsTest, ReadingBackBuildsTheEaseCode) {
   KeyFrameOptionRows rows = BuildKeyFrameOptionRows(Record(0), Brush::kNormal);
   rows.values[5] = "";
   rows.values[8] = "1";    // "Out"
@@ -57,23 +58,13 @@ TEST(KeyFrameOptionRowsTest, ReadingBackBuildsTheEaseCodeUnlessInTheShortForm) {
   rows.values[2] = "abc";
   KeyFrame record = Record(0);
   ReadKeyFrameOptionRows(rows, false, record);
-  EXPECT_EQ(record.easeCode, 3036);
-  EXPECT_EQ(record.width, 0);
-  EXPECT_EQ(record.x, 320);
-  EXPECT_EQ(record.time, 90);
-  EXPECT_EQ(record.height, 75);
+  KeyFrame expected = Record(3036);
+  expected.x = 320, expected.y = -12, expected.width = 0;  // what the rows showed
+  EXPECT_EQ(record, expected);
   rows.values[8] = "";
   rows.values[11] = "1";
   ReadKeyFrameOptionRows(rows, false, record);
   EXPECT_EQ(record.easeCode, 37);  // default mode, speed 36, no curves
-
-  // Even a code the rows cannot show survives an edit in the short form.
-  record = Record(4500);
-  rows = BuildKeyFrameOptionRows(record, Brush::kNormal);
-  rows.values[3] = "90";
-  ReadKeyFrameOptionRows(rows, true, record);
-  EXPECT_EQ(record.easeCode, 4500);
-  EXPECT_EQ(record.rotation, 90);
 }
 
 }  // namespace

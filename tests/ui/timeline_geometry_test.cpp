@@ -21,10 +21,8 @@ TEST(TimelineGeometryTest, TimeAndRulerPositions) {
   EXPECT_EQ(TimeToX(90, 30), 184);
   EXPECT_EQ(XToTime(3, 30), 0);
   EXPECT_EQ(XToTime(-500, 30), 0);
-  for (int frame : {0, 1, 29, 30, 1799}) {
-    EXPECT_EQ(XToTime(TimeToX(frame, 30), 30), frame);
-  }
-  EXPECT_EQ(XToTime(TimeToX(61, 120), 120), 60);  // a pixel spans two frames
+  // The window pins the round trip at the default scale; at 120 a pixel spans two frames.
+  EXPECT_EQ(XToTime(TimeToX(61, 120), 120), 60);
   // Absurd lengths do not overflow.
   EXPECT_EQ(ContentWidth(2'000'000'000, 1), kContentWidthLimit);
   // A new show (ten minutes) at the default scale spans more than 16 bits.
