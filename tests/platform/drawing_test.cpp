@@ -119,30 +119,18 @@ TEST_F(DrawingTest, InvertedShapesDrawnTwiceRestoreThePicture) {
   }
 }
 
-TEST_F(DrawingTest, TrianglesPointWhereAsked) {
-  // Centre x, angle, the apex, the pixel just past it, a pixel of the base.
-  for (const auto& [x, angle, apex, past, base] :
-       {std::tuple(20, 0, Point{20, 15}, Point{20, 14}, Point{16, 24}),
-        std::tuple(60, 180, Point{60, 25}, Point{60, 26}, Point{56, 16}),
-        std::tuple(100, 90, Point{105, 20}, Point{106, 20}, Point{96, 20}),
-        std::tuple(140, 270, Point{135, 20}, Point{134, 20}, Point{144, 20})}) {
-    DrawFilledTriangle(kBlack, x, 20, 5, angle);
-    EXPECT_EQ(At(apex.x, apex.y), kBlack) << angle;
-    EXPECT_EQ(At(past.x, past.y), kWhite) << angle;
-    EXPECT_EQ(At(base.x, base.y), kBlack) << angle;
-  }
-}
-
-TEST_F(DrawingTest, BevelCheckBoxAndRadioCircle) {
+TEST_F(DrawingTest, BevelCheckBoxRadioCircleAndThumb) {
   DrawBevel(kRed, kBlack, Rect{30, 10, 40, 20});
   DrawCheckBox(kWhite, Rect{50, 10, 62, 22}, true);
   DrawCheckBox(kWhite, Rect{70, 10, 82, 22}, false);
   DrawRadioCircle(kBlack, Rect{90, 10, 99, 19}, false);
   DrawRadioCircle(kBlack, Rect{110, 10, 119, 19}, true);
+  DrawFilledTriangle(kBlack, 60, 40, 5, 180);  // pointing down, as the slider's thumb
   // Bevel: light top-left, dark right and bottom. Check box: frame and both diagonals, 2 in.
   const Pixel pixels[] = {{30, 10, kRed},   {39, 10, kBlack}, {30, 19, kBlack}, {35, 15, kWhite},
                           {50, 10, kBlack}, {61, 21, kBlack}, {52, 12, kBlack}, {59, 12, kBlack},
-                          {51, 11, kWhite}, {75, 15, kWhite}, {94, 14, kWhite}, {114, 14, kBlack}};
+                          {51, 11, kWhite}, {75, 15, kWhite}, {94, 14, kWhite}, {114, 14, kBlack},
+                          {60, 45, kBlack}, {60, 46, kWhite}, {56, 36, kBlack}};
   Expect(pixels);
 }
 
