@@ -49,13 +49,15 @@ class ColourChooserTest : public ::testing::Test {
   void Release(int x, int y) { Post(kWmLButtonUp, x, y); }
   void ReleaseOk() { Release(kCx + 75, kY0 + 210); }
   bool Run(uint32_t& colour) { return RunColourChooser(host_, kX0, kY0, colour, "Choose"); }
-  // Drags the slider on `row` from the centre over `toX`, lets go at `releaseX`, then OK.
-  bool DragAndConfirm(uint32_t& colour, int row, int toX, int releaseX) {
+  // Drags the slider on `row` from the centre over `toX`, lets go at `releaseX`, then OK: the
+  // colour chosen, starting from `colour`.
+  uint32_t Dragged(uint32_t colour, int row, int toX, int releaseX) {
     Post(kWmLButtonDown, kCx, RowY(row));
     Post(kWmMouseMove, toX, RowY(row));
     Release(releaseX, RowY(row));
     ReleaseOk();
-    return Run(colour);
+    EXPECT_TRUE(Run(colour));
+    return colour;
   }
 
   Window host_, other_;
@@ -100,25 +102,17 @@ TEST_F(ColourChooserTest, CancelEscapeAndReleasesOutsideRestoreTheColourOfEntry)
 }
 
 TEST_F(ColourChooserTest, SlidersWorkInTheModelShownAndTheModelPersists) {
-  uint32_t colour = Rgb(255, 0, 0);
   // HLS: the third slider (saturation) to 0 leaves the grey of the same luminance.
-  EXPECT_TRUE(DragAndConfirm(colour, 3, kCx - 20, kCx - 20));
-  EXPECT_EQ(colour, Rgb(128, 128, 128));
-
+  EXPECT_EQ(Dragged(Rgb(255, 0, 0), 3, kCx - 20, kCx - 20), Rgb(128, 128, 128));
+  uint32_t colour = 0;
   Release(kCx + 10, RowY(4));  // the "RGB" choice
   ReleaseOk();
   EXPECT_TRUE(Run(colour));
   EXPECT_EQ(ColourChooserModel(), ColourModel::kRgb);
-
-  // Next time the panel opens in RGB: the second slider is green, 35 pixels
-  // right of the centre give 100.
-  colour = Rgb(0, 0, 0);
-  EXPECT_TRUE(DragAndConfirm(colour, 2, kCx + 35, kCx + 35));
-  EXPECT_EQ(colour, Rgb(0, 100, 0));
-  // Rows 0 and 1 both drag the first slider; values stop at the limit.
-  EXPECT_TRUE(DragAndConfirm(colour, 0, kCx + 200, kCx + 100));
-  EXPECT_EQ(colour, Rgb(255, 100, 0));
-
+  // Next time the panel opens in RGB: the second slider is green, 35 pixels right of the centre
+  // give 100. Rows 0 and 1 both drag the first slider; values stop at the limit.
+  EXPECT_EQ(Dragged(Rgb(0, 0, 0), 2, kCx + 35, kCx + 35), Rgb(0, 100, 0));
+  EXPECT_EQ(Dragged(Rgb(0, 100, 0), 0, kCx + 200, kCx + 100), Rgb(255, 100, 0));
   Release(kCx + 10, RowY(6));  // "Texture" acts as HLS
   PostMessage(host_.Handle(), kWmKeyDown, 27, 0);
   EXPECT_FALSE(Run(colour));
