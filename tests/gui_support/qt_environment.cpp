@@ -84,13 +84,4 @@ bool ShowWindow(Window& window, int width, int height, uint32_t style) {
   return true;
 }
 
-void PostMouse(WindowHandle window, uint32_t message, int x, int y) {
-  PostMessage(window, message, message == kWmLButtonUp ? 0 : kMkLButton, MakeLParam(x, y));
-}
-
-void PostClick(WindowHandle window, int x, int y) {
-  PostMouse(window, kWmLButtonDown, x, y);
-  PostMouse(window, kWmLButtonUp, x, y);
-}
-
 }  // namespace vantoril::testing

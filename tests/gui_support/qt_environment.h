@@ -3,6 +3,7 @@
 #include <QWidget>
 #include <functional>
 
+#include "platform/message_queue.h"
 #include "platform/window.h"
 
 namespace vantoril::testing {
@@ -19,7 +20,12 @@ void ProcessEvents();
 bool ShowWindow(Window& window, int width, int height, uint32_t style = kStylePopup);
 
 // Posts a mouse message at (x, y), the left button held unless it is the release.
-void PostMouse(WindowHandle window, uint32_t message, int x, int y);
-void PostClick(WindowHandle window, int x, int y);
+inline void PostMouse(WindowHandle window, uint32_t message, int x, int y) {
+  PostMessage(window, message, message == kWmLButtonUp ? 0 : kMkLButton, MakeLParam(x, y));
+}
+inline void PostClick(WindowHandle window, int x, int y) {
+  PostMouse(window, kWmLButtonDown, x, y);
+  PostMouse(window, kWmLButtonUp, x, y);
+}
 
 }  // namespace vantoril::testing
