@@ -12,7 +12,6 @@
 #include <memory>
 
 #include "platform/drawing.h"
-#include "platform/message_queue.h"
 #include "platform/platform_session.h"
 
 namespace vantoril::testing {
@@ -72,16 +71,6 @@ void WhenModal(std::function<void(QWidget*)> act) {
 
 void ProcessEvents() {
   QCoreApplication::processEvents();
-}
-
-bool ShowWindow(Window& window, int width, int height, uint32_t style) {
-  ClearMessageQueue();
-  if (!window.Create(nullptr, style)) return false;
-  window.Move(Rect{0, 0, width, height}, false);
-  window.Show(kShowNormal);
-  ProcessEvents();
-  ClearMessageQueue();
-  return true;
 }
 
 }  // namespace vantoril::testing

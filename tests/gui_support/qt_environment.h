@@ -17,7 +17,15 @@ void WhenFound(std::function<QWidget*()> find, std::function<void(QWidget*)> act
 void ProcessEvents();
 
 // Creates `window` shown at (0, 0) in the given size, with no message left queued.
-bool ShowWindow(Window& window, int width, int height, uint32_t style = kStylePopup);
+inline bool ShowWindow(Window& window, int width, int height, uint32_t style = kStylePopup) {
+  ClearMessageQueue();
+  if (!window.Create(nullptr, style)) return false;
+  window.Move(Rect{0, 0, width, height}, false);
+  window.Show(kShowNormal);
+  ProcessEvents();
+  ClearMessageQueue();
+  return true;
+}
 
 // Posts a mouse message at (x, y), the left button held unless it is the release.
 inline void PostMouse(WindowHandle window, uint32_t message, int x, int y) {

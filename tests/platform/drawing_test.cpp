@@ -46,13 +46,11 @@ class DrawingTest : public ::testing::Test {
   // The smallest box, edges included, around the pixels of `area` that are not white.
   Rect Ink(Rect area) const {
     Rect box{999, 999, -1, -1};
-    for (int y = area.top; y < area.bottom; ++y) {
-      for (int x = area.left; x < area.right; ++x) {
-        if (At(x, y) == kWhite) continue;
-        box = {std::min(box.left, x), std::min(box.top, y), std::max(box.right, x),
-               std::max(box.bottom, y)};
-      }
-    }
+    for (int y = area.top; y < area.bottom; ++y)
+      for (int x = area.left; x < area.right; ++x)
+        if (At(x, y) != kWhite)
+          box = {std::min(box.left, x), std::min(box.top, y), std::max(box.right, x),
+                 std::max(box.bottom, y)};
     return box;
   }
 
