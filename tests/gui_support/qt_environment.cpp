@@ -22,16 +22,14 @@ class QtEnvironment : public ::testing::Environment {
  public:
   void SetUp() override {
     // CTest sets these too; a program started by hand gets the same.
+    namespace fs = std::filesystem;
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     const char* tmp = std::getenv("VANTORIL_TEST_TMP");
-    const std::filesystem::path base =
-        tmp != nullptr ? std::filesystem::path(tmp) : std::filesystem::temp_directory_path();
-    const auto runtime = base / "xdg-runtime";
-    const auto config = base / "xdg-config";
-    std::filesystem::create_directories(runtime);
-    std::filesystem::create_directories(config);
-    std::filesystem::permissions(runtime, std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::replace);
+    const fs::path base = tmp != nullptr ? fs::path(tmp) : fs::temp_directory_path();
+    const auto runtime = base / "xdg-runtime", config = base / "xdg-config";
+    fs::create_directories(runtime);
+    fs::create_directories(config);
+    fs::permissions(runtime, fs::perms::owner_all, fs::perm_options::replace);
     setenv("XDG_RUNTIME_DIR", runtime.c_str(), 0);
     setenv("XDG_CONFIG_HOME", config.c_str(), 0);
     session_ = std::make_unique<PlatformSession>(argc_, argv_);
@@ -54,17 +52,21 @@ class QtEnvironment : public ::testing::Environment {
 
 }  // namespace
 
-void WhenModal(std::function<void(QWidget*)> act) {
+void WhenFound(std::function<QWidget*()> find, std::function<void(QWidget*)> act) {
   auto* timer = new QTimer;
   timer->setInterval(5);
-  QObject::connect(timer, &QTimer::timeout, [timer, act = std::move(act)] {
-    if (QWidget* modal = QApplication::activeModalWidget()) {
+  QObject::connect(timer, &QTimer::timeout, [timer, find = std::move(find), act = std::move(act)] {
+    if (QWidget* widget = find()) {
       timer->stop();
       timer->deleteLater();
-      act(modal);
+      act(widget);
     }
   });
   timer->start();
+}
+
+void WhenModal(std::function<void(QWidget*)> act) {
+  WhenFound(&QApplication::activeModalWidget, std::move(act));
 }
 
 void ProcessEvents() {

@@ -1,14 +1,9 @@
 #!/usr/bin/env bash
-# Installs the build into a temporary DESTDIR and checks what a desktop needs:
-#   install_test.sh BUILD_FOLDER WORK_FOLDER
-# The programs answer --version, the desktop entry validates, the icons are
-# PNG files of their size, the MIME type takes *.vsh files and the show
-# files' magic number, and the manual page reads.
+# install_test.sh BUILD_FOLDER WORK_FOLDER: installs the build into a temporary DESTDIR and checks
+# what a desktop needs.
 set -euo pipefail
-build=$1
-work=$2
-rm -rf "$work"
-mkdir -p "$work"
+build=$1 work=$2
+rm -rf "$work" && mkdir -p "$work"
 root=$work/root
 fail() { echo "install test: $*" >&2; exit 1; }
 
@@ -37,12 +32,9 @@ for size in 16 22 24 32 48 64 128 256; do
   done
 done
 
-if command -v desktop-file-validate >/dev/null; then
-  desktop-file-validate "$usr/share/applications/vantoril.desktop" || fail "desktop-file-validate"
-else
-  echo "install test: desktop-file-validate is missing (scripts/setup installs it)" >&2
-  exit 77
-fi
+command -v desktop-file-validate >/dev/null ||
+  { echo "install test: desktop-file-validate is missing (scripts/setup installs it)" >&2; exit 77; }
+desktop-file-validate "$usr/share/applications/vantoril.desktop" || fail "desktop-file-validate"
 grep -q '^Exec=vantoril %f$' "$usr/share/applications/vantoril.desktop" || fail "Exec line"
 
 if command -v update-mime-database >/dev/null; then

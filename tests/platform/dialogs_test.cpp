@@ -1,13 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -22,106 +20,89 @@ namespace {
 
 namespace fs = std::filesystem;
 
-fs::path TestFolder(const std::string& name) {
-  return test::FreshFolder("dialogs/" + name);
+constexpr char kShows[] = "Vantoril Files (*.vsh)|*.vsh|";
+constexpr char kAll[] = "All Files (*.*)|*.*|";
+
+fs::path Folder(const std::string& name, std::initializer_list<const char*> files = {}) {
+  const fs::path folder = test::FreshFolder("dialogs/" + name);
+  for (const char* file : files) std::ofstream(folder / file) << "x";
+  return folder;
 }
 
-void Touch(const fs::path& file) {
-  std::ofstream(file) << "x";
+void OnBox(std::function<void(QMessageBox*)> act) {
+  testing::WhenModal([act](QWidget* modal) {
+    auto* box = qobject_cast<QMessageBox*>(modal);
+    ASSERT_NE(box, nullptr);
+    act(box);
+  });
 }
 
 // Fills the file name box and accepts, as a user typing the name would;
 // `box` answers a message box that follows.
 void AnswerFileDialog(const std::string& name, std::function<void(QMessageBox*)> box = {}) {
   testing::WhenModal([name, box](QWidget* modal) {
-    auto* dialog = qobject_cast<QFileDialog*>(modal);
-    ASSERT_NE(dialog, nullptr);
-    auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-    ASSERT_NE(edit, nullptr);
+    auto* edit = modal->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    ASSERT_TRUE(qobject_cast<QFileDialog*>(modal) && edit);
     edit->setText(QString::fromStdString(name));
     if (box) {
       testing::WhenModal([box](QWidget* question) {
         if (auto* message = qobject_cast<QMessageBox*>(question)) box(message);
       });
     }
-    static_cast<QDialog*>(dialog)->accept();  // public as a QDialog
+    QMetaObject::invokeMethod(modal, "accept");
   });
 }
 
-TEST(FileFilters, PartsBetweenBars) {
-  const auto filters = ParseFileFilter("All Files (*.*)|*.*|");
-  ASSERT_EQ(filters.size(), 1u);
-  EXPECT_EQ(filters[0].description, "All Files (*.*)");
-  ASSERT_EQ(filters[0].patterns.size(), 1u);
-  EXPECT_EQ(filters[0].patterns[0], "*.*");
-
-  const auto graphics =
-      ParseFileFilter("All Graphics Files|*.bmp;*.tga;*.jpg|BMP Files (*.bmp)|*.bmp|");
-  ASSERT_EQ(graphics.size(), 2u);
-  EXPECT_EQ(graphics[0].patterns, (std::vector<std::string>{"*.bmp", "*.tga", "*.jpg"}));
-  EXPECT_EQ(graphics[1].description, "BMP Files (*.bmp)");
-  EXPECT_TRUE(ParseFileFilter("").empty());
-
+TEST(FileFilters, PartsBetweenBarsBecomeTheDialogsFilters) {
   // "*.*" is every file; other patterns match either case.
-  EXPECT_EQ(DialogNameFilters("All Files (*.*)|*.*|"),
-            (std::vector<std::string>{"All Files (*.*) (*)"}));
-  EXPECT_EQ(DialogNameFilters("Audio Files (*.wav)|*.wav|"),
-            (std::vector<std::string>{"Audio Files (*.wav) (*.wav *.WAV)"}));
+  EXPECT_EQ(DialogNameFilters(kAll), (std::vector<std::string>{"All Files (*.*) (*)"}));
+  EXPECT_EQ(DialogNameFilters("All Graphics Files|*.bmp;*.tga;*.jpg|BMP Files (*.bmp)|*.bmp|"),
+            (std::vector<std::string>{"All Graphics Files (*.bmp *.BMP *.tga *.TGA *.jpg *.JPG)",
+                                      "BMP Files (*.bmp) (*.bmp *.BMP)"}));
+  EXPECT_TRUE(DialogNameFilters("").empty());
 }
 
-TEST(FileDialogs, OpenGivesTheChosenFileOrFiles) {
-  const fs::path folder = TestFolder("open");
-  Touch(folder / "show.VSH");
-  FileSpec fileRef;
-  AnswerFileDialog("show.VSH");
-  ASSERT_TRUE(
-      OpenFileDialog(nullptr, fileRef, "Vantoril Files (*.vsh)|*.vsh|", ".vsh", folder.string()));
-  EXPECT_EQ(fileRef.Path(), (folder / "show.VSH").string());
-  EXPECT_EQ(fileRef.volumeRef, 0);
-  EXPECT_EQ(fileRef.parentId, 0);
-
-  testing::WhenModal([](QWidget* modal) { qobject_cast<QDialog*>(modal)->reject(); });
-  const FileSpec before = fileRef;
-  EXPECT_FALSE(OpenFileDialog(nullptr, fileRef, "All Files (*.*)|*.*|", ".bmp", folder.string()));
-  EXPECT_EQ(fileRef, before);
-
-  Touch(folder / "a.bmp");
-  Touch(folder / "b.bmp");
+// A single chosen file is pinned with the program's own Load commands.
+TEST(FileDialogs, OpenGivesTheChosenFilesOrKeepsTheReferenceWhenCancelled) {
+  const fs::path folder = Folder("open", {"a.bmp", "b.bmp"});
   std::vector<FileSpec> chosen;
   AnswerFileDialog("\"a.bmp\" \"b.bmp\"");
-  ASSERT_TRUE(OpenFilesDialog(nullptr, chosen, "All Files (*.*)|*.*|", ".bmp", folder.string()));
+  ASSERT_TRUE(OpenFilesDialog(nullptr, chosen, kAll, ".bmp", folder.string()));
   ASSERT_EQ(chosen.size(), 2u);
   EXPECT_EQ(chosen[0].Path(), (folder / "a.bmp").string());
   EXPECT_EQ(chosen[1].Path(), (folder / "b.bmp").string());
+  EXPECT_EQ(chosen[1].volumeRef, 0);
+  EXPECT_EQ(chosen[1].parentId, 0);
+  testing::WhenModal([](QWidget* modal) { qobject_cast<QDialog*>(modal)->reject(); });
+  const FileSpec before = chosen[0];
+  EXPECT_FALSE(OpenFileDialog(nullptr, chosen[0], kAll, ".bmp", folder.string()));
+  EXPECT_EQ(chosen[0], before);
 }
 
 TEST(FileDialogs, SaveAddsTheDefaultExtensionAndAsksBeforeOverwriting) {
-  const fs::path folder = TestFolder("save");
+  const fs::path folder = Folder("save", {"old.vsh"});
   FileSpec fileRef;
   fileRef.SetPath((folder / "ignored/").string());  // a trailing separator is dropped
   AnswerFileDialog("new show");
-  ASSERT_TRUE(
-      SaveFileDialog(nullptr, fileRef, "Vantoril Files (*.vsh)|*.vsh|", ".vsh", folder.string()));
+  ASSERT_TRUE(SaveFileDialog(nullptr, fileRef, kShows, ".vsh", folder.string()));
   EXPECT_EQ(fileRef.Path(), (folder / "new show.vsh").string());
 
-  Touch(folder / "old.vsh");
   bool asked = false;
   AnswerFileDialog("old.vsh", [&asked](QMessageBox* box) {
     asked = true;
     box->button(QMessageBox::Yes)->click();
   });
-  ASSERT_TRUE(
-      SaveFileDialog(nullptr, fileRef, "Vantoril Files (*.vsh)|*.vsh|", ".vsh", folder.string()));
+  ASSERT_TRUE(SaveFileDialog(nullptr, fileRef, kShows, ".vsh", folder.string()));
   EXPECT_TRUE(asked);
   EXPECT_EQ(fileRef.Path(), (folder / "old.vsh").string());
 }
 
 TEST(FileDialogs, APathLongerThanAFileReferenceIsRefusedWithAMessage) {
-  fs::path folder = TestFolder("long");
+  fs::path folder = Folder("long");
   while (folder.string().size() < 250) folder /= "a-rather-long-folder-name";
   fs::create_directories(folder);
   const std::string name = "picture-with-a-long-name.bmp";
-  Touch(folder / name);
+  std::ofstream(folder / name) << "x";
   ASSERT_GT((folder / name).string().size(), 255u);
   std::string shown;
   AnswerFileDialog(name, [&shown](QMessageBox* box) {
@@ -130,7 +111,7 @@ TEST(FileDialogs, APathLongerThanAFileReferenceIsRefusedWithAMessage) {
   });
   FileSpec fileRef;
   fileRef.SetPath("/kept");
-  EXPECT_FALSE(OpenFileDialog(nullptr, fileRef, "All Files (*.*)|*.*|", ".bmp", folder.string()));
+  EXPECT_FALSE(OpenFileDialog(nullptr, fileRef, kAll, ".bmp", folder.string()));
   EXPECT_EQ(shown, kPathTooLongMessage);
   EXPECT_EQ(fileRef.Path(), "/kept");
 }
@@ -139,57 +120,47 @@ TEST(MessageBoxes, ErrorTextCarriesItsCodeUnlessThereIsNone) {
   EXPECT_EQ(ErrorBoxText("Can't open graphics file", MessageSink::kNoCode),
             "Can't open graphics file");
   EXPECT_EQ(ErrorBoxText("Unable to create movie", -43), "Unable to create movie  [ -43 ]");
-
-  std::string text, title;
+  std::string text, title = "?";
   bool topMost = false;
-  testing::WhenModal([&](QWidget* modal) {
-    auto* box = qobject_cast<QMessageBox*>(modal);
-    ASSERT_NE(box, nullptr);
+  OnBox([&](QMessageBox* box) {
     text = box->text().toStdString();
     title = box->windowTitle().toStdString();
     topMost = (box->windowFlags() & Qt::WindowStaysOnTopHint) != 0;
     box->accept();
   });
-  MessageBoxSink sink;
-  sink.ShowMessage("Not enough memory", 12);
+  MessageBoxSink().ShowMessage("Not enough memory", 12);
   EXPECT_EQ(text, "Not enough memory  [ 12 ]");
   EXPECT_EQ(title, "");
   EXPECT_TRUE(topMost);
 }
 
-int Answer(QMessageBox::StandardButton button) {
-  testing::WhenModal([button](QWidget* modal) {
-    auto* box = qobject_cast<QMessageBox*>(modal);
-    ASSERT_NE(box, nullptr);
-    if (button == QMessageBox::NoButton) {
-      QTest::keyClick(box, Qt::Key_Escape);
-    } else {
-      box->button(button)->click();
-    }
-  });
-  return AskYesNoCancel("Do you want to save current show?", "New Show");
-}
-
 TEST(MessageBoxes, QuestionsGiveTheirAnswers) {
-  EXPECT_EQ(Answer(QMessageBox::Yes), 1);
-  EXPECT_EQ(Answer(QMessageBox::No), 0);
-  EXPECT_EQ(Answer(QMessageBox::Cancel), -1);
-  EXPECT_EQ(Answer(QMessageBox::NoButton), -1);  // Escape cancels
-
-  // The title fits the window, with room for the title bar's icon and
-  // buttons.
+  // No button: Escape cancels.
+  for (const auto& [button, answer] :
+       {std::pair(QMessageBox::Yes, 1), std::pair(QMessageBox::No, 0),
+        std::pair(QMessageBox::Cancel, -1), std::pair(QMessageBox::NoButton, -1)}) {
+    OnBox([button](QMessageBox* box) {
+      if (button == QMessageBox::NoButton) {
+        QTest::keyClick(box, Qt::Key_Escape);
+      } else {
+        box->button(button)->click();
+      }
+    });
+    EXPECT_EQ(AskYesNoCancel("Do you want to save current show?", "New Show"), answer) << button;
+  }
+  // The title fits the window, with room for the title bar's icon and buttons.
   std::string title;
   int width = 0;
-  testing::WhenModal([&title, &width](QWidget* modal) {
-    title = modal->windowTitle().toStdString();
-    width = modal->width();
-    qobject_cast<QMessageBox*>(modal)->button(QMessageBox::Yes)->click();
+  OnBox([&title, &width](QMessageBox* box) {
+    title = box->windowTitle().toStdString();
+    width = box->width();
+    box->button(QMessageBox::Yes)->click();
   });
   EXPECT_TRUE(AskYesNo("Are you sure?", "Delete Picture"));
   EXPECT_EQ(title, "Delete Picture");
   EXPECT_GE(width, TitleBarWidth("Delete Picture"));
   EXPECT_GT(TitleBarWidth("Delete Picture"), TitleBarWidth("Delete"));
-  testing::WhenModal([](QWidget* modal) { QTest::keyClick(modal, Qt::Key_Escape); });
+  OnBox([](QMessageBox* box) { QTest::keyClick(box, Qt::Key_Escape); });
   EXPECT_FALSE(AskYesNo("Are you sure?", "Delete Picture"));
 }
 
@@ -216,7 +187,6 @@ TEST(TextPrompt, OkAndEnterConfirmEscapeCancels) {
   EXPECT_EQ(text, "+10");
   EXPECT_FALSE(Prompt(text, "typed but abandoned", Qt::Key_Escape));
   EXPECT_EQ(text, "+10");
-
   std::string longText;
   EXPECT_TRUE(Prompt(longText, QString(100, QLatin1Char('9')), Qt::Key_Enter));
   EXPECT_EQ(longText.size(), 79u);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QTimer>
+#include <tuple>
 #include <vector>
 
 #include "gui_support/qt_environment.h"
@@ -31,38 +32,18 @@ class RecordingWindow : public Window {
 class WindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ClearMessageQueue();
-    ASSERT_TRUE(window_.Create(nullptr, kStylePopup | kStyleHScroll | kStyleVScroll));
-    window_.Move(Rect{0, 0, 300, 200}, false);
-    window_.Show(kShowNormal);
-    testing::ProcessEvents();
-    ClearMessageQueue();
+    ASSERT_TRUE(
+        testing::ShowWindow(window_, 300, 200, kStylePopup | kStyleHScroll | kStyleVScroll));
     window_.received.clear();
   }
   RecordingWindow window_;
 };
 
-TEST_F(WindowTest, MessagesQueueInOrderAndGoToTheirWindow) {
-  PostMessage(window_.Handle(), kWmCommand, 1020, 0);
-  PostMessage(window_.Handle(), kWmCommand, 1021, 0);
-  PostMessage(0, kWmCommand, 1, 0);  // for no window: goes nowhere
+TEST_F(WindowTest, GetMessageWaitsForPlatformEventsAndQuitComesAfterTheWaitingMessages) {
   Message message;
-  for (int i = 0; i < 3; ++i) {
-    ASSERT_TRUE(GetMessage(message));
-    DispatchMessage(message);
-  }
-  ASSERT_EQ(window_.received.size(), 2u);
-  EXPECT_EQ(window_.received[0].wParam, 1020u);
-  EXPECT_EQ(window_.received[1].wParam, 1021u);
-}
-
-TEST_F(WindowTest, GetMessageWaitsForPlatformEventsAndQuitEndsIt) {
   QTimer::singleShot(20, [this] { PostMessage(window_.Handle(), kWmCommand, 7, 0); });
-  Message message;
   ASSERT_TRUE(GetMessage(message));  // blocks until the timer fires
   EXPECT_EQ(message.wParam, 7u);
-
-  // The quit request comes after the messages already waiting.
   PostQuitMessage(3);
   PostMessage(window_.Handle(), kWmCommand, 8, 0);
   ASSERT_TRUE(GetMessage(message));
@@ -112,16 +93,17 @@ TEST_F(WindowTest, ScrollStepsClampToTheRange) {
   const Rect client = window_.ClientRect();
   window_.SetScrollRanges(1000, 500, client.right, client.bottom);
   EXPECT_EQ(window_.ScrollPosition(), (Point{0, 0}));
-  window_.ScrollStep(kWmHScroll, kSbLineDown, 60);
-  EXPECT_EQ(window_.ScrollPosition().x, 60);
-  window_.ScrollStep(kWmHScroll, kSbLineUp, 100);
-  EXPECT_EQ(window_.ScrollPosition().x, 0);
-  window_.ScrollStep(kWmHScroll, kSbPageDown, 60);
-  EXPECT_EQ(window_.ScrollPosition().x, client.right);
-  window_.ScrollStep(kWmHScroll, kSbThumbTrack | (5000u << 16), 60);
-  EXPECT_EQ(window_.ScrollPosition().x, 1000 - client.right + 1);  // the last page
-  window_.ScrollStep(kWmVScroll, kSbThumbTrack | (123u << 16), 60);
-  EXPECT_EQ(window_.ScrollPosition().y, 123);
+  // Bar, step, size of a line step, the position after it.
+  using Step = std::tuple<uint32_t, uintptr_t, int, int, int>;
+  const int last = 1000 - client.right + 1;
+  for (const auto& [bar, step, line, x, y] :
+       {Step(kWmHScroll, kSbLineDown, 60, 60, 0), Step(kWmHScroll, kSbLineUp, 100, 0, 0),
+        Step(kWmHScroll, kSbPageDown, 60, client.right, 0),
+        Step(kWmHScroll, kSbThumbTrack | (5000u << 16), 60, last, 0),
+        Step(kWmVScroll, kSbThumbTrack | (123u << 16), 60, last, 123)}) {
+    window_.ScrollStep(bar, step, line);
+    EXPECT_EQ(window_.ScrollPosition(), (Point{x, y})) << step;
+  }
   const int paints = window_.paints;
   window_.SetScrollRanges(1000, 500, client.right, client.bottom);
   EXPECT_EQ(window_.ScrollPosition(), (Point{0, 0}));  // reset
@@ -143,12 +125,11 @@ TEST(AppWindowListTest, HoldsAtMost256AndKeepsOrderOnRemoval) {
 
 TEST(DrawingScopeTest, WithoutAContextDrawingDoesNothing) {
   DrawFilledRect(kBlack, Rect{0, 0, 10, 10});  // must not crash
-  RecordingWindow first;
-  RecordingWindow second;
-  ASSERT_TRUE(first.Create(nullptr, kStylePopup));
-  ASSERT_TRUE(second.Create(nullptr, kStylePopup));
-  first.Move(Rect{0, 0, 50, 50}, false);
-  second.Move(Rect{0, 0, 50, 50}, false);
+  RecordingWindow first, second;
+  for (Window* window : {&first, &second}) {
+    ASSERT_TRUE(window->Create(nullptr, kStylePopup));
+    window->Move(Rect{0, 0, 50, 50}, false);
+  }
   {
     DrawingScope outer(first);
     {

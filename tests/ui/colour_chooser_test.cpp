@@ -29,50 +29,38 @@ TEST(HlsConversion, KnownColours) {
   for (uint32_t colour : {Rgb(12, 200, 99), Rgb(250, 250, 3), Rgb(40, 40, 41)}) {
     const Hls hls = RgbToHls(colour);
     const uint32_t back = HlsToRgb(hls.hue, hls.luminance, hls.saturation);
-    EXPECT_NEAR(RedOf(back), RedOf(colour), 4);
-    EXPECT_NEAR(GreenOf(back), GreenOf(colour), 4);
-    EXPECT_NEAR(BlueOf(back), BlueOf(colour), 4);
+    for (auto* channel : {&RedOf, &GreenOf, &BlueOf}) {
+      EXPECT_NEAR(channel(back), channel(colour), 4) << colour;
+    }
   }
 }
 
-constexpr int kX0 = 50;
-constexpr int kY0 = 50;
-constexpr int kCx = kX0 + 115;
-
-int RowY(int row) {
-  return kY0 + 22 + 18 * row + 5;
-}
+constexpr int kX0 = 50, kY0 = 50, kCx = kX0 + 115;
+constexpr auto RowY = [](int row) { return kY0 + 27 + 18 * row; };
 
 class ColourChooserTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ClearMessageQueue();
-    ASSERT_TRUE(host_.Create(nullptr, kStylePopup));
     ASSERT_TRUE(other_.Create(nullptr, kStylePopup));
-    host_.Move(Rect{0, 0, 400, 400}, false);
-    host_.Show(kShowNormal);
-    testing::ProcessEvents();
-    ClearMessageQueue();
+    ASSERT_TRUE(testing::ShowWindow(host_, 400, 400));
     ColourChooserModel() = ColourModel::kHls;
   }
-  void Post(uint32_t message, int x, int y, WindowHandle window = 0) {
-    PostMessage(window ? window : host_.Handle(), message, message == kWmLButtonUp ? 0 : kMkLButton,
-                MakeLParam(x, y));
-  }
+  void Post(uint32_t message, int x, int y) { testing::PostMouse(host_.Handle(), message, x, y); }
   void Release(int x, int y) { Post(kWmLButtonUp, x, y); }
   void ReleaseOk() { Release(kCx + 75, kY0 + 210); }
   bool Run(uint32_t& colour) { return RunColourChooser(host_, kX0, kY0, colour, "Choose"); }
-  // Drags the slider on `row` from the centre over `toX`, lets go at `releaseX`, then OK.
-  bool DragAndConfirm(uint32_t& colour, int row, int toX, int releaseX) {
+  // Drags the slider on `row` from the centre over `toX`, lets go at `releaseX`, then OK: the
+  // colour chosen, starting from `colour`.
+  uint32_t Dragged(uint32_t colour, int row, int toX, int releaseX) {
     Post(kWmLButtonDown, kCx, RowY(row));
     Post(kWmMouseMove, toX, RowY(row));
     Release(releaseX, RowY(row));
     ReleaseOk();
-    return Run(colour);
+    EXPECT_TRUE(Run(colour));
+    return colour;
   }
 
-  Window host_;
-  Window other_;
+  Window host_, other_;
 };
 
 TEST_F(ColourChooserTest, RampClicksSetTheColour) {
@@ -85,7 +73,6 @@ TEST_F(ColourChooserTest, RampClicksSetTheColour) {
     EXPECT_TRUE(Run(colour));
     EXPECT_EQ(colour, expected) << x << "," << row;
   }
-
   // On leaving, the panel and a margin of one pixel are cleared.
   for (const auto& [x, y] : {std::pair(kX0 - 1, kY0 - 1), std::pair(kCx - 30, kY0 + 110),
                              std::pair(kX0 + 230, kY0 + 230)}) {
@@ -103,7 +90,7 @@ TEST_F(ColourChooserTest, CancelEscapeAndReleasesOutsideRestoreTheColourOfEntry)
         Post(kWmMouseMove, kCx + 20, RowY(1));
         Release(kX0 + 240, RowY(1));
       },
-      [&] { Post(kWmLButtonUp, 10, 10, other_.Handle()); },  // in another window
+      [&] { testing::PostMouse(other_.Handle(), kWmLButtonUp, 10, 10); },  // in another window
   };
   for (size_t i = 0; i < std::size(leaves); ++i) {
     uint32_t colour = Rgb(10, 20, 30);
@@ -115,25 +102,17 @@ TEST_F(ColourChooserTest, CancelEscapeAndReleasesOutsideRestoreTheColourOfEntry)
 }
 
 TEST_F(ColourChooserTest, SlidersWorkInTheModelShownAndTheModelPersists) {
-  uint32_t colour = Rgb(255, 0, 0);
   // HLS: the third slider (saturation) to 0 leaves the grey of the same luminance.
-  EXPECT_TRUE(DragAndConfirm(colour, 3, kCx - 20, kCx - 20));
-  EXPECT_EQ(colour, Rgb(128, 128, 128));
-
+  EXPECT_EQ(Dragged(Rgb(255, 0, 0), 3, kCx - 20, kCx - 20), Rgb(128, 128, 128));
+  uint32_t colour = 0;
   Release(kCx + 10, RowY(4));  // the "RGB" choice
   ReleaseOk();
   EXPECT_TRUE(Run(colour));
   EXPECT_EQ(ColourChooserModel(), ColourModel::kRgb);
-
-  // Next time the panel opens in RGB: the second slider is green, 35 pixels
-  // right of the centre give 100.
-  colour = Rgb(0, 0, 0);
-  EXPECT_TRUE(DragAndConfirm(colour, 2, kCx + 35, kCx + 35));
-  EXPECT_EQ(colour, Rgb(0, 100, 0));
-  // Rows 0 and 1 both drag the first slider; values stop at the limit.
-  EXPECT_TRUE(DragAndConfirm(colour, 0, kCx + 200, kCx + 100));
-  EXPECT_EQ(colour, Rgb(255, 100, 0));
-
+  // Next time the panel opens in RGB: the second slider is green, 35 pixels right of the centre
+  // give 100. Rows 0 and 1 both drag the first slider; values stop at the limit.
+  EXPECT_EQ(Dragged(Rgb(0, 0, 0), 2, kCx + 35, kCx + 35), Rgb(0, 100, 0));
+  EXPECT_EQ(Dragged(Rgb(0, 100, 0), 0, kCx + 200, kCx + 100), Rgb(255, 100, 0));
   Release(kCx + 10, RowY(6));  // "Texture" acts as HLS
   PostMessage(host_.Handle(), kWmKeyDown, 27, 0);
   EXPECT_FALSE(Run(colour));
