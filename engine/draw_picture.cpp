@@ -196,6 +196,23 @@ inline Span RowSpan(const Plan& p, double u0, double v0) {
   return {p.colBegin + first, p.colBegin + std::max(first, std::min(last, count))};
 }
 
+[[gnu::always_inline]] inline bool InsideAt(const Plan& p, double u, double v) {
+  return u >= 0.0 && v >= 0.0 && u <= p.uMax && v <= p.vMax;
+}
+
+// The taps of the pixel at u, v, which lies on the picture.
+[[gnu::always_inline]] inline Taps MakeTaps(const Plan& p, double u, double v) {
+  const int i = static_cast<int>(u);
+  const int j = static_cast<int>(v);
+  // At u = srcW - hd exactly the far column is one past the last, and at
+  // v = srcH - vd the far row one past the bottom; their weight is 0
+  // there, so the last column (and the repeated last row) stand in.
+  const int i1 = std::min(i + p.hd, p.srcW - 1);
+  const uint8_t* row0 = p.SrcRow(j);
+  const uint8_t* row1 = p.SrcRow(j + p.vd);
+  return Taps{row0 + 4 * i, row0 + 4 * i1, row1 + 4 * i, row1 + 4 * i1, u - i, v - j};
+}
+
 // Walks display row r of the visited range from left to right: `inside` for
 // every pixel that lies on the picture, `step` after every column. u and v
 // are stepped from the first visited column through every column, so each
@@ -212,17 +229,8 @@ template <class Inside, class Step>
     step(X);
   }
   for (; X < span.last; ++X, u += p.du, v += p.dv) {
-    if (u >= 0.0 && v >= 0.0 && u <= p.uMax && v <= p.vMax) {
-      const int i = static_cast<int>(u);
-      const int j = static_cast<int>(v);
-      // At u = srcW - hd exactly the far column is one past the last, and at
-      // v = srcH - vd the far row one past the bottom; their weight is 0
-      // there, so the last column (and the repeated last row) stand in.
-      const int i1 = std::min(i + p.hd, p.srcW - 1);
-      const uint8_t* row0 = p.SrcRow(j);
-      const uint8_t* row1 = p.SrcRow(j + p.vd);
-      const Taps taps{row0 + 4 * i, row0 + 4 * i1, row1 + 4 * i, row1 + 4 * i1, u - i, v - j};
-      inside(X, taps);
+    if (InsideAt(p, u, v)) {
+      inside(X, MakeTaps(p, u, v));
     }
     step(X);
   }
@@ -299,22 +307,6 @@ struct NoColourBrush {
     for (int c = 0; c < 3; ++c) {
       d[c] = static_cast<uint8_t>((Y * k + d[c] * rest) >> 8);
     }
-  }
-};
-
-// Reads the block's corner pixel as painted so far, so it runs in order.
-struct PixelateBrush {
-  const Plan* plan;
-  int n;  // block side
-  void operator()(uint8_t* d, const Taps& t, int X, int r) const {
-    const int a = t.Alpha();
-    const uint8_t* block = plan->DestRow(r - r % n) + 4 * (X - X % n);
-    const int blue = block[0];
-    const int green = block[1];
-    const int red = block[2];
-    d[0] = static_cast<uint8_t>((blue * a + d[0] * (255 - a)) >> 8);
-    d[1] = static_cast<uint8_t>((green * a + d[1] * (255 - a)) >> 8);
-    d[2] = static_cast<uint8_t>((red * a + d[2] * (255 - a)) >> 8);
   }
 };
 
@@ -446,24 +438,100 @@ struct NoColourLanes {
 
 #undef VANTORIL_LANES
 
-// The rows of a brush four pixels at a time: u and v are stepped pixel by
-// pixel exactly as in WalkRow, then the inside test, the taps, the bilinear
-// values and the brush run in lanes. Pixels outside the
-// picture keep their bytes (the store blends by the inside mask). The last
-// pixels of a span, fewer than four, take the one-pixel path.
+// The bilinear values of the four pixels at lane k of uu, vv, as Taps
+// works them out: blue, green, red and alpha in sample[0..3] (only alpha
+// unless kColour). `mask` gets the lanes that lie on the picture; false when
+// none does.
+template <bool kColour>
+__attribute__((target("avx2"), always_inline)) inline bool SampleFour(const Plan& p, __m256d uu,
+                                                                      __m256d vv, __m128i* sample,
+                                                                      __m128i& mask) {
+  const __m256d zero = _mm256_setzero_pd();
+  const __m256d inside = _mm256_and_pd(
+      _mm256_and_pd(_mm256_cmp_pd(uu, zero, _CMP_GE_OQ), _mm256_cmp_pd(vv, zero, _CMP_GE_OQ)),
+      _mm256_and_pd(_mm256_cmp_pd(uu, _mm256_set1_pd(p.uMax), _CMP_LE_OQ),
+                    _mm256_cmp_pd(vv, _mm256_set1_pd(p.vMax), _CMP_LE_OQ)));
+  if (_mm256_movemask_pd(inside) == 0) {
+    return false;
+  }
+  // The 64-bit lane masks as 32-bit ones.
+  mask = _mm256_castsi256_si128(_mm256_permutevar8x32_epi32(
+      _mm256_castpd_si256(inside), _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7)));
+  const __m128i i = _mm256_cvttpd_epi32(_mm256_and_pd(uu, inside));
+  const __m128i j = _mm256_cvttpd_epi32(_mm256_and_pd(vv, inside));
+  const __m256d fx = _mm256_sub_pd(uu, _mm256_cvtepi32_pd(i));
+  const __m256d fy = _mm256_sub_pd(vv, _mm256_cvtepi32_pd(j));
+  const __m128i i1 =
+      _mm_min_epi32(_mm_add_epi32(i, _mm_set1_epi32(p.hd)), _mm_set1_epi32(p.srcW - 1));
+  const __m128i j1 =
+      _mm_min_epi32(_mm_add_epi32(j, _mm_set1_epi32(p.vd)), _mm_set1_epi32(p.srcH - 1));
+  const __m128i stride = _mm_set1_epi32(static_cast<int>(p.srcStride));
+  const __m128i near = _mm_slli_epi32(i, 2);
+  const __m128i far = _mm_slli_epi32(i1, 2);
+  const __m128i row0 = _mm_mullo_epi32(j, stride);
+  const __m128i row1 = _mm_mullo_epi32(j1, stride);
+  // Four plain loads a tap: gathers are slow on many processors. The
+  // offsets of pixels outside are 0, which reads the source's top row.
+  alignas(16) int offsets[4][4];
+  _mm_store_si128(reinterpret_cast<__m128i*>(offsets[0]),
+                  _mm_and_si128(_mm_sub_epi32(near, row0), mask));
+  _mm_store_si128(reinterpret_cast<__m128i*>(offsets[1]),
+                  _mm_and_si128(_mm_sub_epi32(far, row0), mask));
+  _mm_store_si128(reinterpret_cast<__m128i*>(offsets[2]),
+                  _mm_and_si128(_mm_sub_epi32(near, row1), mask));
+  _mm_store_si128(reinterpret_cast<__m128i*>(offsets[3]),
+                  _mm_and_si128(_mm_sub_epi32(far, row1), mask));
+  const auto tap = [&](const int* o) {
+    int q[4];
+    for (int k = 0; k < 4; ++k) {
+      std::memcpy(&q[k], p.srcTop + o[k], 4);
+    }
+    return _mm_setr_epi32(q[0], q[1], q[2], q[3]);
+  };
+  const __m128i t00 = tap(offsets[0]);
+  const __m128i t10 = tap(offsets[1]);
+  const __m128i t01 = tap(offsets[2]);
+  const __m128i t11 = tap(offsets[3]);
+  for (int k = kColour ? 0 : 3; k < 4; ++k) {
+    const __m128i a = Byte(t00, k);
+    const __m128i b = Byte(t10, k);
+    const __m128i c = Byte(t01, k);
+    const __m128i e = Byte(t11, k);
+    const __m256d top = _mm256_add_pd(_mm256_cvtepi32_pd(a),
+                                      _mm256_mul_pd(_mm256_cvtepi32_pd(_mm_sub_epi32(b, a)), fx));
+    const __m256d bottom = _mm256_add_pd(
+        _mm256_cvtepi32_pd(c), _mm256_mul_pd(_mm256_cvtepi32_pd(_mm_sub_epi32(e, c)), fx));
+    sample[k] =
+        _mm256_cvttpd_epi32(_mm256_add_pd(top, _mm256_mul_pd(_mm256_sub_pd(bottom, top), fy)));
+  }
+  return true;
+}
+
+// The next four values of u and v, stepped pixel by pixel exactly as in
+// WalkRow.
+__attribute__((target("avx2"), always_inline)) inline void StepFour(const Plan& p, double& u,
+                                                                    double& v, __m256d& uu,
+                                                                    __m256d& vv) {
+  const double u1 = u + p.du;
+  const double u2 = u1 + p.du;
+  const double u3 = u2 + p.du;
+  const double v1 = v + p.dv;
+  const double v2 = v1 + p.dv;
+  const double v3 = v2 + p.dv;
+  uu = _mm256_setr_pd(u, u1, u2, u3);
+  vv = _mm256_setr_pd(v, v1, v2, v3);
+  u = u3 + p.du;
+  v = v3 + p.dv;
+}
+
+// The rows of a brush four pixels at a time: the inside test, the taps, the
+// bilinear values and the brush run in lanes. Pixels outside the picture
+// keep their bytes (the store blends by the inside mask). The last pixels of
+// a span, fewer than four, take the one-pixel path.
 template <class Lanes, class Single>
 __attribute__((target("avx2"))) void PaintLanesAvx2(const Plan& p, const Lanes& lanes,
                                                     const Single& single, int rowFirst,
                                                     int rowLast) {
-  const __m256d zero = _mm256_setzero_pd();
-  const __m256d uMax = _mm256_set1_pd(p.uMax);
-  const __m256d vMax = _mm256_set1_pd(p.vMax);
-  const __m128i hd = _mm_set1_epi32(p.hd);
-  const __m128i vd = _mm_set1_epi32(p.vd);
-  const __m128i lastColumn = _mm_set1_epi32(p.srcW - 1);
-  const __m128i lastRow = _mm_set1_epi32(p.srcH - 1);
-  const __m128i stride = _mm_set1_epi32(static_cast<int>(p.srcStride));
-  const __m256i laneOrder = _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7);
   for (int r = rowFirst; r < rowLast; ++r) {
     if (!p.Painted(r)) {
       continue;
@@ -479,69 +547,13 @@ __attribute__((target("avx2"))) void PaintLanesAvx2(const Plan& p, const Lanes& 
       v += p.dv;
     }
     for (; X + 4 <= span.last; X += 4) {
-      alignas(32) double us[4];
-      alignas(32) double vs[4];
-      for (int k = 0; k < 4; ++k) {
-        us[k] = u;
-        vs[k] = v;
-        u += p.du;
-        v += p.dv;
-      }
-      const __m256d uu = _mm256_load_pd(us);
-      const __m256d vv = _mm256_load_pd(vs);
-      const __m256d inside = _mm256_and_pd(
-          _mm256_and_pd(_mm256_cmp_pd(uu, zero, _CMP_GE_OQ), _mm256_cmp_pd(vv, zero, _CMP_GE_OQ)),
-          _mm256_and_pd(_mm256_cmp_pd(uu, uMax, _CMP_LE_OQ), _mm256_cmp_pd(vv, vMax, _CMP_LE_OQ)));
-      if (_mm256_movemask_pd(inside) == 0) {
-        continue;
-      }
-      // The 64-bit lane masks as 32-bit ones.
-      const __m128i mask = _mm256_castsi256_si128(
-          _mm256_permutevar8x32_epi32(_mm256_castpd_si256(inside), laneOrder));
-      const __m128i i = _mm256_cvttpd_epi32(_mm256_and_pd(uu, inside));
-      const __m128i j = _mm256_cvttpd_epi32(_mm256_and_pd(vv, inside));
-      const __m256d fx = _mm256_sub_pd(uu, _mm256_cvtepi32_pd(i));
-      const __m256d fy = _mm256_sub_pd(vv, _mm256_cvtepi32_pd(j));
-      const __m128i i1 = _mm_min_epi32(_mm_add_epi32(i, hd), lastColumn);
-      const __m128i j1 = _mm_min_epi32(_mm_add_epi32(j, vd), lastRow);
-      const __m128i near = _mm_slli_epi32(i, 2);
-      const __m128i far = _mm_slli_epi32(i1, 2);
-      const __m128i row0 = _mm_mullo_epi32(j, stride);
-      const __m128i row1 = _mm_mullo_epi32(j1, stride);
-      // Four plain loads a tap: gathers are slow on many processors. The
-      // offsets of pixels outside are 0, which reads the source's top row.
-      alignas(16) int offsets[4][4];
-      _mm_store_si128(reinterpret_cast<__m128i*>(offsets[0]),
-                      _mm_and_si128(_mm_sub_epi32(near, row0), mask));
-      _mm_store_si128(reinterpret_cast<__m128i*>(offsets[1]),
-                      _mm_and_si128(_mm_sub_epi32(far, row0), mask));
-      _mm_store_si128(reinterpret_cast<__m128i*>(offsets[2]),
-                      _mm_and_si128(_mm_sub_epi32(near, row1), mask));
-      _mm_store_si128(reinterpret_cast<__m128i*>(offsets[3]),
-                      _mm_and_si128(_mm_sub_epi32(far, row1), mask));
-      const auto tap = [&](const int* o) {
-        int q[4];
-        for (int k = 0; k < 4; ++k) {
-          std::memcpy(&q[k], p.srcTop + o[k], 4);
-        }
-        return _mm_setr_epi32(q[0], q[1], q[2], q[3]);
-      };
-      const __m128i t00 = tap(offsets[0]);
-      const __m128i t10 = tap(offsets[1]);
-      const __m128i t01 = tap(offsets[2]);
-      const __m128i t11 = tap(offsets[3]);
+      __m256d uu;
+      __m256d vv;
+      StepFour(p, u, v, uu, vv);
       __m128i sample[4];
-      for (int k = Lanes::kColour ? 0 : 3; k < 4; ++k) {
-        const __m128i a = Byte(t00, k);
-        const __m128i b = Byte(t10, k);
-        const __m128i c = Byte(t01, k);
-        const __m128i e = Byte(t11, k);
-        const __m256d top = _mm256_add_pd(
-            _mm256_cvtepi32_pd(a), _mm256_mul_pd(_mm256_cvtepi32_pd(_mm_sub_epi32(b, a)), fx));
-        const __m256d bottom = _mm256_add_pd(
-            _mm256_cvtepi32_pd(c), _mm256_mul_pd(_mm256_cvtepi32_pd(_mm_sub_epi32(e, c)), fx));
-        sample[k] =
-            _mm256_cvttpd_epi32(_mm256_add_pd(top, _mm256_mul_pd(_mm256_sub_pd(bottom, top), fy)));
+      __m128i mask;
+      if (!SampleFour<Lanes::kColour>(p, uu, vv, sample, mask)) {
+        continue;
       }
       uint8_t* d = row + 4 * X;
       const __m128i old = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d));
@@ -550,15 +562,33 @@ __attribute__((target("avx2"))) void PaintLanesAvx2(const Plan& p, const Lanes& 
     }
     for (; X < span.last; ++X, u += p.du, v += p.dv) {
       if (u >= 0.0 && v >= 0.0 && u <= p.uMax && v <= p.vMax) {
-        const int i = static_cast<int>(u);
-        const int j = static_cast<int>(v);
-        const int i1 = std::min(i + p.hd, p.srcW - 1);
-        const uint8_t* row0 = p.SrcRow(j);
-        const uint8_t* row1 = p.SrcRow(j + p.vd);
-        single(row + 4 * X,
-               Taps{row0 + 4 * i, row0 + 4 * i1, row1 + 4 * i, row1 + 4 * i1, u - i, v - j}, X, r);
+        single(row + 4 * X, MakeTaps(p, u, v), X, r);
       }
     }
+  }
+}
+
+// The alphas of the next `count` pixels of a row, u and v stepped as in
+// WalkRow; -1 for a pixel off the picture.
+__attribute__((target("avx2"))) void RowAlphasAvx2(const Plan& p, double& u, double& v, int count,
+                                                   int* alphas) {
+  int k = 0;
+  for (; k + 4 <= count; k += 4) {
+    __m256d uu;
+    __m256d vv;
+    StepFour(p, u, v, uu, vv);
+    __m128i sample[4];
+    __m128i mask;
+    if (SampleFour<false>(p, uu, vv, sample, mask)) {
+      _mm_storeu_si128(
+          reinterpret_cast<__m128i*>(alphas + k),
+          _mm_or_si128(_mm_and_si128(sample[3], mask), _mm_andnot_si128(mask, _mm_set1_epi32(-1))));
+    } else {
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(alphas + k), _mm_set1_epi32(-1));
+    }
+  }
+  for (; k < count; ++k, u += p.du, v += p.dv) {
+    alphas[k] = InsideAt(p, u, v) ? MakeTaps(p, u, v).Alpha() : -1;
   }
 }
 
@@ -567,11 +597,57 @@ bool HasAvx2() {
   return avx2;
 }
 
+bool UsesAvx2(const Plan& p) {
+  return p.vector == VectorPath::kAvx2 || (p.vector == VectorPath::kAuto && HasAvx2());
+}
+
+void RowAlphasPlain(const Plan& p, double& u, double& v, int count, int* alphas) {
+  for (int k = 0; k < count; ++k, u += p.du, v += p.dv) {
+    alphas[k] = InsideAt(p, u, v) ? MakeTaps(p, u, v).Alpha() : -1;
+  }
+}
+
+// WalkRow for the brushes that take only the picture's alpha and read their
+// neighbours: the alphas of a stretch of the row are worked out first (on
+// the vector path where chosen), then `inside` and `step` run pixel by pixel
+// in order.
+template <class Inside, class Step>
+[[gnu::always_inline]] inline void WalkRowAlphas(const Plan& p, int r, Inside&& inside,
+                                                 Step&& step) {
+  constexpr int kStretch = 256;
+  double u;
+  double v;
+  p.RowStart(r, u, v);
+  const Span span = p.rowSpans ? RowSpan(p, u, v) : Span{p.colBegin, p.colEnd};
+  int X = p.colBegin;
+  for (; X < span.first; ++X, u += p.du, v += p.dv) {
+    step(X);
+  }
+  const bool avx2 = UsesAvx2(p);
+  while (X < span.last) {
+    int alphas[kStretch];
+    const int count = std::min(kStretch, span.last - X);
+    if (avx2) {
+      RowAlphasAvx2(p, u, v, count, alphas);
+    } else {
+      RowAlphasPlain(p, u, v, count, alphas);
+    }
+    for (int k = 0; k < count; ++k, ++X) {
+      if (alphas[k] >= 0) {
+        inside(X, alphas[k]);
+      }
+      step(X);
+    }
+  }
+  for (; X < p.colEnd; ++X) {
+    step(X);
+  }
+}
+
 // The brush's rows on the instruction set chosen.
 template <class Brush, class Lanes>
 void PaintRowsOn(const Plan& p, const Brush& brush, const Lanes& lanes, int rowFirst, int rowLast) {
-  const bool avx2 = p.vector == VectorPath::kAvx2 || (p.vector == VectorPath::kAuto && HasAvx2());
-  if (avx2) {
+  if (UsesAvx2(p)) {
     PaintLanesAvx2(p, lanes, brush, rowFirst, rowLast);
   } else {
     PaintRows(p, brush, rowFirst, rowLast);
@@ -608,6 +684,36 @@ void PaintIndependentRows(const Plan& p, const Brush& brush, PaintThreads thread
     }
   }
   PaintRowsOn(p, brush, wide, p.rowBegin, p.rowEnd);
+}
+
+// Each pixel takes its block's corner pixel as painted so far, so the rows
+// run in order.
+void PaintPixelate(const Plan& p) {
+  const int n = (3 * p.R16) / 2;  // block side
+  for (int r = p.rowBegin; r < p.rowEnd; ++r) {
+    if (!p.Painted(r)) {
+      continue;
+    }
+    uint8_t* row = p.DestRow(r);
+    const uint8_t* blockRow = p.DestRow(r - r % n);
+    int blockX = -n;  // the corner column of the block X lies in
+    WalkRowAlphas(
+        p, r,
+        [&](int X, int a) {
+          if (X >= blockX + n) {
+            blockX = X - X % n;
+          }
+          const uint8_t* block = blockRow + 4 * blockX;
+          uint8_t* d = row + 4 * X;
+          const int blue = block[0];
+          const int green = block[1];
+          const int red = block[2];
+          d[0] = static_cast<uint8_t>((blue * a + d[0] * (255 - a)) >> 8);
+          d[1] = static_cast<uint8_t>((green * a + d[1] * (255 - a)) >> 8);
+          d[2] = static_cast<uint8_t>((red * a + d[2] * (255 - a)) >> 8);
+        },
+        [](int) {});
+  }
 }
 
 inline void BlendBlur(uint8_t* d, const int* average, int a) {
@@ -715,28 +821,27 @@ void PaintBlurRunning(const Plan& p) {
       sum[2] += s[2];
     }
     uint8_t* row = p.DstRow(y);
-    WalkRow(
+    WalkRowAlphas(
         p, r,
-        [&](int X, const Taps& t) {
+        [&](int X, int a) {
           uint8_t* d = row + 4 * X;
+          // Read once: the stores below may alias anything.
+          const int old[3] = {d[0], d[1], d[2]};
           const int count = (std::min(X + radius, p.colEnd) - std::max(0, X - radius)) * windowRows;
-          int average[3] = {d[0], d[1], d[2]};
-          if (count > 0) {
-            for (int k = 0; k < 3; ++k) {
-              average[k] = DivideWindowSum(sum[k], count);
-            }
+          int painted[3];
+          for (int k = 0; k < 3; ++k) {
+            const int average = count > 0 ? DivideWindowSum(sum[k], count) : old[k];
+            painted[k] = (average * a + old[k] * (255 - a)) >> 8;
           }
-          const int a = t.Alpha();
           if (rowInWindow) {
             int32_t* s = column(X);
             for (int k = 0; k < 3; ++k) {
-              const int painted = (average[k] * a + d[k] * (255 - a)) >> 8;
-              s[k] += painted - d[k];
-              sum[k] += painted - d[k];
-              d[k] = static_cast<uint8_t>(painted);
+              s[k] += painted[k] - old[k];
+              sum[k] += painted[k] - old[k];
             }
-          } else {
-            BlendBlur(d, average, a);
+          }
+          for (int k = 0; k < 3; ++k) {
+            d[k] = static_cast<uint8_t>(painted[k]);
           }
         },
         [&](int X) {
@@ -910,7 +1015,7 @@ bool DrawPictureWith(const ImageBuffer& source, ImageBuffer& destination, const 
         }
         break;
       case Brush::kPixelate:
-        PaintRows(p, PixelateBrush{&p, (3 * p.R16) / 2}, p.rowBegin, p.rowEnd);
+        PaintPixelate(p);
         break;
       case Brush::kDarken:
         PaintIndependentRows(p, DarkenBrush{p.L}, options.threads, DarkenLanes{p.L});
