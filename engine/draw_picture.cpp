@@ -470,28 +470,52 @@ __attribute__((target("avx2"), always_inline)) inline bool SampleFour(const Plan
   const __m128i far = _mm_slli_epi32(i1, 2);
   const __m128i row0 = _mm_mullo_epi32(j, stride);
   const __m128i row1 = _mm_mullo_epi32(j1, stride);
-  // Four plain loads a tap: gathers are slow on many processors. The
-  // offsets of pixels outside are 0, which reads the source's top row.
+  // Plain loads: gathers are slow on many processors. The offsets of pixels
+  // outside are 0, which reads the source's top row.
   alignas(16) int offsets[4][4];
   _mm_store_si128(reinterpret_cast<__m128i*>(offsets[0]),
                   _mm_and_si128(_mm_sub_epi32(near, row0), mask));
-  _mm_store_si128(reinterpret_cast<__m128i*>(offsets[1]),
-                  _mm_and_si128(_mm_sub_epi32(far, row0), mask));
   _mm_store_si128(reinterpret_cast<__m128i*>(offsets[2]),
                   _mm_and_si128(_mm_sub_epi32(near, row1), mask));
-  _mm_store_si128(reinterpret_cast<__m128i*>(offsets[3]),
-                  _mm_and_si128(_mm_sub_epi32(far, row1), mask));
-  const auto tap = [&](const int* o) {
-    int q[4];
-    for (int k = 0; k < 4; ++k) {
-      std::memcpy(&q[k], p.srcTop + o[k], 4);
-    }
-    return _mm_setr_epi32(q[0], q[1], q[2], q[3]);
-  };
-  const __m128i t00 = tap(offsets[0]);
-  const __m128i t10 = tap(offsets[1]);
-  const __m128i t01 = tap(offsets[2]);
-  const __m128i t11 = tap(offsets[3]);
+  __m128i t00;
+  __m128i t10;
+  __m128i t01;
+  __m128i t11;
+  if (p.hd == 1) {
+    // Both columns of a tap in one read. Where the far column is cut back
+    // to the last one, u lies on the last column exactly and its weight is
+    // 0, so the pixel read instead (the next in memory, at worst the block's
+    // spare bytes) does not count.
+    const auto pairs = [&](const int* o, __m128i& nearColumn, __m128i& farColumn) {
+      const auto two = [&](int a, int b) {
+        const __m128i low = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p.srcTop + o[a]));
+        return _mm_castpd_ps(
+            _mm_loadh_pd(_mm_castsi128_pd(low), reinterpret_cast<const double*>(p.srcTop + o[b])));
+      };
+      const __m128 first = two(0, 1);
+      const __m128 second = two(2, 3);
+      nearColumn = _mm_castps_si128(_mm_shuffle_ps(first, second, _MM_SHUFFLE(2, 0, 2, 0)));
+      farColumn = _mm_castps_si128(_mm_shuffle_ps(first, second, _MM_SHUFFLE(3, 1, 3, 1)));
+    };
+    pairs(offsets[0], t00, t10);
+    pairs(offsets[2], t01, t11);
+  } else {
+    _mm_store_si128(reinterpret_cast<__m128i*>(offsets[1]),
+                    _mm_and_si128(_mm_sub_epi32(far, row0), mask));
+    _mm_store_si128(reinterpret_cast<__m128i*>(offsets[3]),
+                    _mm_and_si128(_mm_sub_epi32(far, row1), mask));
+    const auto tap = [&](const int* o) {
+      int q[4];
+      for (int k = 0; k < 4; ++k) {
+        std::memcpy(&q[k], p.srcTop + o[k], 4);
+      }
+      return _mm_setr_epi32(q[0], q[1], q[2], q[3]);
+    };
+    t00 = tap(offsets[0]);
+    t10 = tap(offsets[1]);
+    t01 = tap(offsets[2]);
+    t11 = tap(offsets[3]);
+  }
   for (int k = kColour ? 0 : 3; k < 4; ++k) {
     const __m128i a = Byte(t00, k);
     const __m128i b = Byte(t10, k);
@@ -524,45 +548,112 @@ __attribute__((target("avx2"), always_inline)) inline void StepFour(const Plan& 
   v = v3 + p.dv;
 }
 
-// The rows of a brush four pixels at a time: the inside test, the taps, the
-// bilinear values and the brush run in lanes. Pixels outside the picture
-// keep their bytes (the store blends by the inside mask). The last pixels of
-// a span, fewer than four, take the one-pixel path.
+// Four registers of four lanes each turned so that register k holds lane k
+// of every one.
+__attribute__((target("avx2"), always_inline)) inline void Transpose(__m256d* m) {
+  const __m256d a = _mm256_unpacklo_pd(m[0], m[1]);
+  const __m256d b = _mm256_unpackhi_pd(m[0], m[1]);
+  const __m256d c = _mm256_unpacklo_pd(m[2], m[3]);
+  const __m256d d = _mm256_unpackhi_pd(m[2], m[3]);
+  m[0] = _mm256_permute2f128_pd(a, c, 0x20);
+  m[1] = _mm256_permute2f128_pd(b, d, 0x20);
+  m[2] = _mm256_permute2f128_pd(a, c, 0x31);
+  m[3] = _mm256_permute2f128_pd(b, d, 0x31);
+}
+
+// The rows of a brush, four rows and four pixels at a time. The u and v of
+// four rows are stepped side by side, one row a lane, each lane adding
+// exactly as WalkRow does, so the chain of additions along a row is paid
+// once for four rows. Each block of four columns is then turned into four
+// pixels of one row, whose inside test, taps, bilinear values and brush run
+// in lanes. Pixels outside the picture keep their bytes (the store blends by
+// the inside mask); the last columns, fewer than four, take the one-pixel
+// path. At every column the rows are painted in order, so a buffer row that
+// two display rows share sees them as in the plain path.
 template <class Lanes, class Single>
 __attribute__((target("avx2"))) void PaintLanesAvx2(const Plan& p, const Lanes& lanes,
                                                     const Single& single, int rowFirst,
                                                     int rowLast) {
-  for (int r = rowFirst; r < rowLast; ++r) {
-    if (!p.Painted(r)) {
+  const __m256d du = _mm256_set1_pd(p.du);
+  const __m256d dv = _mm256_set1_pd(p.dv);
+  int r = rowFirst;
+  while (true) {
+    int rows[4];
+    int count = 0;
+    for (; r < rowLast && count < 4; ++r) {
+      if (p.Painted(r)) {
+        rows[count++] = r;
+      }
+    }
+    if (count == 0) {
+      break;
+    }
+    alignas(32) double us[4];
+    alignas(32) double vs[4];
+    Span spans[4];
+    uint8_t* dest[4];
+    int lo = p.colEnd;
+    int hi = p.colBegin;
+    for (int k = 0; k < 4; ++k) {
+      // Lanes without a row of their own repeat the last one unpainted.
+      const int row = rows[std::min(k, count - 1)];
+      p.RowStart(row, us[k], vs[k]);
+      spans[k] = k >= count   ? Span{p.colBegin, p.colBegin}
+                 : p.rowSpans ? RowSpan(p, us[k], vs[k])
+                              : Span{p.colBegin, p.colEnd};
+      dest[k] = p.DestRow(row);
+      if (spans[k].first < spans[k].last) {
+        lo = std::min(lo, spans[k].first);
+        hi = std::max(hi, spans[k].last);
+      }
+    }
+    if (lo >= hi) {
       continue;
     }
-    uint8_t* row = p.DestRow(r);
-    double u;
-    double v;
-    p.RowStart(r, u, v);
-    const Span span = p.rowSpans ? RowSpan(p, u, v) : Span{p.colBegin, p.colEnd};
+    __m256d uu = _mm256_load_pd(us);
+    __m256d vv = _mm256_load_pd(vs);
     int X = p.colBegin;
-    for (; X < span.first; ++X) {
-      u += p.du;
-      v += p.dv;
+    for (; X < lo; ++X) {
+      uu = _mm256_add_pd(uu, du);
+      vv = _mm256_add_pd(vv, dv);
     }
-    for (; X + 4 <= span.last; X += 4) {
-      __m256d uu;
-      __m256d vv;
-      StepFour(p, u, v, uu, vv);
-      __m128i sample[4];
-      __m128i mask;
-      if (!SampleFour<Lanes::kColour>(p, uu, vv, sample, mask)) {
-        continue;
+    for (; X + 4 <= hi; X += 4) {
+      __m256d u4[4];
+      __m256d v4[4];
+      u4[0] = uu;
+      v4[0] = vv;
+      for (int k = 1; k < 4; ++k) {
+        u4[k] = _mm256_add_pd(u4[k - 1], du);
+        v4[k] = _mm256_add_pd(v4[k - 1], dv);
       }
-      uint8_t* d = row + 4 * X;
-      const __m128i old = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(d),
-                       _mm_blendv_epi8(old, lanes(sample, old), mask));
+      uu = _mm256_add_pd(u4[3], du);
+      vv = _mm256_add_pd(v4[3], dv);
+      Transpose(u4);
+      Transpose(v4);
+      for (int k = 0; k < count; ++k) {
+        if (X >= spans[k].last || X + 4 <= spans[k].first) {
+          continue;
+        }
+        __m128i sample[4];
+        __m128i mask;
+        if (!SampleFour<Lanes::kColour>(p, u4[k], v4[k], sample, mask)) {
+          continue;
+        }
+        uint8_t* d = dest[k] + 4 * X;
+        const __m128i old = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d),
+                         _mm_blendv_epi8(old, lanes(sample, old), mask));
+      }
     }
-    for (; X < span.last; ++X, u += p.du, v += p.dv) {
-      if (u >= 0.0 && v >= 0.0 && u <= p.uMax && v <= p.vMax) {
-        single(row + 4 * X, MakeTaps(p, u, v), X, r);
+    _mm256_store_pd(us, uu);
+    _mm256_store_pd(vs, vv);
+    for (int k = 0; k < count; ++k) {
+      double u = us[k];
+      double v = vs[k];
+      for (int c = X; c < spans[k].last; ++c, u += p.du, v += p.dv) {
+        if (c >= spans[k].first && InsideAt(p, u, v)) {
+          single(dest[k] + 4 * c, MakeTaps(p, u, v), c, rows[k]);
+        }
       }
     }
   }
