@@ -561,125 +561,123 @@ __attribute__((target("avx2"), always_inline)) inline void Transpose(__m256d* m)
   m[3] = _mm256_permute2f128_pd(b, d, 0x31);
 }
 
-// The rows of a brush, four rows and four pixels at a time. The u and v of
-// four rows are stepped side by side, one row a lane, each lane adding
-// exactly as WalkRow does, so the chain of additions along a row is paid
-// once for four rows. Each block of four columns is then turned into four
-// pixels of one row, whose inside test, taps, bilinear values and brush run
-// in lanes. Pixels outside the picture keep their bytes (the store blends by
-// the inside mask); the last columns, fewer than four, take the one-pixel
-// path. At every column the rows are painted in order, so a buffer row that
-// two display rows share sees them as in the plain path.
-template <class Lanes, class Single>
-__attribute__((target("avx2"))) void PaintLanesAvx2(const Plan& p, const Lanes& lanes,
-                                                    const Single& single, int rowFirst,
-                                                    int rowLast) {
+// Up to four painted display rows from r on (r is moved past them).
+struct RowGroup {
+  int rows[4] = {0, 0, 0, 0};
+  int count = 0;
+};
+
+inline RowGroup NextRows(const Plan& p, int& r, int rowLast) {
+  RowGroup group;
+  for (; r < rowLast && group.count < 4; ++r) {
+    if (p.Painted(r)) {
+      group.rows[group.count++] = r;
+    }
+  }
+  return group;
+}
+
+// The pixels of a group of rows, four rows and four pixels at a time. The u
+// and v of the four rows are stepped side by side, one row a lane, each lane
+// adding exactly as WalkRow does, so the chain of additions along a row is
+// paid once for four rows. Each block of four columns is then turned into
+// four pixels of one row, whose inside test, taps and bilinear values run in
+// lanes: block(k, X, sample, mask) for row k's pixels X .. X + 3 when any
+// lies on the picture. The last columns, fewer than four, go one at a time
+// to pixel(k, X, taps). At every column the rows come in order, so a buffer
+// row that two display rows share sees them as in the plain path.
+template <bool kColour, class Block, class Pixel>
+__attribute__((target("avx2"), always_inline)) inline void WalkRowsAvx2(const Plan& p,
+                                                                        const RowGroup& group,
+                                                                        Block&& block,
+                                                                        Pixel&& pixel) {
+  alignas(32) double us[4];
+  alignas(32) double vs[4];
+  Span spans[4];
+  int lo = p.colEnd;
+  int hi = p.colBegin;
+  for (int k = 0; k < 4; ++k) {
+    // Lanes without a row of their own repeat the last one and paint nothing.
+    p.RowStart(group.rows[std::min(k, group.count - 1)], us[k], vs[k]);
+    spans[k] = k >= group.count ? Span{p.colBegin, p.colBegin}
+               : p.rowSpans     ? RowSpan(p, us[k], vs[k])
+                                : Span{p.colBegin, p.colEnd};
+    if (spans[k].first < spans[k].last) {
+      lo = std::min(lo, spans[k].first);
+      hi = std::max(hi, spans[k].last);
+    }
+  }
+  if (lo >= hi) {
+    return;
+  }
   const __m256d du = _mm256_set1_pd(p.du);
   const __m256d dv = _mm256_set1_pd(p.dv);
-  int r = rowFirst;
-  while (true) {
-    int rows[4];
-    int count = 0;
-    for (; r < rowLast && count < 4; ++r) {
-      if (p.Painted(r)) {
-        rows[count++] = r;
+  __m256d uu = _mm256_load_pd(us);
+  __m256d vv = _mm256_load_pd(vs);
+  int X = p.colBegin;
+  for (; X < lo; ++X) {
+    uu = _mm256_add_pd(uu, du);
+    vv = _mm256_add_pd(vv, dv);
+  }
+  for (; X + 4 <= hi; X += 4) {
+    __m256d u4[4];
+    __m256d v4[4];
+    u4[0] = uu;
+    v4[0] = vv;
+    for (int k = 1; k < 4; ++k) {
+      u4[k] = _mm256_add_pd(u4[k - 1], du);
+      v4[k] = _mm256_add_pd(v4[k - 1], dv);
+    }
+    uu = _mm256_add_pd(u4[3], du);
+    vv = _mm256_add_pd(v4[3], dv);
+    Transpose(u4);
+    Transpose(v4);
+    for (int k = 0; k < group.count; ++k) {
+      if (X >= spans[k].last || X + 4 <= spans[k].first) {
+        continue;
+      }
+      __m128i sample[4];
+      __m128i mask;
+      if (SampleFour<kColour>(p, u4[k], v4[k], sample, mask)) {
+        block(k, X, sample, mask);
       }
     }
-    if (count == 0) {
-      break;
-    }
-    alignas(32) double us[4];
-    alignas(32) double vs[4];
-    Span spans[4];
-    uint8_t* dest[4];
-    int lo = p.colEnd;
-    int hi = p.colBegin;
-    for (int k = 0; k < 4; ++k) {
-      // Lanes without a row of their own repeat the last one unpainted.
-      const int row = rows[std::min(k, count - 1)];
-      p.RowStart(row, us[k], vs[k]);
-      spans[k] = k >= count   ? Span{p.colBegin, p.colBegin}
-                 : p.rowSpans ? RowSpan(p, us[k], vs[k])
-                              : Span{p.colBegin, p.colEnd};
-      dest[k] = p.DestRow(row);
-      if (spans[k].first < spans[k].last) {
-        lo = std::min(lo, spans[k].first);
-        hi = std::max(hi, spans[k].last);
-      }
-    }
-    if (lo >= hi) {
-      continue;
-    }
-    __m256d uu = _mm256_load_pd(us);
-    __m256d vv = _mm256_load_pd(vs);
-    int X = p.colBegin;
-    for (; X < lo; ++X) {
-      uu = _mm256_add_pd(uu, du);
-      vv = _mm256_add_pd(vv, dv);
-    }
-    for (; X + 4 <= hi; X += 4) {
-      __m256d u4[4];
-      __m256d v4[4];
-      u4[0] = uu;
-      v4[0] = vv;
-      for (int k = 1; k < 4; ++k) {
-        u4[k] = _mm256_add_pd(u4[k - 1], du);
-        v4[k] = _mm256_add_pd(v4[k - 1], dv);
-      }
-      uu = _mm256_add_pd(u4[3], du);
-      vv = _mm256_add_pd(v4[3], dv);
-      Transpose(u4);
-      Transpose(v4);
-      for (int k = 0; k < count; ++k) {
-        if (X >= spans[k].last || X + 4 <= spans[k].first) {
-          continue;
-        }
-        __m128i sample[4];
-        __m128i mask;
-        if (!SampleFour<Lanes::kColour>(p, u4[k], v4[k], sample, mask)) {
-          continue;
-        }
-        uint8_t* d = dest[k] + 4 * X;
-        const __m128i old = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(d),
-                         _mm_blendv_epi8(old, lanes(sample, old), mask));
-      }
-    }
-    _mm256_store_pd(us, uu);
-    _mm256_store_pd(vs, vv);
-    for (int k = 0; k < count; ++k) {
-      double u = us[k];
-      double v = vs[k];
-      for (int c = X; c < spans[k].last; ++c, u += p.du, v += p.dv) {
-        if (c >= spans[k].first && InsideAt(p, u, v)) {
-          single(dest[k] + 4 * c, MakeTaps(p, u, v), c, rows[k]);
-        }
+  }
+  _mm256_store_pd(us, uu);
+  _mm256_store_pd(vs, vv);
+  for (int k = 0; k < group.count; ++k) {
+    double u = us[k];
+    double v = vs[k];
+    for (int c = X; c < spans[k].last; ++c, u += p.du, v += p.dv) {
+      if (c >= spans[k].first && InsideAt(p, u, v)) {
+        pixel(k, c, MakeTaps(p, u, v));
       }
     }
   }
 }
 
-// The alphas of the next `count` pixels of a row, u and v stepped as in
-// WalkRow; -1 for a pixel off the picture.
-__attribute__((target("avx2"))) void RowAlphasAvx2(const Plan& p, double& u, double& v, int count,
-                                                   int* alphas) {
-  int k = 0;
-  for (; k + 4 <= count; k += 4) {
-    __m256d uu;
-    __m256d vv;
-    StepFour(p, u, v, uu, vv);
-    __m128i sample[4];
-    __m128i mask;
-    if (SampleFour<false>(p, uu, vv, sample, mask)) {
-      _mm_storeu_si128(
-          reinterpret_cast<__m128i*>(alphas + k),
-          _mm_or_si128(_mm_and_si128(sample[3], mask), _mm_andnot_si128(mask, _mm_set1_epi32(-1))));
-    } else {
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(alphas + k), _mm_set1_epi32(-1));
+// The rows of a brush on the vector path. Pixels outside the picture keep
+// their bytes: the store blends by the inside mask.
+template <class Lanes, class Single>
+__attribute__((target("avx2"))) void PaintLanesAvx2(const Plan& p, const Lanes& lanes,
+                                                    const Single& single, int rowFirst,
+                                                    int rowLast) {
+  int r = rowFirst;
+  for (RowGroup group = NextRows(p, r, rowLast); group.count > 0; group = NextRows(p, r, rowLast)) {
+    uint8_t* dest[4];
+    for (int k = 0; k < group.count; ++k) {
+      dest[k] = p.DestRow(group.rows[k]);
     }
-  }
-  for (; k < count; ++k, u += p.du, v += p.dv) {
-    alphas[k] = InsideAt(p, u, v) ? MakeTaps(p, u, v).Alpha() : -1;
+    WalkRowsAvx2<Lanes::kColour>(
+        p, group,
+        [&](int k, int X, const __m128i* sample, __m128i mask)
+            __attribute__((target("avx2"), always_inline)) {
+              uint8_t* d = dest[k] + 4 * X;
+              const __m128i old = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d));
+              _mm_storeu_si128(reinterpret_cast<__m128i*>(d),
+                               _mm_blendv_epi8(old, lanes(sample, old), mask));
+            },
+        [&](int k, int X, const Taps& taps) { single(dest[k] + 4 * X, taps, X, group.rows[k]); });
   }
 }
 
@@ -692,45 +690,80 @@ bool UsesAvx2(const Plan& p) {
   return p.vector == VectorPath::kAvx2 || (p.vector == VectorPath::kAuto && HasAvx2());
 }
 
-void RowAlphasPlain(const Plan& p, double& u, double& v, int count, int* alphas) {
-  for (int k = 0; k < count; ++k, u += p.du, v += p.dv) {
-    alphas[k] = InsideAt(p, u, v) ? MakeTaps(p, u, v).Alpha() : -1;
+// The picture's alpha at every visited column of a group of rows where it
+// lies on the picture; row k's at alphas + k * (colEnd - colBegin).
+__attribute__((target("avx2"))) void GroupAlphasAvx2(const Plan& p, const RowGroup& group,
+                                                     int* alphas) {
+  const int width = p.colEnd - p.colBegin;
+  WalkRowsAvx2<false>(
+      p, group,
+      [&](int k, int X, const __m128i* sample,
+          __m128i mask) __attribute__((target("avx2"), always_inline)) {
+        int* out = alphas + k * width + X - p.colBegin;
+        const __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i*>(out));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_blendv_epi8(before, sample[3], mask));
+      },
+      [&](int k, int X, const Taps& taps) { alphas[k * width + X - p.colBegin] = taps.Alpha(); });
+}
+
+void GroupAlphasPlain(const Plan& p, const RowGroup& group, int* alphas) {
+  const int width = p.colEnd - p.colBegin;
+  for (int k = 0; k < group.count; ++k) {
+    WalkRow(
+        p, group.rows[k],
+        [&](int X, const Taps& taps) { alphas[k * width + X - p.colBegin] = taps.Alpha(); },
+        [](int) {});
   }
 }
 
-// WalkRow for the brushes that take only the picture's alpha and read their
-// neighbours: the alphas of a stretch of the row are worked out first (on
-// the vector path where chosen), then `inside` and `step` run pixel by pixel
-// in order.
-template <class Inside, class Step>
-[[gnu::always_inline]] inline void WalkRowAlphas(const Plan& p, int r, Inside&& inside,
-                                                 Step&& step) {
-  constexpr int kStretch = 256;
-  double u;
-  double v;
-  p.RowStart(r, u, v);
-  const Span span = p.rowSpans ? RowSpan(p, u, v) : Span{p.colBegin, p.colEnd};
-  int X = p.colBegin;
-  for (; X < span.first; ++X, u += p.du, v += p.dv) {
-    step(X);
-  }
-  const bool avx2 = UsesAvx2(p);
-  while (X < span.last) {
-    int alphas[kStretch];
-    const int count = std::min(kStretch, span.last - X);
-    if (avx2) {
-      RowAlphasAvx2(p, u, v, count, alphas);
-    } else {
-      RowAlphasPlain(p, u, v, count, alphas);
-    }
-    for (int k = 0; k < count; ++k, ++X) {
-      if (alphas[k] >= 0) {
-        inside(X, alphas[k]);
+// The alphas of a picture's painted rows, worked out four rows ahead (on the
+// vector path where chosen) for the brushes that then paint pixel by pixel
+// in order, each reading what the pixels before it painted. -1 marks a
+// pixel off the picture.
+class AlphaRows {
+ public:
+  explicit AlphaRows(const Plan& p)
+      : p_(p),
+        width_(p.colEnd - p.colBegin),
+        alphas_(4 * static_cast<size_t>(width_)),
+        avx2_(UsesAvx2(p)) {}
+
+  // Row r's alpha at column X is Row(r)[X - colBegin]; r must be painted.
+  const int* Row(int r) {
+    for (int k = 0; k < group_.count; ++k) {
+      if (group_.rows[k] == r) {
+        return alphas_.data() + k * static_cast<size_t>(width_);
       }
-      step(X);
     }
+    int next = r;
+    group_ = NextRows(p_, next, p_.rowEnd);
+    std::fill(alphas_.begin(), alphas_.end(), -1);
+    if (avx2_) {
+      GroupAlphasAvx2(p_, group_, alphas_.data());
+    } else {
+      GroupAlphasPlain(p_, group_, alphas_.data());
+    }
+    return alphas_.data();
   }
-  for (; X < p.colEnd; ++X) {
+
+ private:
+  const Plan& p_;
+  int width_;
+  std::vector<int> alphas_;
+  bool avx2_;
+  RowGroup group_;
+};
+
+// Walks the visited columns of a row whose alphas are given: `inside` for
+// every pixel on the picture, `step` after every column.
+template <class Inside, class Step>
+[[gnu::always_inline]] inline void WalkAlphas(const Plan& p, const int* alphas, Inside&& inside,
+                                              Step&& step) {
+  for (int X = p.colBegin; X < p.colEnd; ++X) {
+    const int a = alphas[X - p.colBegin];
+    if (a >= 0) {
+      inside(X, a);
+    }
     step(X);
   }
 }
@@ -781,6 +814,7 @@ void PaintIndependentRows(const Plan& p, const Brush& brush, PaintThreads thread
 // run in order.
 void PaintPixelate(const Plan& p) {
   const int n = (3 * p.R16) / 2;  // block side
+  AlphaRows alphaRows(p);
   for (int r = p.rowBegin; r < p.rowEnd; ++r) {
     if (!p.Painted(r)) {
       continue;
@@ -788,8 +822,8 @@ void PaintPixelate(const Plan& p) {
     uint8_t* row = p.DestRow(r);
     const uint8_t* blockRow = p.DestRow(r - r % n);
     int blockX = -n;  // the corner column of the block X lies in
-    WalkRowAlphas(
-        p, r,
+    WalkAlphas(
+        p, alphaRows.Row(r),
         [&](int X, int a) {
           if (X >= blockX + n) {
             blockX = X - X % n;
@@ -848,6 +882,7 @@ void PaintBlurDirect(const Plan& p, const ImageBuffer& destination) {
 // corrects it too, since the written column is in the window of the pixels
 // that follow. So every pixel sees exactly the sums BoxAverage would count.
 void PaintBlurRunning(const Plan& p) {
+  AlphaRows alphaRows(p);
   const int radius = p.R16;
   const int bottomLimit = p.rowEnd / p.fieldDiv;
   const int firstColumn = std::max(0, p.colBegin - radius);
@@ -912,8 +947,8 @@ void PaintBlurRunning(const Plan& p) {
       sum[2] += s[2];
     }
     uint8_t* row = p.DstRow(y);
-    WalkRowAlphas(
-        p, r,
+    WalkAlphas(
+        p, alphaRows.Row(r),
         [&](int X, int a) {
           uint8_t* d = row + 4 * X;
           // Read once: the stores below may alias anything.
