@@ -11,6 +11,7 @@
 #include <new>
 #include <optional>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 #include "engine/box_average.h"
@@ -438,14 +439,28 @@ struct NoColourLanes {
 
 #undef VANTORIL_LANES
 
-// The bilinear values of the four pixels at lane k of uu, vv, as Taps
-// works them out: blue, green, red and alpha in sample[0..3] (only alpha
-// unless kColour). `mask` gets the lanes that lie on the picture; false when
-// none does.
-template <bool kColour>
-__attribute__((target("avx2"), always_inline)) inline bool SampleFour(const Plan& p, __m256d uu,
-                                                                      __m256d vv, __m128i* sample,
-                                                                      __m128i& mask) {
+// The four taps of the pixels at lane k of uu, vv, one pixel a lane, with
+// their weights: the part of Taps that the vector paths share. `mask` gets
+// the lanes that lie on the picture; false when none does.
+struct FourTaps {
+  __m128i t00;
+  __m128i t10;
+  __m128i t01;
+  __m128i t11;
+  __m256d fx;
+  __m256d fy;
+  __m128i mask;
+};
+
+__attribute__((target("avx2"), always_inline)) inline void StoreOffsets(int64_t* out,
+                                                                        __m128i offset,
+                                                                        __m128i mask) {
+  _mm256_store_si256(reinterpret_cast<__m256i*>(out),
+                     _mm256_cvtepi32_epi64(_mm_and_si128(offset, mask)));
+}
+
+__attribute__((target("avx2"), always_inline)) inline bool GatherFour(const Plan& p, __m256d uu,
+                                                                      __m256d vv, FourTaps& f) {
   const __m256d zero = _mm256_setzero_pd();
   const __m256d inside = _mm256_and_pd(
       _mm256_and_pd(_mm256_cmp_pd(uu, zero, _CMP_GE_OQ), _mm256_cmp_pd(vv, zero, _CMP_GE_OQ)),
@@ -455,12 +470,13 @@ __attribute__((target("avx2"), always_inline)) inline bool SampleFour(const Plan
     return false;
   }
   // The 64-bit lane masks as 32-bit ones.
-  mask = _mm256_castsi256_si128(_mm256_permutevar8x32_epi32(
+  const __m128i mask = _mm256_castsi256_si128(_mm256_permutevar8x32_epi32(
       _mm256_castpd_si256(inside), _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7)));
+  f.mask = mask;
   const __m128i i = _mm256_cvttpd_epi32(_mm256_and_pd(uu, inside));
   const __m128i j = _mm256_cvttpd_epi32(_mm256_and_pd(vv, inside));
-  const __m256d fx = _mm256_sub_pd(uu, _mm256_cvtepi32_pd(i));
-  const __m256d fy = _mm256_sub_pd(vv, _mm256_cvtepi32_pd(j));
+  f.fx = _mm256_sub_pd(uu, _mm256_cvtepi32_pd(i));
+  f.fy = _mm256_sub_pd(vv, _mm256_cvtepi32_pd(j));
   const __m128i i1 =
       _mm_min_epi32(_mm_add_epi32(i, _mm_set1_epi32(p.hd)), _mm_set1_epi32(p.srcW - 1));
   const __m128i j1 =
@@ -471,22 +487,26 @@ __attribute__((target("avx2"), always_inline)) inline bool SampleFour(const Plan
   const __m128i row0 = _mm_mullo_epi32(j, stride);
   const __m128i row1 = _mm_mullo_epi32(j1, stride);
   // Plain loads: gathers are slow on many processors. The offsets of pixels
-  // outside are 0, which reads the source's top row.
-  alignas(16) int offsets[4][4];
-  _mm_store_si128(reinterpret_cast<__m128i*>(offsets[0]),
-                  _mm_and_si128(_mm_sub_epi32(near, row0), mask));
-  _mm_store_si128(reinterpret_cast<__m128i*>(offsets[2]),
-                  _mm_and_si128(_mm_sub_epi32(near, row1), mask));
-  __m128i t00;
-  __m128i t10;
-  __m128i t01;
-  __m128i t11;
+  // outside are 0, which reads the source's top row. They go through memory
+  // on purpose: four loads cost less than moving each lane to a register.
+  alignas(32) int64_t offsets[4][4];
+  StoreOffsets(offsets[0], _mm_sub_epi32(near, row0), mask);
+  StoreOffsets(offsets[2], _mm_sub_epi32(near, row1), mask);
+  if (p.hd != 1) {
+    StoreOffsets(offsets[1], _mm_sub_epi32(far, row0), mask);
+    StoreOffsets(offsets[3], _mm_sub_epi32(far, row1), mask);
+  }
+  __asm__("" : "+m"(offsets));
+  __m128i& t00 = f.t00;
+  __m128i& t10 = f.t10;
+  __m128i& t01 = f.t01;
+  __m128i& t11 = f.t11;
   if (p.hd == 1) {
     // Both columns of a tap in one read. Where the far column is cut back
     // to the last one, u lies on the last column exactly and its weight is
     // 0, so the pixel read instead (the next in memory, at worst the block's
     // spare bytes) does not count.
-    const auto pairs = [&](const int* o, __m128i& nearColumn, __m128i& farColumn) {
+    const auto pairs = [&](const int64_t* o, __m128i& nearColumn, __m128i& farColumn) {
       const auto two = [&](int a, int b) {
         const __m128i low = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p.srcTop + o[a]));
         return _mm_castpd_ps(
@@ -500,11 +520,7 @@ __attribute__((target("avx2"), always_inline)) inline bool SampleFour(const Plan
     pairs(offsets[0], t00, t10);
     pairs(offsets[2], t01, t11);
   } else {
-    _mm_store_si128(reinterpret_cast<__m128i*>(offsets[1]),
-                    _mm_and_si128(_mm_sub_epi32(far, row0), mask));
-    _mm_store_si128(reinterpret_cast<__m128i*>(offsets[3]),
-                    _mm_and_si128(_mm_sub_epi32(far, row1), mask));
-    const auto tap = [&](const int* o) {
+    const auto tap = [&](const int64_t* o) {
       int q[4];
       for (int k = 0; k < 4; ++k) {
         std::memcpy(&q[k], p.srcTop + o[k], 4);
@@ -516,6 +532,26 @@ __attribute__((target("avx2"), always_inline)) inline bool SampleFour(const Plan
     t01 = tap(offsets[2]);
     t11 = tap(offsets[3]);
   }
+  return true;
+}
+
+// The bilinear values of the four pixels, as Taps works them out: blue,
+// green, red and alpha in sample[0..3] (only alpha unless kColour).
+template <bool kColour>
+__attribute__((target("avx2"), always_inline)) inline bool SampleFour(const Plan& p, __m256d uu,
+                                                                      __m256d vv, __m128i* sample,
+                                                                      __m128i& mask) {
+  FourTaps f;
+  if (!GatherFour(p, uu, vv, f)) {
+    return false;
+  }
+  mask = f.mask;
+  const __m256d fx = f.fx;
+  const __m256d fy = f.fy;
+  const __m128i t00 = f.t00;
+  const __m128i t10 = f.t10;
+  const __m128i t01 = f.t01;
+  const __m128i t11 = f.t11;
   for (int k = kColour ? 0 : 3; k < 4; ++k) {
     const __m128i a = Byte(t00, k);
     const __m128i b = Byte(t10, k);
@@ -577,79 +613,91 @@ inline RowGroup NextRows(const Plan& p, int& r, int rowLast) {
   return group;
 }
 
-// The pixels of a group of rows, four rows and four pixels at a time. The u
-// and v of the four rows are stepped side by side, one row a lane, each lane
-// adding exactly as WalkRow does, so the chain of additions along a row is
-// paid once for four rows. Each block of four columns is then turned into
-// four pixels of one row, whose inside test, taps and bilinear values run in
-// lanes: block(k, X, sample, mask) for row k's pixels X .. X + 3 when any
-// lies on the picture. The last columns, fewer than four, go one at a time
-// to pixel(k, X, taps). At every column the rows come in order, so a buffer
-// row that two display rows share sees them as in the plain path.
-template <bool kColour, class Block, class Pixel>
-__attribute__((target("avx2"), always_inline)) inline void WalkRowsAvx2(const Plan& p,
-                                                                        const RowGroup& group,
-                                                                        Block&& block,
-                                                                        Pixel&& pixel) {
+// A group of rows walked four rows and four pixels at a time. The u and v of
+// the four rows are stepped side by side, one row a lane, each lane adding
+// exactly as WalkRow does, so the chain of additions along a row is paid
+// once for four rows. Each block of four columns is then turned into four
+// pixels of one row (StepBlock), whose inside test, taps and bilinear values
+// run in lanes; the last columns, fewer than four, go one at a time
+// (WalkTail). At every column the rows come in order, so a buffer row that
+// two display rows share sees them as in the plain path.
+struct GroupWalk {
+  RowGroup group;
+  Span spans[4];
+  int X = 0;   // the next block's first column
+  int hi = 0;  // blocks while X + 4 <= hi
+  __m256d uu;
+  __m256d vv;
+
+  // Whether row k has columns in the block at X.
+  bool InBlock(int k) const { return X < spans[k].last && X + 4 > spans[k].first; }
+};
+
+// False when no row of the group has a column to visit.
+__attribute__((target("avx2"), always_inline)) inline bool StartGroup(const Plan& p,
+                                                                      const RowGroup& group,
+                                                                      GroupWalk& w) {
+  w.group = group;
   alignas(32) double us[4];
   alignas(32) double vs[4];
-  Span spans[4];
   int lo = p.colEnd;
-  int hi = p.colBegin;
+  w.hi = p.colBegin;
   for (int k = 0; k < 4; ++k) {
     // Lanes without a row of their own repeat the last one and paint nothing.
     p.RowStart(group.rows[std::min(k, group.count - 1)], us[k], vs[k]);
-    spans[k] = k >= group.count ? Span{p.colBegin, p.colBegin}
-               : p.rowSpans     ? RowSpan(p, us[k], vs[k])
-                                : Span{p.colBegin, p.colEnd};
-    if (spans[k].first < spans[k].last) {
-      lo = std::min(lo, spans[k].first);
-      hi = std::max(hi, spans[k].last);
+    w.spans[k] = k >= group.count ? Span{p.colBegin, p.colBegin}
+                 : p.rowSpans     ? RowSpan(p, us[k], vs[k])
+                                  : Span{p.colBegin, p.colEnd};
+    if (w.spans[k].first < w.spans[k].last) {
+      lo = std::min(lo, w.spans[k].first);
+      w.hi = std::max(w.hi, w.spans[k].last);
     }
   }
-  if (lo >= hi) {
-    return;
+  if (lo >= w.hi) {
+    return false;
   }
   const __m256d du = _mm256_set1_pd(p.du);
   const __m256d dv = _mm256_set1_pd(p.dv);
-  __m256d uu = _mm256_load_pd(us);
-  __m256d vv = _mm256_load_pd(vs);
-  int X = p.colBegin;
-  for (; X < lo; ++X) {
-    uu = _mm256_add_pd(uu, du);
-    vv = _mm256_add_pd(vv, dv);
+  w.uu = _mm256_load_pd(us);
+  w.vv = _mm256_load_pd(vs);
+  for (w.X = p.colBegin; w.X < lo; ++w.X) {
+    w.uu = _mm256_add_pd(w.uu, du);
+    w.vv = _mm256_add_pd(w.vv, dv);
   }
-  for (; X + 4 <= hi; X += 4) {
-    __m256d u4[4];
-    __m256d v4[4];
-    u4[0] = uu;
-    v4[0] = vv;
-    for (int k = 1; k < 4; ++k) {
-      u4[k] = _mm256_add_pd(u4[k - 1], du);
-      v4[k] = _mm256_add_pd(v4[k - 1], dv);
-    }
-    uu = _mm256_add_pd(u4[3], du);
-    vv = _mm256_add_pd(v4[3], dv);
-    Transpose(u4);
-    Transpose(v4);
-    for (int k = 0; k < group.count; ++k) {
-      if (X >= spans[k].last || X + 4 <= spans[k].first) {
-        continue;
-      }
-      __m128i sample[4];
-      __m128i mask;
-      if (SampleFour<kColour>(p, u4[k], v4[k], sample, mask)) {
-        block(k, X, sample, mask);
-      }
-    }
+  return true;
+}
+
+// u4[k], v4[k]: row k at the columns X .. X + 3; steps past them.
+__attribute__((target("avx2"), always_inline)) inline void StepBlock(const Plan& p, GroupWalk& w,
+                                                                     __m256d* u4, __m256d* v4) {
+  const __m256d du = _mm256_set1_pd(p.du);
+  const __m256d dv = _mm256_set1_pd(p.dv);
+  u4[0] = w.uu;
+  v4[0] = w.vv;
+  for (int k = 1; k < 4; ++k) {
+    u4[k] = _mm256_add_pd(u4[k - 1], du);
+    v4[k] = _mm256_add_pd(v4[k - 1], dv);
   }
-  _mm256_store_pd(us, uu);
-  _mm256_store_pd(vs, vv);
-  for (int k = 0; k < group.count; ++k) {
+  w.uu = _mm256_add_pd(u4[3], du);
+  w.vv = _mm256_add_pd(v4[3], dv);
+  Transpose(u4);
+  Transpose(v4);
+}
+
+// pixel(k, X, taps) for each pixel of row k from X on that lies on the picture.
+template <class Pixel>
+__attribute__((target("avx2"), always_inline)) inline void WalkTail(const Plan& p,
+                                                                    const GroupWalk& w,
+                                                                    Pixel&& pixel) {
+  alignas(32) double us[4];
+  alignas(32) double vs[4];
+  _mm256_store_pd(us, w.uu);
+  _mm256_store_pd(vs, w.vv);
+  for (int k = 0; k < w.group.count; ++k) {
     double u = us[k];
     double v = vs[k];
-    for (int c = X; c < spans[k].last; ++c, u += p.du, v += p.dv) {
-      if (c >= spans[k].first && InsideAt(p, u, v)) {
+    for (int c = w.X; c < w.spans[k].last; ++c, u += p.du, v += p.dv) {
+      if (c >= w.spans[k].first && InsideAt(p, u, v)) {
         pixel(k, c, MakeTaps(p, u, v));
       }
     }
@@ -664,21 +712,134 @@ __attribute__((target("avx2"))) void PaintLanesAvx2(const Plan& p, const Lanes& 
                                                     int rowLast) {
   int r = rowFirst;
   for (RowGroup group = NextRows(p, r, rowLast); group.count > 0; group = NextRows(p, r, rowLast)) {
+    GroupWalk w;
+    if (!StartGroup(p, group, w)) {
+      continue;
+    }
     uint8_t* dest[4];
     for (int k = 0; k < group.count; ++k) {
       dest[k] = p.DestRow(group.rows[k]);
     }
-    WalkRowsAvx2<Lanes::kColour>(
-        p, group,
-        [&](int k, int X, const __m128i* sample, __m128i mask)
-            __attribute__((target("avx2"), always_inline)) {
-              uint8_t* d = dest[k] + 4 * X;
-              const __m128i old = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d));
-              _mm_storeu_si128(reinterpret_cast<__m128i*>(d),
-                               _mm_blendv_epi8(old, lanes(sample, old), mask));
-            },
-        [&](int k, int X, const Taps& taps) { single(dest[k] + 4 * X, taps, X, group.rows[k]); });
+    for (; w.X + 4 <= w.hi; w.X += 4) {
+      __m256d u4[4];
+      __m256d v4[4];
+      StepBlock(p, w, u4, v4);
+      for (int k = 0; k < group.count; ++k) {
+        __m128i sample[4];
+        __m128i mask;
+        if (w.InBlock(k) && SampleFour<Lanes::kColour>(p, u4[k], v4[k], sample, mask)) {
+          uint8_t* d = dest[k] + 4 * w.X;
+          const __m128i old = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d));
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(d),
+                           _mm_blendv_epi8(old, lanes(sample, old), mask));
+        }
+      }
+    }
+    WalkTail(p, w, [&](int k, int X, const Taps& taps) {
+      single(dest[k] + 4 * X, taps, X, group.rows[k]);
+    });
   }
+}
+
+#define VANTORIL_AVX512 "avx2,avx512f,avx512bw,avx512vl"
+// GCC 12 takes the undefined registers that the AVX-512 intrinsics start
+// from for uninitialised values.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+
+// Eight of the four-lane bilinear values at once: half h of the pixel-major
+// taps (pixels 2h and 2h + 1, four channels each) with their pixels'
+// weights, each channel worked out as Taps::Channel does.
+__attribute__((target(VANTORIL_AVX512), always_inline)) inline __m256i BilinearHalf(
+    __m256i a, __m256i ba, __m256i c, __m256i ec, __m512d fx, __m512d fy) {
+  const __m512d top =
+      _mm512_add_pd(_mm512_cvtepi32_pd(a), _mm512_mul_pd(_mm512_cvtepi32_pd(ba), fx));
+  const __m512d bottom =
+      _mm512_add_pd(_mm512_cvtepi32_pd(c), _mm512_mul_pd(_mm512_cvtepi32_pd(ec), fx));
+  return _mm512_cvttpd_epi32(_mm512_add_pd(top, _mm512_mul_pd(_mm512_sub_pd(bottom, top), fy)));
+}
+
+// The normal brush with AVX-512: the taps of four pixels are widened to one
+// register, pixel by pixel with their four channels side by side, so the
+// double-precision work of all channels of two pixels runs in one
+// instruction. Every channel sees the operations of Taps::Channel and
+// NormalBrush in their order.
+__attribute__((target(VANTORIL_AVX512))) void PaintNormalAvx512(const Plan& p,
+                                                                const NormalBrush& single,
+                                                                int rowFirst, int rowLast) {
+  const __m512i keep = _mm512_set1_epi32(single.keep);
+  const __m512i full = _mm512_set1_epi32(255);
+  const __m512i opaque = _mm512_set4_epi32(255, 0, 0, 0);  // alpha of each pixel
+  // Which pixel's weight each lane of a half takes.
+  const __m512i firstPair = _mm512_setr_epi64(0, 0, 0, 0, 1, 1, 1, 1);
+  const __m512i secondPair = _mm512_setr_epi64(2, 2, 2, 2, 3, 3, 3, 3);
+  int r = rowFirst;
+  for (RowGroup group = NextRows(p, r, rowLast); group.count > 0; group = NextRows(p, r, rowLast)) {
+    GroupWalk w;
+    if (!StartGroup(p, group, w)) {
+      continue;
+    }
+    uint8_t* dest[4];
+    for (int k = 0; k < group.count; ++k) {
+      dest[k] = p.DestRow(group.rows[k]);
+    }
+    for (; w.X + 4 <= w.hi; w.X += 4) {
+      __m256d u4[4];
+      __m256d v4[4];
+      StepBlock(p, w, u4, v4);
+      for (int k = 0; k < group.count; ++k) {
+        FourTaps f;
+        if (!w.InBlock(k) || !GatherFour(p, u4[k], v4[k], f)) {
+          continue;
+        }
+        const __m512i a = _mm512_cvtepu8_epi32(f.t00);
+        const __m512i ba = _mm512_sub_epi32(_mm512_cvtepu8_epi32(f.t10), a);
+        const __m512i c = _mm512_cvtepu8_epi32(f.t01);
+        const __m512i ec = _mm512_sub_epi32(_mm512_cvtepu8_epi32(f.t11), c);
+        const __m512d fx = _mm512_castpd256_pd512(f.fx);
+        const __m512d fy = _mm512_castpd256_pd512(f.fy);
+        const __m256i low = BilinearHalf(_mm512_castsi512_si256(a), _mm512_castsi512_si256(ba),
+                                         _mm512_castsi512_si256(c), _mm512_castsi512_si256(ec),
+                                         _mm512_permutexvar_pd(firstPair, fx),
+                                         _mm512_permutexvar_pd(firstPair, fy));
+        const __m256i high = BilinearHalf(
+            _mm512_extracti64x4_epi64(a, 1), _mm512_extracti64x4_epi64(ba, 1),
+            _mm512_extracti64x4_epi64(c, 1), _mm512_extracti64x4_epi64(ec, 1),
+            _mm512_permutexvar_pd(secondPair, fx), _mm512_permutexvar_pd(secondPair, fy));
+        const __m512i sample = _mm512_inserti64x4(_mm512_castsi256_si512(low), high, 1);
+        const __m512i alpha = _mm512_srli_epi32(
+            _mm512_mullo_epi32(_mm512_shuffle_epi32(sample, _MM_PERM_DDDD), keep), 8);
+        const __m512i rest = _mm512_sub_epi32(full, alpha);
+        uint8_t* d = dest[k] + 4 * w.X;
+        const __m128i oldBytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d));
+        const __m512i old = _mm512_cvtepu8_epi32(oldBytes);
+        const __m512i blended = _mm512_or_si512(
+            _mm512_srli_epi32(
+                _mm512_add_epi32(_mm512_mullo_epi32(sample, alpha), _mm512_mullo_epi32(old, rest)),
+                8),
+            opaque);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d),
+                         _mm_blendv_epi8(oldBytes, _mm512_cvtepi32_epi8(blended), f.mask));
+      }
+    }
+    WalkTail(p, w, [&](int k, int X, const Taps& taps) {
+      single(dest[k] + 4 * X, taps, X, group.rows[k]);
+    });
+  }
+}
+
+#pragma GCC diagnostic pop
+#undef VANTORIL_AVX512
+
+bool HasAvx512() {
+  static const bool avx512 = __builtin_cpu_supports("avx512f") &&
+                             __builtin_cpu_supports("avx512bw") &&
+                             __builtin_cpu_supports("avx512vl");
+  return avx512;
+}
+
+bool UsesAvx512(const Plan& p) {
+  return p.vector == VectorPath::kAvx512 || (p.vector == VectorPath::kAuto && HasAvx512());
 }
 
 bool HasAvx2() {
@@ -687,7 +848,8 @@ bool HasAvx2() {
 }
 
 bool UsesAvx2(const Plan& p) {
-  return p.vector == VectorPath::kAvx2 || (p.vector == VectorPath::kAuto && HasAvx2());
+  return p.vector == VectorPath::kAvx2 || p.vector == VectorPath::kAvx512 ||
+         (p.vector == VectorPath::kAuto && HasAvx2());
 }
 
 // The picture's alpha at every visited column of a group of rows where it
@@ -695,15 +857,27 @@ bool UsesAvx2(const Plan& p) {
 __attribute__((target("avx2"))) void GroupAlphasAvx2(const Plan& p, const RowGroup& group,
                                                      int* alphas) {
   const int width = p.colEnd - p.colBegin;
-  WalkRowsAvx2<false>(
-      p, group,
-      [&](int k, int X, const __m128i* sample,
-          __m128i mask) __attribute__((target("avx2"), always_inline)) {
-        int* out = alphas + k * width + X - p.colBegin;
+  GroupWalk w;
+  if (!StartGroup(p, group, w)) {
+    return;
+  }
+  for (; w.X + 4 <= w.hi; w.X += 4) {
+    __m256d u4[4];
+    __m256d v4[4];
+    StepBlock(p, w, u4, v4);
+    for (int k = 0; k < group.count; ++k) {
+      __m128i sample[4];
+      __m128i mask;
+      if (w.InBlock(k) && SampleFour<false>(p, u4[k], v4[k], sample, mask)) {
+        int* out = alphas + k * width + w.X - p.colBegin;
         const __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i*>(out));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_blendv_epi8(before, sample[3], mask));
-      },
-      [&](int k, int X, const Taps& taps) { alphas[k * width + X - p.colBegin] = taps.Alpha(); });
+      }
+    }
+  }
+  WalkTail(p, w, [&](int k, int X, const Taps& taps) {
+    alphas[k * width + X - p.colBegin] = taps.Alpha();
+  });
 }
 
 void GroupAlphasPlain(const Plan& p, const RowGroup& group, int* alphas) {
@@ -771,6 +945,12 @@ template <class Inside, class Step>
 // The brush's rows on the instruction set chosen.
 template <class Brush, class Lanes>
 void PaintRowsOn(const Plan& p, const Brush& brush, const Lanes& lanes, int rowFirst, int rowLast) {
+  if constexpr (std::is_same_v<Brush, NormalBrush>) {
+    if (UsesAvx512(p)) {
+      PaintNormalAvx512(p, brush, rowFirst, rowLast);
+      return;
+    }
+  }
   if (UsesAvx2(p)) {
     PaintLanesAvx2(p, lanes, brush, rowFirst, rowLast);
   } else {
@@ -1170,6 +1350,10 @@ bool DrawPictureWith(const ImageBuffer& source, ImageBuffer& destination, const 
 
 bool ProcessorHasAvx2() {
   return HasAvx2();
+}
+
+bool ProcessorHasAvx512() {
+  return HasAvx512();
 }
 
 bool BrushReadsNeighbours(Brush brush) {

@@ -392,6 +392,9 @@ TEST(DrawPictureWaysOfWorking, PaintWhatThePlainPathPaints) {
   if (ProcessorHasAvx2()) {
     ways.push_back({"avx2", {{}, PaintThreads::kSingle, true, VectorPath::kAvx2}});
   }
+  if (ProcessorHasAvx512()) {
+    ways.push_back({"avx512", {{}, PaintThreads::kSingle, true, VectorPath::kAvx512}});
+  }
   static constexpr Brush kBrushes[] = {Brush::kNormal,  Brush::kBlur,    Brush::kPixelate,
                                        Brush::kDarken,  Brush::kLighten, Brush::kTint,
                                        Brush::kNoColour};
