@@ -11,6 +11,7 @@
 #include <new>
 #include <optional>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 #include "engine/box_average.h"
@@ -196,6 +197,23 @@ inline Span RowSpan(const Plan& p, double u0, double v0) {
   return {p.colBegin + first, p.colBegin + std::max(first, std::min(last, count))};
 }
 
+[[gnu::always_inline]] inline bool InsideAt(const Plan& p, double u, double v) {
+  return u >= 0.0 && v >= 0.0 && u <= p.uMax && v <= p.vMax;
+}
+
+// The taps of the pixel at u, v, which lies on the picture.
+[[gnu::always_inline]] inline Taps MakeTaps(const Plan& p, double u, double v) {
+  const int i = static_cast<int>(u);
+  const int j = static_cast<int>(v);
+  // At u = srcW - hd exactly the far column is one past the last, and at
+  // v = srcH - vd the far row one past the bottom; their weight is 0
+  // there, so the last column (and the repeated last row) stand in.
+  const int i1 = std::min(i + p.hd, p.srcW - 1);
+  const uint8_t* row0 = p.SrcRow(j);
+  const uint8_t* row1 = p.SrcRow(j + p.vd);
+  return Taps{row0 + 4 * i, row0 + 4 * i1, row1 + 4 * i, row1 + 4 * i1, u - i, v - j};
+}
+
 // Walks display row r of the visited range from left to right: `inside` for
 // every pixel that lies on the picture, `step` after every column. u and v
 // are stepped from the first visited column through every column, so each
@@ -212,17 +230,8 @@ template <class Inside, class Step>
     step(X);
   }
   for (; X < span.last; ++X, u += p.du, v += p.dv) {
-    if (u >= 0.0 && v >= 0.0 && u <= p.uMax && v <= p.vMax) {
-      const int i = static_cast<int>(u);
-      const int j = static_cast<int>(v);
-      // At u = srcW - hd exactly the far column is one past the last, and at
-      // v = srcH - vd the far row one past the bottom; their weight is 0
-      // there, so the last column (and the repeated last row) stand in.
-      const int i1 = std::min(i + p.hd, p.srcW - 1);
-      const uint8_t* row0 = p.SrcRow(j);
-      const uint8_t* row1 = p.SrcRow(j + p.vd);
-      const Taps taps{row0 + 4 * i, row0 + 4 * i1, row1 + 4 * i, row1 + 4 * i1, u - i, v - j};
-      inside(X, taps);
+    if (InsideAt(p, u, v)) {
+      inside(X, MakeTaps(p, u, v));
     }
     step(X);
   }
@@ -299,22 +308,6 @@ struct NoColourBrush {
     for (int c = 0; c < 3; ++c) {
       d[c] = static_cast<uint8_t>((Y * k + d[c] * rest) >> 8);
     }
-  }
-};
-
-// Reads the block's corner pixel as painted so far, so it runs in order.
-struct PixelateBrush {
-  const Plan* plan;
-  int n;  // block side
-  void operator()(uint8_t* d, const Taps& t, int X, int r) const {
-    const int a = t.Alpha();
-    const uint8_t* block = plan->DestRow(r - r % n) + 4 * (X - X % n);
-    const int blue = block[0];
-    const int green = block[1];
-    const int red = block[2];
-    d[0] = static_cast<uint8_t>((blue * a + d[0] * (255 - a)) >> 8);
-    d[1] = static_cast<uint8_t>((green * a + d[1] * (255 - a)) >> 8);
-    d[2] = static_cast<uint8_t>((red * a + d[2] * (255 - a)) >> 8);
   }
 };
 
@@ -446,120 +439,407 @@ struct NoColourLanes {
 
 #undef VANTORIL_LANES
 
-// The rows of a brush four pixels at a time: u and v are stepped pixel by
-// pixel exactly as in WalkRow, then the inside test, the taps, the bilinear
-// values and the brush run in lanes. Pixels outside the
-// picture keep their bytes (the store blends by the inside mask). The last
-// pixels of a span, fewer than four, take the one-pixel path.
+// The four taps of the pixels at lane k of uu, vv, one pixel a lane, with
+// their weights: the part of Taps that the vector paths share. `mask` gets
+// the lanes that lie on the picture; false when none does.
+struct FourTaps {
+  __m128i t00;
+  __m128i t10;
+  __m128i t01;
+  __m128i t11;
+  __m256d fx;
+  __m256d fy;
+  __m128i mask;
+};
+
+__attribute__((target("avx2"), always_inline)) inline void StoreOffsets(int64_t* out,
+                                                                        __m128i offset,
+                                                                        __m128i mask) {
+  _mm256_store_si256(reinterpret_cast<__m256i*>(out),
+                     _mm256_cvtepi32_epi64(_mm_and_si128(offset, mask)));
+}
+
+__attribute__((target("avx2"), always_inline)) inline bool GatherFour(const Plan& p, __m256d uu,
+                                                                      __m256d vv, FourTaps& f) {
+  const __m256d zero = _mm256_setzero_pd();
+  const __m256d inside = _mm256_and_pd(
+      _mm256_and_pd(_mm256_cmp_pd(uu, zero, _CMP_GE_OQ), _mm256_cmp_pd(vv, zero, _CMP_GE_OQ)),
+      _mm256_and_pd(_mm256_cmp_pd(uu, _mm256_set1_pd(p.uMax), _CMP_LE_OQ),
+                    _mm256_cmp_pd(vv, _mm256_set1_pd(p.vMax), _CMP_LE_OQ)));
+  if (_mm256_movemask_pd(inside) == 0) {
+    return false;
+  }
+  // The 64-bit lane masks as 32-bit ones.
+  const __m128i mask = _mm256_castsi256_si128(_mm256_permutevar8x32_epi32(
+      _mm256_castpd_si256(inside), _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7)));
+  f.mask = mask;
+  const __m128i i = _mm256_cvttpd_epi32(_mm256_and_pd(uu, inside));
+  const __m128i j = _mm256_cvttpd_epi32(_mm256_and_pd(vv, inside));
+  f.fx = _mm256_sub_pd(uu, _mm256_cvtepi32_pd(i));
+  f.fy = _mm256_sub_pd(vv, _mm256_cvtepi32_pd(j));
+  const __m128i i1 =
+      _mm_min_epi32(_mm_add_epi32(i, _mm_set1_epi32(p.hd)), _mm_set1_epi32(p.srcW - 1));
+  const __m128i j1 =
+      _mm_min_epi32(_mm_add_epi32(j, _mm_set1_epi32(p.vd)), _mm_set1_epi32(p.srcH - 1));
+  const __m128i stride = _mm_set1_epi32(static_cast<int>(p.srcStride));
+  const __m128i near = _mm_slli_epi32(i, 2);
+  const __m128i far = _mm_slli_epi32(i1, 2);
+  const __m128i row0 = _mm_mullo_epi32(j, stride);
+  const __m128i row1 = _mm_mullo_epi32(j1, stride);
+  // Plain loads: gathers are slow on many processors. The offsets of pixels
+  // outside are 0, which reads the source's top row. They go through memory
+  // on purpose: four loads cost less than moving each lane to a register.
+  alignas(32) int64_t offsets[4][4];
+  StoreOffsets(offsets[0], _mm_sub_epi32(near, row0), mask);
+  StoreOffsets(offsets[2], _mm_sub_epi32(near, row1), mask);
+  if (p.hd != 1) {
+    StoreOffsets(offsets[1], _mm_sub_epi32(far, row0), mask);
+    StoreOffsets(offsets[3], _mm_sub_epi32(far, row1), mask);
+  }
+  __asm__("" : "+m"(offsets));
+  __m128i& t00 = f.t00;
+  __m128i& t10 = f.t10;
+  __m128i& t01 = f.t01;
+  __m128i& t11 = f.t11;
+  if (p.hd == 1) {
+    // Both columns of a tap in one read. Where the far column is cut back
+    // to the last one, u lies on the last column exactly and its weight is
+    // 0, so the pixel read instead (the next in memory, at worst the block's
+    // spare bytes) does not count.
+    const auto pairs = [&](const int64_t* o, __m128i& nearColumn, __m128i& farColumn) {
+      const auto two = [&](int a, int b) {
+        const __m128i low = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p.srcTop + o[a]));
+        return _mm_castpd_ps(
+            _mm_loadh_pd(_mm_castsi128_pd(low), reinterpret_cast<const double*>(p.srcTop + o[b])));
+      };
+      const __m128 first = two(0, 1);
+      const __m128 second = two(2, 3);
+      nearColumn = _mm_castps_si128(_mm_shuffle_ps(first, second, _MM_SHUFFLE(2, 0, 2, 0)));
+      farColumn = _mm_castps_si128(_mm_shuffle_ps(first, second, _MM_SHUFFLE(3, 1, 3, 1)));
+    };
+    pairs(offsets[0], t00, t10);
+    pairs(offsets[2], t01, t11);
+  } else {
+    const auto tap = [&](const int64_t* o) {
+      int q[4];
+      for (int k = 0; k < 4; ++k) {
+        std::memcpy(&q[k], p.srcTop + o[k], 4);
+      }
+      return _mm_setr_epi32(q[0], q[1], q[2], q[3]);
+    };
+    t00 = tap(offsets[0]);
+    t10 = tap(offsets[1]);
+    t01 = tap(offsets[2]);
+    t11 = tap(offsets[3]);
+  }
+  return true;
+}
+
+// The bilinear values of the four pixels, as Taps works them out: blue,
+// green, red and alpha in sample[0..3] (only alpha unless kColour).
+template <bool kColour>
+__attribute__((target("avx2"), always_inline)) inline bool SampleFour(const Plan& p, __m256d uu,
+                                                                      __m256d vv, __m128i* sample,
+                                                                      __m128i& mask) {
+  FourTaps f;
+  if (!GatherFour(p, uu, vv, f)) {
+    return false;
+  }
+  mask = f.mask;
+  const __m256d fx = f.fx;
+  const __m256d fy = f.fy;
+  const __m128i t00 = f.t00;
+  const __m128i t10 = f.t10;
+  const __m128i t01 = f.t01;
+  const __m128i t11 = f.t11;
+  for (int k = kColour ? 0 : 3; k < 4; ++k) {
+    const __m128i a = Byte(t00, k);
+    const __m128i b = Byte(t10, k);
+    const __m128i c = Byte(t01, k);
+    const __m128i e = Byte(t11, k);
+    const __m256d top = _mm256_add_pd(_mm256_cvtepi32_pd(a),
+                                      _mm256_mul_pd(_mm256_cvtepi32_pd(_mm_sub_epi32(b, a)), fx));
+    const __m256d bottom = _mm256_add_pd(
+        _mm256_cvtepi32_pd(c), _mm256_mul_pd(_mm256_cvtepi32_pd(_mm_sub_epi32(e, c)), fx));
+    sample[k] =
+        _mm256_cvttpd_epi32(_mm256_add_pd(top, _mm256_mul_pd(_mm256_sub_pd(bottom, top), fy)));
+  }
+  return true;
+}
+
+// The next four values of u and v, stepped pixel by pixel exactly as in
+// WalkRow.
+__attribute__((target("avx2"), always_inline)) inline void StepFour(const Plan& p, double& u,
+                                                                    double& v, __m256d& uu,
+                                                                    __m256d& vv) {
+  const double u1 = u + p.du;
+  const double u2 = u1 + p.du;
+  const double u3 = u2 + p.du;
+  const double v1 = v + p.dv;
+  const double v2 = v1 + p.dv;
+  const double v3 = v2 + p.dv;
+  uu = _mm256_setr_pd(u, u1, u2, u3);
+  vv = _mm256_setr_pd(v, v1, v2, v3);
+  u = u3 + p.du;
+  v = v3 + p.dv;
+}
+
+// Four registers of four lanes each turned so that register k holds lane k
+// of every one.
+__attribute__((target("avx2"), always_inline)) inline void Transpose(__m256d* m) {
+  const __m256d a = _mm256_unpacklo_pd(m[0], m[1]);
+  const __m256d b = _mm256_unpackhi_pd(m[0], m[1]);
+  const __m256d c = _mm256_unpacklo_pd(m[2], m[3]);
+  const __m256d d = _mm256_unpackhi_pd(m[2], m[3]);
+  m[0] = _mm256_permute2f128_pd(a, c, 0x20);
+  m[1] = _mm256_permute2f128_pd(b, d, 0x20);
+  m[2] = _mm256_permute2f128_pd(a, c, 0x31);
+  m[3] = _mm256_permute2f128_pd(b, d, 0x31);
+}
+
+// Up to four painted display rows from r on (r is moved past them).
+struct RowGroup {
+  int rows[4] = {0, 0, 0, 0};
+  int count = 0;
+};
+
+inline RowGroup NextRows(const Plan& p, int& r, int rowLast) {
+  RowGroup group;
+  for (; r < rowLast && group.count < 4; ++r) {
+    if (p.Painted(r)) {
+      group.rows[group.count++] = r;
+    }
+  }
+  return group;
+}
+
+// A group of rows walked four rows and four pixels at a time. The u and v of
+// the four rows are stepped side by side, one row a lane, each lane adding
+// exactly as WalkRow does, so the chain of additions along a row is paid
+// once for four rows. Each block of four columns is then turned into four
+// pixels of one row (StepBlock), whose inside test, taps and bilinear values
+// run in lanes; the last columns, fewer than four, go one at a time
+// (WalkTail). At every column the rows come in order, so a buffer row that
+// two display rows share sees them as in the plain path.
+struct GroupWalk {
+  RowGroup group;
+  Span spans[4];
+  int X = 0;   // the next block's first column
+  int hi = 0;  // blocks while X + 4 <= hi
+  __m256d uu;
+  __m256d vv;
+
+  // Whether row k has columns in the block at X.
+  bool InBlock(int k) const { return X < spans[k].last && X + 4 > spans[k].first; }
+};
+
+// False when no row of the group has a column to visit.
+__attribute__((target("avx2"), always_inline)) inline bool StartGroup(const Plan& p,
+                                                                      const RowGroup& group,
+                                                                      GroupWalk& w) {
+  w.group = group;
+  alignas(32) double us[4];
+  alignas(32) double vs[4];
+  int lo = p.colEnd;
+  w.hi = p.colBegin;
+  for (int k = 0; k < 4; ++k) {
+    // Lanes without a row of their own repeat the last one and paint nothing.
+    p.RowStart(group.rows[std::min(k, group.count - 1)], us[k], vs[k]);
+    w.spans[k] = k >= group.count ? Span{p.colBegin, p.colBegin}
+                 : p.rowSpans     ? RowSpan(p, us[k], vs[k])
+                                  : Span{p.colBegin, p.colEnd};
+    if (w.spans[k].first < w.spans[k].last) {
+      lo = std::min(lo, w.spans[k].first);
+      w.hi = std::max(w.hi, w.spans[k].last);
+    }
+  }
+  if (lo >= w.hi) {
+    return false;
+  }
+  const __m256d du = _mm256_set1_pd(p.du);
+  const __m256d dv = _mm256_set1_pd(p.dv);
+  w.uu = _mm256_load_pd(us);
+  w.vv = _mm256_load_pd(vs);
+  for (w.X = p.colBegin; w.X < lo; ++w.X) {
+    w.uu = _mm256_add_pd(w.uu, du);
+    w.vv = _mm256_add_pd(w.vv, dv);
+  }
+  return true;
+}
+
+// u4[k], v4[k]: row k at the columns X .. X + 3; steps past them.
+__attribute__((target("avx2"), always_inline)) inline void StepBlock(const Plan& p, GroupWalk& w,
+                                                                     __m256d* u4, __m256d* v4) {
+  const __m256d du = _mm256_set1_pd(p.du);
+  const __m256d dv = _mm256_set1_pd(p.dv);
+  u4[0] = w.uu;
+  v4[0] = w.vv;
+  for (int k = 1; k < 4; ++k) {
+    u4[k] = _mm256_add_pd(u4[k - 1], du);
+    v4[k] = _mm256_add_pd(v4[k - 1], dv);
+  }
+  w.uu = _mm256_add_pd(u4[3], du);
+  w.vv = _mm256_add_pd(v4[3], dv);
+  Transpose(u4);
+  Transpose(v4);
+}
+
+// pixel(k, X, taps) for each pixel of row k from X on that lies on the picture.
+template <class Pixel>
+__attribute__((target("avx2"), always_inline)) inline void WalkTail(const Plan& p,
+                                                                    const GroupWalk& w,
+                                                                    Pixel&& pixel) {
+  alignas(32) double us[4];
+  alignas(32) double vs[4];
+  _mm256_store_pd(us, w.uu);
+  _mm256_store_pd(vs, w.vv);
+  for (int k = 0; k < w.group.count; ++k) {
+    double u = us[k];
+    double v = vs[k];
+    for (int c = w.X; c < w.spans[k].last; ++c, u += p.du, v += p.dv) {
+      if (c >= w.spans[k].first && InsideAt(p, u, v)) {
+        pixel(k, c, MakeTaps(p, u, v));
+      }
+    }
+  }
+}
+
+// The rows of a brush on the vector path. Pixels outside the picture keep
+// their bytes: the store blends by the inside mask.
 template <class Lanes, class Single>
 __attribute__((target("avx2"))) void PaintLanesAvx2(const Plan& p, const Lanes& lanes,
                                                     const Single& single, int rowFirst,
                                                     int rowLast) {
-  const __m256d zero = _mm256_setzero_pd();
-  const __m256d uMax = _mm256_set1_pd(p.uMax);
-  const __m256d vMax = _mm256_set1_pd(p.vMax);
-  const __m128i hd = _mm_set1_epi32(p.hd);
-  const __m128i vd = _mm_set1_epi32(p.vd);
-  const __m128i lastColumn = _mm_set1_epi32(p.srcW - 1);
-  const __m128i lastRow = _mm_set1_epi32(p.srcH - 1);
-  const __m128i stride = _mm_set1_epi32(static_cast<int>(p.srcStride));
-  const __m256i laneOrder = _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7);
-  for (int r = rowFirst; r < rowLast; ++r) {
-    if (!p.Painted(r)) {
+  int r = rowFirst;
+  for (RowGroup group = NextRows(p, r, rowLast); group.count > 0; group = NextRows(p, r, rowLast)) {
+    GroupWalk w;
+    if (!StartGroup(p, group, w)) {
       continue;
     }
-    uint8_t* row = p.DestRow(r);
-    double u;
-    double v;
-    p.RowStart(r, u, v);
-    const Span span = p.rowSpans ? RowSpan(p, u, v) : Span{p.colBegin, p.colEnd};
-    int X = p.colBegin;
-    for (; X < span.first; ++X) {
-      u += p.du;
-      v += p.dv;
+    uint8_t* dest[4];
+    for (int k = 0; k < group.count; ++k) {
+      dest[k] = p.DestRow(group.rows[k]);
     }
-    for (; X + 4 <= span.last; X += 4) {
-      alignas(32) double us[4];
-      alignas(32) double vs[4];
-      for (int k = 0; k < 4; ++k) {
-        us[k] = u;
-        vs[k] = v;
-        u += p.du;
-        v += p.dv;
-      }
-      const __m256d uu = _mm256_load_pd(us);
-      const __m256d vv = _mm256_load_pd(vs);
-      const __m256d inside = _mm256_and_pd(
-          _mm256_and_pd(_mm256_cmp_pd(uu, zero, _CMP_GE_OQ), _mm256_cmp_pd(vv, zero, _CMP_GE_OQ)),
-          _mm256_and_pd(_mm256_cmp_pd(uu, uMax, _CMP_LE_OQ), _mm256_cmp_pd(vv, vMax, _CMP_LE_OQ)));
-      if (_mm256_movemask_pd(inside) == 0) {
-        continue;
-      }
-      // The 64-bit lane masks as 32-bit ones.
-      const __m128i mask = _mm256_castsi256_si128(
-          _mm256_permutevar8x32_epi32(_mm256_castpd_si256(inside), laneOrder));
-      const __m128i i = _mm256_cvttpd_epi32(_mm256_and_pd(uu, inside));
-      const __m128i j = _mm256_cvttpd_epi32(_mm256_and_pd(vv, inside));
-      const __m256d fx = _mm256_sub_pd(uu, _mm256_cvtepi32_pd(i));
-      const __m256d fy = _mm256_sub_pd(vv, _mm256_cvtepi32_pd(j));
-      const __m128i i1 = _mm_min_epi32(_mm_add_epi32(i, hd), lastColumn);
-      const __m128i j1 = _mm_min_epi32(_mm_add_epi32(j, vd), lastRow);
-      const __m128i near = _mm_slli_epi32(i, 2);
-      const __m128i far = _mm_slli_epi32(i1, 2);
-      const __m128i row0 = _mm_mullo_epi32(j, stride);
-      const __m128i row1 = _mm_mullo_epi32(j1, stride);
-      // Four plain loads a tap: gathers are slow on many processors. The
-      // offsets of pixels outside are 0, which reads the source's top row.
-      alignas(16) int offsets[4][4];
-      _mm_store_si128(reinterpret_cast<__m128i*>(offsets[0]),
-                      _mm_and_si128(_mm_sub_epi32(near, row0), mask));
-      _mm_store_si128(reinterpret_cast<__m128i*>(offsets[1]),
-                      _mm_and_si128(_mm_sub_epi32(far, row0), mask));
-      _mm_store_si128(reinterpret_cast<__m128i*>(offsets[2]),
-                      _mm_and_si128(_mm_sub_epi32(near, row1), mask));
-      _mm_store_si128(reinterpret_cast<__m128i*>(offsets[3]),
-                      _mm_and_si128(_mm_sub_epi32(far, row1), mask));
-      const auto tap = [&](const int* o) {
-        int q[4];
-        for (int k = 0; k < 4; ++k) {
-          std::memcpy(&q[k], p.srcTop + o[k], 4);
+    for (; w.X + 4 <= w.hi; w.X += 4) {
+      __m256d u4[4];
+      __m256d v4[4];
+      StepBlock(p, w, u4, v4);
+      for (int k = 0; k < group.count; ++k) {
+        __m128i sample[4];
+        __m128i mask;
+        if (w.InBlock(k) && SampleFour<Lanes::kColour>(p, u4[k], v4[k], sample, mask)) {
+          uint8_t* d = dest[k] + 4 * w.X;
+          const __m128i old = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d));
+          _mm_storeu_si128(reinterpret_cast<__m128i*>(d),
+                           _mm_blendv_epi8(old, lanes(sample, old), mask));
         }
-        return _mm_setr_epi32(q[0], q[1], q[2], q[3]);
-      };
-      const __m128i t00 = tap(offsets[0]);
-      const __m128i t10 = tap(offsets[1]);
-      const __m128i t01 = tap(offsets[2]);
-      const __m128i t11 = tap(offsets[3]);
-      __m128i sample[4];
-      for (int k = Lanes::kColour ? 0 : 3; k < 4; ++k) {
-        const __m128i a = Byte(t00, k);
-        const __m128i b = Byte(t10, k);
-        const __m128i c = Byte(t01, k);
-        const __m128i e = Byte(t11, k);
-        const __m256d top = _mm256_add_pd(
-            _mm256_cvtepi32_pd(a), _mm256_mul_pd(_mm256_cvtepi32_pd(_mm_sub_epi32(b, a)), fx));
-        const __m256d bottom = _mm256_add_pd(
-            _mm256_cvtepi32_pd(c), _mm256_mul_pd(_mm256_cvtepi32_pd(_mm_sub_epi32(e, c)), fx));
-        sample[k] =
-            _mm256_cvttpd_epi32(_mm256_add_pd(top, _mm256_mul_pd(_mm256_sub_pd(bottom, top), fy)));
-      }
-      uint8_t* d = row + 4 * X;
-      const __m128i old = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(d),
-                       _mm_blendv_epi8(old, lanes(sample, old), mask));
-    }
-    for (; X < span.last; ++X, u += p.du, v += p.dv) {
-      if (u >= 0.0 && v >= 0.0 && u <= p.uMax && v <= p.vMax) {
-        const int i = static_cast<int>(u);
-        const int j = static_cast<int>(v);
-        const int i1 = std::min(i + p.hd, p.srcW - 1);
-        const uint8_t* row0 = p.SrcRow(j);
-        const uint8_t* row1 = p.SrcRow(j + p.vd);
-        single(row + 4 * X,
-               Taps{row0 + 4 * i, row0 + 4 * i1, row1 + 4 * i, row1 + 4 * i1, u - i, v - j}, X, r);
       }
     }
+    WalkTail(p, w, [&](int k, int X, const Taps& taps) {
+      single(dest[k] + 4 * X, taps, X, group.rows[k]);
+    });
   }
+}
+
+#define VANTORIL_AVX512 "avx2,avx512f,avx512bw,avx512vl"
+// GCC 12 takes the undefined registers that the AVX-512 intrinsics start
+// from for uninitialised values.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+
+// Eight of the four-lane bilinear values at once: half h of the pixel-major
+// taps (pixels 2h and 2h + 1, four channels each) with their pixels'
+// weights, each channel worked out as Taps::Channel does.
+__attribute__((target(VANTORIL_AVX512), always_inline)) inline __m256i BilinearHalf(
+    __m256i a, __m256i ba, __m256i c, __m256i ec, __m512d fx, __m512d fy) {
+  const __m512d top =
+      _mm512_add_pd(_mm512_cvtepi32_pd(a), _mm512_mul_pd(_mm512_cvtepi32_pd(ba), fx));
+  const __m512d bottom =
+      _mm512_add_pd(_mm512_cvtepi32_pd(c), _mm512_mul_pd(_mm512_cvtepi32_pd(ec), fx));
+  return _mm512_cvttpd_epi32(_mm512_add_pd(top, _mm512_mul_pd(_mm512_sub_pd(bottom, top), fy)));
+}
+
+// The normal brush with AVX-512: the taps of four pixels are widened to one
+// register, pixel by pixel with their four channels side by side, so the
+// double-precision work of all channels of two pixels runs in one
+// instruction. Every channel sees the operations of Taps::Channel and
+// NormalBrush in their order.
+__attribute__((target(VANTORIL_AVX512))) void PaintNormalAvx512(const Plan& p,
+                                                                const NormalBrush& single,
+                                                                int rowFirst, int rowLast) {
+  const __m512i keep = _mm512_set1_epi32(single.keep);
+  const __m512i full = _mm512_set1_epi32(255);
+  const __m512i opaque = _mm512_set4_epi32(255, 0, 0, 0);  // alpha of each pixel
+  // Which pixel's weight each lane of a half takes.
+  const __m512i firstPair = _mm512_setr_epi64(0, 0, 0, 0, 1, 1, 1, 1);
+  const __m512i secondPair = _mm512_setr_epi64(2, 2, 2, 2, 3, 3, 3, 3);
+  int r = rowFirst;
+  for (RowGroup group = NextRows(p, r, rowLast); group.count > 0; group = NextRows(p, r, rowLast)) {
+    GroupWalk w;
+    if (!StartGroup(p, group, w)) {
+      continue;
+    }
+    uint8_t* dest[4];
+    for (int k = 0; k < group.count; ++k) {
+      dest[k] = p.DestRow(group.rows[k]);
+    }
+    for (; w.X + 4 <= w.hi; w.X += 4) {
+      __m256d u4[4];
+      __m256d v4[4];
+      StepBlock(p, w, u4, v4);
+      for (int k = 0; k < group.count; ++k) {
+        FourTaps f;
+        if (!w.InBlock(k) || !GatherFour(p, u4[k], v4[k], f)) {
+          continue;
+        }
+        const __m512i a = _mm512_cvtepu8_epi32(f.t00);
+        const __m512i ba = _mm512_sub_epi32(_mm512_cvtepu8_epi32(f.t10), a);
+        const __m512i c = _mm512_cvtepu8_epi32(f.t01);
+        const __m512i ec = _mm512_sub_epi32(_mm512_cvtepu8_epi32(f.t11), c);
+        const __m512d fx = _mm512_castpd256_pd512(f.fx);
+        const __m512d fy = _mm512_castpd256_pd512(f.fy);
+        const __m256i low = BilinearHalf(_mm512_castsi512_si256(a), _mm512_castsi512_si256(ba),
+                                         _mm512_castsi512_si256(c), _mm512_castsi512_si256(ec),
+                                         _mm512_permutexvar_pd(firstPair, fx),
+                                         _mm512_permutexvar_pd(firstPair, fy));
+        const __m256i high = BilinearHalf(
+            _mm512_extracti64x4_epi64(a, 1), _mm512_extracti64x4_epi64(ba, 1),
+            _mm512_extracti64x4_epi64(c, 1), _mm512_extracti64x4_epi64(ec, 1),
+            _mm512_permutexvar_pd(secondPair, fx), _mm512_permutexvar_pd(secondPair, fy));
+        const __m512i sample = _mm512_inserti64x4(_mm512_castsi256_si512(low), high, 1);
+        const __m512i alpha = _mm512_srli_epi32(
+            _mm512_mullo_epi32(_mm512_shuffle_epi32(sample, _MM_PERM_DDDD), keep), 8);
+        const __m512i rest = _mm512_sub_epi32(full, alpha);
+        uint8_t* d = dest[k] + 4 * w.X;
+        const __m128i oldBytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d));
+        const __m512i old = _mm512_cvtepu8_epi32(oldBytes);
+        const __m512i blended = _mm512_or_si512(
+            _mm512_srli_epi32(
+                _mm512_add_epi32(_mm512_mullo_epi32(sample, alpha), _mm512_mullo_epi32(old, rest)),
+                8),
+            opaque);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d),
+                         _mm_blendv_epi8(oldBytes, _mm512_cvtepi32_epi8(blended), f.mask));
+      }
+    }
+    WalkTail(p, w, [&](int k, int X, const Taps& taps) {
+      single(dest[k] + 4 * X, taps, X, group.rows[k]);
+    });
+  }
+}
+
+#pragma GCC diagnostic pop
+#undef VANTORIL_AVX512
+
+bool HasAvx512() {
+  static const bool avx512 = __builtin_cpu_supports("avx512f") &&
+                             __builtin_cpu_supports("avx512bw") &&
+                             __builtin_cpu_supports("avx512vl");
+  return avx512;
+}
+
+bool UsesAvx512(const Plan& p) {
+  return p.vector == VectorPath::kAvx512 || (p.vector == VectorPath::kAuto && HasAvx512());
 }
 
 bool HasAvx2() {
@@ -567,11 +847,111 @@ bool HasAvx2() {
   return avx2;
 }
 
+bool UsesAvx2(const Plan& p) {
+  return p.vector == VectorPath::kAvx2 || p.vector == VectorPath::kAvx512 ||
+         (p.vector == VectorPath::kAuto && HasAvx2());
+}
+
+// The picture's alpha at every visited column of a group of rows where it
+// lies on the picture; row k's at alphas + k * (colEnd - colBegin).
+__attribute__((target("avx2"))) void GroupAlphasAvx2(const Plan& p, const RowGroup& group,
+                                                     int* alphas) {
+  const int width = p.colEnd - p.colBegin;
+  GroupWalk w;
+  if (!StartGroup(p, group, w)) {
+    return;
+  }
+  for (; w.X + 4 <= w.hi; w.X += 4) {
+    __m256d u4[4];
+    __m256d v4[4];
+    StepBlock(p, w, u4, v4);
+    for (int k = 0; k < group.count; ++k) {
+      __m128i sample[4];
+      __m128i mask;
+      if (w.InBlock(k) && SampleFour<false>(p, u4[k], v4[k], sample, mask)) {
+        int* out = alphas + k * width + w.X - p.colBegin;
+        const __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i*>(out));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_blendv_epi8(before, sample[3], mask));
+      }
+    }
+  }
+  WalkTail(p, w, [&](int k, int X, const Taps& taps) {
+    alphas[k * width + X - p.colBegin] = taps.Alpha();
+  });
+}
+
+void GroupAlphasPlain(const Plan& p, const RowGroup& group, int* alphas) {
+  const int width = p.colEnd - p.colBegin;
+  for (int k = 0; k < group.count; ++k) {
+    WalkRow(
+        p, group.rows[k],
+        [&](int X, const Taps& taps) { alphas[k * width + X - p.colBegin] = taps.Alpha(); },
+        [](int) {});
+  }
+}
+
+// The alphas of a picture's painted rows, worked out four rows ahead (on the
+// vector path where chosen) for the brushes that then paint pixel by pixel
+// in order, each reading what the pixels before it painted. -1 marks a
+// pixel off the picture.
+class AlphaRows {
+ public:
+  explicit AlphaRows(const Plan& p)
+      : p_(p),
+        width_(p.colEnd - p.colBegin),
+        alphas_(4 * static_cast<size_t>(width_)),
+        avx2_(UsesAvx2(p)) {}
+
+  // Row r's alpha at column X is Row(r)[X - colBegin]; r must be painted.
+  const int* Row(int r) {
+    for (int k = 0; k < group_.count; ++k) {
+      if (group_.rows[k] == r) {
+        return alphas_.data() + k * static_cast<size_t>(width_);
+      }
+    }
+    int next = r;
+    group_ = NextRows(p_, next, p_.rowEnd);
+    std::fill(alphas_.begin(), alphas_.end(), -1);
+    if (avx2_) {
+      GroupAlphasAvx2(p_, group_, alphas_.data());
+    } else {
+      GroupAlphasPlain(p_, group_, alphas_.data());
+    }
+    return alphas_.data();
+  }
+
+ private:
+  const Plan& p_;
+  int width_;
+  std::vector<int> alphas_;
+  bool avx2_;
+  RowGroup group_;
+};
+
+// Walks the visited columns of a row whose alphas are given: `inside` for
+// every pixel on the picture, `step` after every column.
+template <class Inside, class Step>
+[[gnu::always_inline]] inline void WalkAlphas(const Plan& p, const int* alphas, Inside&& inside,
+                                              Step&& step) {
+  for (int X = p.colBegin; X < p.colEnd; ++X) {
+    const int a = alphas[X - p.colBegin];
+    if (a >= 0) {
+      inside(X, a);
+    }
+    step(X);
+  }
+}
+
 // The brush's rows on the instruction set chosen.
 template <class Brush, class Lanes>
 void PaintRowsOn(const Plan& p, const Brush& brush, const Lanes& lanes, int rowFirst, int rowLast) {
-  const bool avx2 = p.vector == VectorPath::kAvx2 || (p.vector == VectorPath::kAuto && HasAvx2());
-  if (avx2) {
+  if constexpr (std::is_same_v<Brush, NormalBrush>) {
+    if (UsesAvx512(p)) {
+      PaintNormalAvx512(p, brush, rowFirst, rowLast);
+      return;
+    }
+  }
+  if (UsesAvx2(p)) {
     PaintLanesAvx2(p, lanes, brush, rowFirst, rowLast);
   } else {
     PaintRows(p, brush, rowFirst, rowLast);
@@ -608,6 +988,37 @@ void PaintIndependentRows(const Plan& p, const Brush& brush, PaintThreads thread
     }
   }
   PaintRowsOn(p, brush, wide, p.rowBegin, p.rowEnd);
+}
+
+// Each pixel takes its block's corner pixel as painted so far, so the rows
+// run in order.
+void PaintPixelate(const Plan& p) {
+  const int n = (3 * p.R16) / 2;  // block side
+  AlphaRows alphaRows(p);
+  for (int r = p.rowBegin; r < p.rowEnd; ++r) {
+    if (!p.Painted(r)) {
+      continue;
+    }
+    uint8_t* row = p.DestRow(r);
+    const uint8_t* blockRow = p.DestRow(r - r % n);
+    int blockX = -n;  // the corner column of the block X lies in
+    WalkAlphas(
+        p, alphaRows.Row(r),
+        [&](int X, int a) {
+          if (X >= blockX + n) {
+            blockX = X - X % n;
+          }
+          const uint8_t* block = blockRow + 4 * blockX;
+          uint8_t* d = row + 4 * X;
+          const int blue = block[0];
+          const int green = block[1];
+          const int red = block[2];
+          d[0] = static_cast<uint8_t>((blue * a + d[0] * (255 - a)) >> 8);
+          d[1] = static_cast<uint8_t>((green * a + d[1] * (255 - a)) >> 8);
+          d[2] = static_cast<uint8_t>((red * a + d[2] * (255 - a)) >> 8);
+        },
+        [](int) {});
+  }
 }
 
 inline void BlendBlur(uint8_t* d, const int* average, int a) {
@@ -651,6 +1062,7 @@ void PaintBlurDirect(const Plan& p, const ImageBuffer& destination) {
 // corrects it too, since the written column is in the window of the pixels
 // that follow. So every pixel sees exactly the sums BoxAverage would count.
 void PaintBlurRunning(const Plan& p) {
+  AlphaRows alphaRows(p);
   const int radius = p.R16;
   const int bottomLimit = p.rowEnd / p.fieldDiv;
   const int firstColumn = std::max(0, p.colBegin - radius);
@@ -715,28 +1127,27 @@ void PaintBlurRunning(const Plan& p) {
       sum[2] += s[2];
     }
     uint8_t* row = p.DstRow(y);
-    WalkRow(
-        p, r,
-        [&](int X, const Taps& t) {
+    WalkAlphas(
+        p, alphaRows.Row(r),
+        [&](int X, int a) {
           uint8_t* d = row + 4 * X;
+          // Read once: the stores below may alias anything.
+          const int old[3] = {d[0], d[1], d[2]};
           const int count = (std::min(X + radius, p.colEnd) - std::max(0, X - radius)) * windowRows;
-          int average[3] = {d[0], d[1], d[2]};
-          if (count > 0) {
-            for (int k = 0; k < 3; ++k) {
-              average[k] = DivideWindowSum(sum[k], count);
-            }
+          int painted[3];
+          for (int k = 0; k < 3; ++k) {
+            const int average = count > 0 ? DivideWindowSum(sum[k], count) : old[k];
+            painted[k] = (average * a + old[k] * (255 - a)) >> 8;
           }
-          const int a = t.Alpha();
           if (rowInWindow) {
             int32_t* s = column(X);
             for (int k = 0; k < 3; ++k) {
-              const int painted = (average[k] * a + d[k] * (255 - a)) >> 8;
-              s[k] += painted - d[k];
-              sum[k] += painted - d[k];
-              d[k] = static_cast<uint8_t>(painted);
+              s[k] += painted[k] - old[k];
+              sum[k] += painted[k] - old[k];
             }
-          } else {
-            BlendBlur(d, average, a);
+          }
+          for (int k = 0; k < 3; ++k) {
+            d[k] = static_cast<uint8_t>(painted[k]);
           }
         },
         [&](int X) {
@@ -910,7 +1321,7 @@ bool DrawPictureWith(const ImageBuffer& source, ImageBuffer& destination, const 
         }
         break;
       case Brush::kPixelate:
-        PaintRows(p, PixelateBrush{&p, (3 * p.R16) / 2}, p.rowBegin, p.rowEnd);
+        PaintPixelate(p);
         break;
       case Brush::kDarken:
         PaintIndependentRows(p, DarkenBrush{p.L}, options.threads, DarkenLanes{p.L});
@@ -939,6 +1350,10 @@ bool DrawPictureWith(const ImageBuffer& source, ImageBuffer& destination, const 
 
 bool ProcessorHasAvx2() {
   return HasAvx2();
+}
+
+bool ProcessorHasAvx512() {
+  return HasAvx512();
 }
 
 bool BrushReadsNeighbours(Brush brush) {

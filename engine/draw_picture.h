@@ -28,10 +28,15 @@ enum class VectorPath {
   kAuto,    // the widest this processor has
   kScalar,  // the portable path
   kAvx2,    // only where the processor has AVX2
+  // The normal brush with AVX-512 (F, BW, VL), the others with AVX2; only
+  // where the processor has both.
+  kAvx512,
 };
 
 // Whether this processor can run VectorPath::kAvx2.
 bool ProcessorHasAvx2();
+// Whether it can run VectorPath::kAvx512.
+bool ProcessorHasAvx512();
 
 struct DrawPictureOptions {
   BlurMethod blur = BlurMethod::kRunningSums;
