@@ -63,10 +63,11 @@ std::vector<uint8_t> ShowState(const ShowDocument& doc) {
   };
   add(&doc.pictureCount, sizeof doc.pictureCount);
   for (int s = 0; s < doc.pictureCount; ++s) {
-    add(doc.keys[s].data(), sizeof(KeyFrame) * size_t(doc.keyCount[s]));
-    add(&doc.brush[s], sizeof doc.brush[s]);
-    add(&doc.tintColour[s], sizeof doc.tintColour[s]);
-    const std::string path(doc.pictureFiles[s].Path());
+    const Picture& picture = doc.PictureAt(s);
+    add(picture.Keys().data(), picture.Keys().size_bytes());
+    add(&picture.brush, sizeof picture.brush);
+    add(&picture.tint, sizeof picture.tint);
+    const std::string path(picture.file.Path());
     add(path.data(), path.size() + 1);
   }
   return state;
@@ -97,8 +98,8 @@ class Monkey {
       Pump();
       const bool fresh = chosen == kNewShowAction;
       if (!fresh && ShowState(app_.Doc()) != before) {
-        ASSERT_EQ(app_.Doc().modified, 1) << "action " << action << " (kind " << chosen
-                                          << ") changed the show without marking it";
+        ASSERT_TRUE(app_.Doc().Modified()) << "action " << action << " (kind " << chosen
+                                           << ") changed the show without marking it";
       }
       if (action % 100 == 99) {
         CheckInvariants(action);
@@ -297,10 +298,12 @@ class Monkey {
     ASSERT_GE(doc.pictureCount, 0);
     ASSERT_LE(doc.pictureCount, kMaxPictures);
     for (int s = 0; s < doc.pictureCount; ++s) {
-      ASSERT_GE(doc.keyCount[s], 1) << "picture " << s;
-      ASSERT_LE(doc.keyCount[s], kMaxKeys) << "picture " << s;
-      for (int k = 1; k < doc.keyCount[s]; ++k) {
-        ASSERT_LT(doc.keys[s][k - 1].time, doc.keys[s][k].time) << "picture " << s << " key " << k;
+      const Picture& picture = doc.PictureAt(s);
+      ASSERT_GE(picture.keyCount, 1) << "picture " << s;
+      ASSERT_LE(picture.keyCount, kMaxKeys) << "picture " << s;
+      for (int k = 1; k < picture.keyCount; ++k) {
+        ASSERT_LT(picture.keys[k - 1].time, picture.keys[k].time)
+            << "picture " << s << " key " << k;
       }
     }
     ASSERT_TRUE(doc.pictureCount == 0 || doc.HasPicture(doc.selectedPicture) ||
@@ -328,15 +331,13 @@ void ExpectSameShow(const ShowDocument& a, const ShowDocument& b) {
   EXPECT_EQ(a.videoColors, b.videoColors);
   EXPECT_EQ(a.alphaBlur, b.alphaBlur);
   for (int s = 0; s < a.pictureCount; ++s) {
-    EXPECT_EQ(a.pictureFiles[s].Path(), b.pictureFiles[s].Path()) << s;
-    EXPECT_EQ(a.brush[s], b.brush[s]) << s;
-    EXPECT_EQ(a.tintColour[s], b.tintColour[s]) << s;
-    EXPECT_EQ(a.locked[s], b.locked[s]) << s;
-    ASSERT_EQ(a.keyCount[s], b.keyCount[s]) << s;
-    for (int k = 0; k < a.keyCount[s]; ++k) {
-      EXPECT_EQ(0, std::memcmp(&a.keys[s][k], &b.keys[s][k], sizeof(KeyFrame)))
-          << "picture " << s << " key " << k;
-    }
+    const Picture &p = a.PictureAt(s), &q = b.PictureAt(s);
+    EXPECT_EQ(p.file.Path(), q.file.Path()) << s;
+    EXPECT_EQ(p.brush, q.brush) << s;
+    EXPECT_EQ(p.tint, q.tint) << s;
+    EXPECT_EQ(p.locked, q.locked) << s;
+    ASSERT_EQ(p.keyCount, q.keyCount) << s;
+    EXPECT_EQ(0, std::memcmp(p.keys.data(), q.keys.data(), p.Keys().size_bytes())) << s;
   }
 }
 
