@@ -138,8 +138,8 @@ class ShowDocument {
   void Redo();
   void ClearUndoHistory();
 
-  // Whether the show changed since it was read or saved. Set by the
-  // operations; cleared and set by reading and saving the show file.
+  // Whether the show changed since it was read or saved. The operations set
+  // it; reading and saving the show file clear it (a damaged read sets it).
   bool Modified() const { return modified_ != 0; }
   void SetModified(bool modified) { modified_ = modified ? 1 : 0; }
 
@@ -186,7 +186,6 @@ class ShowDocument {
   int32_t stageWidth = 640;
 
  private:
-  bool Editable(int slot) const { return HasPicture(slot) && !pictures_[slot].locked; }
   void ApplyUndoEntry();
   void RemoveKey(int slot, int key);
   void Repaint();
