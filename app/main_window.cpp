@@ -116,9 +116,10 @@ std::string MovieNameProposal(std::string_view showPath) {
 int32_t KeyAtCurrentTime(const ShowDocument& document) {
   const int p = document.EditablePicture();
   if (p < 0) return -1;
-  const int n = std::clamp(document.keyCount[p], 1, kKeySlots);
+  const Picture& picture = document.PictureAt(p);
+  const int n = std::clamp(picture.keyCount, 1, kKeySlots);
   for (int k = 0; k < n; ++k) {
-    if (document.keys[p][k].time == document.clock.currentTime) return k;
+    if (picture.keys[k].time == document.clock.currentTime) return k;
   }
   return -1;
 }
@@ -259,11 +260,11 @@ void MainWindow::UpdatePictureMenu(int picture) {
   if (picture < 0 || picture >= kSlotCount) return;
   // A brush read from a damaged show may be anything; only a known one has
   // an item to check.
-  const int32_t brush = document_.brush[picture];
+  const int32_t brush = document_.PictureAt(picture).brush;
   if (brush >= BrushCode(Brush::kNormal) && brush <= BrushCode(Brush::kNoColour)) {
     menu_->CheckItem(cmd::kNormalImage + brush / 1000, true);
   }
-  menu_->CheckItem(cmd::kLock, document_.locked[picture] != 0);
+  menu_->CheckItem(cmd::kLock, document_.PictureAt(picture).locked != 0);
 }
 
 // --- painting ------------------------------------------------------------
@@ -520,8 +521,7 @@ void MainWindow::RunKeyAction(KeyAction action) {
     case KeyAction::kGoToEnd: {
       int32_t end = -1;
       for (int p = 0; p < document_.pictureCount; ++p) {
-        const int last = std::clamp(document_.keyCount[p], 1, kKeySlots) - 1;
-        end = std::max(end, document_.keys[p][last].time);
+        end = std::max(end, document_.PictureAt(p).LastKey().time);
       }
       document_.GoToTime(end, true);
       break;
@@ -786,13 +786,12 @@ void MainWindow::SetBrush(int id) {
   const int p = document_.EditablePicture();
   if (p < 0) return;
   if (id == cmd::kTintBrush && stage_) {
-    uint32_t colour = document_.tintColour[p];
+    uint32_t colour = document_.PictureAt(p).tint;
     if (RunColourChooser(*stage_, 50, 50, colour, "Choose Tint Brush Color")) {
-      document_.tintColour[p] = colour;
+      document_.SetTint(p, colour);
     }
   }
-  document_.brush[p] = (id - cmd::kNormalImage) * 1000;
-  document_.modified = 1;
+  document_.SetBrush(p, BrushOfCode((id - cmd::kNormalImage) * 1000));
   UpdatePictureMenu(p);
   Repaint();
   RepaintStage();
@@ -801,37 +800,13 @@ void MainWindow::SetBrush(int id) {
 void MainWindow::ToggleLock() {
   const int p = document_.EditablePicture();
   if (p < 0) return;
-  document_.locked[p] = document_.locked[p] ? 0 : 1;
-  document_.modified = 1;
+  document_.ToggleLock(p);
   UpdatePictureMenu(p);
   RepaintStage();
 }
 
 void MainWindow::Paste() {
-  const int p = document_.EditablePicture();
-  if (p < 0 || document_.locked[p] || document_.keyClipboard.time == kEmptyClipboardTime) return;
-  const int32_t f = document_.clock.currentTime;
-  int k = document_.currentKey;
-  if (k < 0) {
-    document_.SetKeyAtCurrentTime();
-    k = document_.FindKeyNear(f);
-    if (k < 0) return;
-  }
-  Beep();
-  KeyFrame record = document_.GetKey(k, p);
-  const KeyFrame& clip = document_.keyClipboard;
-  record.x = clip.x;
-  record.spare1 = clip.spare1;
-  record.y = clip.y;
-  record.width = clip.width;
-  record.height = clip.height;
-  record.spare5 = clip.spare5;
-  record.spare6 = clip.spare6;
-  record.rotation = clip.rotation;
-  record.easeCode = clip.easeCode;
-  document_.PutKey(k, record, p);
-  document_.modified = 1;
-  document_.GoToTime(f, true);
+  document_.PasteKey();
 }
 
 std::string MainWindow::StartingFolder() const {
@@ -868,7 +843,7 @@ bool MainWindow::PlacePicture(const FileSpec& fileRef, bool change) {
   const int n = document_.LoadPicture(fileRef, change ? document_.selectedPicture : -1);
   if (!document_.HasPicture(n)) return false;
   auto states = StagePictureStates();
-  if (n < static_cast<int>(states.size())) states[n] = document_.keys[n][0];
+  if (n < static_cast<int>(states.size())) states[n] = document_.PictureAt(n).keys[0];
   if (!change && document_.pictureCount > countBefore && n != 0) {
     // The new picture becomes picture 0, the one drawn in front.
     document_.CopyPictureSlot(kScratchSlot, n);
@@ -892,9 +867,7 @@ void MainWindow::LoadBackground() {
   FileSpec fileRef = document_.backgroundFile;
   const bool jpeg = document_.Loader() && document_.Loader()->JpegAvailable();
   if (OpenFileDialog(this, fileRef, BackgroundFilter(jpeg), ".avi", StartingFolder())) {
-    document_.backgroundFile = fileRef;
-    document_.SetBackground(fileRef);
-    document_.modified = 1;
+    document_.ChangeBackground(fileRef);
     RememberFolder(fileRef.Path(), fileRef);
   }
   document_.GoToTime(document_.clock.currentTime, false);
@@ -903,19 +876,19 @@ void MainWindow::LoadBackground() {
 }
 
 void MainWindow::LoadSound() {
-  document_.soundFile = FileSpec{};
+  // A cancelled dialog leaves the show without its sound track.
+  document_.SetSoundFile(FileSpec{});
   FileSpec fileRef;
   if (OpenFileDialog(this, fileRef, kSoundFilter, ".wav", StartingFolder())) {
-    document_.soundFile = fileRef;
+    document_.SetSoundFile(fileRef);
     RememberFolder(fileRef.Path(), fileRef);
   }
-  document_.modified = 1;
   Repaint();
 }
 
 bool MainWindow::AskToSaveShow(std::string_view question, std::string_view caption,
                                bool withCancel) {
-  if (!document_.modified) return true;
+  if (!document_.Modified()) return true;
   const int answer =
       withCancel ? AskYesNoCancel(question, caption) : (AskYesNo(question, caption) ? 1 : 0);
   if (answer < 0) return false;
@@ -1040,7 +1013,7 @@ void MainWindow::AdvancedOptions() {
   }
   SetCursor(kCursorWait);
   for (int i = 0; i < document_.pictureCount; ++i) {
-    const FileSpec fileRef = document_.pictureFiles[i];
+    const FileSpec fileRef = document_.PictureAt(i).file;
     document_.LoadPicture(fileRef, i);
   }
   Repaint();
@@ -1053,10 +1026,11 @@ void MainWindow::AdvancedOptions() {
 
 void MainWindow::NextKeyFrame() {
   for (int p = std::max(document_.selectedPicture, 0); p < document_.pictureCount; ++p) {
-    const int n = std::clamp(document_.keyCount[p], 1, kKeySlots);
+    const Picture& picture = document_.PictureAt(p);
+    const int n = std::clamp(picture.keyCount, 1, kKeySlots);
     for (int k = 0; k < n; ++k) {
-      if (document_.keys[p][k].time > document_.clock.currentTime) {
-        document_.GoToTime(document_.keys[p][k].time, true);
+      if (picture.keys[k].time > document_.clock.currentTime) {
+        document_.GoToTime(picture.keys[k].time, true);
         return;
       }
     }
@@ -1066,24 +1040,7 @@ void MainWindow::NextKeyFrame() {
 
 void MainWindow::FieldPreviewStep() {
   if (!stage_) return;
-  const int32_t t = document_.clock.currentTime;
-  // As wide as the stage frame: 853 with the 16:9 stage.
-  const int width = document_.stageFrame.Width() > 0 ? document_.stageFrame.Width() : 640;
-  ImageBuffer frame(width, 480, 32);
-  if (t % 2 != 0) {
-    ComposeFrame(document_, t, FieldMode::kFullFrame, 1, frame);
-  } else {
-    ImageBuffer first(width, 240, 32), second(width, 240, 32);
-    ComposeFrame(document_, t, FieldMode::kFirstField, 1, first);
-    ComposeFrame(document_, t, FieldMode::kSecondField, 1, second);
-    // Rows are stored bottom up: display row y is memory row height - 1 - y.
-    for (int y = 0; y < 240; ++y) {
-      frame.SetRow(479 - 2 * y, first.RowPointer(239 - y));
-      frame.SetRow(478 - 2 * y, second.RowPointer(239 - y));
-    }
-  }
-  document_.clock.currentTime = t + 1;
-  stage_->DrawFrameAtOrigin(frame);
+  stage_->DrawFrameAtOrigin(document_.StepFieldPreview());
 }
 
 // --- DocumentHost --------------------------------------------------------

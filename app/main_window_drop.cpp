@@ -83,16 +83,13 @@ void MainWindow::DropFiles(const std::vector<std::string>& files) {
       WaveFile wave;
       const WaveOpenResult result = wave.Open(*file, 0, document_.clock.frameRate);
       if (result == WaveOpenResult::kOk || result == WaveOpenResult::kStartBeyondEnd) {
-        document_.soundFile = fileRef;
-        document_.modified = 1;
+        document_.SetSoundFile(fileRef);
       } else {
         unread.push_back(*file + " (not a WAV sound track that can be played)");
       }
     } else if (IsClipName(*file)) {
       // As Load Background: the clip reader tells a clip it cannot open.
-      document_.backgroundFile = fileRef;
-      document_.SetBackground(fileRef);
-      document_.modified = 1;
+      document_.ChangeBackground(fileRef);
     } else if (document_.pictureCount >= kMaxPictures) {
       unread.push_back(*file + " (a show holds at most 30 pictures)");
     } else if (const UnreadablePicture problem = ProbePicture(fileRef);

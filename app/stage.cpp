@@ -160,7 +160,7 @@ bool Stage::Create() {
   Show(kShowNormal);
   Layout();
   ResetGestures();
-  states_[0] = document_.keys[0][0];
+  states_[0] = document_.PictureAt(0).keys[0];
   return true;
 }
 
@@ -220,11 +220,12 @@ void Stage::DrawStage(bool overlays) {
   const int p = document_.EditablePicture();
   if (!overlays) return;
   const int L = left_, T = top_, w = width_, h = height_;
-  if (p >= 0 && document_.locked[p]) return;
+  if (p >= 0 && document_.PictureAt(p).locked) return;
   DrawOutlineRect(kWhite, picture);
   if (p >= 0 && showMotionPath) {
-    const int n = std::clamp(document_.keyCount[p], 1, kKeySlots);
-    DrawMotionPath(std::span<const KeyFrame>(document_.keys[p].data(), n), kPathMode, L, T, scale_,
+    const Picture& picture = document_.PictureAt(p);
+    const int n = std::clamp(picture.keyCount, 1, kKeySlots);
+    DrawMotionPath(std::span<const KeyFrame>(picture.keys.data(), n), kPathMode, L, T, scale_,
                    kYellow);
   }
   if (showTvSafe) {
@@ -279,13 +280,13 @@ void Stage::DrawPictureOutline(int picture, bool inverted) {
 
 StageDrag Stage::HitTestSelected(int x, int y) const {
   const int p = document_.EditablePicture();
-  if (p < 0 || document_.locked[p]) return StageDrag::kNone;
+  if (p < 0 || document_.PictureAt(p).locked) return StageDrag::kNone;
   return HitTestOutline(states_[p], scale_, Point{left_, top_}, x, y);
 }
 
 int Stage::PickPicture(int x, int y) const {
   for (int p = 0; p < document_.pictureCount; ++p) {
-    if (document_.locked[p]) continue;
+    if (document_.PictureAt(p).locked) continue;
     const KeyFrame& s = states_[p];
     const int cx = left_ + static_cast<int>(s.x * scale_);
     const int cy = top_ + static_cast<int>(s.y * scale_);
@@ -327,7 +328,7 @@ void Stage::DrawTimecodeAndLevel(int frame, int level) {
   DrawFilledRect(kLightGrey, Rect{L - 72, B + 8, L + 1, B + 21});
   const int p = document_.EditablePicture();
   SelectFont(GetInterfaceFont(InterfaceFont::k10), std::nullopt, kTransparent);
-  DrawText(kBlack, LevelName(p >= 0 ? BrushOfCode(document_.brush[p]) : Brush::kNormal), L + 40,
+  DrawText(kBlack, LevelName(p >= 0 ? document_.PictureAt(p).BrushKind() : Brush::kNormal), L + 40,
            B + 20, kAlignCentre);
   SelectFont(kNoFont);
   DrawSlider(kLightGrey, kDarkGrey, Rect{L, B + 8, L + 80, B + 20}, level, 100, false);
@@ -422,7 +423,7 @@ int Stage::HandleMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
 
 void Stage::KeyPress(int code, int p) {
   if (code == vk::kShift) return;
-  if (!document_.HasPicture(p) || document_.locked[p]) return;
+  if (!document_.HasPicture(p) || document_.PictureAt(p).locked) return;
   KeyFrame& s = states_[p];
   switch (code) {
     case vk::kLeft:
@@ -467,7 +468,7 @@ void Stage::LeftPress(int x, int y, bool shift) {
   }
   const int p = document_.EditablePicture();
   const int L = left_, B = top_ + height_;
-  if (p >= 0 && !document_.locked[p] && x > L && x < L + 100 && y > B && y < B + 20) {
+  if (p >= 0 && !document_.PictureAt(p).locked && x > L && x < L + 100 && y > B && y < B + 20) {
     levelDrag_ = true;
   }
   dragMode_ = HitTestSelected(x, y);
@@ -529,7 +530,7 @@ void Stage::MouseMove(int x, int y, uintptr_t buttons) {
       s.rotation = shift ? 0.0f : static_cast<float>((mx - grab_.x) * 0.5);
       break;
     case StageDrag::kResize: {
-      const ImageBuffer& image = document_.pictureImages[p];
+      const ImageBuffer& image = document_.PictureAt(p).image;
       const double k =
           image.Width() > 0 ? static_cast<double>(image.Height()) / image.Width() : 1.0;
       const int cx = left_ + static_cast<int>(s.x * scale_);
@@ -585,9 +586,10 @@ void Stage::LeftRelease(int x, int y) {
 bool Stage::NearPathPoint(int x, int y, int32_t* time) const {
   const int p = document_.EditablePicture();
   if (p < 0) return false;
-  const int n = std::clamp(document_.keyCount[p], 1, kKeySlots);
+  const Picture& picture = document_.PictureAt(p);
+  const int n = std::clamp(picture.keyCount, 1, kKeySlots);
   for (int k = 0; k < n; ++k) {
-    const KeyFrame& key = document_.keys[p][k];
+    const KeyFrame& key = picture.keys[k];
     const int px = left_ + static_cast<int>(key.x * scale_);
     const int py = top_ + static_cast<int>(key.y * scale_);
     if (std::abs(x - px) < 8 && std::abs(y - py) < 8) {
@@ -608,7 +610,7 @@ void Stage::RightPress(int x, int y) {
   const Point scroll = ScrollPosition();
   const int mx = x - scroll.x, my = y - scroll.y;
   const int top = std::max(std::min(my + 30, RectHeight(ClientRect()) - 160), 0);
-  if (EditKeyFrameOptions(*this, mx + 100, top, edited, BrushOfCode(document_.brush[p]), true)) {
+  if (EditKeyFrameOptions(*this, mx + 100, top, edited, document_.PictureAt(p).BrushKind(), true)) {
     states_[p] = edited;
     document_.SetKeyAtCurrentTime();
   }

@@ -15,6 +15,8 @@ struct FileDialogFolder {
   std::string path;
   int16_t volumeRef = 0;
   int32_t parentId = 0;
+
+  friend bool operator==(const FileDialogFolder&, const FileDialogFolder&) = default;
 };
 
 // The Advanced Options dialog's choices as the settings keep them.
@@ -25,6 +27,8 @@ struct AdvancedSettings {
   bool showPictureErrors = false;
   bool videoColors = true;
   bool alphaBlur = false;
+
+  friend bool operator==(const AdvancedSettings&, const AdvancedSettings&) = default;
 };
 
 // What the main window and its Stage remember between runs.
@@ -37,6 +41,8 @@ struct WindowSettings {
   int32_t scalePercent = 100;
   FileDialogFolder folder;
   AdvancedSettings advanced;
+
+  friend bool operator==(const WindowSettings&, const WindowSettings&) = default;
 };
 
 // The parts of WindowSettings a command changes. Only the changed part is

@@ -81,11 +81,13 @@ inline void AnimateBenchShow(ShowDocument& document, int pictures) {
     last.x = first.x + 20;
     last.rotation = middle.rotation * 2;
     last.time = kBenchFrames;
-    document.keys[slot][0] = first;
-    document.keys[slot][1] = middle;
-    document.keys[slot][2] = last;
-    document.keyCount[slot] = 3;
-    document.brush[slot] = BrushCode(Brush::kNormal);
+    Picture picture = document.PictureAt(slot);
+    picture.keys[0] = first;
+    picture.keys[1] = middle;
+    picture.keys[2] = last;
+    picture.keyCount = 3;
+    picture.brush = BrushCode(Brush::kNormal);
+    document.SetPicture(slot, std::move(picture));
   }
 }
 

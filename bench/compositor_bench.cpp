@@ -124,15 +124,17 @@ void BM_ComposeFrame(benchmark::State& state) {
   document.backgroundSource = kBackgroundPicture;
   document.backgroundImage = NoisyPicture(720, 486, 3);
   for (int slot = 0; slot < pictures; ++slot) {
-    document.pictureImages[slot] = NoisyPicture(kStageW, kStageH, 10 + slot);
+    Picture picture;
+    picture.image = NoisyPicture(kStageW, kStageH, 10 + slot);
     KeyFrame first = FullStage(20);
     KeyFrame last = first;
     last.x += 40;
     last.rotation = -5;
     last.time = 300;
-    document.keys[slot][0] = first;
-    document.keys[slot][1] = last;
-    document.keyCount[slot] = 2;
+    picture.keys[0] = first;
+    picture.keys[1] = last;
+    picture.keyCount = 2;
+    document.SetPicture(slot, std::move(picture));
   }
   document.pictureCount = pictures;
   ImageBuffer frame(720, 486, 32);
@@ -161,7 +163,9 @@ void BM_BenchShow(benchmark::State& state) {
   SettingsStore settings;
   ShowDocument document(settings);
   for (int slot = 0; slot < bench::kBenchPictures; ++slot) {
-    document.pictureImages[slot] = bench::BenchPicture(slot);
+    Picture picture;
+    picture.image = bench::BenchPicture(slot);
+    document.SetPicture(slot, std::move(picture));
   }
   document.backgroundSource = kBackgroundPicture;
   document.backgroundImage = bench::BenchBackground();

@@ -68,7 +68,9 @@ int main(int argc, char** argv) {
     char name[16];
     std::snprintf(name, sizeof name, "p%02d.tga", slot);
     written = written && WriteTarga(folder / name, bench::BenchPicture(slot), true);
-    document.pictureFiles[slot].SetPath(name);
+    Picture picture = document.PictureAt(slot);
+    picture.file.SetPath(name);
+    document.SetPicture(slot, std::move(picture));
   }
   if (!written || SaveShowFile(document, folder / "bench.vsh") != ShowFileStatus::kOk) {
     std::cerr << "make_bench_show: cannot write into " << folder << '\n';

@@ -51,8 +51,9 @@ struct Show {
     document.backgroundImage = Picture(640, 480, 9);
     document.pictureCount = 4;
     for (int slot = 0; slot < 4; ++slot) {
-      document.pictureImages[slot] = Picture(320, 240, slot);
-      document.brush[slot] = slot == 3 ? BrushCode(Brush::kBlur) : BrushCode(Brush::kNormal);
+      vantoril::Picture picture;
+      picture.image = Picture(320, 240, slot);
+      picture.brush = slot == 3 ? BrushCode(Brush::kBlur) : BrushCode(Brush::kNormal);
       KeyFrame first{.x = 120.0f + 100 * slot, .y = 120, .width = 240, .height = 180, .level = 100};
       KeyFrame last = first;
       last.x = 520.0f - 100 * slot;
@@ -60,9 +61,10 @@ struct Show {
       last.rotation = 45.0f * (slot + 1);
       last.width = 160;
       last.time = 2 * kFrames;
-      document.keys[slot][0] = first;
-      document.keys[slot][1] = last;
-      document.keyCount[slot] = 2;
+      picture.keys[0] = first;
+      picture.keys[1] = last;
+      picture.keyCount = 2;
+      document.SetPicture(slot, std::move(picture));
     }
   }
 };

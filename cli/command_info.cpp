@@ -50,16 +50,17 @@ int RunInfo(const std::vector<std::string_view>& words) {
   json.String("sound", document.soundFile.Path());
   json.BeginArray("pictures");
   for (int slot = 0; slot < document.pictureCount; ++slot) {
+    const Picture& picture = document.PictureAt(slot);
     json.BeginObjectInArray();
-    json.String("file", document.pictureFiles[slot].Path());
-    json.Int("brush", document.brush[slot]);
-    json.Int("tint", document.tintColour[slot]);
-    json.Int("locked", document.locked[slot] ? 1 : 0);
-    json.Int("imageWidth", document.pictureImages[slot].Width());
-    json.Int("imageHeight", document.pictureImages[slot].Height());
+    json.String("file", picture.file.Path());
+    json.Int("brush", picture.brush);
+    json.Int("tint", picture.tint);
+    json.Int("locked", picture.locked ? 1 : 0);
+    json.Int("imageWidth", picture.image.Width());
+    json.Int("imageHeight", picture.image.Height());
     json.BeginArray("keys");
-    for (int k = 0; k < document.keyCount[slot]; ++k) {
-      WriteKey(json, document.keys[slot][k], true);
+    for (const KeyFrame& key : picture.Keys()) {
+      WriteKey(json, key, true);
     }
     json.EndArray();
     json.EndObject();

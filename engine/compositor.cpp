@@ -104,8 +104,8 @@ bool ComposeFrameWith(ShowDocument& document, int t, FieldMode fieldMode, int fi
   }
 
   auto paint = [&](const Draw& draw, const DrawPictureOptions& drawOptions) {
-    DrawPictureWith(document.pictureImages[draw.slot], destination, draw.state,
-                    BrushOfCode(document.brush[draw.slot]), document.tintColour[draw.slot],
+    const Picture& picture = document.PictureAt(draw.slot);
+    DrawPictureWith(picture.image, destination, draw.state, picture.BrushKind(), picture.tint,
                     draw.drawMode, stageW, stageH, drawOptions);
   };
   const int height = std::max(destination.Height(), 1);
@@ -116,7 +116,8 @@ bool ComposeFrameWith(ShowDocument& document, int t, FieldMode fieldMode, int fi
   int first = 0;
   while (first < drawCount || backdrop != nullptr) {
     int end = first;
-    while (end < drawCount && !BrushReadsNeighbours(BrushOfCode(document.brush[draws[end].slot]))) {
+    while (end < drawCount &&
+           !BrushReadsNeighbours(document.PictureAt(draws[end].slot).BrushKind())) {
       ++end;
     }
     const auto band = [&](int b) {

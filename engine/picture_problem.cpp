@@ -71,9 +71,9 @@ std::string PlaceholderMovieQuestion(std::span<const UnreadablePicture> pictures
 std::vector<UnreadablePicture> UnreadablePicturesOf(const ShowDocument& document) {
   std::vector<UnreadablePicture> pictures;
   for (int slot = 0; slot < document.pictureCount && slot < kSlotCount; ++slot) {
-    if (document.pictureProblems[slot] != PictureProblem::kNone) {
-      pictures.push_back(
-          {std::string(document.pictureFiles[slot].Path()), document.pictureProblems[slot]});
+    const Picture& picture = document.PictureAt(slot);
+    if (picture.problem != PictureProblem::kNone) {
+      pictures.push_back({std::string(picture.file.Path()), picture.problem});
     }
   }
   return pictures;

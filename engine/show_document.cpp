@@ -9,6 +9,7 @@
 
 #include "engine/background_clip.h"
 #include "engine/clip_names.h"
+#include "engine/compositor.h"
 #include "engine/document_host.h"
 #include "engine/interpolation.h"
 #include "engine/picture_loader.h"
@@ -19,9 +20,6 @@ namespace vantoril {
 namespace {
 
 constexpr int32_t kDefaultAspectMode = kAspectMode4x3;
-constexpr float kDefaultKeyPosition = 200;
-constexpr float kDefaultKeySize = 100;
-constexpr uint32_t kDefaultTint = 255;  // pure red
 
 int32_t WrapRing(int32_t index) {
   return ((index % kUndoRingSize) + kUndoRingSize) % kUndoRingSize;
@@ -55,9 +53,6 @@ int32_t StageWidthForAspectMode(int32_t aspectMode, float* aspectOut) {
 
 ShowDocument::ShowDocument(const SettingsStore& settings)
     : stageFrame(16, 16, 8), backgroundImage(16, 16, 8) {
-  for (auto& image : pictureImages) {
-    image.Create(16, 16, 8);
-  }
   standalone = 0;
   keyClipboard.time = kEmptyClipboardTime;
   ResetShow();
@@ -94,30 +89,21 @@ void ShowDocument::EnterStandaloneMode() {
   showLength = ((clock.frameRate * 60) / 100) * 10;
 }
 
-void ShowDocument::ResetSlot(int slot) {
-  keys[slot].fill(KeyFrame{});
-  KeyFrame& first = keys[slot][0];
-  first.x = kDefaultKeyPosition;
-  first.y = kDefaultKeyPosition;
-  first.width = kDefaultKeySize;
-  first.height = kDefaultKeySize;
-  keyCount[slot] = 1;
-  pictureFiles[slot] = FileSpec{};
-  tintColour[slot] = kDefaultTint;
-  brush[slot] = BrushCode(Brush::kNormal);
-  slotSpareC[slot] = 0;
-  slotSpareD[slot] = 0;
-  locked[slot] = 0;
-  pictureProblems[slot] = PictureProblem::kNone;
-  pictureImages[slot] = ImageBuffer(8, 8, 32);
+const Picture& ShowDocument::PictureAt(int slot) const {
+  static const Picture kNoPicture;
+  return slot >= 0 && slot < kSlotCount ? pictures_[slot] : kNoPicture;
+}
+
+void ShowDocument::SetPicture(int slot, Picture picture) {
+  if (slot >= 0 && slot < kSlotCount) {
+    pictures_[slot] = std::move(picture);
+  }
 }
 
 bool ShowDocument::ResetShow() {
-  for (int slot = 0; slot < kSlotCount; ++slot) {
-    ResetSlot(slot);
-  }
+  pictures_.fill(Picture{});
   ClearUndoHistory();
-  modified = 0;
+  modified_ = 0;
   pictureCount = 0;
   selectedPicture = 0;
   showId = 0;
@@ -135,7 +121,7 @@ bool ShowDocument::ResetShow() {
   if (host_) {
     const auto states = host_->StagePictureStates();
     for (size_t slot = 0; slot < states.size() && slot < kSlotCount; ++slot) {
-      states[slot] = keys[slot][0];
+      states[slot] = pictures_[slot].keys[0];
     }
   }
   return true;
@@ -210,20 +196,71 @@ int ShowDocument::LoadPicture(const FileSpec& file, int slot) {
     slot = pictureCount;
     ++pictureCount;
   }
-  pictureFiles[slot] = file;
-  pictureImages[slot] = std::move(image);
-  pictureProblems[slot] = lastPictureProblem_;
+  Picture& picture = pictures_[slot];
+  picture.file = file;
+  picture.image = std::move(image);
+  picture.problem = lastPictureProblem_;
   if (newPicture) {
-    KeyFrame& first = keys[slot][0];
-    first.width = static_cast<float>(pictureImages[slot].Width());
-    first.height = static_cast<float>(pictureImages[slot].Height());
+    KeyFrame& first = picture.keys[0];
+    first.width = static_cast<float>(picture.image.Width());
+    first.height = static_cast<float>(picture.image.Height());
     first.x = static_cast<float>(stageWidth * 0.5);
     first.y = static_cast<float>(kStageHeight * 0.5);
     first.rotation = 0;
     first.level = 0;
   }
-  modified = 1;
+  modified_ = 1;
   return slot;
+}
+
+int ShowDocument::AddRecordedPicture(Picture record) {
+  const int slot = pictureCount;
+  if (slot < 0 || slot >= kMaxPictures) {
+    return -1;
+  }
+  if (LoadPicture(record.file, -1) == slot) {
+    record.image = std::move(pictures_[slot].image);
+  } else {
+    record.image = ImageBuffer(8, 8, 32);
+    pictureCount = slot + 1;
+  }
+  record.problem = lastPictureProblem_;
+  pictures_[slot] = std::move(record);
+  SortKeys(slot);
+  return slot;
+}
+
+bool ShowDocument::SetBrush(int slot, Brush brush) {
+  if (!HasPicture(slot)) {
+    return false;
+  }
+  pictures_[slot].brush = BrushCode(brush);
+  modified_ = 1;
+  return true;
+}
+
+bool ShowDocument::SetTint(int slot, uint32_t colour) {
+  if (!HasPicture(slot)) {
+    return false;
+  }
+  pictures_[slot].tint = colour;
+  modified_ = 1;
+  return true;
+}
+
+bool ShowDocument::ToggleLock(int slot) {
+  if (!HasPicture(slot)) {
+    return false;
+  }
+  pictures_[slot].locked = pictures_[slot].locked ? 0 : 1;
+  modified_ = 1;
+  return true;
+}
+
+void ShowDocument::StampShowLength() {
+  for (int slot = 0; slot < pictureCount && slot < kSlotCount; ++slot) {
+    pictures_[slot].keys[0].spare11 = static_cast<float>(showLength);
+  }
 }
 
 std::vector<UnreadablePicture> ShowDocument::TakeUnreadablePictures() {
@@ -243,6 +280,17 @@ bool ShowDocument::SetBackground(const FileSpec& file) {
                                            showPictureErrors != 0) == PictureLoad::kLoaded;
 }
 
+bool ShowDocument::ChangeBackground(const FileSpec& file) {
+  backgroundFile = file;
+  modified_ = 1;
+  return SetBackground(file);
+}
+
+void ShowDocument::SetSoundFile(const FileSpec& file) {
+  soundFile = file;
+  modified_ = 1;
+}
+
 bool ShowDocument::CopyPictureSlot(int destination, int source) {
   if (destination < 0 || destination >= kSlotCount || source < 0 || source >= kSlotCount) {
     return false;
@@ -250,19 +298,21 @@ bool ShowDocument::CopyPictureSlot(int destination, int source) {
   if (destination == source) {
     return true;
   }
-  if (!pictureImages[source].CopyTo(pictureImages[destination], true)) {
+  const Picture& from = pictures_[source];
+  Picture& to = pictures_[destination];
+  if (!from.image.CopyTo(to.image, true)) {
     return false;
   }
-  const int count = std::clamp(keyCount[source], 0, kKeySlots);
-  keyCount[destination] = keyCount[source];
-  std::copy_n(keys[source].begin(), count, keys[destination].begin());
-  pictureFiles[destination] = pictureFiles[source];
-  tintColour[destination] = tintColour[source];
-  brush[destination] = brush[source];
-  slotSpareC[destination] = slotSpareC[source];
-  slotSpareD[destination] = slotSpareD[source];
-  locked[destination] = locked[source];
-  pictureProblems[destination] = pictureProblems[source];
+  const int count = std::clamp(from.keyCount, 0, kKeySlots);
+  to.keyCount = from.keyCount;
+  std::copy_n(from.keys.begin(), count, to.keys.begin());
+  to.file = from.file;
+  to.tint = from.tint;
+  to.brush = from.brush;
+  to.spareC = from.spareC;
+  to.spareD = from.spareD;
+  to.locked = from.locked;
+  to.problem = from.problem;
   // Undo entries name pictures by slot.
   ClearUndoHistory();
   return true;
@@ -276,15 +326,17 @@ bool ShowDocument::DeletePicture(int slot) {
   for (int i = slot; i < pictureCount; ++i) {
     CopyPictureSlot(i, i + 1);
   }
-  keyCount[pictureCount] = 1;
-  brush[pictureCount] = BrushCode(Brush::kNormal);
-  slotSpareC[pictureCount] = 0;
-  slotSpareD[pictureCount] = 0;
-  locked[pictureCount] = 0;
-  pictureProblems[pictureCount] = PictureProblem::kNone;
+  // The vacated slot keeps its image, file, key frames and tint.
+  Picture& vacated = pictures_[pictureCount];
+  vacated.keyCount = 1;
+  vacated.brush = BrushCode(Brush::kNormal);
+  vacated.spareC = 0;
+  vacated.spareD = 0;
+  vacated.locked = 0;
+  vacated.problem = PictureProblem::kNone;
   selectedPicture = std::clamp(selectedPicture, 0, std::max(pictureCount - 1, 0));
   ClearUndoHistory();
-  modified = 1;
+  modified_ = 1;
   return true;
 }
 
@@ -306,7 +358,7 @@ bool ShowDocument::InsertPictureCopy(int after, int source) {
   CopyPictureSlot(after + 1, source);
   ++pictureCount;
   ClearUndoHistory();
-  modified = 1;
+  modified_ = 1;
   return true;
 }
 
@@ -353,11 +405,10 @@ KeyFrame ShowDocument::EvaluatePicture(int slot, int t, bool secondField) const 
   if (slot < 0 || slot >= kSlotCount) {
     return state;
   }
-  const int count = std::clamp(keyCount[slot], 0, kMaxKeys);
-  if (count == 0) {
+  const std::span<const KeyFrame> frames = pictures_[slot].Keys();
+  if (frames.empty()) {
     return state;
   }
-  const std::span<const KeyFrame> frames(keys[slot].data(), static_cast<size_t>(count));
   auto value = [&](int field, int mode) {
     return static_cast<float>(Interpolate(frames, field, t, secondField, mode));
   };
@@ -373,12 +424,13 @@ KeyFrame ShowDocument::EvaluatePicture(int slot, int t, bool secondField) const 
 
 bool ShowDocument::SetKeyAtCurrentTime() {
   const int p = EditablePicture();
-  if (p < 0 || locked[p]) {
+  if (p < 0 || pictures_[p].locked) {
     return false;
   }
+  Picture& picture = pictures_[p];
   clock.currentTime = std::clamp(clock.currentTime, 0, std::max(showLength - 1, 0));
   const int32_t now = clock.currentTime;
-  KeyFrame scratch = keys[p][0];
+  KeyFrame scratch = picture.keys[0];
 
   int distance = 4;
   if (host_ && host_->HasTimeline()) {
@@ -392,8 +444,8 @@ bool ShowDocument::SetKeyAtCurrentTime() {
   if (now < 2 * distance) {
     k = 0;
   } else {
-    for (int i = 0; i < keyCount[p]; ++i) {
-      if (std::abs(keys[p][i].time - now) < distance) {
+    for (int i = 0; i < picture.keyCount; ++i) {
+      if (std::abs(picture.keys[i].time - now) < distance) {
         k = i;
         break;
       }
@@ -407,22 +459,22 @@ bool ShowDocument::SetKeyAtCurrentTime() {
   if (p < static_cast<int>(states.size())) {
     state = states[p];
   } else {
-    state = EvaluatePicture(p, added ? now : keys[p][k].time, false);
+    state = EvaluatePicture(p, added ? now : picture.keys[k].time, false);
   }
   uint16_t code = 0;
   KeyFrame undoRecord;
   if (added) {
-    if (keyCount[p] >= kMaxKeys) {
+    if (picture.keyCount >= kMaxKeys) {
       return false;
     }
-    k = keyCount[p]++;
-    keys[p][k] = KeyFrame{};
-    keys[p][k].time = now;
+    k = picture.keyCount++;
+    picture.keys[k] = KeyFrame{};
+    picture.keys[k].time = now;
     code = kUndoKeyAdded;
   } else {
     code = static_cast<uint16_t>(k);
     // Undo must give back this key frame's own values.
-    undoRecord = keys[p][k];
+    undoRecord = picture.keys[k];
   }
 
   if (added || !autoAddKey) {
@@ -434,7 +486,7 @@ bool ShowDocument::SetKeyAtCurrentTime() {
     clock.currentTime += clock.RoundedRate();
   }
 
-  KeyFrame& key = keys[p][k];
+  KeyFrame& key = picture.keys[k];
   const int32_t time = key.time;
   key = state;
   key.time = time;
@@ -448,33 +500,35 @@ bool ShowDocument::SetKeyAtCurrentTime() {
   PushUndo(added ? scratch : undoRecord, code, p);
   SortKeys(p);
   GoToTime(clock.currentTime, true);
-  modified = 1;
+  modified_ = 1;
   return added;
 }
 
 void ShowDocument::RemoveKey(int slot, int key) {
-  auto& frames = keys[slot];
-  std::copy(frames.begin() + key + 1, frames.begin() + keyCount[slot], frames.begin() + key);
-  --keyCount[slot];
+  Picture& picture = pictures_[slot];
+  std::copy(picture.keys.begin() + key + 1, picture.keys.begin() + picture.keyCount,
+            picture.keys.begin() + key);
+  --picture.keyCount;
 }
 
 void ShowDocument::DeleteKey(int key, int slot) {
   // The last key frame of a picture is never deleted: a picture without one
   // has no state.
-  if (!HasPicture(slot) || key < 0 || key >= keyCount[slot] || keyCount[slot] <= 1) {
+  if (!HasPicture(slot) || key < 0 || key >= pictures_[slot].keyCount ||
+      pictures_[slot].keyCount <= 1) {
     return;
   }
-  PushUndo(keys[slot][key], kUndoKeyDeleted, slot);
+  PushUndo(pictures_[slot].keys[key], kUndoKeyDeleted, slot);
   RemoveKey(slot, key);
-  modified = 1;
+  modified_ = 1;
 }
 
 void ShowDocument::SortKeys(int slot) {
   if (slot < 0 || slot >= kSlotCount) {
     return;
   }
-  auto& frames = keys[slot];
-  const int count = std::clamp(keyCount[slot], 0, kKeySlots);
+  auto& frames = pictures_[slot].keys;
+  const int count = std::clamp(pictures_[slot].keyCount, 0, kKeySlots);
   for (int i = 0; i < count; ++i) {
     int smallest = i;
     for (int j = i + 1; j < count; ++j) {
@@ -493,8 +547,9 @@ int ShowDocument::FindKeyNear(int t) const {
   if (p < 0) {
     return -1;
   }
-  for (int i = 0; i < keyCount[p]; ++i) {
-    if (std::abs(keys[p][i].time - t) < 4) {
+  const Picture& picture = pictures_[p];
+  for (int i = 0; i < picture.keyCount; ++i) {
+    if (std::abs(picture.keys[i].time - t) < 4) {
       return i;
     }
   }
@@ -508,14 +563,15 @@ bool ShowDocument::ShiftKeysAfter(int t, int delta) {
   }
   // From the last key frame down: undone in the opposite order, every step
   // then leaves the key frames in time order.
-  for (int i = keyCount[p] - 1; i >= 0; --i) {
-    KeyFrame& key = keys[p][i];
+  Picture& picture = pictures_[p];
+  for (int i = picture.keyCount - 1; i >= 0; --i) {
+    KeyFrame& key = picture.keys[i];
     if (key.time > t) {
       // Each entry names the key frame it shifted, so undo puts it back.
       PushUndo(key, static_cast<uint16_t>(i), p);
       const int64_t shifted = int64_t{key.time} + delta;
       key.time = static_cast<int32_t>(std::clamp<int64_t>(shifted, 0, std::max(showLength, 0)));
-      modified = 1;
+      modified_ = 1;
     }
   }
   return true;
@@ -525,14 +581,103 @@ KeyFrame ShowDocument::GetKey(int key, int slot) const {
   if (key < 0 || key >= kKeySlots || slot < 0 || slot >= kSlotCount) {
     return KeyFrame{};
   }
-  return keys[slot][key];
+  return pictures_[slot].keys[key];
 }
 
 void ShowDocument::PutKey(int key, const KeyFrame& record, int slot) {
   if (key < 0 || key >= kKeySlots || slot < 0 || slot >= kSlotCount) {
     return;
   }
-  keys[slot][key] = record;
+  pictures_[slot].keys[key] = record;
+}
+
+int ShowDocument::MoveKey(int slot, int key, int32_t time) {
+  if (!HasPicture(slot) || key <= 0 || key >= pictures_[slot].keyCount) {
+    return -1;
+  }
+  Picture& picture = pictures_[slot];
+  const KeyFrame old = picture.keys[key];
+  if (old.time == time) {
+    return -1;
+  }
+  KeyFrame moved = old;
+  moved.time = time;
+  picture.keys[key] = moved;
+  SortKeys(slot);
+  // The undo entry names the key frame where the sort put it, so that undo
+  // gives this key frame its old time back and leaves the others alone.
+  const auto keys = picture.Keys();
+  const auto found = std::find(keys.begin(), keys.end(), moved);
+  const int index = found == keys.end() ? key : static_cast<int>(found - keys.begin());
+  PushUndo(old, static_cast<uint16_t>(index), slot);
+  modified_ = 1;
+  return index;
+}
+
+bool ShowDocument::EditKey(int slot, int key, const KeyFrame& edited) {
+  if (!HasPicture(slot) || key < 0 || key >= kKeySlots) {
+    return false;
+  }
+  PushUndo(pictures_[slot].keys[key], static_cast<uint16_t>(key), slot);
+  pictures_[slot].keys[key] = edited;
+  modified_ = 1;
+  return true;
+}
+
+bool ShowDocument::PasteKey() {
+  const int p = EditablePicture();
+  if (p < 0 || pictures_[p].locked || keyClipboard.time == kEmptyClipboardTime) {
+    return false;
+  }
+  const int32_t f = clock.currentTime;
+  int k = currentKey;
+  if (k < 0) {
+    SetKeyAtCurrentTime();
+    k = FindKeyNear(f);
+    if (k < 0) {
+      return false;
+    }
+  }
+  if (host_) {
+    host_->Beep();
+  }
+  KeyFrame record = GetKey(k, p);
+  const KeyFrame& clip = keyClipboard;
+  record.x = clip.x;
+  record.spare1 = clip.spare1;
+  record.y = clip.y;
+  record.width = clip.width;
+  record.height = clip.height;
+  record.spare5 = clip.spare5;
+  record.spare6 = clip.spare6;
+  record.rotation = clip.rotation;
+  record.easeCode = clip.easeCode;
+  PutKey(k, record, p);
+  modified_ = 1;
+  GoToTime(f, true);
+  return true;
+}
+
+ImageBuffer ShowDocument::StepFieldPreview() {
+  const int32_t t = clock.currentTime;
+  // As wide as the stage frame: 853 with the 16:9 stage.
+  const int width = stageFrame.Width() > 0 ? stageFrame.Width() : 640;
+  ImageBuffer frame(width, kStageHeight, 32);
+  if (t % 2 != 0) {
+    ComposeFrame(*this, t, FieldMode::kFullFrame, 1, frame);
+  } else {
+    constexpr int kFieldHeight = kStageHeight / 2;
+    ImageBuffer first(width, kFieldHeight, 32), second(width, kFieldHeight, 32);
+    ComposeFrame(*this, t, FieldMode::kFirstField, 1, first);
+    ComposeFrame(*this, t, FieldMode::kSecondField, 1, second);
+    // Rows are stored bottom up: display row y is memory row height - 1 - y.
+    for (int y = 0; y < kFieldHeight; ++y) {
+      frame.SetRow(kStageHeight - 1 - 2 * y, first.RowPointer(kFieldHeight - 1 - y));
+      frame.SetRow(kStageHeight - 2 - 2 * y, second.RowPointer(kFieldHeight - 1 - y));
+    }
+  }
+  clock.currentTime = t + 1;
+  return frame;
 }
 
 void ShowDocument::PushUndo(const KeyFrame& record, uint16_t code, int slot) {
@@ -582,6 +727,7 @@ void ShowDocument::ApplyUndoEntry() {
   if (!HasPicture(p)) {
     return;
   }
+  Picture& picture = pictures_[p];
   auto restored = [](KeyFrame record) {
     record.tagSlot = 0;
     record.tagCode = 0;
@@ -589,49 +735,49 @@ void ShowDocument::ApplyUndoEntry() {
   };
 
   if (code == kUndoKeyAdded) {
-    for (int i = 0; i < keyCount[p]; ++i) {
-      if (keys[p][i].time == entry.time) {
-        if (keyCount[p] <= 1) {
+    for (int i = 0; i < picture.keyCount; ++i) {
+      if (picture.keys[i].time == entry.time) {
+        if (picture.keyCount <= 1) {
           return;
         }
-        entry = keys[p][i];
+        entry = picture.keys[i];
         entry.tagSlot = static_cast<uint16_t>(p);
         entry.tagCode = kUndoKeyDeleted;
         RemoveKey(p, i);
-        modified = 1;
+        modified_ = 1;
         return;
       }
     }
   } else if (code == kUndoKeyDeleted) {
-    if (keyCount[p] >= kMaxKeys) {
+    if (picture.keyCount >= kMaxKeys) {
       return;
     }
-    keys[p][keyCount[p]++] = restored(entry);
+    picture.keys[picture.keyCount++] = restored(entry);
     SortKeys(p);
     entry.tagCode = kUndoKeyAdded;
-    modified = 1;
+    modified_ = 1;
   } else if (code < kKeySlots) {
-    if (code >= keyCount[p]) {
+    if (code >= picture.keyCount) {
       return;
     }
-    const KeyFrame old = keys[p][code];
-    keys[p][code] = restored(entry);
+    const KeyFrame old = picture.keys[code];
+    picture.keys[code] = restored(entry);
     // A key frame dragged in time comes back to its old place among the
     // others; the entry follows it there, so that redo finds it again.
     int at = code;
-    auto& frames = keys[p];
+    auto& frames = picture.keys;
     while (at > 0 && frames[at - 1].time > frames[at].time) {
       std::swap(frames[at - 1], frames[at]);
       --at;
     }
-    while (at + 1 < keyCount[p] && frames[at + 1].time < frames[at].time) {
+    while (at + 1 < picture.keyCount && frames[at + 1].time < frames[at].time) {
       std::swap(frames[at + 1], frames[at]);
       ++at;
     }
     entry = old;
     entry.tagSlot = static_cast<uint16_t>(p);
     entry.tagCode = static_cast<uint16_t>(at);
-    modified = 1;
+    modified_ = 1;
   }
 }
 

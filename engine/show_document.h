@@ -8,6 +8,7 @@
 #include "engine/file_spec.h"
 #include "engine/image_buffer.h"
 #include "engine/key_frame.h"
+#include "engine/picture.h"
 #include "engine/picture_problem.h"
 #include "engine/show_clock.h"
 #include "engine/stretched_background.h"
@@ -21,8 +22,6 @@ class SettingsStore;
 
 inline constexpr int kSlotCount = 32;    // picture slots; slot 31 is scratch
 inline constexpr int kMaxPictures = 30;  // pictures a show holds
-inline constexpr int kKeySlots = 128;    // key frame records per slot
-inline constexpr int kMaxKeys = 127;     // key frames in use per slot
 inline constexpr int kUndoRingSize = 32;
 inline constexpr int kStageHeight = 480;
 inline constexpr int32_t kEmptyClipboardTime = -9999;
@@ -31,26 +30,6 @@ inline constexpr int32_t kEmptyClipboardTime = -9999;
 // changed key frame.
 inline constexpr uint16_t kUndoKeyAdded = 160;
 inline constexpr uint16_t kUndoKeyDeleted = 161;
-
-// Picture treatments ("brush"). The show stores each as its code, by
-// thousands; a painted code counts as the brush whose thousand it lies in.
-enum class Brush : int32_t {
-  kNormal = 0,
-  kBlur = 1000,
-  kPixelate = 2000,
-  kDarken = 3000,
-  kLighten = 4000,
-  kTint = 5000,
-  kNoColour = 6000,
-};
-
-constexpr int32_t BrushCode(Brush brush) {
-  return static_cast<int32_t>(brush);
-}
-// Any stored code, unknown ones included, so that painting can judge them.
-constexpr Brush BrushOfCode(int32_t code) {
-  return static_cast<Brush>(code);
-}
 
 // "AspectMode" values: the stage's height over its width x 10000.
 inline constexpr int32_t kAspectMode4x3 = 7500;
@@ -64,8 +43,9 @@ inline constexpr uint32_t kBackgroundClip = 2;
 // background, the sound track reference, the show-wide options, the undo ring
 // and the key clipboard, and the stage frame the compositor paints.
 //
-// The fields are the show's record and are read and written by the windows
-// directly; the operations keep the invariants that span several fields.
+// The show-wide fields are read and written by the windows directly; the
+// pictures and the modified mark change only through the operations, which
+// keep the invariants that span several fields and mark the show modified.
 // Slots are 0..31; index arguments outside their ranges make an operation do
 // nothing (and return false where it has a result).
 class ShowDocument {
@@ -102,6 +82,27 @@ class ShowDocument {
   PictureProblem LastPictureProblem() const { return lastPictureProblem_; }
   // Callers store the same FileSpec in backgroundFile first.
   bool SetBackground(const FileSpec& file);
+  // Load Background: stores the file and opens it; the show is modified even
+  // when the file cannot be opened, since it names the file now.
+  bool ChangeBackground(const FileSpec& file);
+  void SetSoundFile(const FileSpec& file);
+
+  // The picture in `slot`; an empty picture for a slot outside 0..31.
+  const Picture& PictureAt(int slot) const;
+  // Puts `picture` into `slot` as it is, for a show built by hand; the count
+  // of pictures, the undo ring and the modified mark are left alone.
+  void SetPicture(int slot, Picture picture);
+  // Adds the next picture of a show being read: `record`'s fields and key
+  // frames, its image loaded from record.file. A picture that cannot be read
+  // keeps its place and file reference (a save keeps it too), invisible.
+  // Returns its slot, or -1 when the show is full.
+  int AddRecordedPicture(Picture record);
+  // The menus' picture edits.
+  bool SetBrush(int slot, Brush brush);
+  bool SetTint(int slot, uint32_t colour);
+  bool ToggleLock(int slot);
+  // A save stores the show's length in each picture's first key frame.
+  void StampShowLength();
   bool DeletePicture(int slot);
   bool CopyPictureSlot(int destination, int source);
   bool InsertPictureCopy(int after, int source);
@@ -117,11 +118,30 @@ class ShowDocument {
   bool ShiftKeysAfter(int t, int delta);
   KeyFrame GetKey(int key, int slot) const;
   void PutKey(int key, const KeyFrame& record, int slot);
+  // A key frame other than the first dragged to `time`: sorted in among the
+  // others, with an undo entry that gives it its old time back. Returns where
+  // it ended up, or -1 when nothing moved.
+  int MoveKey(int slot, int key, int32_t time);
+  // A key frame edited in the options dialog, undoable.
+  bool EditKey(int slot, int key, const KeyFrame& edited);
+  // Paste: the clipboard's position, size, rotation and ease into the
+  // selected picture's key frame at the current time, set first when there is
+  // none. Needs a key frame on the clipboard and an unlocked picture.
+  bool PasteKey();
+  // One step of the field preview: the frame at the current time, its two
+  // fields composed apart and interleaved on even times, whole on odd ones;
+  // the clock then moves on one frame.
+  ImageBuffer StepFieldPreview();
 
   void PushUndo(const KeyFrame& record, uint16_t code, int slot);
   void Undo();
   void Redo();
   void ClearUndoHistory();
+
+  // Whether the show changed since it was read or saved. The operations set
+  // it; reading and saving the show file clear it (a damaged read sets it).
+  bool Modified() const { return modified_ != 0; }
+  void SetModified(bool modified) { modified_ = modified ? 1 : 0; }
 
   // Whether `slot` holds one of the show's pictures.
   bool HasPicture(int slot) const { return slot >= 0 && slot < pictureCount; }
@@ -130,26 +150,14 @@ class ShowDocument {
 
   ShowClock clock;
 
-  std::array<ImageBuffer, kSlotCount> pictureImages;
   ImageBuffer stageFrame;
   ImageBuffer backgroundImage;
   // backgroundImage at the size of the frames last composed.
   StretchedBackground stretchedBackground;
-  uint8_t modified = 0;
   float aspect = 0.75f;
   int32_t showLength = 1800;
   std::string rootVolume;
   int32_t pictureCount = 0;
-  std::array<std::array<KeyFrame, kKeySlots>, kSlotCount> keys{};
-  std::array<FileSpec, kSlotCount> pictureFiles{};
-  std::array<int32_t, kSlotCount + 1> keyCount{};
-  std::array<uint32_t, kSlotCount + 1> tintColour{};
-  std::array<int32_t, kSlotCount + 1> brush{};
-  std::array<uint32_t, kSlotCount + 1> slotSpareC{};
-  std::array<uint32_t, kSlotCount + 1> slotSpareD{};
-  std::array<uint8_t, kSlotCount> locked{};
-  // Why a slot's picture is a stand-in for its file (kNone: the file was read).
-  std::array<PictureProblem, kSlotCount> pictureProblems{};
   uint16_t showId = 0;
   uint8_t fieldSwap = 0;
   KeyFrame keyClipboard{};
@@ -178,11 +186,12 @@ class ShowDocument {
   int32_t stageWidth = 640;
 
  private:
-  void ResetSlot(int slot);
   void ApplyUndoEntry();
   void RemoveKey(int slot, int key);
   void Repaint();
 
+  std::array<Picture, kSlotCount> pictures_{};
+  uint8_t modified_ = 0;
   std::vector<UnreadablePicture> unreadablePictures_;
   PictureProblem lastPictureProblem_ = PictureProblem::kNone;
   DocumentHost* host_ = nullptr;

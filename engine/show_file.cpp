@@ -167,19 +167,20 @@ std::vector<uint8_t> WriteShow(ShowDocument& document) {
   writer.Put<uint8_t>(document.alphaBlur ? 1 : 0);
   writer.Zeros(kShowHeaderSize - out.size());
 
+  document.StampShowLength();
   for (int slot = 0; slot < document.pictureCount && slot < kSlotCount; ++slot) {
-    const int count = std::clamp(document.keyCount[slot], 1, kMaxKeys);
-    writer.PutFileSpec(document.pictureFiles[slot]);
-    writer.Put<int32_t>(document.brush[slot]);
-    writer.Put<uint32_t>(document.tintColour[slot]);
-    writer.Put<uint32_t>(document.slotSpareC[slot]);
-    writer.Put<uint32_t>(document.slotSpareD[slot]);
-    writer.Put<uint8_t>(document.locked[slot]);
+    const Picture& picture = document.PictureAt(slot);
+    const int count = std::clamp(picture.keyCount, 1, kMaxKeys);
+    writer.PutFileSpec(picture.file);
+    writer.Put<int32_t>(picture.brush);
+    writer.Put<uint32_t>(picture.tint);
+    writer.Put<uint32_t>(picture.spareC);
+    writer.Put<uint32_t>(picture.spareD);
+    writer.Put<uint8_t>(picture.locked);
     writer.Zeros(15);
     writer.Put<int32_t>(count);
-    document.keys[slot][0].spare11 = static_cast<float>(document.showLength);
     for (int k = 0; k < count; ++k) {
-      writer.PutKeyFrame(document.keys[slot][k]);
+      writer.PutKeyFrame(picture.keys[k]);
     }
   }
   if (document.soundFile.HasPath()) {
@@ -193,7 +194,7 @@ std::vector<uint8_t> WriteShow(ShowDocument& document) {
   std::memcpy(out.data(), &kShowMagic, 2);
   std::memcpy(out.data() + 2, &document.showId, 2);
   std::memcpy(out.data() + 4, &length, 4);
-  document.modified = 0;
+  document.SetModified(false);
   return out;
 }
 
@@ -243,28 +244,18 @@ bool ReadShow(ShowDocument& document, std::span<const uint8_t> bytes, bool redra
       found = ShowDamage::kTooManyPictures;
       break;
     }
-    const FileSpec file = reader.GetFileSpec(at);
-    document.brush[slot] = reader.Get<int32_t>(at + kBrushAt);
-    document.tintColour[slot] = reader.Get<uint32_t>(at + kTintAt);
-    document.slotSpareC[slot] = reader.Get<uint32_t>(at + kSpareCAt);
-    document.slotSpareD[slot] = reader.Get<uint32_t>(at + kSpareDAt);
-    document.locked[slot] = bytes[at + kLockedAt] != 0;
-    document.keyCount[slot] = 0;
-
-    const FileSpec resolved = Resolved(file, showFolder);
-    if (document.LoadPicture(resolved, -1) != slot) {
-      // An unreadable picture keeps its place (and its file reference, so
-      // that saving the show keeps it too), invisible until it can be read.
-      document.pictureFiles[slot] = resolved;
-      document.pictureImages[slot] = ImageBuffer(8, 8, 32);
-      document.pictureProblems[slot] = document.LastPictureProblem();
-      document.pictureCount = slot + 1;
-    }
+    Picture picture;
+    picture.file = Resolved(reader.GetFileSpec(at), showFolder);
+    picture.brush = reader.Get<int32_t>(at + kBrushAt);
+    picture.tint = reader.Get<uint32_t>(at + kTintAt);
+    picture.spareC = reader.Get<uint32_t>(at + kSpareCAt);
+    picture.spareD = reader.Get<uint32_t>(at + kSpareDAt);
+    picture.locked = bytes[at + kLockedAt] != 0;
     for (int32_t k = 0; k < count; ++k) {
-      document.keys[slot][k] = reader.GetKeyFrame(at + kPictureBlockHeader + k * kKeyFrameSize);
+      picture.keys[k] = reader.GetKeyFrame(at + kPictureBlockHeader + k * kKeyFrameSize);
     }
-    document.keyCount[slot] = count;
-    document.SortKeys(slot);
+    picture.keyCount = count;
+    document.AddRecordedPicture(std::move(picture));
 
     ++slot;
     at += kPictureBlockHeader + static_cast<size_t>(count) * kKeyFrameSize;
@@ -278,7 +269,7 @@ bool ReadShow(ShowDocument& document, std::span<const uint8_t> bytes, bool redra
   }
   document.showId = reader.Get<uint16_t>(2);
   document.ClearUndoHistory();
-  document.modified = 0;
+  document.SetModified(false);
   // A file shorter than its length field was cut short; in one longer than
   // it the length field itself does not add up.
   if (statedLength > bytes.size()) {

@@ -60,7 +60,7 @@ ShowFileStatus LoadShowFile(ShowDocument& document, const std::filesystem::path&
   } else {
     // Saving half a show over the whole one must take a deliberate choice.
     document.damagedShowFile = fileRef;
-    document.modified = 1;
+    document.SetModified(true);
   }
   if (damage != nullptr) *damage = std::move(found);
   return ShowFileStatus::kOk;
@@ -71,16 +71,16 @@ ShowFileStatus SaveShowFile(ShowDocument& document, const std::filesystem::path&
   if (!fileRef.SetPath(file.string())) {
     return ShowFileStatus::kPathTooLong;
   }
-  const uint8_t wasModified = document.modified;
+  const bool wasModified = document.Modified();
   const std::vector<uint8_t> bytes = WriteShow(document);
 
   if (!ReplaceFile(file, bytes, ".saving")) {
-    document.modified = wasModified;
+    document.SetModified(wasModified);
     return ShowFileStatus::kCannotWrite;
   }
   document.showFile = fileRef;
   document.damagedShowFile.ClearPath();
-  document.modified = 0;
+  document.SetModified(false);
   return ShowFileStatus::kOk;
 }
 

@@ -41,8 +41,8 @@ int32_t ShowEndTime(const ShowDocument& document) {
   int32_t end = 0;
   const int count = std::clamp(document.pictureCount, 0, kMaxPictures);
   for (int slot = 0; slot < count; ++slot) {
-    const int keys = std::clamp(document.keyCount[slot], 0, kMaxKeys);
-    if (keys > 0) end = std::max(end, document.keys[slot][keys - 1].time);
+    const auto keys = document.PictureAt(slot).Keys();
+    if (!keys.empty()) end = std::max(end, keys.back().time);
   }
   return end;
 }

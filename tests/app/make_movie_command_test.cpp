@@ -61,24 +61,9 @@ class MakeMovieInTheWindow : public ::testing::Test {
   AppHarness app;
 };
 
-TEST_F(MakeMovieInTheWindow, WritesEveryFrameOfTheShowAndRemembersTheOptions) {
-  const fs::path folder = testing::FreshTestFolder("make-movie");
-  const fs::path movie = folder / "show.avi";
-  ConfirmDialogs(2);
-  std::string shown;
-  AnswerFileDialog(movie.string(), [&shown] { AnswerMessageBox(&shown); });
-  app.Main().RunCommand(cmd::kMakeMovie);
-  EXPECT_EQ(shown, "Movie file(s) successfully made");
-  EXPECT_EQ(FramesIn(movie), 10);
-  EXPECT_EQ(app.settings.GetSettingInt("MovieType", -1), 0);
-  EXPECT_EQ(app.settings.GetSetting("MovieWid", ""), "64");
-  EXPECT_EQ(app.settings.GetSetting("CodecType", ""), "DIB ");
-  EXPECT_EQ(app.settings.GetSetting("InitialFolder", ""), folder.string() + "/");
-  EXPECT_EQ(QueuedMessageCount(), 0u);
-}
-
 // A stand-in must not slip into a movie unseen: Make Movie asks first, No
-// being the default; Yes makes the movie, told with the information icon.
+// being the default; Yes makes every frame of the movie, told with the
+// information icon, and the options are remembered.
 TEST_F(MakeMovieInTheWindow, PlaceholdersAreAskedAboutWithNoAsTheDefault) {
   const fs::path folder = testing::FreshTestFolder("make-movie-placeholder");
   const std::string bad = (folder / "bad.bmp").string();
@@ -117,6 +102,11 @@ TEST_F(MakeMovieInTheWindow, PlaceholdersAreAskedAboutWithNoAsTheDefault) {
   EXPECT_EQ(made, "Movie file(s) successfully made");
   EXPECT_EQ(icon, QMessageBox::Information);
   EXPECT_EQ(FramesIn(movie), 10);
+  EXPECT_EQ(app.settings.GetSettingInt("MovieType", -1), 0);
+  EXPECT_EQ(app.settings.GetSetting("MovieWid", ""), "64");
+  EXPECT_EQ(app.settings.GetSetting("CodecType", ""), "DIB ");
+  EXPECT_EQ(app.settings.GetSetting("InitialFolder", ""), folder.string() + "/");
+  EXPECT_EQ(QueuedMessageCount(), 0u);
 }
 
 // Esc at the first frame: the tail hold is still written and the file

@@ -106,7 +106,7 @@ TEST_F(StageGestures, MoveResizeRotateSetKeysAndUndoRestores) {
   corner = Corner(0);
   Drag(corner, Point{corner.x + 40, corner.y});
   EXPECT_FLOAT_EQ(app.KeyAt(0, 90)->rotation, 20);
-  EXPECT_EQ(app.Doc().keyCount[0], 2);
+  EXPECT_EQ(app.Doc().PictureAt(0).keyCount, 2);
 
   testing::TypeCharacter(app.Main().Handle(), 26);  // Ctrl+Z
   EXPECT_FLOAT_EQ(app.KeyAt(0, 90)->rotation, 0);
@@ -155,8 +155,8 @@ TEST(StageWithoutPictures, GesturesAndKeysDoNothing) {
   Click(app.GetStage().Handle(), kWmLButtonDown, kMkLButton | kMkShift, x, y);
   Click(app.GetStage().Handle(), kWmLButtonUp, 0, x, y);
   testing::PressKey(app.GetStage().Handle(), 39, 0);
-  EXPECT_EQ(app.Doc().keyCount[0], 1);
-  EXPECT_EQ(app.Doc().modified, 0);
+  EXPECT_EQ(app.Doc().PictureAt(0).keyCount, 1);
+  EXPECT_FALSE(app.Doc().Modified());
 }
 
 TEST_F(StageGestures, ArrowKeysNudgeTheStateAndATransportKeyEndsADrag) {
@@ -179,7 +179,7 @@ TEST_F(StageGestures, ZoomKeepsAnUnkeyedDragAndPageKeysResizeThePictureTheyFound
   app.Main().RunCommand(cmd::kAutoAddKeys);
   const Point c = Centre();
   Drag(c, Point{c.x + 30, c.y});
-  EXPECT_EQ(app.Doc().keyCount[0], 1);
+  EXPECT_EQ(app.Doc().PictureAt(0).keyCount, 1);
   app.Main().RunCommand(cmd::kZoomOut);
   EXPECT_DOUBLE_EQ(app.GetStage().Scale(), 0.75);
   EXPECT_FLOAT_EQ(app.State(0).x, 350);

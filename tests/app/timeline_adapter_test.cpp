@@ -34,7 +34,7 @@ class TimelinePlugIn : public ::testing::Test {
     app.Doc().GoToTime(90, true);
     app.State(0).x += 40;
     app.Doc().SetKeyAtCurrentTime();
-    ASSERT_EQ(app.Doc().keyCount[0], 2);
+    ASSERT_EQ(app.Doc().PictureAt(0).keyCount, 2);
     app.Doc().GoToTime(0, true);
 
     auto adapter = TimelineAdapter::Create(app.Main(), app.Doc(), app.settings);
@@ -74,10 +74,10 @@ TEST_F(TimelinePlugIn, ScrubbingOnTheTimelineMovesTheStagesTime) {
   EXPECT_EQ(app.Doc().clock.currentTime, t);
   // The Stage shows the picture half-way along its move.
   EXPECT_FLOAT_EQ(app.State(0).x, app.Doc().EvaluatePicture(0, t, false).x);
-  EXPECT_GT(app.State(0).x, app.Doc().keys[0][0].x);
-  EXPECT_LT(app.State(0).x, app.Doc().keys[0][1].x);
+  EXPECT_GT(app.State(0).x, app.Doc().PictureAt(0).keys[0].x);
+  EXPECT_LT(app.State(0).x, app.Doc().PictureAt(0).keys[1].x);
   // A plain click is no drag: the key frames stay.
-  EXPECT_EQ(app.Doc().keys[0][1].time, 90);
+  EXPECT_EQ(app.Doc().PictureAt(0).keys[1].time, 90);
 }
 
 TEST_F(TimelinePlugIn, EnlargeAndContractKeysChangeTheTimelinesScale) {
@@ -95,13 +95,13 @@ TEST_F(TimelinePlugIn, EnlargeAndContractKeysChangeTheTimelinesScale) {
   app.Main().RunCommand(cmd::kContractTimeline);
   EXPECT_EQ(timeline->TimeScale(), 5);
   EXPECT_EQ(timeline->ContentWidth(), XOf(app.Doc().showLength));
-  EXPECT_EQ(app.Doc().keyCount[0], 2);  // the "." character is not Delete here
+  EXPECT_EQ(app.Doc().PictureAt(0).keyCount, 2);  // the "." character is not Delete here
 }
 
 TEST_F(TimelinePlugIn, PickingAPictureOnTheTimelineUpdatesThePictureMenu) {
   app.LoadPicture("sun.bmp");
-  app.Doc().brush[1] = BrushCode(Brush::kPixelate);
-  app.Doc().locked[1] = 1;
+  app.Doc().SetBrush(1, Brush::kPixelate);
+  app.Doc().ToggleLock(1);
   timeline->SetViewMode(TimelineWindow::kAllPicturesView);
   app.Main().LayoutChildren();
   ASSERT_EQ(app.Doc().selectedPicture, 0);
@@ -116,26 +116,26 @@ TEST_F(TimelinePlugIn, PickingAPictureOnTheTimelineUpdatesThePictureMenu) {
 TEST_F(TimelinePlugIn, DeleteRemovesTheKeyFrameTheTimelineMarksCurrent) {
   ClickOn(timeline->Handle(), XOf(90), kTrackY);
   EXPECT_EQ(app.Doc().clock.currentTime, 90);
-  EXPECT_EQ(app.Doc().keys[0][1].time, 90);  // clicked, not dragged
+  EXPECT_EQ(app.Doc().PictureAt(0).keys[1].time, 90);  // clicked, not dragged
   EXPECT_EQ(app.Doc().currentKey, 1);
   testing::PressKey(app.Main().Handle(), vk::kDelete, 0);
-  EXPECT_EQ(app.Doc().keyCount[0], 1);
+  EXPECT_EQ(app.Doc().PictureAt(0).keyCount, 1);
   EXPECT_EQ(app.KeyAt(0, 90), nullptr);
 
   testing::TypeCharacter(app.Main().Handle(), 26);  // Ctrl+Z
-  ASSERT_EQ(app.Doc().keyCount[0], 2);
+  ASSERT_EQ(app.Doc().PictureAt(0).keyCount, 2);
   // One frame off, the key frame's mark still holds the current time.
   testing::TypeCharacter(app.Main().Handle(), '+');
   EXPECT_EQ(app.Doc().clock.currentTime, 91);
   EXPECT_EQ(app.Doc().currentKey, 1);
   app.Main().RunCommand(cmd::kDelete);
-  EXPECT_EQ(app.Doc().keyCount[0], 1);
+  EXPECT_EQ(app.Doc().PictureAt(0).keyCount, 1);
 
   // Away from every mark nothing is current and Delete does nothing.
   app.Doc().GoToTime(60, true);
   EXPECT_EQ(app.Doc().currentKey, -1);
   app.Main().RunCommand(cmd::kDelete);
-  EXPECT_EQ(app.Doc().keyCount[0], 1);
+  EXPECT_EQ(app.Doc().PictureAt(0).keyCount, 1);
 }
 
 TEST_F(TimelinePlugIn, AClickOnTheTimelineDuringPlaybackMovesPlayback) {
@@ -200,7 +200,9 @@ TEST_F(StageOptions, OkKeepsTheEaseAndSetsTheKeyFrameCancelChangesNothing) {
   EXPECT_EQ(*app.KeyAt(0, 90), before);
   EXPECT_EQ(app.Doc().undoCount, undo);
 
-  app.Doc().keys[0][1].easeCode = 4500;
+  KeyFrame eased = app.Doc().GetKey(1, 0);
+  eased.easeCode = 4500;
+  app.Doc().PutKey(1, eased, 0);
   app.Doc().GoToTime(90, true);
   app.State(0).easeCode = 4500;
   app.State(0).x = 333.6f;

@@ -17,6 +17,7 @@ namespace vantoril {
 namespace {
 
 using testing::Bgra;
+using testing::EditPicture;
 using testing::PictureState;
 using testing::PixelAt;
 using testing::SetPixel;
@@ -42,9 +43,10 @@ class SolidClip : public BackgroundClip {
 class ComposeFrameTest : public ::testing::Test {
  protected:
   void AddPicture(int slot, Bgra colour, const KeyFrame& key) {
-    document.pictureImages[slot] = SolidImage(64, 64, colour);
-    document.keyCount[slot] = 1;
-    document.keys[slot][0] = key;
+    Picture picture;
+    picture.image = SolidImage(64, 64, colour);
+    picture.keys[0] = key;
+    document.SetPicture(slot, std::move(picture));
     document.pictureCount = std::max(document.pictureCount, slot + 1);
   }
 
@@ -53,10 +55,12 @@ class ComposeFrameTest : public ::testing::Test {
   // has it at x 200.
   void AddMovingPicture() {
     AddPicture(0, {200, 0, 0, 255}, PictureState(100, 240, 100, 480));
-    document.keys[0][0].easeCode = 4001;
-    document.keys[0][1] = PictureState(300, 240, 100, 480);
-    document.keys[0][1].time = 1;
-    document.keyCount[0] = 2;
+    EditPicture(document, 0, [](Picture& picture) {
+      picture.keys[0].easeCode = 4001;
+      picture.keys[1] = PictureState(300, 240, 100, 480);
+      picture.keys[1].time = 1;
+      picture.keyCount = 2;
+    });
   }
 
   static bool Painted(const ImageBuffer& frame, int x, int row) {
@@ -175,9 +179,11 @@ TEST_F(ComposeFrameTest, SingleFieldsGoIntoHalfHeightBuffers) {
       SetPixel(stripes, x, j, {v, v, v, 255});
     }
   }
-  document.pictureImages[0] = stripes;
-  document.keyCount[0] = 1;
-  document.keys[0][0] = PictureState(320, 240, 640, 480);
+  EditPicture(document, 0, [&](Picture& picture) {
+    picture.image = stripes;
+    picture.keyCount = 1;
+    picture.keys[0] = PictureState(320, 240, 640, 480);
+  });
   ImageBuffer odd(640, 240, 32);
   ASSERT_TRUE(ComposeFrame(document, 0, FieldMode::kFirstField, 1, odd));
   EXPECT_EQ(PixelAt(odd, 10, 10)[0], (200 * 254) >> 8);
@@ -206,14 +212,14 @@ TEST_F(ComposeFrameTest, BandsPaintWhatOneBandPaints) {
   for (int n = 0; n < 60; ++n) {
     document.pictureCount = uniform(1, 8);
     for (int slot = 0; slot < document.pictureCount; ++slot) {
-      document.pictureImages[slot].Create(uniform(1, 70), uniform(1, 70), 32);
-      noise(document.pictureImages[slot]);
-      document.brush[slot] = BrushCode(kBrushes[uniform(0, 7)]);
-      document.tintColour[slot] = 0x336699;
-      KeyFrame key = PictureState(uniform(-40, 680), uniform(-40, 520), uniform(-200, 300),
-                                  uniform(1, 300), uniform(-360, 360), uniform(0, 100));
-      document.keys[slot][0] = key;
-      document.keyCount[slot] = 1;
+      Picture picture;
+      picture.image.Create(uniform(1, 70), uniform(1, 70), 32);
+      noise(picture.image);
+      picture.brush = BrushCode(kBrushes[uniform(0, 7)]);
+      picture.tint = 0x336699;
+      picture.keys[0] = PictureState(uniform(-40, 680), uniform(-40, 520), uniform(-200, 300),
+                                     uniform(1, 300), uniform(-360, 360), uniform(0, 100));
+      document.SetPicture(slot, std::move(picture));
     }
     document.backgroundSource = kBackgroundPicture;
     document.backgroundImage.Create(uniform(1, 200), uniform(1, 200), 32);

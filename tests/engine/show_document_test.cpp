@@ -5,10 +5,12 @@
 
 #include <algorithm>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <random>
 #include <string>
 
+#include "engine/compositor.h"
 #include "engine/settings_store.h"
 #include "engine/show_file.h"
 #include "support/child_process.h"
@@ -46,7 +48,8 @@ class ShowDocumentTest : public ::testing::Test {
   }
 
   std::vector<KeyFrame> Keys(int slot) const {
-    return {document->keys[slot].begin(), document->keys[slot].begin() + document->keyCount[slot]};
+    const auto keys = document->PictureAt(slot).Keys();
+    return {keys.begin(), keys.end()};
   }
 
   RecordingHost host;
@@ -63,13 +66,10 @@ TEST_F(ShowDocumentTest, ConstructionDefaults) {
   EXPECT_EQ(document->backgroundSource, kBackgroundClip);
   EXPECT_EQ(document->undoTop, -1);
   for (int slot = 0; slot < kSlotCount; ++slot) {
-    ASSERT_EQ(document->keyCount[slot], 1);
-    const KeyFrame& key = document->keys[slot][0];
-    EXPECT_EQ(key.x, 200);
-    EXPECT_EQ(key.y, 200);
-    EXPECT_EQ(key.width, 100);
-    EXPECT_EQ(key.height, 100);
-    EXPECT_EQ(document->tintColour[slot], 255u);
+    const Picture& picture = document->PictureAt(slot);
+    ASSERT_EQ(picture.keyCount, 1);
+    EXPECT_EQ(picture.keys[0], (KeyFrame{.x = 200, .y = 200, .width = 100, .height = 100}));
+    EXPECT_EQ(picture.tint, 255u);
   }
 }
 
@@ -111,14 +111,14 @@ TEST_F(ShowDocumentTest, LoadPictureMakesAnOpaquePictureWithTransparentBorder) {
   loader.height = 240;
   ASSERT_EQ(document->LoadPicture(SpecFor("/pics/a.bmp"), -1), 0);
   EXPECT_EQ(document->pictureCount, 1);
-  EXPECT_EQ(document->pictureFiles[0].Path(), "/pics/a.bmp");
-  EXPECT_EQ(document->modified, 1);
-  const KeyFrame& key = document->keys[0][0];
+  EXPECT_EQ(document->PictureAt(0).file.Path(), "/pics/a.bmp");
+  EXPECT_TRUE(document->Modified());
+  const KeyFrame& key = document->PictureAt(0).keys[0];
   EXPECT_EQ(key.x, 320);
   EXPECT_EQ(key.y, 240);
   EXPECT_EQ(key.width, 320);
   EXPECT_EQ(key.height, 240);
-  const ImageBuffer& image = document->pictureImages[0];
+  const ImageBuffer& image = document->PictureAt(0).image;
   ASSERT_EQ(image.BitsPerPixel(), 32);
   for (int y = 0; y < 240; ++y) {
     for (int x = 0; x < 320; ++x) {
@@ -137,16 +137,12 @@ TEST_F(ShowDocumentTest, FailedLoadChangesNothing) {
   EXPECT_EQ(document->LoadPicture(SpecFor("/pics/missing.bmp"), -1), -1);
   EXPECT_EQ(document->LoadPicture(SpecFor("/pics/missing.bmp"), 0), 0);
   EXPECT_EQ(document->pictureCount, 1);
-  EXPECT_EQ(document->pictureFiles[0].Path(), "/pics/picture.bmp");
+  EXPECT_EQ(document->PictureAt(0).file.Path(), "/pics/picture.bmp");
   EXPECT_EQ(Keys(0), before);
   EXPECT_EQ(document->LoadPicture(SpecFor("ab"), -1), -1);
-
-  // An image too large for a working copy: the message, and nothing changes.
   loader.result = PictureLoad::kLoaded;
-  loader.width = 16;
-  loader.bitsPerPixel = 8;
-  document->pictureImages[0].Create(40, 30, 32);
-  EXPECT_EQ(document->LoadPicture(SpecFor("/pics/other.bmp"), 40), 40);
+  EXPECT_EQ(document->LoadPicture(SpecFor("/pics/other.bmp"), 40), 40);  // no such slot
+  EXPECT_EQ(document->pictureCount, 1);
 }
 
 TEST_F(ShowDocumentTest, PlaceholderCountsAsLoadedAndThirtyPicturesIsTheLimit) {
@@ -171,7 +167,7 @@ TEST_F(ShowDocumentTest, UnreadablePicturesAreListedAndFollowTheirSlot) {
   EXPECT_EQ(document->pictureCount, 2);
   EXPECT_EQ(UnreadablePicturesOf(*document).size(), 1u);
   ASSERT_TRUE(document->DeletePicture(0));
-  EXPECT_NE(document->pictureProblems[0], PictureProblem::kNone);
+  EXPECT_NE(document->PictureAt(0).problem, PictureProblem::kNone);
   loader.result = PictureLoad::kLoaded;
   EXPECT_EQ(document->LoadPicture(SpecFor("/pics/found.bmp"), 0), 0);
   EXPECT_TRUE(UnreadablePicturesOf(*document).empty());
@@ -182,9 +178,9 @@ TEST_F(ShowDocumentTest, SetKeyWithoutAutoAddAppendsBeepsAndAdvancesOneSecond) {
   AddPicture();
   document->autoAddKey = 0;
   EXPECT_TRUE(KeyAt(100, 55));
-  EXPECT_EQ(document->keyCount[0], 2);
-  EXPECT_EQ(document->keys[0][1].time, 100);
-  EXPECT_EQ(document->keys[0][1].x, 55);
+  EXPECT_EQ(document->PictureAt(0).keyCount, 2);
+  EXPECT_EQ(document->PictureAt(0).keys[1].time, 100);
+  EXPECT_EQ(document->PictureAt(0).keys[1].x, 55);
   EXPECT_EQ(host.beeps, 1);
   EXPECT_EQ(document->clock.currentTime, 130);
 }
@@ -194,9 +190,9 @@ TEST_F(ShowDocumentTest, SetKeyUpdatesAKeyFrameWithinTheMatchingDistance) {
   host.timeline = true;
   host.timeScale = 15;         // d = 2
   EXPECT_FALSE(KeyAt(3, 77));  // near the start: the first key frame
-  EXPECT_EQ(document->keyCount[0], 1);
-  EXPECT_EQ(document->keys[0][0].time, 0);
-  EXPECT_EQ(document->keys[0][0].x, 77);
+  EXPECT_EQ(document->PictureAt(0).keyCount, 1);
+  EXPECT_EQ(document->PictureAt(0).keys[0].time, 0);
+  EXPECT_EQ(document->PictureAt(0).keys[0].x, 77);
   EXPECT_EQ(host.beeps, 0);  // auto-add keys on: an update is silent
 
   // Without a timeline d is 4; 2d is the first time not taken for the start's.
@@ -223,25 +219,25 @@ TEST_F(ShowDocumentTest, SetKeyUpdatesAKeyFrameWithinTheMatchingDistance) {
 
 TEST_F(ShowDocumentTest, KeyOperationsNeedAnExistingUnlockedPicture) {
   EXPECT_FALSE(KeyAt(100, 1));  // empty show
-  EXPECT_EQ(document->keyCount[0], 1);
+  EXPECT_EQ(document->PictureAt(0).keyCount, 1);
   EXPECT_FALSE(document->ShiftKeysAfter(0, 10));
   document->DeleteKey(0, 0);
-  EXPECT_EQ(document->keyCount[0], 1);
+  EXPECT_EQ(document->PictureAt(0).keyCount, 1);
   EXPECT_EQ(document->undoCount, 0);
 
   AddPicture();
-  document->locked[0] = 1;
+  document->ToggleLock(0);
   EXPECT_FALSE(KeyAt(100, 1));
-  EXPECT_EQ(document->keyCount[0], 1);
-  document->locked[0] = 0;
+  EXPECT_EQ(document->PictureAt(0).keyCount, 1);
+  document->ToggleLock(0);
 
   document->selectedPicture = 5;  // past the last picture
   EXPECT_FALSE(KeyAt(100, 1));
-  EXPECT_EQ(document->keyCount[5], 1);
+  EXPECT_EQ(document->PictureAt(5).keyCount, 1);
 
   document->selectedPicture = 0;
   document->DeleteKey(0, 0);  // the only key frame stays
-  EXPECT_EQ(document->keyCount[0], 1);
+  EXPECT_EQ(document->PictureAt(0).keyCount, 1);
 }
 
 TEST_F(ShowDocumentTest, MovePictureEndsBehindTheTarget) {
@@ -253,15 +249,19 @@ TEST_F(ShowDocumentTest, MovePictureEndsBehindTheTarget) {
   ASSERT_TRUE(document->MovePicture(0, 3));
   EXPECT_EQ(document->undoCount, 0);  // slot moves clear the history
   EXPECT_EQ(document->undoTop, -1);
-  EXPECT_EQ(document->pictureImages[1].Width(), 13);
-  EXPECT_EQ(document->pictureImages[0].Width(), 10);
-  EXPECT_EQ(document->pictureImages[2].Width(), 11);
+  EXPECT_EQ(document->PictureAt(1).image.Width(), 13);
+  EXPECT_EQ(document->PictureAt(0).image.Width(), 10);
+  EXPECT_EQ(document->PictureAt(2).image.Width(), 11);
   EXPECT_EQ(document->pictureCount, 5);
 
   ASSERT_TRUE(document->MovePicture(3, 0));
-  EXPECT_EQ(document->pictureImages[3].Width(), 10);
+  EXPECT_EQ(document->PictureAt(3).image.Width(), 10);
   EXPECT_FALSE(document->MovePicture(5, 0));
   EXPECT_FALSE(document->MovePicture(2, 2));
+  EXPECT_FALSE(document->InsertPictureCopy(5, 0));  // would leave a gap
+  ASSERT_TRUE(document->InsertPictureCopy(0, 4));
+  EXPECT_EQ(document->pictureCount, 6);
+  EXPECT_EQ(document->PictureAt(1).image.Width(), document->PictureAt(5).image.Width());
 }
 
 TEST_F(ShowDocumentTest, DeletePictureKeepsCountAndSelectionSound) {
@@ -270,28 +270,17 @@ TEST_F(ShowDocumentTest, DeletePictureKeepsCountAndSelectionSound) {
   AddPicture(10, 10);
   AddPicture(11, 10);
   AddPicture(12, 10);
-  document->brush[2] = BrushCode(Brush::kBlur);
+  document->SetBrush(2, Brush::kBlur);
   document->selectedPicture = 2;
   KeyAt(100, 1);
   EXPECT_FALSE(document->DeletePicture(3));
   ASSERT_TRUE(document->DeletePicture(0));
   EXPECT_EQ(document->undoCount, 0);
   EXPECT_EQ(document->pictureCount, 2);
-  EXPECT_EQ(document->pictureImages[0].Width(), 11);
-  EXPECT_EQ(document->brush[1], BrushCode(Brush::kBlur));
-  EXPECT_EQ(document->brush[2], BrushCode(Brush::kNormal));
+  EXPECT_EQ(document->PictureAt(0).image.Width(), 11);
+  EXPECT_EQ(document->PictureAt(1).brush, BrushCode(Brush::kBlur));
+  EXPECT_EQ(document->PictureAt(2).brush, BrushCode(Brush::kNormal));
   EXPECT_EQ(document->selectedPicture, 1);
-}
-
-TEST_F(ShowDocumentTest, InsertPictureCopyRefusesGapsAndFullShows) {
-  AddPicture(10, 10);
-  AddPicture(11, 10);
-  EXPECT_FALSE(document->InsertPictureCopy(2, 0));  // would leave a gap
-  ASSERT_TRUE(document->InsertPictureCopy(0, 1));
-  EXPECT_EQ(document->pictureCount, 3);
-  EXPECT_EQ(document->pictureImages[0].Width(), 10);
-  EXPECT_EQ(document->pictureImages[1].Width(), 11);
-  EXPECT_EQ(document->pictureImages[2].Width(), 11);
 }
 
 TEST_F(ShowDocumentTest, GoToTimeEvaluatesIntoTheStageAndRepaints) {
@@ -328,7 +317,7 @@ TEST_F(ShowDocumentTest, ThirtyThreePushesLeaveThirtyTwoUndoableEntriesAndANewEd
   }
   EXPECT_EQ(document->undoCount, 0);
   EXPECT_EQ(document->redoCount, 32);
-  EXPECT_EQ(document->keyCount[0], 2);  // the first addition is beyond the ring
+  EXPECT_EQ(document->PictureAt(0).keyCount, 2);  // the first addition is beyond the ring
   for (int i = 0; i < 40; ++i) {
     document->Redo();
   }
@@ -349,13 +338,13 @@ TEST_F(ShowDocumentTest, ShiftKeysAfterIsUndoneKeyFrameByKeyFrame) {
   KeyAt(300, 3);
   const auto before = Keys(0);
   ASSERT_TRUE(document->ShiftKeysAfter(150, 40));
-  EXPECT_EQ(document->keys[0][2].time, 240);
-  EXPECT_EQ(document->keys[0][3].time, 340);
+  EXPECT_EQ(document->PictureAt(0).keys[2].time, 240);
+  EXPECT_EQ(document->PictureAt(0).keys[3].time, 340);
   document->Undo();
   document->Undo();
   EXPECT_EQ(Keys(0), before);
   ASSERT_TRUE(document->ShiftKeysAfter(0, 999999));
-  EXPECT_EQ(document->keys[0][3].time, document->showLength);
+  EXPECT_EQ(document->PictureAt(0).keys[3].time, document->showLength);
 }
 
 TEST_F(ShowDocumentTest, At127KeyFramesNoMoreAreAddedNorUndoneInto) {
@@ -364,16 +353,16 @@ TEST_F(ShowDocumentTest, At127KeyFramesNoMoreAreAddedNorUndoneInto) {
     ASSERT_TRUE(KeyAt(10 * i, 1));
   }
   EXPECT_FALSE(KeyAt(5000, 1));
-  EXPECT_EQ(document->keyCount[0], kMaxKeys);
+  EXPECT_EQ(document->PictureAt(0).keyCount, kMaxKeys);
   document->DeleteKey(5, 0);
   KeyAt(5000, 2);  // back to 127
-  ASSERT_EQ(document->keyCount[0], kMaxKeys);
+  ASSERT_EQ(document->PictureAt(0).keyCount, kMaxKeys);
   document->Undo();  // removes the one at 5000
   document->Undo();  // restores the deleted one: 127 again
-  EXPECT_EQ(document->keyCount[0], kMaxKeys);
+  EXPECT_EQ(document->PictureAt(0).keyCount, kMaxKeys);
   document->Redo();
   document->Redo();
-  EXPECT_EQ(document->keyCount[0], kMaxKeys);
+  EXPECT_EQ(document->PictureAt(0).keyCount, kMaxKeys);
 }
 
 // Additions, updates (a key set near one), deletions, key frames dragged in
@@ -391,31 +380,24 @@ TEST_F(ShowDocumentTest, RandomEditSequencesUndoAndRedoExactly) {
     const int edits = 1 + static_cast<int>(random() % 30);
     for (int e = 0; e < edits; ++e) {
       const int kind = static_cast<int>(random() % 4);
+      const auto keys = document->PictureAt(0).Keys();
       if (kind == 0) {
         KeyAt(static_cast<int>(random() % 2000), static_cast<float>(random() % 640));
-      } else if (kind == 1 && document->keyCount[0] > 1) {
-        document->DeleteKey(1 + static_cast<int>(random() % (document->keyCount[0] - 1)), 0);
-      } else if (kind == 3 && document->keyCount[0] > 1) {
-        // Dragged in time as the timeline records it: by its index after the sort.
-        const int k = 1 + static_cast<int>(random() % (document->keyCount[0] - 1));
+      } else if (kind == 1 && keys.size() > 1) {
+        document->DeleteKey(1 + static_cast<int>(random() % (keys.size() - 1)), 0);
+      } else if (kind == 3 && keys.size() > 1) {
+        // Dragged in time, to a time no other key frame has.
+        const int k = 1 + static_cast<int>(random() % (keys.size() - 1));
         const int time = 1 + static_cast<int>(random() % 3000);
-        const auto& frames = document->keys[0];
-        if (std::none_of(frames.begin(), frames.begin() + document->keyCount[0],
-                         [&](const KeyFrame& key) { return key.time == time; })) {
-          const KeyFrame old = frames[k];
-          document->keys[0][k].time = time;
-          document->SortKeys(0);
-          const auto at = std::find_if(frames.begin(), frames.begin() + document->keyCount[0],
-                                       [&](const KeyFrame& key) { return key.time == time; });
-          document->PushUndo(old, static_cast<uint16_t>(at - frames.begin()), 0);
+        if (std::ranges::none_of(keys, [&](const KeyFrame& key) { return key.time == time; })) {
+          document->MoveKey(0, k, time);
         }
       } else {
         // Forward shifts only (equal times have no order to restore), one
         // entry per moved key frame, all within the ring.
         const int after = static_cast<int>(random() % 2000);
-        const auto moved = std::count_if(document->keys[0].begin(),
-                                         document->keys[0].begin() + document->keyCount[0],
-                                         [&](const KeyFrame& k) { return k.time > after; });
+        const auto moved =
+            std::ranges::count_if(keys, [&](const KeyFrame& k) { return k.time > after; });
         if (document->undoCount + moved < kUndoRingSize) {
           document->ShiftKeysAfter(after, 1 + static_cast<int>(random() % 50));
         }
@@ -436,6 +418,137 @@ TEST_F(ShowDocumentTest, RandomEditSequencesUndoAndRedoExactly) {
   }
 }
 
+// Each edit marks the show (the windows never do); without a picture the
+// picture edits do nothing, and a key frame that does not move leaves the
+// show as it was.
+TEST_F(ShowDocumentTest, EditsMarkTheShowModified) {
+  EXPECT_FALSE(document->SetBrush(0, Brush::kBlur) || document->SetTint(0, 1) ||
+               document->ToggleLock(0) || document->Modified());
+  AddPicture();
+  const auto expectMarked = [&](std::span<const std::function<void()>> edits) {
+    for (size_t i = 0; i < edits.size(); ++i) {
+      document->SetModified(false);
+      edits[i]();
+      EXPECT_TRUE(document->Modified()) << i;
+    }
+  };
+  const std::function<void()> edits[] = {
+      [&] { EXPECT_TRUE(document->SetBrush(0, Brush::kTint)); },
+      [&] { EXPECT_TRUE(document->SetTint(0, 0x123456)); },
+      [&] { EXPECT_TRUE(document->ToggleLock(0)); },
+      [&] { document->SetSoundFile(SpecFor("/sound/s.wav")); },
+      [&] { EXPECT_TRUE(document->ChangeBackground(SpecFor("/pics/back.bmp"))); },
+      [&] { EXPECT_EQ(document->MoveKey(0, 1, 200), 1); },
+      [&] { EXPECT_TRUE(document->EditKey(0, 1, KeyFrame{.x = 99, .time = 200})); },
+  };
+  ASSERT_TRUE(KeyAt(100, 1));
+  document->SetModified(false);
+  EXPECT_EQ(document->MoveKey(0, 0, 50), -1);   // the first key frame stays
+  EXPECT_EQ(document->MoveKey(0, 1, 100), -1);  // not moved
+  EXPECT_FALSE(document->Modified());
+  expectMarked(edits);
+  const Picture& picture = document->PictureAt(0);
+  EXPECT_EQ(picture.brush, BrushCode(Brush::kTint));
+  EXPECT_EQ(picture.tint, 0x123456u);
+  EXPECT_EQ(picture.locked, 1);
+  EXPECT_EQ(document->soundFile.Path(), "/sound/s.wav");
+  EXPECT_EQ(document->backgroundFile.Path(), "/pics/back.bmp");
+  EXPECT_EQ(document->backgroundSource, kBackgroundPicture);
+  EXPECT_EQ(picture.keys[1], (KeyFrame{.x = 99, .time = 200}));
+  document->Undo();  // the edit
+  EXPECT_EQ(picture.keys[1].x, 1);
+  document->Undo();  // the move
+  EXPECT_EQ(picture.keys[1].time, 100);
+  EXPECT_TRUE(document->ToggleLock(0));
+  EXPECT_EQ(picture.locked, 0);
+
+  AddPicture();
+  const std::function<void()> keyAndSlotEdits[] = {
+      [&] { document->Redo(); },
+      [&] { document->Undo(); },
+      [&] { EXPECT_TRUE(KeyAt(300, 3)); },
+      [&] { EXPECT_TRUE(document->ShiftKeysAfter(250, 10)); },
+      [&] { document->DeleteKey(1, 0); },
+      [&] { EXPECT_TRUE(document->PasteKey()); },
+      [&] { EXPECT_EQ(document->LoadPicture(SpecFor("/pics/other.bmp"), 1), 1); },
+      [&] { EXPECT_TRUE(document->InsertPictureCopy(0, 1)); },
+      [&] { EXPECT_TRUE(document->MovePicture(2, 0)); },
+      [&] { EXPECT_TRUE(document->DeletePicture(1)); },
+  };
+  document->keyClipboard = document->GetKey(0, 0);
+  expectMarked(keyAndSlotEdits);
+}
+
+// Paste gives the key frame at the current time (set first when there is
+// none) the clipboard's place, size, rotation and ease, and nothing else.
+TEST_F(ShowDocumentTest, PasteKeyNeedsAClipboardAndAnUnlockedPicture) {
+  AddPicture();
+  KeyAt(100, 1);
+  document->GoToTime(50, false);
+  document->currentKey = -1;
+  EXPECT_FALSE(document->PasteKey());  // nothing on the clipboard
+  KeyFrame clip{.time = 30, .tagSlot = 3, .tagCode = 4};
+  for (int f = 0; f < kInterpolatedFieldCount; ++f) FieldValue(clip, f) = 7.0f + f;
+  document->keyClipboard = clip;
+  document->ToggleLock(0);
+  EXPECT_FALSE(document->PasteKey());
+  EXPECT_EQ(Keys(0).size(), 2u);
+  document->ToggleLock(0);
+  host.states[0].level = 40;
+  ASSERT_TRUE(document->PasteKey());
+  ASSERT_EQ(Keys(0).size(), 3u);
+  KeyFrame expected = clip;
+  expected.spare9 = expected.spare11 = 0;
+  expected.level = 40;
+  expected.time = 50;
+  expected.tagSlot = expected.tagCode = 0;
+  EXPECT_EQ(Keys(0)[1], expected);
+  EXPECT_EQ(document->clock.currentTime, 50);
+  // Into the current key frame, which is not added again.
+  document->currentKey = 2;
+  document->keyClipboard.x = 70;
+  ASSERT_TRUE(document->PasteKey());
+  EXPECT_EQ(Keys(0)[2].x, 70);
+  EXPECT_EQ(Keys(0)[2].time, 100);
+}
+
+// Even frames interleave the two fields, the first on the top row; odd
+// frames are whole. Both are as wide as the stage, and the clock moves on.
+TEST(ShowDocumentFieldPreview, InterleavesTheFieldsAtTheStageWidth) {
+  SettingsStore store;
+  store.SetText("[Vantoril]\r\nAspectMode=5625\r\n");
+  ShowDocument document(store);
+  FakePictureLoader loader;
+  document.SetPictureLoader(&loader);
+  ASSERT_EQ(document.LoadPicture(SpecFor("/pics/p.bmp"), -1), 0);
+  testing::EditPicture(document, 0, [](Picture& picture) {  // moving: the fields differ
+    picture.keys[0].easeCode = 4001;
+    picture.keys[1] = picture.keys[0];
+    picture.keys[1].x += 220;
+    picture.keys[1].time = 11;
+    picture.keyCount = 2;
+  });
+  ImageBuffer first(853, 240, 32), second(853, 240, 32), whole(853, 480, 32);
+  ComposeFrame(document, 10, FieldMode::kFirstField, 1, first);
+  ComposeFrame(document, 10, FieldMode::kSecondField, 1, second);
+  ComposeFrame(document, 11, FieldMode::kFullFrame, 1, whole);
+  document.clock.currentTime = 10;
+  const ImageBuffer even = document.StepFieldPreview();
+  ASSERT_EQ(even.Width(), 853);
+  ASSERT_EQ(even.Height(), 480);
+  const auto row = [](const ImageBuffer& image, int y) {
+    return std::span<const uint8_t>(image.RowPointer(image.Height() - 1 - y), 853 * 4);
+  };
+  for (int y = 0; y < 240; ++y) {
+    ASSERT_TRUE(std::ranges::equal(row(even, 2 * y), row(first, y))) << y;
+    ASSERT_TRUE(std::ranges::equal(row(even, 2 * y + 1), row(second, y))) << y;
+  }
+  EXPECT_FALSE(std::ranges::equal(first.PixelBlock(), second.PixelBlock()));
+  EXPECT_EQ(document.clock.currentTime, 11);
+  EXPECT_TRUE(std::ranges::equal(document.StepFieldPreview().PixelBlock(), whole.PixelBlock()));
+  EXPECT_EQ(document.clock.currentTime, 12);
+}
+
 TEST_F(ShowDocumentTest, ResetShowClearsTheShowAndFillsTheStage) {
   AddPicture();
   KeyAt(100, 1);
@@ -443,10 +556,10 @@ TEST_F(ShowDocumentTest, ResetShowClearsTheShowAndFillsTheStage) {
   document->ResetShow();
   EXPECT_EQ(document->pictureCount, 0);
   EXPECT_EQ(document->undoCount, 0);
-  EXPECT_EQ(document->modified, 0);
+  EXPECT_FALSE(document->Modified());
   EXPECT_FALSE(document->soundFile.HasPath());
   EXPECT_EQ(host.states[0].x, 200);
-  EXPECT_EQ(document->keyCount[0], 1);
+  EXPECT_EQ(document->PictureAt(0).keyCount, 1);
 }
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
@@ -484,8 +597,8 @@ TEST_F(ShowDocumentTest, PicturesBeyondTheMemoryAreRefusedAndNothingElseIsLost) 
       if (text.substr(0, text.find('\n')) != "Not Enough Memory to load Image") return 14;
     }
     for (int slot = 0; slot < loaded; ++slot) {
-      if (document->pictureImages[slot].Width() != ImageBuffer::kMaxSide ||
-          document->keyCount[slot] != 2 || document->keys[slot][1].x != 5.0f) {
+      if (document->PictureAt(slot).image.Width() != ImageBuffer::kMaxSide ||
+          document->PictureAt(slot).keyCount != 2 || document->PictureAt(slot).keys[1].x != 5.0f) {
         return 15;
       }
     }

@@ -24,6 +24,7 @@ namespace vantoril {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::EditPicture;
 using testing::FakePictureLoader;
 using testing::RecordingHost;
 using testing::SpecFor;
@@ -46,7 +47,7 @@ class ShowFileTest : public ::testing::Test {
     document->selectedPicture = slot;
     for (int k = 1; k < keys; ++k) {
       document->clock.currentTime = 10 * k;
-      host.states[slot] = document->keys[slot][0];
+      host.states[slot] = document->PictureAt(slot).keys[0];
       host.states[slot].x = static_cast<float>(k);
       host.states[slot].rotation = 1.5f * static_cast<float>(k);
       host.states[slot].easeCode = 2013;
@@ -61,16 +62,14 @@ class ShowFileTest : public ::testing::Test {
     EXPECT_EQ(a.videoColors, b.videoColors);
     EXPECT_EQ(a.alphaBlur, b.alphaBlur);
     for (int s = 0; s < a.pictureCount; ++s) {
-      EXPECT_EQ(a.pictureFiles[s], b.pictureFiles[s]);
-      EXPECT_EQ(a.brush[s], b.brush[s]);
-      EXPECT_EQ(a.tintColour[s], b.tintColour[s]);
-      EXPECT_EQ(a.slotSpareC[s], b.slotSpareC[s]);
-      EXPECT_EQ(a.slotSpareD[s], b.slotSpareD[s]);
-      EXPECT_EQ(a.locked[s], b.locked[s]);
-      ASSERT_EQ(a.keyCount[s], b.keyCount[s]);
-      for (int k = 0; k < a.keyCount[s]; ++k) {
-        EXPECT_EQ(a.keys[s][k], b.keys[s][k]) << s << "/" << k;
-      }
+      const Picture &p = a.PictureAt(s), &q = b.PictureAt(s);
+      EXPECT_EQ(p.file, q.file);
+      EXPECT_EQ(p.brush, q.brush);
+      EXPECT_EQ(p.tint, q.tint);
+      EXPECT_EQ(p.spareC, q.spareC);
+      EXPECT_EQ(p.spareD, q.spareD);
+      EXPECT_EQ(p.locked, q.locked);
+      EXPECT_TRUE(std::ranges::equal(p.Keys(), q.Keys())) << s;
     }
   }
 
@@ -79,60 +78,35 @@ class ShowFileTest : public ::testing::Test {
   std::unique_ptr<ShowDocument> document;
 };
 
-TEST_F(ShowFileTest, SizesOfSmallShows) {
-  auto bytes = WriteShow(*document);
-  ASSERT_EQ(bytes.size(), 338u);
-  uint32_t length;
-  std::memcpy(&length, bytes.data() + 4, 4);
-  EXPECT_EQ(length, 338u);
-  EXPECT_EQ(bytes[0], 0x34);
-  EXPECT_EQ(bytes[1], 0x12);
-
-  // A sound track alone has a block of its own, restored without pictures.
-  document->soundFile = SpecFor("/sound/only.wav");
-  bytes = WriteShow(*document);
-  EXPECT_EQ(bytes.size(), 334u + 266 + 4);
-  auto loaded = MakeDocument();
-  ASSERT_TRUE(ReadShow(*loaded, bytes, false));
-  EXPECT_EQ(loaded->pictureCount, 0);
-  EXPECT_EQ(loaded->soundFile.Path(), "/sound/only.wav");
-  document->soundFile = FileSpec{};
-
-  AddPicture("/pics/a.bmp", 1);
-  document->modified = 1;
-  bytes = WriteShow(*document);
-  EXPECT_EQ(bytes.size(), 334u + 298 + 56 + 4);
-  EXPECT_EQ(document->modified, 0);
-  EXPECT_EQ(document->keys[0][0].spare11, 17980.0f);
-}
-
 // Every field holds a value of its own so that swapped fields cannot pass.
 TEST_F(ShowFileTest, RoundTripGivesTheSameBytesButTheShowId) {
   AddPicture("/pics/a.bmp", 3);
   AddPicture("/pics/b.tga", 5);
   for (int s = 0; s < 2; ++s) {
-    for (int k = 0; k < document->keyCount[s]; ++k) {
-      KeyFrame& key = document->keys[s][k];
-      for (int f = 0; f < kInterpolatedFieldCount; ++f) {
-        FieldValue(key, f) = static_cast<float>(100 * s + 10 * k + f) + 0.25f;
+    EditPicture(*document, s, [s](Picture& picture) {
+      for (int k = 0; k < picture.keyCount; ++k) {
+        KeyFrame& key = picture.keys[k];
+        for (int f = 0; f < kInterpolatedFieldCount; ++f) {
+          FieldValue(key, f) = static_cast<float>(100 * s + 10 * k + f) + 0.25f;
+        }
+        key.tagCode = static_cast<uint16_t>(0x100 * s + k + 1);
       }
-      key.tagCode = static_cast<uint16_t>(0x100 * s + k + 1);
-    }
+      picture.brush = BrushCode(s ? Brush::kTint : Brush::kLighten);
+      picture.tint = s ? 0x00336699 : 0x00112233;
+      picture.spareC = 7 + s;
+      picture.spareD = 9 + s;
+      picture.locked = static_cast<uint8_t>(s);
+    });
   }
-  document->brush = {BrushCode(Brush::kLighten), BrushCode(Brush::kTint)};
-  document->tintColour = {0x00112233, 0x00336699};
-  document->slotSpareC = {7, 8};
-  document->slotSpareD = {9, 10};
-  document->locked = {0, 1};
   document->videoColors = 0;
   document->alphaBlur = 1;
   document->backgroundFile = SpecFor("/pics/back.bmp");
   document->soundFile = SpecFor("/sound/track.wav");
-  document->modified = 1;
+  document->SetModified(true);
   const auto folder = test::FreshFolder("show_round_trip");
   const auto file = folder / "show.vsh";
   ASSERT_EQ(SaveShowFile(*document, file), ShowFileStatus::kOk);
-  EXPECT_EQ(document->modified, 0);
+  EXPECT_FALSE(document->Modified());
   EXPECT_EQ(document->showFile.Path(), file.string());
   EXPECT_FALSE(fs::exists(folder / "show.vsh.saving"));
   const auto first = test::ReadBytes(file);
@@ -142,23 +116,35 @@ TEST_F(ShowFileTest, RoundTripGivesTheSameBytesButTheShowId) {
   ExpectSameShow(*document, *loaded);
   EXPECT_EQ(loaded->showFile.Path(), file.string());
   EXPECT_EQ(loaded->soundFile.Path(), "/sound/track.wav");
-  EXPECT_EQ(loaded->modified, 0);
+  EXPECT_FALSE(loaded->Modified());
   EXPECT_EQ(loaded->undoCount, 0);
   uint16_t id;
   std::memcpy(&id, first.data() + 2, 2);
   EXPECT_EQ(loaded->showId, id);
 
+  EXPECT_EQ(loaded->PictureAt(0).keys[0].spare11, 17980.0f);  // the show's length
   auto second = WriteShow(*loaded);
   ASSERT_EQ(first.size(), second.size());
   second[2] = first[2];
   second[3] = first[3];
   EXPECT_EQ(first, second);
+
+  // A sound track alone has a block of its own, restored without pictures.
+  auto soundOnly = MakeDocument();
+  soundOnly->soundFile = SpecFor("/sound/only.wav");
+  soundOnly->SetModified(true);
+  ASSERT_TRUE(ReadShow(*loaded, WriteShow(*soundOnly), false));
+  EXPECT_FALSE(soundOnly->Modified());
+  EXPECT_EQ(loaded->pictureCount, 0);
+  EXPECT_EQ(loaded->soundFile.Path(), "/sound/only.wav");
 }
 
 TEST_F(ShowFileTest, OppositeByteOrderReadsTheSameShow) {
   AddPicture("/pics/a.bmp", 4);
-  document->brush[0] = BrushCode(Brush::kLighten);
-  document->tintColour[0] = 0x00112233;
+  EditPicture(*document, 0, [](Picture& picture) {
+    picture.brush = BrushCode(Brush::kLighten);
+    picture.tint = 0x00112233;
+  });
   auto bytes = WriteShow(*document);
 
   // Reverse every number, as the other byte order would have written them.
@@ -195,8 +181,8 @@ TEST_F(ShowFileTest, UnreadablePictureKeepsItsSlotAndReference) {
   auto loaded = MakeDocument();
   ASSERT_TRUE(ReadShow(*loaded, bytes, false));
   ExpectSameShow(*document, *loaded);
-  EXPECT_EQ(loaded->pictureFiles[1].Path(), "/pics/gone.bmp");
-  EXPECT_EQ(loaded->pictureImages[2].Width(), 320);
+  EXPECT_EQ(loaded->PictureAt(1).file.Path(), "/pics/gone.bmp");
+  EXPECT_EQ(loaded->PictureAt(2).image.Width(), 320);
   // The slot remembers that it stands in for its file; the load names it once.
   const auto unread = UnreadablePicturesOf(*loaded);
   ASSERT_EQ(unread.size(), 1u);
@@ -253,7 +239,7 @@ TEST_F(ShowFileTest, DamagedShowsLoadAsFarAsTheyAreSound) {
     auto loaded = MakeDocument();
     ASSERT_TRUE(ReadShow(*loaded, bytes, false));
     EXPECT_EQ(loaded->pictureCount, 2);
-    EXPECT_FALSE(loaded->pictureFiles[0].HasPath());
+    EXPECT_FALSE(loaded->PictureAt(0).file.HasPath());
   }
   // Random damage stays in bounds (the sanitizer build watches) and in limits.
   std::mt19937 random(7);
@@ -270,8 +256,8 @@ TEST_F(ShowFileTest, DamagedShowsLoadAsFarAsTheyAreSound) {
     ReadShow(*loaded, bytes, false);
     ASSERT_LE(loaded->pictureCount, kMaxPictures);
     for (int s = 0; s < loaded->pictureCount; ++s) {
-      ASSERT_GE(loaded->keyCount[s], 1);
-      ASSERT_LE(loaded->keyCount[s], kMaxKeys);
+      ASSERT_GE(loaded->PictureAt(s).keyCount, 1);
+      ASSERT_LE(loaded->PictureAt(s).keyCount, kMaxKeys);
     }
   }
 }
@@ -284,10 +270,10 @@ TEST_F(ShowFileTest, FailedSaveOrFullDiskKeepsTheOldFileAndTheModifiedMark) {
   const auto old = test::ReadBytes(file);
 
   AddPicture("/pics/b.bmp", 2);
-  ASSERT_EQ(document->modified, 1);
+  ASSERT_TRUE(document->Modified());
   fs::create_directories(folder / "show.vsh.saving");  // the temporary cannot be made
   EXPECT_EQ(SaveShowFile(*document, file), ShowFileStatus::kCannotWrite);
-  EXPECT_EQ(document->modified, 1);
+  EXPECT_TRUE(document->Modified());
   EXPECT_EQ(test::ReadBytes(file), old);
 
   EXPECT_EQ(SaveShowFile(*document, folder / "missing" / "show.vsh"), ShowFileStatus::kCannotWrite);
@@ -305,7 +291,7 @@ TEST_F(ShowFileTest, FailedSaveOrFullDiskKeepsTheOldFileAndTheModifiedMark) {
     const rlimit limit{old.size() + 100, old.size() + 100};
     if (setrlimit(RLIMIT_FSIZE, &limit) != 0) return 3;
     const ShowFileStatus saved = SaveShowFile(*document, file);
-    if (saved != ShowFileStatus::kCannotWrite || document->modified != 1) return 1;
+    if (saved != ShowFileStatus::kCannotWrite || !document->Modified()) return 1;
     return ShowFileMessage(saved) == "Can't save show file" ? 0 : 2;
   });
   EXPECT_EQ(status, 0);
@@ -329,15 +315,14 @@ TEST_F(ShowFileTest, ADamagedShowFileLoadsWithoutItsName) {
   std::string damage;
   ASSERT_EQ(LoadShowFile(*loaded, file, false, &damage), ShowFileStatus::kOk);
   EXPECT_EQ(damage.rfind("This show file is damaged: it is cut short", 0), 0u) << damage;
-  EXPECT_EQ(loaded->pictureCount, 1);
-  EXPECT_EQ(loaded->modified, 1);
+  EXPECT_TRUE(loaded->Modified());
   EXPECT_FALSE(loaded->showFile.HasPath());
   EXPECT_EQ(loaded->damagedShowFile.Path(), file.string());
   ASSERT_EQ(SaveShowFile(*loaded, folder / "saved.vsh"), ShowFileStatus::kOk);
   EXPECT_FALSE(loaded->damagedShowFile.HasPath());
   ASSERT_EQ(LoadShowFile(*loaded, folder / "saved.vsh", false, &damage), ShowFileStatus::kOk);
   EXPECT_EQ(damage, "");
-  EXPECT_EQ(loaded->modified, 0);
+  EXPECT_FALSE(loaded->Modified());
 }
 
 TEST_F(ShowFileTest, RelativeReferencesAreTakenFromTheShowsFolderAndNonShowsRefused) {

@@ -128,12 +128,14 @@ TEST(MakeMovieOptionsTest, ShowEndIsTheLatestLastKeyFrame) {
   ShowDocument document(settings);
   EXPECT_EQ(ShowEndTime(document), 0);
   document.pictureCount = 2;
-  document.keyCount[0] = 2;
-  document.keys[0][1].time = 120;
-  document.keyCount[1] = 1;
-  document.keys[1][0].time = 200;
-  document.keyCount[2] = 1;  // not a picture of the show
-  document.keys[2][0].time = 999;
+  const auto lastAt = [&](int slot, int count, int32_t time) {
+    Picture picture{.keyCount = count};
+    picture.keys[count - 1].time = time;
+    document.SetPicture(slot, std::move(picture));
+  };
+  lastAt(0, 2, 120);
+  lastAt(1, 1, 200);
+  lastAt(2, 1, 999);  // not a picture of the show
   EXPECT_EQ(ShowEndTime(document), 200);
 }
 

@@ -273,14 +273,14 @@ TEST_F(RenderTest, OverlappedFramesEqualSerialCompositing) {
   document_.backgroundImage = test::PatternFrame(64, 48, 5);
   ImageBuffer picture = test::PatternFrame(40, 30, 1);
   picture.SetAlpha(255);
-  document_.pictureImages[0] = picture;
+  Picture moving{.image = picture, .keyCount = 2};
   document_.pictureCount = 1;
-  document_.keyCount[0] = 2;
-  document_.keys[0][0] = KeyFrame{.x = 100, .y = 100, .width = 160, .height = 120, .level = 100};
-  document_.keys[0][1] = document_.keys[0][0];
-  document_.keys[0][1].x = 500;
-  document_.keys[0][1].rotation = 90;
-  document_.keys[0][1].time = 6;
+  moving.keys[0] = KeyFrame{.x = 100, .y = 100, .width = 160, .height = 120, .level = 100};
+  moving.keys[1] = moving.keys[0];
+  moving.keys[1].x = 500;
+  moving.keys[1].rotation = 90;
+  moving.keys[1].time = 6;
+  document_.SetPicture(0, std::move(moving));
   callbacks_.compose = nullptr;
 
   MakeMovieRequest request = Request(0, 6, 1, false, "m.mov");

@@ -34,19 +34,18 @@ constexpr int kRulerBlockStep = 120;
 constexpr int kOptionsAboveStageBottom = 340;
 
 std::span<const KeyFrame> KeysOf(const ShowDocument& document, int picture) {
-  const int count = std::clamp(document.keyCount[picture], 0, kMaxKeys);
-  return {document.keys[picture].data(), static_cast<size_t>(count)};
+  return document.PictureAt(picture).Keys();
 }
 
 // The current key frame's mark: marked by its mark word, or, in the selected
 // unlocked picture, the one whose mark box holds the current time.
 bool IsCurrentMark(const ShowDocument& document, int picture, int key, int timeScale,
                    int contentWidth) {
-  const KeyFrame& frame = document.keys[picture][key];
+  const KeyFrame& frame = document.PictureAt(picture).keys[key];
   if ((frame.tagCode & 0xFF) != 0) {
     return true;
   }
-  if (picture != document.selectedPicture || document.locked[picture] != 0) {
+  if (picture != document.selectedPicture || document.PictureAt(picture).locked != 0) {
     return false;
   }
   const int left = MarkLeft(key, frame.time, timeScale, contentWidth);
@@ -159,7 +158,7 @@ int TimelineWindow::ClientYToRow(int clientY) const {
 
 int TimelineWindow::HitTestKey(int clientX, int clientY) const {
   const int p = document_.EditablePicture();
-  if (p < 0 || document_.locked[p] != 0) {
+  if (p < 0 || document_.PictureAt(p).locked != 0) {
     return -1;
   }
   const int bandBottom = AllPictures() ? 999 : 30;
@@ -382,26 +381,9 @@ void TimelineWindow::ShiftLaterKeys(int picture, int t0, int delta) {
 }
 
 void TimelineWindow::FinishKeyDrag(int picture, int key, int t) {
-  if (!document_.HasPicture(picture) || key <= 0 || key >= document_.keyCount[picture]) {
-    return;
-  }
-  const KeyFrame old = document_.GetKey(key, picture);
-  if (old.time == t) {
-    return;
-  }
-  KeyFrame moved = old;
-  moved.time = t;
-  document_.PutKey(key, moved, picture);
-  document_.SortKeys(picture);
-  // The undo entry names the key frame where the sort put it, so that undo
-  // gives this key frame its old time back and leaves the others alone.
-  const auto keys = KeysOf(document_, picture);
-  const auto found = std::find(keys.begin(), keys.end(), moved);
-  const int index = found == keys.end() ? key : static_cast<int>(found - keys.begin());
-  document_.PushUndo(old, static_cast<uint16_t>(index), picture);
-  document_.modified = 1;
+  const int index = document_.MoveKey(picture, key, t);
   // Dropped at the very start: the key frame is deleted.
-  if (t < std::min(timeScale_ / 2, 5)) {
+  if (index >= 0 && t < std::min(timeScale_ / 2, 5)) {
     document_.DeleteKey(index, picture);
   }
 }
@@ -412,8 +394,7 @@ void TimelineWindow::OnRightRelease(int x, int y) {
     return;
   }
   const int p = document_.selectedPicture;
-  const KeyFrame original = document_.GetKey(key, p);
-  KeyFrame edited = original;
+  KeyFrame edited = document_.GetKey(key, p);
   Window* stage = owner_.StageWindow();
   Window& host = stage != nullptr && stage->IsCreated() ? *stage : *this;
   int ox = x;
@@ -424,10 +405,8 @@ void TimelineWindow::OnRightRelease(int x, int y) {
   }
   // The undo entry is pushed only for a confirmed edit: a cancelled dialog
   // leaves no step to undo.
-  if (EditKeyFrameOptions(host, ox, oy, edited, BrushOfCode(document_.brush[p]), false)) {
-    document_.PushUndo(original, static_cast<uint16_t>(key), p);
-    document_.PutKey(key, edited, p);
-    document_.modified = 1;
+  if (EditKeyFrameOptions(host, ox, oy, edited, document_.PictureAt(p).BrushKind(), false)) {
+    document_.EditKey(p, key, edited);
   }
   document_.GoToTime(TimeAtClientX(x), false);
   UpdateCurrentKey();
@@ -543,10 +522,10 @@ void TimelineWindow::PaintTrack(int picture, int row, bool selectedRow, const Re
   const int lineX = std::max(TimeToX(document_.clock.currentTime, timeScale_), 3);
   DrawLine(kTimeRed, Rect{lineX, client.top + 5, lineX, client.bottom - 5}, 2);
 
-  const bool locked = document_.locked[picture] != 0;
+  const Picture& shown = document_.PictureAt(picture);
+  const bool locked = shown.locked != 0;
   const uint32_t labelColour = locked ? kLockedGrey : kBlack;
-  const std::string label =
-      TrackLabel(document_.pictureFiles[picture].Path(), BrushOfCode(document_.brush[picture]));
+  const std::string label = TrackLabel(shown.file.Path(), shown.BrushKind());
   DrawText(labelColour, label, 20, top + 2, kAlignLeft);
 
   const auto keys = KeysOf(document_, picture);

@@ -128,8 +128,8 @@ void AppHarness::LoadPicture(const std::string& name) {
 }
 
 const KeyFrame* AppHarness::KeyAt(int picture, int32_t t) const {
-  for (int k = 0; k < document->keyCount[picture]; ++k) {
-    if (document->keys[picture][k].time == t) return &document->keys[picture][k];
+  for (const KeyFrame& key : document->PictureAt(picture).Keys()) {
+    if (key.time == t) return &key;
   }
   return nullptr;
 }

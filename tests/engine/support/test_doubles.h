@@ -66,6 +66,14 @@ class FakePictureLoader : public PictureLoader {
   std::set<std::string> failing;  // paths that read like unreadable files
 };
 
+// Changes a picture of a show built by hand.
+template <class Edit>
+void EditPicture(ShowDocument& document, int slot, Edit edit) {
+  Picture picture = document.PictureAt(slot);
+  edit(picture);
+  document.SetPicture(slot, std::move(picture));
+}
+
 inline FileSpec SpecFor(std::string_view path) {
   FileSpec fileRef;
   fileRef.SetPath(path);
