@@ -27,6 +27,20 @@ namespace vantoril {
 
 using ffmpeg_input::MemoryIo;
 
+namespace {
+
+// The decoders copy a stream's colour fields into the frame as they stand, so
+// an enum field may hold a number outside its enum; read it as the number.
+template <typename Enum>
+int RawEnum(const Enum& field) {
+  static_assert(sizeof(Enum) == sizeof(int));
+  int value = 0;
+  std::memcpy(&value, &field, sizeof value);
+  return value;
+}
+
+}  // namespace
+
 bool IsQuickTimePath(const FileSpec& file) {
   const std::string_view path = file.Path();
   for (size_t i = 0; i + 4 <= path.size(); ++i) {
@@ -364,10 +378,12 @@ bool ClipReader::Decoder::Convert(ImageBuffer& image) {
   if (width < 1 || height < 1) return false;
   if (!image.Create(width, height, 32)) return false;
 
-  const bool fullRange = frame_->color_range == AVCOL_RANGE_JPEG || format == AV_PIX_FMT_YUVJ420P ||
-                         format == AV_PIX_FMT_YUVJ422P || format == AV_PIX_FMT_YUVJ444P ||
-                         format == AV_PIX_FMT_YUVJ440P || format == AV_PIX_FMT_YUVJ411P;
-  const int space = frame_->colorspace == AVCOL_SPC_BT709 ? SWS_CS_ITU709 : SWS_CS_DEFAULT;
+  const bool fullRange = RawEnum(frame_->color_range) == AVCOL_RANGE_JPEG ||
+                         format == AV_PIX_FMT_YUVJ420P || format == AV_PIX_FMT_YUVJ422P ||
+                         format == AV_PIX_FMT_YUVJ444P || format == AV_PIX_FMT_YUVJ440P ||
+                         format == AV_PIX_FMT_YUVJ411P;
+  const int space =
+      RawEnum(frame_->colorspace) == AVCOL_SPC_BT709 ? SWS_CS_ITU709 : SWS_CS_DEFAULT;
   SwsContext* cached =
       sws_getCachedContext(scaler_.release(), width, height, format, width, height, AV_PIX_FMT_BGRA,
                            SWS_BILINEAR, nullptr, nullptr, nullptr);
