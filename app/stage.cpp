@@ -658,12 +658,15 @@ void Stage::StartSound() {
 
 void Stage::MovePlaybackTo(int frame) {
   document_.clock.currentTime = startFrame_ = frame;
-  startCounter_ = PerformanceCounter();
   StartSound();  // forward playback only
+  startCounter_ = PerformanceCounter();
 }
 
 void Stage::RunPlayback() {
   StartSound();
+  // Opening the sound device takes a while here; the pictures' clock starts
+  // once it is open, so that they keep step with the sound.
+  startCounter_ = PerformanceCounter();
   const int direction = playDirection_;
   while (playDirection_ != 0) {
     int32_t& now = document_.clock.currentTime;

@@ -382,8 +382,7 @@ bool ClipReader::Decoder::Convert(ImageBuffer& image) {
                          format == AV_PIX_FMT_YUVJ420P || format == AV_PIX_FMT_YUVJ422P ||
                          format == AV_PIX_FMT_YUVJ444P || format == AV_PIX_FMT_YUVJ440P ||
                          format == AV_PIX_FMT_YUVJ411P;
-  const int space =
-      RawEnum(frame_->colorspace) == AVCOL_SPC_BT709 ? SWS_CS_ITU709 : SWS_CS_DEFAULT;
+  const int space = RawEnum(frame_->colorspace) == AVCOL_SPC_BT709 ? SWS_CS_ITU709 : SWS_CS_DEFAULT;
   SwsContext* cached =
       sws_getCachedContext(scaler_.release(), width, height, format, width, height, AV_PIX_FMT_BGRA,
                            SWS_BILINEAR, nullptr, nullptr, nullptr);

@@ -4,11 +4,16 @@
 
 #include <QApplication>
 #include <QWheelEvent>
+#include <chrono>
+#include <span>
+#include <thread>
 #include <tuple>
 #include <utility>
 
 #include "app/main_window.h"
 #include "app/support/app_harness.h"
+#include "media/audio_output.h"
+#include "media/sound_track_player.h"
 #include "platform/message_queue.h"
 #include "platform/window_impl.h"
 
@@ -17,6 +22,7 @@ namespace {
 
 using testing::AppHarness;
 using testing::Click;
+using testing::ExamplesFolder;
 using testing::Pump;
 
 TEST(StageGeometry, HandlesRotateWithThePicture) {
@@ -274,6 +280,36 @@ TEST_F(StageGestures, FieldPreviewIsAsWideAsTheStage) {
   testing::PressKey(app.Main().Handle(), 100, 'd');
   EXPECT_NE(app.GetStage().PixelAt(700, 10), grey);
   EXPECT_NE(app.GetStage().PixelAt(850, 470), grey);
+}
+
+// A sound device that takes its time to open, as a sound server's may.
+class SlowOpeningOutput final : public AudioOutput {
+ public:
+  int Open(const WaveFormat&, BufferDone) override {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    open_ = true;
+    return kAudioOpened;
+  }
+  bool IsOpen() const override { return open_; }
+  void Queue(std::span<const uint8_t>) override {}
+  void Reset() override {}
+  void Close() override { open_ = false; }
+
+ private:
+  bool open_ = false;
+};
+
+// The pictures' clock starts once the sound plays, not while its device
+// opens: the first frame shown with the sound is the frame it starts at.
+TEST(StagePlayback, ThePicturesStartWithTheSound) {
+  SlowOpeningOutput output;
+  SoundTrackPlayer player(output, nullptr);
+  AppHarness app(&player);
+  ASSERT_TRUE(app.Doc().soundFile.SetPath((ExamplesFolder() / "sounds" / "scale.wav").string()));
+  app.Doc().clock.frameRate = 30;
+  PostMessage(app.Main().Handle(), kWmKeyDown, 27, 1);  // stops after the first frame
+  app.GetStage().Transport(1);
+  EXPECT_LT(app.Doc().clock.currentTime, 3);  // 300 ms would be frame 9
 }
 
 }  // namespace

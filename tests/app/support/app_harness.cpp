@@ -103,12 +103,12 @@ bool FakeTimeline::TakePlaybackClick(const Message& message) {
   return true;
 }
 
-AppHarness::AppHarness() {
+AppHarness::AppHarness(SoundTrackPlayer* sound) {
   ClearMessageQueue();
   document = std::make_unique<ShowDocument>(settings);
   document->SetPictureLoader(&loader);
   document->EnterStandaloneMode();
-  window = std::make_unique<MainWindow>(*document, settings, nullptr);
+  window = std::make_unique<MainWindow>(*document, settings, sound);
   timeline.document = document.get();
   timeline.main = window.get();
   window->Timeline().Plug(&timeline);

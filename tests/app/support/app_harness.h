@@ -65,7 +65,7 @@ class FakeTimeline : public TimelineLink {
 // loader and a recording Timeline.
 class AppHarness {
  public:
-  AppHarness();
+  explicit AppHarness(SoundTrackPlayer* sound = nullptr);
   ~AppHarness();
 
   MainWindow& Main() { return *window; }
