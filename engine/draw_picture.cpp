@@ -567,23 +567,6 @@ __attribute__((target("avx2"), always_inline)) inline bool SampleFour(const Plan
   return true;
 }
 
-// The next four values of u and v, stepped pixel by pixel exactly as in
-// WalkRow.
-__attribute__((target("avx2"), always_inline)) inline void StepFour(const Plan& p, double& u,
-                                                                    double& v, __m256d& uu,
-                                                                    __m256d& vv) {
-  const double u1 = u + p.du;
-  const double u2 = u1 + p.du;
-  const double u3 = u2 + p.du;
-  const double v1 = v + p.dv;
-  const double v2 = v1 + p.dv;
-  const double v3 = v2 + p.dv;
-  uu = _mm256_setr_pd(u, u1, u2, u3);
-  vv = _mm256_setr_pd(v, v1, v2, v3);
-  u = u3 + p.du;
-  v = v3 + p.dv;
-}
-
 // Four registers of four lanes each turned so that register k holds lane k
 // of every one.
 __attribute__((target("avx2"), always_inline)) inline void Transpose(__m256d* m) {
@@ -744,8 +727,10 @@ __attribute__((target("avx2"))) void PaintLanesAvx2(const Plan& p, const Lanes& 
 #define VANTORIL_AVX512 "avx2,avx512f,avx512bw,avx512vl"
 // GCC 12 takes the undefined registers that the AVX-512 intrinsics start
 // from for uninitialised values.
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 
 // Eight of the four-lane bilinear values at once: half h of the pixel-major
 // taps (pixels 2h and 2h + 1, four channels each) with their pixels'
@@ -828,7 +813,9 @@ __attribute__((target(VANTORIL_AVX512))) void PaintNormalAvx512(const Plan& p,
   }
 }
 
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic pop
+#endif
 #undef VANTORIL_AVX512
 
 bool HasAvx512() {
