@@ -48,18 +48,12 @@ struct Draw {
 // frame give two.
 using DrawList = std::array<Draw, 2 * kMaxPictures>;
 
-}  // namespace
-
-bool ComposeFrameWith(ShowDocument& document, int t, FieldMode fieldMode, int fieldArg,
-                      ImageBuffer& destination, const ComposeOptions& options) {
-  const ImageBuffer* backdrop = PaintBackground(document, destination);
-
-  const int stageW = document.stageFrame.Width();
-  const int stageH = document.stageFrame.Height();
+// The pictures of frame t in painting order, each in its state at t; returns
+// how many.
+int ListDraws(ShowDocument& document, int t, FieldMode fieldMode, int fieldArg, DrawList& draws) {
   // A show holds at most 30 pictures; a damaged count must not index past
   // the slots.
   const int count = std::clamp(document.pictureCount, 0, kMaxPictures);
-  DrawList draws;
   int drawCount = 0;
   auto add = [&](int slot, const KeyFrame& state, DrawMode drawMode) {
     draws[drawCount++] = Draw{slot, state, drawMode};
@@ -73,43 +67,52 @@ bool ComposeFrameWith(ShowDocument& document, int t, FieldMode fieldMode, int fi
     for (int slot = count - 1; slot >= 0; --slot) {
       add(slot, document.EvaluatePicture(slot, t, !swap), kEvenRowsOfFrame);
     }
-  } else {
-    // fieldArg is a flag: 1 asks for the odd display rows of a field buffer,
-    // 0 for the even ones.
-    bool f = fieldArg != 0;
-    if (document.flopTopField) {
-      f = !f;
-    }
-    bool secondField = false;
-    DrawMode drawMode = kAllRows;
-    if (fieldMode == FieldMode::kFirstField) {
-      secondField = document.fieldSwap != 0;
-      drawMode = f ? kFieldBufferOddRows : kFieldBufferEvenRows;
-    } else if (fieldMode == FieldMode::kSecondField) {
-      secondField = document.fieldSwap == 0;
-      drawMode = f ? kFieldBufferOddRows : kFieldBufferEvenRows;
-    }
-
-    std::span<const KeyFrame> stageStates;
-    if (t < 0 && document.Host() != nullptr) {
-      stageStates = document.Host()->StagePictureStates();
-    }
-    for (int slot = count - 1; slot >= 0; --slot) {
-      if (!stageStates.empty() && static_cast<size_t>(slot) < stageStates.size()) {
-        add(slot, stageStates[slot], drawMode);
-      } else {
-        add(slot, document.EvaluatePicture(slot, t, secondField), drawMode);
-      }
-    }
+    return drawCount;
+  }
+  // fieldArg is a flag: 1 asks for the odd display rows of a field buffer,
+  // 0 for the even ones.
+  bool f = fieldArg != 0;
+  if (document.flopTopField) {
+    f = !f;
+  }
+  bool secondField = false;
+  DrawMode drawMode = kAllRows;
+  if (fieldMode == FieldMode::kFirstField) {
+    secondField = document.fieldSwap != 0;
+    drawMode = f ? kFieldBufferOddRows : kFieldBufferEvenRows;
+  } else if (fieldMode == FieldMode::kSecondField) {
+    secondField = document.fieldSwap == 0;
+    drawMode = f ? kFieldBufferOddRows : kFieldBufferEvenRows;
   }
 
+  std::span<const KeyFrame> stageStates;
+  if (t < 0 && document.Host() != nullptr) {
+    stageStates = document.Host()->StagePictureStates();
+  }
+  for (int slot = count - 1; slot >= 0; --slot) {
+    if (!stageStates.empty() && static_cast<size_t>(slot) < stageStates.size()) {
+      add(slot, stageStates[slot], drawMode);
+    } else {
+      add(slot, document.EvaluatePicture(slot, t, secondField), drawMode);
+    }
+  }
+  return drawCount;
+}
+
+// Paints the draws over the backdrop (when there is one to copy) in bands
+// across the cores.
+void PaintDraws(const ShowDocument& document, std::span<const Draw> draws,
+                const ImageBuffer* backdrop, ImageBuffer& destination, int bandsAsked) {
+  const int stageW = document.stageFrame.Width();
+  const int stageH = document.stageFrame.Height();
   auto paint = [&](const Draw& draw, const DrawPictureOptions& drawOptions) {
     const Picture& picture = document.PictureAt(draw.slot);
     DrawPictureWith(picture.image, destination, draw.state, picture.BrushKind(), picture.tint,
                     draw.drawMode, stageW, stageH, drawOptions);
   };
   const int height = std::max(destination.Height(), 1);
-  const int bands = std::clamp(options.bands > 0 ? options.bands : CoreCount(), 1, height);
+  const int bands = std::clamp(bandsAsked > 0 ? bandsAsked : CoreCount(), 1, height);
+  const int drawCount = static_cast<int>(draws.size());
 
   // Runs of pictures that read no neighbour are painted band by band; a
   // picture that does waits for everything beneath it and is painted whole.
@@ -144,6 +147,17 @@ bool ComposeFrameWith(ShowDocument& document, int t, FieldMode fieldMode, int fi
     }
     first = end;
   }
+}
+
+}  // namespace
+
+bool ComposeFrameWith(ShowDocument& document, int t, FieldMode fieldMode, int fieldArg,
+                      ImageBuffer& destination, const ComposeOptions& options) {
+  const ImageBuffer* backdrop = PaintBackground(document, destination);
+  DrawList draws;
+  const int count = ListDraws(document, t, fieldMode, fieldArg, draws);
+  PaintDraws(document, std::span<const Draw>(draws.data(), static_cast<size_t>(count)), backdrop,
+             destination, options.bands);
   return true;
 }
 

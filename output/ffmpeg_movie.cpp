@@ -116,6 +116,9 @@ class FfmpegMovie final : public MovieBackend {
   }
   std::string OpenEncoder(MovieKind kind, const CodecEntry& entry, const MovieRequest& request,
                           int32_t rate);
+  std::string OpenUncompressed(const MovieRequest& request, Dictionary& muxerOptions);
+  void SetCodingOptions(const CodecEntry& entry, const MovieRequest& request, Dictionary& options);
+  std::string OpenScaler(const CodecEntry& entry, AVPixelFormat pixelFormat, bool yuv);
   bool WriteRawFrame(int32_t frameNumber, const ImageBuffer& frame);
   int WritePacket(AVPacket& packet);
   int WriteHeldPackets();
@@ -195,32 +198,9 @@ std::string FfmpegMovie::Open(MovieKind kind, const MovieRequest& request, int32
   stream_->sample_aspect_ratio = sampleAspect_;
 
   Dictionary muxerOptions;
-  const bool uncompressed = entry->encoder == "rawvideo";
-  if (uncompressed) {
-    // Uncompressed AVI stores the frame's own rows: bottom-up, blue, green,
-    // red, each row padded to 4 bytes, as a device-independent bitmap does.
-    AVCodecParameters& parameters = *stream_->codecpar;
-    parameters.codec_type = AVMEDIA_TYPE_VIDEO;
-    parameters.codec_id = AV_CODEC_ID_RAWVIDEO;
-    parameters.codec_tag = 0;  // BI_RGB
-    parameters.format = AV_PIX_FMT_BGR24;
-    parameters.bits_per_coded_sample = 24;
-    parameters.width = width;
-    parameters.height = height;
-    parameters.sample_aspect_ratio = sampleAspect_;
-    if (request.fieldOrder != FieldOrder::kProgressive) {
-      parameters.field_order =
-          request.fieldOrder == FieldOrder::kTopFirst ? AV_FIELD_TT : AV_FIELD_BB;
-    }
-    // Without this the muxer marks the rows top-down (a negative height).
-    muxerOptions.Set("flipped_raw_rgb", "1");
-    const int stride = (width * 3 + 3) & ~3;
-    rawRows_.reset(av_buffer_alloc(static_cast<size_t>(stride) * static_cast<size_t>(height)));
-    if (rawRows_ == nullptr) return "out of memory";
-  } else {
-    std::string failure = OpenEncoder(kind, *entry, request, rate);
-    if (!failure.empty()) return failure;
-  }
+  std::string failure = entry->encoder == "rawvideo" ? OpenUncompressed(request, muxerOptions)
+                                                     : OpenEncoder(kind, *entry, request, rate);
+  if (!failure.empty()) return failure;
 
   if (kind == MovieKind::kQuickTime || kind == MovieKind::kMp4) {
     // The media's time scale is the rate itself (2997 units a second) and
@@ -244,6 +224,30 @@ std::string FfmpegMovie::Open(MovieKind kind, const MovieRequest& request, int32
   error = avformat_write_header(format_.get(), &muxerOptions.entries);
   if (error < 0) return "cannot write the movie header: " + ErrorText(error);
   headerWritten_ = true;
+  return {};
+}
+
+// Uncompressed AVI stores the frame's own rows: bottom-up, blue, green, red,
+// each row padded to 4 bytes, as a device-independent bitmap does.
+std::string FfmpegMovie::OpenUncompressed(const MovieRequest& request, Dictionary& muxerOptions) {
+  AVCodecParameters& parameters = *stream_->codecpar;
+  parameters.codec_type = AVMEDIA_TYPE_VIDEO;
+  parameters.codec_id = AV_CODEC_ID_RAWVIDEO;
+  parameters.codec_tag = 0;  // BI_RGB
+  parameters.format = AV_PIX_FMT_BGR24;
+  parameters.bits_per_coded_sample = 24;
+  parameters.width = width_;
+  parameters.height = height_;
+  parameters.sample_aspect_ratio = sampleAspect_;
+  if (request.fieldOrder != FieldOrder::kProgressive) {
+    parameters.field_order =
+        request.fieldOrder == FieldOrder::kTopFirst ? AV_FIELD_TT : AV_FIELD_BB;
+  }
+  // Without this the muxer marks the rows top-down (a negative height).
+  muxerOptions.Set("flipped_raw_rgb", "1");
+  const int stride = (width_ * 3 + 3) & ~3;
+  rawRows_.reset(av_buffer_alloc(static_cast<size_t>(stride) * static_cast<size_t>(height_)));
+  if (rawRows_ == nullptr) return "out of memory";
   return {};
 }
 
@@ -278,40 +282,7 @@ std::string FfmpegMovie::OpenEncoder(MovieKind kind, const CodecEntry& entry,
   }
 
   Dictionary options;
-  const int qualityValue = EncoderQualityValue(entry.quality, request.quality);
-  switch (entry.quality) {
-    case QualityControl::kJpegQscale:
-    case QualityControl::kProResQuant:
-      codec.flags |= AV_CODEC_FLAG_QSCALE;
-      codec.global_quality = FF_QP2LAMBDA * qualityValue;
-      break;
-    case QualityControl::kCrf:
-      options.Set("crf", std::to_string(qualityValue));
-      break;
-    case QualityControl::kNone:
-      break;
-  }
-  if (!entry.profile.empty()) options.Set("profile", std::string(entry.profile));
-  if (entry.encoder == "ffv1") {
-    // Version 3 codes the slices of a frame apart, so the encoder's threads
-    // share each frame; two slices a core keep them busy. Still lossless.
-    options.Set("level", "3");
-    options.Set("slices", std::to_string(Ffv1SliceCount()));
-  }
-  // The HEVC encoder reports every movie on the terminal otherwise.
-  if (entry.encoder == "libx265") options.Set("x265-params", "log-level=error");
-  if (request.fieldOrder != FieldOrder::kProgressive) {
-    topFieldFirst_ = request.fieldOrder == FieldOrder::kTopFirst;
-    interlaced_ = true;
-    codec.field_order = topFieldFirst_ ? AV_FIELD_TT : AV_FIELD_BB;
-    // ProRes and H.264 code the two fields apart, so that a block never mixes
-    // two moments; the JPEG encoder refuses the flag.
-    if (entry.encoder == "prores_ks" || entry.encoder == "libx264") {
-      codec.flags |= AV_CODEC_FLAG_INTERLACED_DCT;
-    }
-    // The H.264 encoder starts top field first whatever the pictures say.
-    if (entry.encoder == "libx264") options.Set("x264-params", topFieldFirst_ ? "tff=1" : "bff=1");
-  }
+  SetCodingOptions(entry, request, options);
   // AVI has no presentation times: keep the frames in order.
   if (kind == MovieKind::kAvi && entry.quality == QualityControl::kCrf) codec.max_b_frames = 0;
 
@@ -332,6 +303,53 @@ std::string FfmpegMovie::OpenEncoder(MovieKind kind, const CodecEntry& entry,
   error = av_frame_get_buffer(frame_.get(), 0);
   if (error < 0) return "out of memory";
 
+  return OpenScaler(entry, pixelFormat, yuv);
+}
+
+// The encoder's options: quality, profile, slices and the coding of fields.
+void FfmpegMovie::SetCodingOptions(const CodecEntry& entry, const MovieRequest& request,
+                                   Dictionary& options) {
+  const int qualityValue = EncoderQualityValue(entry.quality, request.quality);
+  switch (entry.quality) {
+    case QualityControl::kJpegQscale:
+    case QualityControl::kProResQuant:
+      codec_->flags |= AV_CODEC_FLAG_QSCALE;
+      codec_->global_quality = FF_QP2LAMBDA * qualityValue;
+      break;
+    case QualityControl::kCrf:
+      options.Set("crf", std::to_string(qualityValue));
+      break;
+    case QualityControl::kNone:
+      break;
+  }
+  if (!entry.profile.empty()) options.Set("profile", std::string(entry.profile));
+  if (entry.encoder == "ffv1") {
+    // Version 3 codes the slices of a frame apart, so the encoder's threads
+    // share each frame; two slices a core keep them busy. Still lossless.
+    options.Set("level", "3");
+    options.Set("slices", std::to_string(Ffv1SliceCount()));
+  }
+  // The HEVC encoder reports every movie on the terminal otherwise.
+  if (entry.encoder == "libx265") options.Set("x265-params", "log-level=error");
+  if (request.fieldOrder != FieldOrder::kProgressive) {
+    topFieldFirst_ = request.fieldOrder == FieldOrder::kTopFirst;
+    interlaced_ = true;
+    codec_->field_order = topFieldFirst_ ? AV_FIELD_TT : AV_FIELD_BB;
+    // ProRes and H.264 code the two fields apart, so that a block never mixes
+    // two moments; the JPEG encoder refuses the flag.
+    if (entry.encoder == "prores_ks" || entry.encoder == "libx264") {
+      codec_->flags |= AV_CODEC_FLAG_INTERLACED_DCT;
+    }
+    // The H.264 encoder starts top field first whatever the pictures say.
+    if (entry.encoder == "libx264") options.Set("x264-params", topFieldFirst_ ? "tff=1" : "bff=1");
+  }
+}
+
+// Frames come as BGRA rows; standard-definition frames carry BT.601
+// colours, larger ones BT.709.
+std::string FfmpegMovie::OpenScaler(const CodecEntry& entry, AVPixelFormat pixelFormat, bool yuv) {
+  const bool jpeg = entry.quality == QualityControl::kJpegQscale;
+  const bool highDefinition = height_ >= 720;
   scaler_.reset(sws_getContext(width_, height_, AV_PIX_FMT_BGRA, width_, height_, pixelFormat,
                                SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INP, nullptr,
                                nullptr, nullptr));
