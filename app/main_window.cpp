@@ -326,6 +326,10 @@ void MainWindow::DrawStatusPanel(const KeyFrame& state) {
     CutAtFirstDot(name);
     rate += " / " + name;
   }
+  // The text is drawn without a background: clear the row under it first,
+  // or each redraw darkens its smoothed edges and a shorter text leaves the
+  // longer one's ends behind.
+  TileBitmapResource(Rect{tlLeft, b - 13, r, b}, kBitmapBackgroundTile);
   DrawText(kBlack, rate, r / 2, b - 13, kAlignCentre);
   Rect button{tlLeft - 21, b - 75, tlLeft - 9, b - 63};
   previous_.Place(button);

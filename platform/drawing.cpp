@@ -2,6 +2,7 @@
 
 #include <QFontMetrics>
 #include <QGuiApplication>
+#include <QPixmap>
 #include <algorithm>
 #include <vector>
 
@@ -489,6 +490,21 @@ Point DrawingOrigin() {
 }
 
 // --- bitmaps and images ---------------------------------------------------------
+
+void TileBitmapResource(const Rect& rect, int resource) {
+  const QImage& image = BitmapImage(resource);
+  if (image.isNull() || rect.right <= rect.left || rect.bottom <= rect.top) {
+    return;
+  }
+  const auto phase = [](int at, int size) { return ((at % size) + size) % size; };
+  WithPainter(Qt::NoPen, Qt::NoBrush, false, [&](QPainter& painter) {
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.drawTiledPixmap(
+        QRect(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top),
+        QPixmap::fromImage(image),
+        QPoint(phase(rect.left, image.width()), phase(rect.top, image.height())));
+  });
+}
 
 void DrawBitmapResource(const Rect& rect, int resource, uint32_t rasterOperation) {
   const QImage& image = BitmapImage(resource);

@@ -112,6 +112,9 @@ Point DrawingOrigin();
 
 // A bitmap resource at the rectangle's top-left, at its own size.
 void DrawBitmapResource(const Rect& rect, int resource, uint32_t rasterOperation = kSrcCopy);
+// Covers the rectangle with a bitmap resource tiled from (0, 0), as a
+// window's background tiles are laid.
+void TileBitmapResource(const Rect& rect, int resource);
 // The whole image buffer stretched into the destination rectangle,
 // nearest-neighbour (each destination pixel takes the source pixel its
 // position maps to, truncated).

@@ -12,6 +12,7 @@
 #include <QUrl>
 #include <filesystem>
 #include <fstream>
+#include <vector>
 
 #include "app/make_movie_command.h"
 #include "app/stage.h"
@@ -387,6 +388,32 @@ TEST(MainWindowDrops, DroppedFilesLoadInOrderAndFailuresAreNamedOnce) {
   DropOn(app.GetStage(), {testing::ExamplesFolder() / "example.vsh"});
   EXPECT_EQ(app.Main().Title(), "Quennet Vantoril - example");
   EXPECT_GT(app.Doc().pictureCount, 2);
+}
+
+// The rate and sound track line is drawn on a cleared row: drawn again it
+// looks the same, and a shorter line leaves nothing of the longer behind.
+TEST(MainWindowStatus, TheRateLineLooksTheSameHoweverOftenItIsDrawn) {
+  AppHarness app;
+  MainWindow& main = app.Main();
+  const Rect c = main.ClientRect();
+  const auto row = [&] {
+    std::vector<uint32_t> pixels;
+    for (int y = c.bottom - 13; y < c.bottom; ++y) {
+      for (int x = 200; x < c.right; ++x) pixels.push_back(main.PixelAt(x, y));
+    }
+    return pixels;
+  };
+  ASSERT_TRUE(app.Doc().soundFile.SetPath("/sounds/a rather long sound track.wav"));
+  main.Repaint();
+  const std::vector<uint32_t> once = row();
+  for (int i = 0; i < 3; ++i) main.DrawStatusPanel(KeyFrame{});
+  EXPECT_EQ(row(), once);
+  app.Doc().soundFile = FileSpec{};
+  main.DrawStatusPanel(KeyFrame{});
+  const std::vector<uint32_t> shorter = row();
+  EXPECT_NE(shorter, once);
+  main.Repaint();
+  EXPECT_EQ(row(), shorter);
 }
 
 }  // namespace
