@@ -9,7 +9,6 @@
 namespace vantoril::cli {
 
 void StderrHost::ShowMessage(std::string_view text, long code) {
-  ++shown_;
   std::string line(text);
   while (!line.empty() && line.back() == '\n') {
     line.pop_back();

@@ -25,10 +25,8 @@ inline constexpr int kExitRefused = 2;
 class StderrHost final : public DocumentHost {
  public:
   void ShowMessage(std::string_view text, long code) override;
-  int MessagesShown() const { return shown_; }
 
  private:
-  int shown_ = 0;
 };
 
 // The arguments of one command: positional words and --options.

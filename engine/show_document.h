@@ -78,8 +78,6 @@ class ShowDocument {
   int LoadPicture(const FileSpec& file, int slot);
   // The pictures LoadPicture could not read since the list was last taken.
   std::vector<UnreadablePicture> TakeUnreadablePictures();
-  // Why LoadPicture's last file could not be read (kNone when it was).
-  PictureProblem LastPictureProblem() const { return lastPictureProblem_; }
   // Callers store the same FileSpec in backgroundFile first.
   bool SetBackground(const FileSpec& file);
   // Load Background: stores the file and opens it; the show is modified even

@@ -20,7 +20,6 @@ int SilentAudioOutput::Open(const WaveFormat& format, BufferDone done) {
   queue_.clear();
   received_.clear();
   queuedSizes_.clear();
-  finished_ = 0;
   stopping_ = false;
   open_ = true;
   ++openCount_;
@@ -69,7 +68,6 @@ void SilentAudioOutput::Close() {
 bool SilentAudioOutput::FinishFront(std::unique_lock<std::mutex>& lock) {
   if (queue_.empty()) return false;
   queue_.pop_front();
-  ++finished_;
   reporting_ = true;
   BufferDone done = done_;
   lock.unlock();
@@ -129,11 +127,6 @@ std::vector<size_t> SilentAudioOutput::QueuedSizes() const {
 size_t SilentAudioOutput::Pending() const {
   std::lock_guard lock(mutex_);
   return queue_.size();
-}
-
-size_t SilentAudioOutput::FinishedCount() const {
-  std::lock_guard lock(mutex_);
-  return finished_;
 }
 
 WaveFormat SilentAudioOutput::OpenedFormat() const {

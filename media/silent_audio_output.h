@@ -46,7 +46,6 @@ class SilentAudioOutput final : public AudioOutput {
   std::vector<uint8_t> Received() const;
   std::vector<size_t> QueuedSizes() const;
   size_t Pending() const;
-  size_t FinishedCount() const;
   WaveFormat OpenedFormat() const;
   int OpenCount() const;
 
@@ -70,7 +69,6 @@ class SilentAudioOutput final : public AudioOutput {
   std::deque<std::vector<uint8_t>> queue_;
   std::vector<uint8_t> received_;
   std::vector<size_t> queuedSizes_;
-  size_t finished_ = 0;
   std::thread thread_;
 };
 

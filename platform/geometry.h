@@ -43,9 +43,6 @@ inline constexpr uint32_t kWhite = Rgb(255, 255, 255);
 inline constexpr uint32_t kLightGrey = Rgb(192, 192, 192);
 inline constexpr uint32_t kDarkGrey = Rgb(64, 64, 64);
 
-constexpr Rect MakeRect(int32_t left, int32_t top, int32_t right, int32_t bottom) {
-  return Rect{left, top, right, bottom};
-}
 // Left and top move out by dx, dy; right and bottom likewise.
 constexpr void InflateRect(Rect& rect, int32_t dx, int32_t dy) {
   rect.left -= dx;
@@ -58,10 +55,6 @@ constexpr void OffsetRect(Rect& rect, int32_t dx, int32_t dy) {
   rect.right += dx;
   rect.top += dy;
   rect.bottom += dy;
-}
-// Keeps the size.
-constexpr void MoveRectTo(Rect& rect, int32_t left, int32_t top) {
-  OffsetRect(rect, left - rect.left, top - rect.top);
 }
 constexpr int32_t RectWidth(const Rect& rect) {
   return rect.right - rect.left;

@@ -145,10 +145,6 @@ void MenuBar::CheckItem(int id, bool checked) {
   SetItemFlags(id, flags | (checked ? kMenuChecked : 0));
 }
 
-bool MenuBar::HasItem(int id) const {
-  return impl_->items.count(id) != 0;
-}
-
 uint32_t MenuBar::ItemFlags(int id) const {
   const auto found = impl_->items.find(id);
   return found == impl_->items.end() ? 0 : found->second->property("vantorilFlags").toUInt();

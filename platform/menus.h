@@ -36,7 +36,6 @@ class MenuBar {
   void SetItemFlags(int id, uint32_t flags);
   void CheckItem(int id, bool checked);
 
-  bool HasItem(int id) const;
   uint32_t ItemFlags(int id) const;
   std::string ItemText(int id) const;
   int SubmenuCount() const;

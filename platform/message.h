@@ -70,9 +70,6 @@ constexpr intptr_t MakeLParam(int low, int high) {
 constexpr int LowWord(uintptr_t value) {
   return static_cast<int>(value & 0xFFFF);
 }
-constexpr int HighWord(uintptr_t value) {
-  return static_cast<int>((value >> 16) & 0xFFFF);
-}
 constexpr uintptr_t ScrollThumbParameter(int position) {
   return static_cast<uintptr_t>(position < 0 ? 0 : position) << 16;
 }

@@ -33,11 +33,6 @@ int64_t PerformanceFrequency() {
   return Period::den / Period::num;
 }
 
-uint32_t TickCount() {
-  const auto now = std::chrono::steady_clock::now().time_since_epoch();
-  return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
-}
-
 void SleepMilliseconds(int milliseconds) {
   std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
@@ -56,11 +51,6 @@ int GetSystemMetric(SystemMetric metric) {
       return style != nullptr ? style->pixelMetric(QStyle::PM_ScrollBarExtent) : 16;
   }
   return 0;
-}
-
-bool IsShiftDown() {
-  return QApplication::instance() != nullptr &&
-         (QGuiApplication::queryKeyboardModifiers() & Qt::ShiftModifier) != 0;
 }
 
 bool IsControlDown() {

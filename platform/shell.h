@@ -10,8 +10,6 @@ namespace vantoril {
 bool OpenDocument(std::string_view pathOrUrl);
 void Beep();
 
-// Milliseconds of the steady clock (wraps as a 32-bit count).
-uint32_t TickCount();
 // The steady clock in ticks, and ticks per second.
 int64_t PerformanceCounter();
 int64_t PerformanceFrequency();
@@ -20,8 +18,7 @@ void SleepMilliseconds(int milliseconds);
 enum class SystemMetric { kMenuHeight, kCaptionHeight, kHScrollArrowWidth };
 int GetSystemMetric(SystemMetric metric);
 
-// Whether Shift or Ctrl is held now.
-bool IsShiftDown();
+// Whether Ctrl is held now.
 bool IsControlDown();
 
 }  // namespace vantoril

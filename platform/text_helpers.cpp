@@ -4,10 +4,6 @@
 
 namespace vantoril {
 
-void RemoveLineBreaks(std::string& text) {
-  std::erase_if(text, [](char c) { return c == '\r' || c == '\n'; });
-}
-
 void UpperCase(std::string& text) {
   for (char& c : text) {
     if (c >= 'a' && c <= 'z') {

@@ -12,7 +12,6 @@ constexpr bool IsPathSeparator(char c) {
   return c == '\\' || c == ':' || c == '/';
 }
 
-void RemoveLineBreaks(std::string& text);
 void UpperCase(std::string& text);
 void CutAtFirstDot(std::string& text);
 // The part after the last separator (the whole text without one).

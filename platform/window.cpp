@@ -431,10 +431,6 @@ bool Window::IsCreated() const {
 WindowHandle Window::Handle() const {
   return impl_->handle;
 }
-Window* Window::Owner() const {
-  return impl_->owner;
-}
-
 Window* Window::FromHandle(WindowHandle handle) {
   const auto found = Registry().find(handle);
   return found == Registry().end() ? nullptr : found->second;
@@ -464,10 +460,6 @@ void Window::Show(int mode) {
     impl_->target.Resize(impl_->canvas->size());
   }
   Repaint();
-}
-
-bool Window::IsShown() const {
-  return IsCreated() && impl_->frame->isVisible();
 }
 
 void Window::Move(const Rect& rect, bool repaint) {

@@ -46,11 +46,9 @@ class Window {
   void Destroy();
   bool IsCreated() const;
   WindowHandle Handle() const;
-  Window* Owner() const;
   static Window* FromHandle(WindowHandle handle);
 
   void Show(int mode);
-  bool IsShown() const;
   // For a pop-up with an owner the rectangle is in the owner's client
   // coordinates, otherwise in screen coordinates (the outer frame).
   void Move(const Rect& rect, bool repaint);

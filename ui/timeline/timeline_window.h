@@ -73,7 +73,6 @@ class TimelineWindow : public Window {
   int ClientYToRow(int clientY) const;
   bool AllPictures() const { return viewMode_ > kSinglePictureView; }
   void UpdateContentWidth();
-  void SetScrollRangesForLayout(const Rect& placed);
   void ScrollTo(int position);
 
   void OnLeftPress(int x, int y);
