@@ -19,6 +19,7 @@ DecodedFrame Convert(const AVFrame& frame) {
   DecodedFrame out;
   out.width = frame.width;
   out.height = frame.height;
+  out.fieldCoded = frame.interlaced_frame != 0;
   out.bgra.resize(static_cast<size_t>(frame.width) * frame.height * 4);
   const auto format = static_cast<AVPixelFormat>(frame.format);
   const bool hasAlpha = (av_pix_fmt_desc_get(format)->flags & AV_PIX_FMT_FLAG_ALPHA) != 0;

@@ -13,6 +13,7 @@ struct DecodedFrame {
   int width = 0;
   int height = 0;
   std::vector<uint8_t> bgra;
+  bool fieldCoded = false;  // the decoder's mark of a picture coded as two fields
 };
 
 // What a movie file holds, read back through libavformat/libavcodec.
