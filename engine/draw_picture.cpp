@@ -439,17 +439,24 @@ struct NoColourLanes {
 
 #undef VANTORIL_LANES
 
-// The four taps of the pixels at lane k of uu, vv, one pixel a lane, with
-// their weights: the part of Taps that the vector paths share. `mask` gets
-// the lanes that lie on the picture; false when none does.
+// Where the four taps of the pixels at lane k of uu, vv lie, one pixel a
+// lane, with their weights. `mask` gets the lanes that lie on the picture;
+// offsets[t][k] is tap t's byte offset from srcTop (taps 00, 10, 01, 11; 10
+// and 11 only where hd != 1). The offsets of pixels outside are 0, which
+// reads the source's top row.
+struct FourPlaces {
+  alignas(32) int64_t offsets[4][4];
+  __m256d fx;
+  __m256d fy;
+  __m128i mask;
+};
+
+// The taps' values: the part of Taps that the vector paths share.
 struct FourTaps {
   __m128i t00;
   __m128i t10;
   __m128i t01;
   __m128i t11;
-  __m256d fx;
-  __m256d fy;
-  __m128i mask;
 };
 
 __attribute__((target("avx2"), always_inline)) inline void StoreOffsets(int64_t* out,
@@ -459,8 +466,9 @@ __attribute__((target("avx2"), always_inline)) inline void StoreOffsets(int64_t*
                      _mm256_cvtepi32_epi64(_mm_and_si128(offset, mask)));
 }
 
-__attribute__((target("avx2"), always_inline)) inline bool GatherFour(const Plan& p, __m256d uu,
-                                                                      __m256d vv, FourTaps& f) {
+// False when no lane lies on the picture.
+__attribute__((target("avx2"), always_inline)) inline bool LocateFour(const Plan& p, __m256d uu,
+                                                                      __m256d vv, FourPlaces& f) {
   const __m256d zero = _mm256_setzero_pd();
   const __m256d inside = _mm256_and_pd(
       _mm256_and_pd(_mm256_cmp_pd(uu, zero, _CMP_GE_OQ), _mm256_cmp_pd(vv, zero, _CMP_GE_OQ)),
@@ -486,21 +494,21 @@ __attribute__((target("avx2"), always_inline)) inline bool GatherFour(const Plan
   const __m128i far = _mm_slli_epi32(i1, 2);
   const __m128i row0 = _mm_mullo_epi32(j, stride);
   const __m128i row1 = _mm_mullo_epi32(j1, stride);
-  // Plain loads: gathers are slow on many processors. The offsets of pixels
-  // outside are 0, which reads the source's top row. They go through memory
-  // on purpose: four loads cost less than moving each lane to a register.
-  alignas(32) int64_t offsets[4][4];
-  StoreOffsets(offsets[0], _mm_sub_epi32(near, row0), mask);
-  StoreOffsets(offsets[2], _mm_sub_epi32(near, row1), mask);
+  // The offsets go through memory on purpose: four loads cost less than
+  // moving each lane to a register, and plain loads less than a gather.
+  StoreOffsets(f.offsets[0], _mm_sub_epi32(near, row0), mask);
+  StoreOffsets(f.offsets[2], _mm_sub_epi32(near, row1), mask);
   if (p.hd != 1) {
-    StoreOffsets(offsets[1], _mm_sub_epi32(far, row0), mask);
-    StoreOffsets(offsets[3], _mm_sub_epi32(far, row1), mask);
+    StoreOffsets(f.offsets[1], _mm_sub_epi32(far, row0), mask);
+    StoreOffsets(f.offsets[3], _mm_sub_epi32(far, row1), mask);
   }
-  __asm__("" : "+m"(offsets));
-  __m128i& t00 = f.t00;
-  __m128i& t10 = f.t10;
-  __m128i& t01 = f.t01;
-  __m128i& t11 = f.t11;
+  __asm__("" : "+m"(f.offsets));
+  return true;
+}
+
+__attribute__((target("avx2"), always_inline)) inline FourTaps ReadFour(const Plan& p,
+                                                                        const FourPlaces& f) {
+  FourTaps t;
   if (p.hd == 1) {
     // Both columns of a tap in one read. Where the far column is cut back
     // to the last one, u lies on the last column exactly and its weight is
@@ -517,8 +525,8 @@ __attribute__((target("avx2"), always_inline)) inline bool GatherFour(const Plan
       nearColumn = _mm_castps_si128(_mm_shuffle_ps(first, second, _MM_SHUFFLE(2, 0, 2, 0)));
       farColumn = _mm_castps_si128(_mm_shuffle_ps(first, second, _MM_SHUFFLE(3, 1, 3, 1)));
     };
-    pairs(offsets[0], t00, t10);
-    pairs(offsets[2], t01, t11);
+    pairs(f.offsets[0], t.t00, t.t10);
+    pairs(f.offsets[2], t.t01, t.t11);
   } else {
     const auto tap = [&](const int64_t* o) {
       int q[4];
@@ -527,31 +535,27 @@ __attribute__((target("avx2"), always_inline)) inline bool GatherFour(const Plan
       }
       return _mm_setr_epi32(q[0], q[1], q[2], q[3]);
     };
-    t00 = tap(offsets[0]);
-    t10 = tap(offsets[1]);
-    t01 = tap(offsets[2]);
-    t11 = tap(offsets[3]);
+    t.t00 = tap(f.offsets[0]);
+    t.t10 = tap(f.offsets[1]);
+    t.t01 = tap(f.offsets[2]);
+    t.t11 = tap(f.offsets[3]);
   }
-  return true;
+  return t;
 }
 
-// The bilinear values of the four pixels, as Taps works them out: blue,
-// green, red and alpha in sample[0..3] (only alpha unless kColour).
+// The bilinear values of the four located pixels, as Taps works them out:
+// blue, green, red and alpha in sample[0..3] (only alpha unless kColour).
 template <bool kColour>
-__attribute__((target("avx2"), always_inline)) inline bool SampleFour(const Plan& p, __m256d uu,
-                                                                      __m256d vv, __m128i* sample,
-                                                                      __m128i& mask) {
-  FourTaps f;
-  if (!GatherFour(p, uu, vv, f)) {
-    return false;
-  }
-  mask = f.mask;
-  const __m256d fx = f.fx;
-  const __m256d fy = f.fy;
-  const __m128i t00 = f.t00;
-  const __m128i t10 = f.t10;
-  const __m128i t01 = f.t01;
-  const __m128i t11 = f.t11;
+__attribute__((target("avx2"), always_inline)) inline void SampleFour(const Plan& p,
+                                                                      const FourPlaces& places,
+                                                                      __m128i* sample) {
+  const FourTaps taps = ReadFour(p, places);
+  const __m256d fx = places.fx;
+  const __m256d fy = places.fy;
+  const __m128i t00 = taps.t00;
+  const __m128i t10 = taps.t10;
+  const __m128i t01 = taps.t01;
+  const __m128i t11 = taps.t11;
   for (int k = kColour ? 0 : 3; k < 4; ++k) {
     const __m128i a = Byte(t00, k);
     const __m128i b = Byte(t10, k);
@@ -564,7 +568,6 @@ __attribute__((target("avx2"), always_inline)) inline bool SampleFour(const Plan
     sample[k] =
         _mm256_cvttpd_epi32(_mm256_add_pd(top, _mm256_mul_pd(_mm256_sub_pd(bottom, top), fy)));
   }
-  return true;
 }
 
 // Four registers of four lanes each turned so that register k holds lane k
@@ -667,6 +670,16 @@ __attribute__((target("avx2"), always_inline)) inline void StepBlock(const Plan&
   Transpose(v4);
 }
 
+// Every row of a block is located before any is read, so that the reads do
+// not wait on the offsets just stored. on[k]: row k has a pixel on the picture.
+__attribute__((target("avx2"), always_inline)) inline void LocateBlock(
+    const Plan& p, const GroupWalk& w, const __m256d* u4, const __m256d* v4, FourPlaces* places,
+    bool* on) {
+  for (int k = 0; k < w.group.count; ++k) {
+    on[k] = w.InBlock(k) && LocateFour(p, u4[k], v4[k], places[k]);
+  }
+}
+
 // pixel(k, X, taps) for each pixel of row k from X on that lies on the picture.
 template <class Pixel>
 __attribute__((target("avx2"), always_inline)) inline void WalkTail(const Plan& p,
@@ -707,14 +720,17 @@ __attribute__((target("avx2"))) void PaintLanesAvx2(const Plan& p, const Lanes& 
       __m256d u4[4];
       __m256d v4[4];
       StepBlock(p, w, u4, v4);
+      FourPlaces places[4];
+      bool on[4];
+      LocateBlock(p, w, u4, v4, places, on);
       for (int k = 0; k < group.count; ++k) {
-        __m128i sample[4];
-        __m128i mask;
-        if (w.InBlock(k) && SampleFour<Lanes::kColour>(p, u4[k], v4[k], sample, mask)) {
+        if (on[k]) {
+          __m128i sample[4];
+          SampleFour<Lanes::kColour>(p, places[k], sample);
           uint8_t* d = dest[k] + 4 * w.X;
           const __m128i old = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d));
           _mm_storeu_si128(reinterpret_cast<__m128i*>(d),
-                           _mm_blendv_epi8(old, lanes(sample, old), mask));
+                           _mm_blendv_epi8(old, lanes(sample, old), places[k].mask));
         }
       }
     }
@@ -772,17 +788,21 @@ __attribute__((target(VANTORIL_AVX512))) void PaintNormalAvx512(const Plan& p,
       __m256d u4[4];
       __m256d v4[4];
       StepBlock(p, w, u4, v4);
+      FourPlaces places[4];
+      bool on[4];
+      LocateBlock(p, w, u4, v4, places, on);
       for (int k = 0; k < group.count; ++k) {
-        FourTaps f;
-        if (!w.InBlock(k) || !GatherFour(p, u4[k], v4[k], f)) {
+        if (!on[k]) {
           continue;
         }
+        const FourPlaces& place = places[k];
+        const FourTaps f = ReadFour(p, place);
         const __m512i a = _mm512_cvtepu8_epi32(f.t00);
         const __m512i ba = _mm512_sub_epi32(_mm512_cvtepu8_epi32(f.t10), a);
         const __m512i c = _mm512_cvtepu8_epi32(f.t01);
         const __m512i ec = _mm512_sub_epi32(_mm512_cvtepu8_epi32(f.t11), c);
-        const __m512d fx = _mm512_castpd256_pd512(f.fx);
-        const __m512d fy = _mm512_castpd256_pd512(f.fy);
+        const __m512d fx = _mm512_castpd256_pd512(place.fx);
+        const __m512d fy = _mm512_castpd256_pd512(place.fy);
         const __m256i low = BilinearHalf(_mm512_castsi512_si256(a), _mm512_castsi512_si256(ba),
                                          _mm512_castsi512_si256(c), _mm512_castsi512_si256(ec),
                                          _mm512_permutexvar_pd(firstPair, fx),
@@ -804,7 +824,7 @@ __attribute__((target(VANTORIL_AVX512))) void PaintNormalAvx512(const Plan& p,
                 8),
             opaque);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(d),
-                         _mm_blendv_epi8(oldBytes, _mm512_cvtepi32_epi8(blended), f.mask));
+                         _mm_blendv_epi8(oldBytes, _mm512_cvtepi32_epi8(blended), place.mask));
       }
     }
     WalkTail(p, w, [&](int k, int X, const Taps& taps) {
@@ -852,13 +872,17 @@ __attribute__((target("avx2"))) void GroupAlphasAvx2(const Plan& p, const RowGro
     __m256d u4[4];
     __m256d v4[4];
     StepBlock(p, w, u4, v4);
+    FourPlaces places[4];
+    bool on[4];
+    LocateBlock(p, w, u4, v4, places, on);
     for (int k = 0; k < group.count; ++k) {
-      __m128i sample[4];
-      __m128i mask;
-      if (w.InBlock(k) && SampleFour<false>(p, u4[k], v4[k], sample, mask)) {
+      if (on[k]) {
+        __m128i sample[4];
+        SampleFour<false>(p, places[k], sample);
         int* out = alphas + k * width + w.X - p.colBegin;
         const __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i*>(out));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_blendv_epi8(before, sample[3], mask));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out),
+                         _mm_blendv_epi8(before, sample[3], places[k].mask));
       }
     }
   }
