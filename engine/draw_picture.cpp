@@ -760,20 +760,110 @@ __attribute__((target(VANTORIL_AVX512), always_inline)) inline __m256i BilinearH
   return _mm512_cvttpd_epi32(_mm512_add_pd(top, _mm512_mul_pd(_mm512_sub_pd(bottom, top), fy)));
 }
 
+// The bilinear values of four pixels (16 lanes, pixel by pixel with their
+// four channels side by side) in double precision, as Taps::Channel works
+// each out.
+__attribute__((target(VANTORIL_AVX512), always_inline)) inline __m512i BilinearDouble(
+    __m512i a, __m512i ba, __m512i c, __m512i ec, __m256d fx4, __m256d fy4) {
+  // Which pixel's weight each lane of a half takes.
+  const __m512i firstPair = _mm512_setr_epi64(0, 0, 0, 0, 1, 1, 1, 1);
+  const __m512i secondPair = _mm512_setr_epi64(2, 2, 2, 2, 3, 3, 3, 3);
+  const __m512d fx = _mm512_castpd256_pd512(fx4);
+  const __m512d fy = _mm512_castpd256_pd512(fy4);
+  const __m256i low =
+      BilinearHalf(_mm512_castsi512_si256(a), _mm512_castsi512_si256(ba), _mm512_castsi512_si256(c),
+                   _mm512_castsi512_si256(ec), _mm512_permutexvar_pd(firstPair, fx),
+                   _mm512_permutexvar_pd(firstPair, fy));
+  const __m256i high =
+      BilinearHalf(_mm512_extracti64x4_epi64(a, 1), _mm512_extracti64x4_epi64(ba, 1),
+                   _mm512_extracti64x4_epi64(c, 1), _mm512_extracti64x4_epi64(ec, 1),
+                   _mm512_permutexvar_pd(secondPair, fx), _mm512_permutexvar_pd(secondPair, fy));
+  return _mm512_inserti64x4(_mm512_castsi256_si512(low), high, 1);
+}
+
+// Bits k of a four-pixel mask spread to the four lanes of pixel k.
+constexpr std::array<uint16_t, 16> MakeSpreads() {
+  std::array<uint16_t, 16> table{};
+  for (unsigned m = 0; m < 16; ++m) {
+    for (unsigned k = 0; k < 4; ++k) {
+      if ((m >> k) & 1U) table[m] = static_cast<uint16_t>(table[m] | (0xfU << (4 * k)));
+    }
+  }
+  return table;
+}
+constexpr std::array<uint16_t, 16> kSpreads = MakeSpreads();
+
+__attribute__((target(VANTORIL_AVX512), always_inline)) inline __mmask16 Spread(__mmask8 pixels) {
+  return kSpreads[pixels & 0xf];
+}
+
+// The pixels whose weight is a multiple of 1/64.
+__attribute__((target(VANTORIL_AVX512), always_inline)) inline __mmask8 SixtyFourths(__m256d f) {
+  const __m256d scaled = _mm256_mul_pd(f, _mm256_set1_pd(64));
+  return _mm256_cmp_pd_mask(
+      scaled, _mm256_round_pd(scaled, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC), _CMP_EQ_OQ);
+}
+
+// BilinearDouble's values where single precision settles them, false where it
+// cannot (the caller then works the block out in double precision).
+//
+// Every value is a + ba fx + (c + ec fx - a - ba fx) fy with bytes a, c,
+// differences ba, ec and weights in [0, 1): in [0, 255], all intermediate
+// magnitudes below 512. Rounding fx and fy to single precision moves them by
+// at most 2^-25, and each of the seven operations adds at most 2^-15 (one
+// unit in the last place below 512, in any rounding mode); carried through, the
+// single-precision value lies within 3.1e-4 of the exact one, and the
+// double-precision value within 1e-12. Where the single-precision value is
+// farther than kNearInteger from every integer, no integer lies between the
+// two, so both truncate alike. Both are moreover exact, and so equal, where
+// fx and fy are multiples of 1/64 (every intermediate is then a multiple of
+// 1/4096 below 512, 21 bits), where the two rows come out equal (fx = 0 or
+// equal columns, and equal rows: the value is a) and where fy = 0 with fx = 0
+// or equal columns (a again). The other lanes, near an integer, need double
+// precision.
+__attribute__((target(VANTORIL_AVX512), always_inline)) inline bool BilinearSingle(
+    __m512i a, __m512i ba, __m512i c, __m512i ec, __m256d fx4, __m256d fy4, __mmask16 on,
+    __m512i& sample) {
+  constexpr float kNearInteger = 1.0f / 1024;
+  const __m512i perPixel = _mm512_setr_epi32(0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3);
+  const __m512 fx = _mm512_permutexvar_ps(perPixel, _mm512_castps128_ps512(_mm256_cvtpd_ps(fx4)));
+  const __m512 fy = _mm512_permutexvar_ps(perPixel, _mm512_castps128_ps512(_mm256_cvtpd_ps(fy4)));
+  const __m512 top =
+      _mm512_add_ps(_mm512_cvtepi32_ps(a), _mm512_mul_ps(_mm512_cvtepi32_ps(ba), fx));
+  const __m512 bottom =
+      _mm512_add_ps(_mm512_cvtepi32_ps(c), _mm512_mul_ps(_mm512_cvtepi32_ps(ec), fx));
+  const __m512 value = _mm512_add_ps(top, _mm512_mul_ps(_mm512_sub_ps(bottom, top), fy));
+  sample = _mm512_cvttps_epi32(value);
+  const __m512 fraction =
+      _mm512_sub_ps(value, _mm512_roundscale_ps(value, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC));
+  const __mmask16 near =
+      _mm512_cmp_ps_mask(fraction, _mm512_set1_ps(kNearInteger), _CMP_LE_OQ) |
+      _mm512_cmp_ps_mask(fraction, _mm512_set1_ps(1.0f - kNearInteger), _CMP_GE_OQ);
+  if ((near & on) == 0) {
+    return true;
+  }
+  const __m256d zero = _mm256_setzero_pd();
+  const __m512i none = _mm512_setzero_si512();
+  const __mmask16 flatX = Spread(_mm256_cmp_pd_mask(fx4, zero, _CMP_EQ_OQ)) |
+                          (_mm512_cmpeq_epi32_mask(ba, none) & _mm512_cmpeq_epi32_mask(ec, none));
+  const __mmask16 flatY =
+      Spread(_mm256_cmp_pd_mask(fy4, zero, _CMP_EQ_OQ)) | _mm512_cmpeq_epi32_mask(a, c);
+  const __mmask16 exact = (flatX & flatY) | Spread(SixtyFourths(fx4) & SixtyFourths(fy4));
+  return (near & ~exact & on) == 0;
+}
+
 // The normal brush with AVX-512: the taps of four pixels are widened to one
 // register, pixel by pixel with their four channels side by side, so the
-// double-precision work of all channels of two pixels runs in one
-// instruction. Every channel sees the operations of Taps::Channel and
-// NormalBrush in their order.
+// bilinear work of all channels of four pixels runs in one single-precision
+// instruction, or of two in double precision where single precision cannot
+// settle the values (BilinearSingle). Every channel gets the value of
+// Taps::Channel and sees the blend of NormalBrush in its order.
 __attribute__((target(VANTORIL_AVX512))) void PaintNormalAvx512(const Plan& p,
                                                                 const NormalBrush& single,
                                                                 int rowFirst, int rowLast) {
   const __m512i keep = _mm512_set1_epi32(single.keep);
   const __m512i full = _mm512_set1_epi32(255);
   const __m512i opaque = _mm512_set4_epi32(255, 0, 0, 0);  // alpha of each pixel
-  // Which pixel's weight each lane of a half takes.
-  const __m512i firstPair = _mm512_setr_epi64(0, 0, 0, 0, 1, 1, 1, 1);
-  const __m512i secondPair = _mm512_setr_epi64(2, 2, 2, 2, 3, 3, 3, 3);
   int r = rowFirst;
   for (RowGroup group = NextRows(p, r, rowLast); group.count > 0; group = NextRows(p, r, rowLast)) {
     GroupWalk w;
@@ -801,17 +891,13 @@ __attribute__((target(VANTORIL_AVX512))) void PaintNormalAvx512(const Plan& p,
         const __m512i ba = _mm512_sub_epi32(_mm512_cvtepu8_epi32(f.t10), a);
         const __m512i c = _mm512_cvtepu8_epi32(f.t01);
         const __m512i ec = _mm512_sub_epi32(_mm512_cvtepu8_epi32(f.t11), c);
-        const __m512d fx = _mm512_castpd256_pd512(place.fx);
-        const __m512d fy = _mm512_castpd256_pd512(place.fy);
-        const __m256i low = BilinearHalf(_mm512_castsi512_si256(a), _mm512_castsi512_si256(ba),
-                                         _mm512_castsi512_si256(c), _mm512_castsi512_si256(ec),
-                                         _mm512_permutexvar_pd(firstPair, fx),
-                                         _mm512_permutexvar_pd(firstPair, fy));
-        const __m256i high = BilinearHalf(
-            _mm512_extracti64x4_epi64(a, 1), _mm512_extracti64x4_epi64(ba, 1),
-            _mm512_extracti64x4_epi64(c, 1), _mm512_extracti64x4_epi64(ec, 1),
-            _mm512_permutexvar_pd(secondPair, fx), _mm512_permutexvar_pd(secondPair, fy));
-        const __m512i sample = _mm512_inserti64x4(_mm512_castsi256_si512(low), high, 1);
+        __m512i sample;
+        if (!BilinearSingle(
+                a, ba, c, ec, place.fx, place.fy,
+                Spread(static_cast<__mmask8>(_mm_movemask_ps(_mm_castsi128_ps(place.mask)))),
+                sample)) {
+          sample = BilinearDouble(a, ba, c, ec, place.fx, place.fy);
+        }
         const __m512i alpha = _mm512_srli_epi32(
             _mm512_mullo_epi32(_mm512_shuffle_epi32(sample, _MM_PERM_DDDD), keep), 8);
         const __m512i rest = _mm512_sub_epi32(full, alpha);
