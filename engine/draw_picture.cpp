@@ -892,10 +892,8 @@ __attribute__((target(VANTORIL_AVX512))) void PaintNormalAvx512(const Plan& p,
         const __m512i c = _mm512_cvtepu8_epi32(f.t01);
         const __m512i ec = _mm512_sub_epi32(_mm512_cvtepu8_epi32(f.t11), c);
         __m512i sample;
-        if (!BilinearSingle(
-                a, ba, c, ec, place.fx, place.fy,
-                Spread(static_cast<__mmask8>(_mm_movemask_ps(_mm_castsi128_ps(place.mask)))),
-                sample)) {
+        if (!BilinearSingle(a, ba, c, ec, place.fx, place.fy,
+                            static_cast<__mmask16>(_mm_movemask_epi8(place.mask)), sample)) {
           sample = BilinearDouble(a, ba, c, ec, place.fx, place.fy);
         }
         const __m512i alpha = _mm512_srli_epi32(
