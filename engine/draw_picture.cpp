@@ -864,12 +864,21 @@ __attribute__((target(VANTORIL_AVX512))) void PaintNormalAvx512(const Plan& p,
   const __m512i keep = _mm512_set1_epi32(single.keep);
   const __m512i full = _mm512_set1_epi32(255);
   const __m512i opaque = _mm512_set4_epi32(255, 0, 0, 0);  // alpha of each pixel
+  // Some pictures and scales put many values near integers (a ramp of
+  // three per pixel shown at 9/8, say): where most blocks of a group of rows
+  // needed double precision, the next groups go there straight away.
+  constexpr int kDoubleGroups = 8;
+  int doubleGroups = 0;
   int r = rowFirst;
   for (RowGroup group = NextRows(p, r, rowLast); group.count > 0; group = NextRows(p, r, rowLast)) {
     GroupWalk w;
     if (!StartGroup(p, group, w)) {
       continue;
     }
+    const bool trySingle = doubleGroups == 0;
+    doubleGroups = std::max(doubleGroups - 1, 0);
+    int blocks = 0;
+    int doubles = 0;
     uint8_t* dest[4];
     for (int k = 0; k < group.count; ++k) {
       dest[k] = p.DestRow(group.rows[k]);
@@ -892,9 +901,12 @@ __attribute__((target(VANTORIL_AVX512))) void PaintNormalAvx512(const Plan& p,
         const __m512i c = _mm512_cvtepu8_epi32(f.t01);
         const __m512i ec = _mm512_sub_epi32(_mm512_cvtepu8_epi32(f.t11), c);
         __m512i sample;
-        if (!BilinearSingle(a, ba, c, ec, place.fx, place.fy,
+        ++blocks;
+        if (!trySingle ||
+            !BilinearSingle(a, ba, c, ec, place.fx, place.fy,
                             static_cast<__mmask16>(_mm_movemask_epi8(place.mask)), sample)) {
           sample = BilinearDouble(a, ba, c, ec, place.fx, place.fy);
+          ++doubles;
         }
         const __m512i alpha = _mm512_srli_epi32(
             _mm512_mullo_epi32(_mm512_shuffle_epi32(sample, _MM_PERM_DDDD), keep), 8);
@@ -910,6 +922,9 @@ __attribute__((target(VANTORIL_AVX512))) void PaintNormalAvx512(const Plan& p,
         _mm_storeu_si128(reinterpret_cast<__m128i*>(d),
                          _mm_blendv_epi8(oldBytes, _mm512_cvtepi32_epi8(blended), place.mask));
       }
+    }
+    if (trySingle && 2 * doubles > blocks) {
+      doubleGroups = kDoubleGroups;
     }
     WalkTail(p, w, [&](int k, int X, const Taps& taps) {
       single(dest[k] + 4 * X, taps, X, group.rows[k]);
@@ -1262,6 +1277,24 @@ void PaintBlurRunning(const Plan& p) {
   }
 }
 
+// A small picture is asked into the cache as a whole before it is painted:
+// its rows are read across, along the turned rows of the destination, and a
+// read that waits for memory each time costs more than the painting.
+void FetchSource(const Plan& p) {
+  constexpr size_t kLargest = size_t{256} << 10;
+  constexpr int kLine = 64;
+  const size_t rowBytes = 4 * static_cast<size_t>(p.srcW);
+  if (rowBytes * static_cast<size_t>(p.srcH) > kLargest) {
+    return;
+  }
+  for (int j = 0; j < p.srcH; ++j) {
+    const char* row = reinterpret_cast<const char*>(p.SrcRow(j));
+    for (size_t b = 0; b < rowBytes; b += kLine) {
+      _mm_prefetch(row + b, _MM_HINT_T1);
+    }
+  }
+}
+
 bool IsFinite(const KeyFrame& state) {
   return std::isfinite(state.x) && std::isfinite(state.y) && std::isfinite(state.width) &&
          std::isfinite(state.height) && std::isfinite(state.rotation) && std::isfinite(state.level);
@@ -1404,6 +1437,7 @@ bool DrawPictureWith(const ImageBuffer& source, ImageBuffer& destination, const 
       }
     }
 
+    FetchSource(p);
     switch (*painted) {
       case Brush::kNormal:
         PaintIndependentRows(p, NormalBrush{255 - p.L}, options.threads, NormalLanes{255 - p.L});
