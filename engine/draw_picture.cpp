@@ -781,6 +781,63 @@ __attribute__((target(VANTORIL_AVX512), always_inline)) inline __m512i BilinearD
   return _mm512_inserti64x4(_mm512_castsi256_si512(low), high, 1);
 }
 
+// Eight offsets of two rows' pixels into each row's places.
+__attribute__((target(VANTORIL_AVX512), always_inline)) inline void StoreHalves(int64_t* low,
+                                                                                int64_t* high,
+                                                                                __m512i offsets) {
+  _mm256_store_si256(reinterpret_cast<__m256i*>(low), _mm512_castsi512_si256(offsets));
+  _mm256_store_si256(reinterpret_cast<__m256i*>(high), _mm512_extracti64x4_epi64(offsets, 1));
+}
+
+// LocateFour for two rows of a block at once, eight pixels a register: rows
+// k and k + 1 in the low and high halves of uu and vv.
+__attribute__((target(VANTORIL_AVX512), always_inline)) inline __mmask8 LocateEight(
+    const Plan& p, __m512d uu, __m512d vv, FourPlaces& low, FourPlaces& high) {
+  const __m512d zero = _mm512_setzero_pd();
+  const __mmask8 inside = _mm512_cmp_pd_mask(uu, zero, _CMP_GE_OQ) &
+                          _mm512_cmp_pd_mask(vv, zero, _CMP_GE_OQ) &
+                          _mm512_cmp_pd_mask(uu, _mm512_set1_pd(p.uMax), _CMP_LE_OQ) &
+                          _mm512_cmp_pd_mask(vv, _mm512_set1_pd(p.vMax), _CMP_LE_OQ);
+  if (inside == 0) {
+    return 0;
+  }
+  const __m256i mask = _mm256_maskz_set1_epi32(inside, -1);
+  low.mask = _mm256_castsi256_si128(mask);
+  high.mask = _mm256_extracti128_si256(mask, 1);
+  const __m256i i = _mm512_maskz_cvttpd_epi32(inside, uu);
+  const __m256i j = _mm512_maskz_cvttpd_epi32(inside, vv);
+  const __m512d fx = _mm512_sub_pd(uu, _mm512_cvtepi32_pd(i));
+  const __m512d fy = _mm512_sub_pd(vv, _mm512_cvtepi32_pd(j));
+  low.fx = _mm512_castpd512_pd256(fx);
+  high.fx = _mm512_extractf64x4_pd(fx, 1);
+  low.fy = _mm512_castpd512_pd256(fy);
+  high.fy = _mm512_extractf64x4_pd(fy, 1);
+  const __m256i j1 =
+      _mm256_min_epi32(_mm256_add_epi32(j, _mm256_set1_epi32(p.vd)), _mm256_set1_epi32(p.srcH - 1));
+  const __m256i stride = _mm256_set1_epi32(static_cast<int>(p.srcStride));
+  const __m256i near = _mm256_slli_epi32(i, 2);
+  const __m256i row0 = _mm256_mullo_epi32(j, stride);
+  const __m256i row1 = _mm256_mullo_epi32(j1, stride);
+  // Pixels outside read at offset 0, as LocateFour has them.
+
+  StoreHalves(low.offsets[0], high.offsets[0],
+              _mm512_cvtepi32_epi64(_mm256_maskz_sub_epi32(inside, near, row0)));
+  StoreHalves(low.offsets[2], high.offsets[2],
+              _mm512_cvtepi32_epi64(_mm256_maskz_sub_epi32(inside, near, row1)));
+  if (p.hd != 1) {
+    const __m256i far =
+        _mm256_slli_epi32(_mm256_min_epi32(_mm256_add_epi32(i, _mm256_set1_epi32(p.hd)),
+                                           _mm256_set1_epi32(p.srcW - 1)),
+                          2);
+    StoreHalves(low.offsets[1], high.offsets[1],
+                _mm512_cvtepi32_epi64(_mm256_maskz_sub_epi32(inside, far, row0)));
+    StoreHalves(low.offsets[3], high.offsets[3],
+                _mm512_cvtepi32_epi64(_mm256_maskz_sub_epi32(inside, far, row1)));
+  }
+  __asm__("" : "+m"(low.offsets), "+m"(high.offsets));
+  return inside;
+}
+
 // Bits k of a four-pixel mask spread to the four lanes of pixel k.
 constexpr std::array<uint16_t, 16> MakeSpreads() {
   std::array<uint16_t, 16> table{};
@@ -889,7 +946,14 @@ __attribute__((target(VANTORIL_AVX512))) void PaintNormalAvx512(const Plan& p,
       StepBlock(p, w, u4, v4);
       FourPlaces places[4];
       bool on[4];
-      LocateBlock(p, w, u4, v4, places, on);
+      for (int k = 0; k < group.count; k += 2) {
+        const __mmask8 inside =
+            LocateEight(p, _mm512_insertf64x4(_mm512_castpd256_pd512(u4[k]), u4[k + 1], 1),
+                        _mm512_insertf64x4(_mm512_castpd256_pd512(v4[k]), v4[k + 1], 1), places[k],
+                        places[k + 1]);
+        on[k] = (inside & 0xf) != 0 && w.InBlock(k);
+        on[k + 1] = (inside >> 4) != 0 && w.InBlock(k + 1);
+      }
       for (int k = 0; k < group.count; ++k) {
         if (!on[k]) {
           continue;
