@@ -790,11 +790,12 @@ __attribute__((target(VANTORIL_AVX512), always_inline)) inline void StoreHalves(
 }
 
 // LocateFour for two rows of a block at once, eight pixels a register: rows
-// k and k + 1 in the low and high halves of uu and vv.
+// k and k + 1 in the low and high halves of uu and vv, of which only `lanes`
+// are wanted. Returns the lanes that lie on the picture.
 __attribute__((target(VANTORIL_AVX512), always_inline)) inline __mmask8 LocateEight(
-    const Plan& p, __m512d uu, __m512d vv, FourPlaces& low, FourPlaces& high) {
+    const Plan& p, __m512d uu, __m512d vv, __mmask8 lanes, FourPlaces& low, FourPlaces& high) {
   const __m512d zero = _mm512_setzero_pd();
-  const __mmask8 inside = _mm512_cmp_pd_mask(uu, zero, _CMP_GE_OQ) &
+  const __mmask8 inside = lanes & _mm512_cmp_pd_mask(uu, zero, _CMP_GE_OQ) &
                           _mm512_cmp_pd_mask(vv, zero, _CMP_GE_OQ) &
                           _mm512_cmp_pd_mask(uu, _mm512_set1_pd(p.uMax), _CMP_LE_OQ) &
                           _mm512_cmp_pd_mask(vv, _mm512_set1_pd(p.vMax), _CMP_LE_OQ);
@@ -940,22 +941,25 @@ __attribute__((target(VANTORIL_AVX512))) void PaintNormalAvx512(const Plan& p,
     for (int k = 0; k < group.count; ++k) {
       dest[k] = p.DestRow(group.rows[k]);
     }
-    for (; w.X + 4 <= w.hi; w.X += 4) {
+    // The last block may reach past the visited columns: its lanes there
+    // are left out of every read and write.
+    for (; w.X < w.hi; w.X += 4) {
       __m256d u4[4];
       __m256d v4[4];
       StepBlock(p, w, u4, v4);
+      const unsigned columns = (1U << std::min(w.hi - w.X, 4)) - 1;
       FourPlaces places[4];
-      bool on[4];
+      __mmask8 on[4];
       for (int k = 0; k < group.count; k += 2) {
         const __mmask8 inside =
             LocateEight(p, _mm512_insertf64x4(_mm512_castpd256_pd512(u4[k]), u4[k + 1], 1),
-                        _mm512_insertf64x4(_mm512_castpd256_pd512(v4[k]), v4[k + 1], 1), places[k],
-                        places[k + 1]);
-        on[k] = (inside & 0xf) != 0 && w.InBlock(k);
-        on[k + 1] = (inside >> 4) != 0 && w.InBlock(k + 1);
+                        _mm512_insertf64x4(_mm512_castpd256_pd512(v4[k]), v4[k + 1], 1),
+                        static_cast<__mmask8>(columns | (columns << 4)), places[k], places[k + 1]);
+        on[k] = w.InBlock(k) ? static_cast<__mmask8>(inside & 0xf) : 0;
+        on[k + 1] = w.InBlock(k + 1) ? static_cast<__mmask8>(inside >> 4) : 0;
       }
       for (int k = 0; k < group.count; ++k) {
-        if (!on[k]) {
+        if (on[k] == 0) {
           continue;
         }
         const FourPlaces& place = places[k];
@@ -976,23 +980,18 @@ __attribute__((target(VANTORIL_AVX512))) void PaintNormalAvx512(const Plan& p,
             _mm512_mullo_epi32(_mm512_shuffle_epi32(sample, _MM_PERM_DDDD), keep), 8);
         const __m512i rest = _mm512_sub_epi32(full, alpha);
         uint8_t* d = dest[k] + 4 * w.X;
-        const __m128i oldBytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d));
-        const __m512i old = _mm512_cvtepu8_epi32(oldBytes);
+        const __m512i old = _mm512_cvtepu8_epi32(_mm_maskz_loadu_epi32(on[k], d));
         const __m512i blended = _mm512_or_si512(
             _mm512_srli_epi32(
                 _mm512_add_epi32(_mm512_mullo_epi32(sample, alpha), _mm512_mullo_epi32(old, rest)),
                 8),
             opaque);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(d),
-                         _mm_blendv_epi8(oldBytes, _mm512_cvtepi32_epi8(blended), place.mask));
+        _mm_mask_storeu_epi32(d, on[k], _mm512_cvtepi32_epi8(blended));
       }
     }
     if (trySingle && 2 * doubles > blocks) {
       doubleGroups = kDoubleGroups;
     }
-    WalkTail(p, w, [&](int k, int X, const Taps& taps) {
-      single(dest[k] + 4 * X, taps, X, group.rows[k]);
-    });
   }
 }
 
