@@ -919,9 +919,9 @@ __attribute__((target(VANTORIL_AVX512), always_inline)) inline bool BilinearSing
 __attribute__((target(VANTORIL_AVX512))) void PaintNormalAvx512(const Plan& p,
                                                                 const NormalBrush& single,
                                                                 int rowFirst, int rowLast) {
-  const __m512i keep = _mm512_set1_epi32(single.keep);
-  const __m512i full = _mm512_set1_epi32(255);
-  const __m512i opaque = _mm512_set4_epi32(255, 0, 0, 0);  // alpha of each pixel
+  const __m256i keep = _mm256_set1_epi16(static_cast<int16_t>(single.keep));
+  const __m256i full = _mm256_set1_epi16(255);
+  const __m256i opaque = _mm256_set1_epi64x(int64_t{255} << 48);  // alpha of each pixel
   // Some pictures and scales put many values near integers (a ramp of
   // three per pixel shown at 9/8, say): where most blocks of a group of rows
   // needed double precision, the next groups go there straight away.
@@ -976,17 +976,23 @@ __attribute__((target(VANTORIL_AVX512))) void PaintNormalAvx512(const Plan& p,
           sample = BilinearDouble(a, ba, c, ec, place.fx, place.fy);
           ++doubles;
         }
-        const __m512i alpha = _mm512_srli_epi32(
-            _mm512_mullo_epi32(_mm512_shuffle_epi32(sample, _MM_PERM_DDDD), keep), 8);
-        const __m512i rest = _mm512_sub_epi32(full, alpha);
+        // The blend in 16-bit lanes: no product or sum of it passes 255 * 255.
+        const __m256i value = _mm512_cvtepi32_epi16(sample);
+        const __m256i alpha = _mm256_srli_epi16(
+            _mm256_mullo_epi16(
+                _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(value, _MM_SHUFFLE(3, 3, 3, 3)),
+                                       _MM_SHUFFLE(3, 3, 3, 3)),
+                keep),
+            8);
+        const __m256i rest = _mm256_sub_epi16(full, alpha);
         uint8_t* d = dest[k] + 4 * w.X;
-        const __m512i old = _mm512_cvtepu8_epi32(_mm_maskz_loadu_epi32(on[k], d));
-        const __m512i blended = _mm512_or_si512(
-            _mm512_srli_epi32(
-                _mm512_add_epi32(_mm512_mullo_epi32(sample, alpha), _mm512_mullo_epi32(old, rest)),
+        const __m256i old = _mm256_cvtepu8_epi16(_mm_maskz_loadu_epi32(on[k], d));
+        const __m256i blended = _mm256_or_si256(
+            _mm256_srli_epi16(
+                _mm256_add_epi16(_mm256_mullo_epi16(value, alpha), _mm256_mullo_epi16(old, rest)),
                 8),
             opaque);
-        _mm_mask_storeu_epi32(d, on[k], _mm512_cvtepi32_epi8(blended));
+        _mm_mask_storeu_epi32(d, on[k], _mm256_cvtepi16_epi8(blended));
       }
     }
     if (trySingle && 2 * doubles > blocks) {
