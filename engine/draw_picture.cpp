@@ -1243,14 +1243,75 @@ void PaintBlurDirect(const Plan& p, const ImageBuffer& destination) {
 // the window's sum slides by one column sum in and one out, and a write
 // corrects it too, since the written column is in the window of the pixels
 // that follow. So every pixel sees exactly the sums BoxAverage would count.
+// One row of the running blur with the three sums side by side in lanes,
+// each lane worked out as the plain row below does. `columns` holds column
+// colBegin's three sums, the others three apart; `windowRows` rows are in
+// the window, the painted one among them when rowInWindow.
+__attribute__((target("avx2"))) void BlurRowAvx2(const Plan& p, int radius, int windowRows,
+                                                 bool rowInWindow, int32_t* columns,
+                                                 const int* alphas, uint8_t* row) {
+  const auto column = [&](int X) { return columns + 3 * static_cast<ptrdiff_t>(X - p.colBegin); };
+  const auto load = [](const int32_t* q) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
+  };
+  const __m128i threeLanes = _mm_setr_epi32(-1, -1, -1, 0);
+  __m128i sum = _mm_setzero_si128();
+  for (int X = std::max(0, p.colBegin - radius); X < std::min(p.colBegin + radius, p.colEnd); ++X) {
+    sum = _mm_add_epi32(sum, load(column(X)));
+  }
+  for (int X = p.colBegin; X < p.colEnd; ++X) {
+    const int a = alphas[X - p.colBegin];
+    if (a >= 0) {
+      uint8_t* d = row + 4 * X;
+      int32_t bytes;
+      std::memcpy(&bytes, d, 4);
+      const __m128i old = _mm_cvtepu8_epi32(_mm_cvtsi32_si128(bytes));
+      const int count = (std::min(X + radius, p.colEnd) - std::max(0, X - radius)) * windowRows;
+      __m128i average = old;
+      if (count == 1) {
+        average = sum;
+      } else if (count > 1) {
+        // DivideWindowSum in lanes: the reciprocal fits 32 bits from 2 on.
+        const __m128i m = _mm_set1_epi32(static_cast<int>(kReciprocals[count]));
+        const __m128i even = _mm_srli_epi64(_mm_mul_epu32(sum, m), 32);
+        const __m128i odd = _mm_mul_epu32(_mm_srli_epi64(sum, 32), m);
+        average = _mm_blend_epi16(even, odd, 0xcc);
+      }
+      const __m128i painted =
+          _mm_srli_epi32(_mm_add_epi32(_mm_mullo_epi32(average, _mm_set1_epi32(a)),
+                                       _mm_mullo_epi32(old, _mm_set1_epi32(255 - a))),
+                         8);
+      if (rowInWindow) {
+        const __m128i change = _mm_and_si128(_mm_sub_epi32(painted, old), threeLanes);
+        int32_t* s = column(X);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(s), _mm_add_epi32(load(s), change));
+        sum = _mm_add_epi32(sum, change);
+      }
+      // The alpha byte stays as it was.
+      const __m128i out = _mm_blend_epi16(painted, old, 0xc0);
+      const int32_t packed = _mm_cvtsi128_si32(_mm_packus_epi16(_mm_packus_epi32(out, out), out));
+      std::memcpy(d, &packed, 4);
+    }
+    if (X + radius < p.colEnd) {
+      sum = _mm_add_epi32(sum, load(column(X + radius)));
+    }
+    if (X - radius >= 0) {
+      sum = _mm_sub_epi32(sum, load(column(X - radius)));
+    }
+  }
+}
+
 void PaintBlurRunning(const Plan& p) {
   AlphaRows alphaRows(p);
   const int radius = p.R16;
   const int bottomLimit = p.rowEnd / p.fieldDiv;
   const int firstColumn = std::max(0, p.colBegin - radius);
   const int columns = p.colEnd - firstColumn;
-  std::vector<int32_t> colSum(3 * static_cast<size_t>(columns));
+  // One more sum than the columns need: the vector path reads and writes
+  // four at a time (the fourth unchanged).
+  std::vector<int32_t> colSum(3 * static_cast<size_t>(columns) + 1);
   auto column = [&](int X) { return colSum.data() + 3 * (X - firstColumn); };
+  const bool avx2 = UsesAvx2(p);
   auto addRow = [&](int bufferRow) {
     const uint8_t* q = p.DstRow(bufferRow) + 4 * firstColumn;
     int32_t* s = colSum.data();
@@ -1301,6 +1362,11 @@ void PaintBlurRunning(const Plan& p) {
     // Row y lies below the window only at the very end of a field buffer.
     const bool rowInWindow = y < bottom;
 
+    if (avx2) {
+      BlurRowAvx2(p, radius, windowRows, rowInWindow, column(p.colBegin), alphaRows.Row(r),
+                  p.DstRow(y));
+      continue;
+    }
     int32_t sum[3] = {0, 0, 0};
     for (int X = firstColumn; X < std::min(p.colBegin + radius, p.colEnd); ++X) {
       const int32_t* s = column(X);
