@@ -820,7 +820,6 @@ __attribute__((target(VANTORIL_AVX512), always_inline)) inline __mmask8 LocateEi
   const __m256i row0 = _mm256_mullo_epi32(j, stride);
   const __m256i row1 = _mm256_mullo_epi32(j1, stride);
   // Pixels outside read at offset 0, as LocateFour has them.
-
   StoreHalves(low.offsets[0], high.offsets[0],
               _mm512_cvtepi32_epi64(_mm256_maskz_sub_epi32(inside, near, row0)));
   StoreHalves(low.offsets[2], high.offsets[2],
@@ -1235,14 +1234,6 @@ void PaintBlurDirect(const Plan& p, const ImageBuffer& destination) {
   }
 }
 
-// The same blur with running sums. For the current row's window of buffer
-// rows top .. bottom - 1, colSum holds each column's sum over those rows of
-// the destination as it is now: rows entering or leaving the window are
-// added or taken off when a new display row starts, and every pixel the
-// brush writes inside the window corrects its column at once. Along a row
-// the window's sum slides by one column sum in and one out, and a write
-// corrects it too, since the written column is in the window of the pixels
-// that follow. So every pixel sees exactly the sums BoxAverage would count.
 // One row of the running blur with the three sums side by side in lanes,
 // each lane worked out as the plain row below does. `columns` holds column
 // colBegin's three sums, the others three apart; `windowRows` rows are in
@@ -1301,6 +1292,14 @@ __attribute__((target("avx2"))) void BlurRowAvx2(const Plan& p, int radius, int 
   }
 }
 
+// The same blur with running sums. For the current row's window of buffer
+// rows top .. bottom - 1, colSum holds each column's sum over those rows of
+// the destination as it is now: rows entering or leaving the window are
+// added or taken off when a new display row starts, and every pixel the
+// brush writes inside the window corrects its column at once. Along a row
+// the window's sum slides by one column sum in and one out, and a write
+// corrects it too, since the written column is in the window of the pixels
+// that follow. So every pixel sees exactly the sums BoxAverage would count.
 void PaintBlurRunning(const Plan& p) {
   AlphaRows alphaRows(p);
   const int radius = p.R16;
