@@ -273,11 +273,7 @@ void MainWindow::Paint() {
   const Rect client = ClientRect();
   {
     DrawingScope scope(*this);
-    for (int y = 0; y < client.bottom; y += 128) {
-      for (int x = 0; x < client.right; x += 128) {
-        DrawBitmapResource(Rect{x, y, x + 128, y + 128}, kBitmapBackgroundTile);
-      }
-    }
+    TileBitmapResource(Rect{0, 0, client.right, client.bottom}, kBitmapBackgroundTile);
   }
   if (!stage_) return;
   document_.GoToTime(document_.clock.currentTime, false);

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <utility>
 
 #include "engine/image_buffer.h"
 #include "engine/key_frame.h"
@@ -89,6 +90,18 @@ inline void AnimateBenchShow(ShowDocument& document, int pictures) {
     picture.brush = BrushCode(Brush::kNormal);
     document.SetPicture(slot, std::move(picture));
   }
+}
+
+// The whole show in memory: pictures, background and key frames.
+inline void BuildBenchShow(ShowDocument& document) {
+  for (int slot = 0; slot < kBenchPictures; ++slot) {
+    Picture picture;
+    picture.image = BenchPicture(slot);
+    document.SetPicture(slot, std::move(picture));
+  }
+  document.backgroundSource = kBackgroundPicture;
+  document.backgroundImage = BenchBackground();
+  AnimateBenchShow(document, kBenchPictures);
 }
 
 }  // namespace vantoril::bench

@@ -162,14 +162,7 @@ void BM_BenchShow(benchmark::State& state) {
   const bool preview = state.range(1) != 0;
   SettingsStore settings;
   ShowDocument document(settings);
-  for (int slot = 0; slot < bench::kBenchPictures; ++slot) {
-    Picture picture;
-    picture.image = bench::BenchPicture(slot);
-    document.SetPicture(slot, std::move(picture));
-  }
-  document.backgroundSource = kBackgroundPicture;
-  document.backgroundImage = bench::BenchBackground();
-  bench::AnimateBenchShow(document, bench::kBenchPictures);
+  bench::BuildBenchShow(document);
   ImageBuffer frame(preview ? kStageW : 720, 480, 32);
   ImageBuffer window(frame.Width(), frame.Height(), 32);
   const ComposeOptions options{bands};

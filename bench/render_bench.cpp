@@ -171,14 +171,7 @@ BENCHMARK(BM_EncodeOnly)
 void BM_EncodeBenchShow(benchmark::State& state) {
   SettingsStore settings;
   ShowDocument document(settings);
-  for (int slot = 0; slot < bench::kBenchPictures; ++slot) {
-    vantoril::Picture picture;
-    picture.image = bench::BenchPicture(slot);
-    document.SetPicture(slot, std::move(picture));
-  }
-  document.backgroundSource = kBackgroundPicture;
-  document.backgroundImage = bench::BenchBackground();
-  bench::AnimateBenchShow(document, bench::kBenchPictures);
+  bench::BuildBenchShow(document);
   constexpr int kStep = 10;
   std::vector<ImageBuffer> frames;
   for (int t = 0; t < bench::kBenchFrames; t += kStep) {
