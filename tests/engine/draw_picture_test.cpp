@@ -314,5 +314,33 @@ TEST(DrawPictureWaysOfWorking, PaintWhatThePlainPathPaints) {
   EXPECT_GT(changed, 1000);
 }
 
+// The vector paths may work a bilinear value out in single precision only
+// where it lies far enough from a whole number; values just beside one are
+// rare, so this paints a million of them with the normal brush and random
+// weights, enough to meet some.
+TEST(DrawPictureWaysOfWorking, NormalBrushBesideWholeNumbers) {
+  std::vector<VectorPath> paths;
+  if (ProcessorHasAvx2()) paths.push_back(VectorPath::kAvx2);
+  if (ProcessorHasAvx512()) paths.push_back(VectorPath::kAvx512);
+  std::mt19937 random(5);
+  ImageBuffer picture(200, 150, 32);
+  for (uint8_t& byte : picture.PixelBlock()) byte = static_cast<uint8_t>(random());
+  const ImageBuffer frame(320, 240, 32);
+  for (int n = 0; n < 16; ++n) {
+    const float turn = std::uniform_real_distribution<float>(-180, 180)(random);
+    const KeyFrame state = PictureState(160, 120, 320 * 1.1f, 240 * 1.1f, turn, 0);
+    const auto paint = [&](VectorPath path) {
+      ImageBuffer painted = frame;
+      EXPECT_TRUE(DrawPictureWith(picture, painted, state, Brush::kNormal, 0, kAllRows, 320, 240,
+                                  {{}, PaintThreads::kSingle, true, path}));
+      return painted;
+    };
+    const ImageBuffer plain = paint(VectorPath::kScalar);
+    for (const VectorPath path : paths) {
+      ASSERT_TRUE(SameImage(plain, paint(path))) << "turn " << turn;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace vantoril
