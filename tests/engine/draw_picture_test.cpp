@@ -319,9 +319,9 @@ TEST(DrawPictureWaysOfWorking, PaintWhatThePlainPathPaints) {
 // rare, so this paints a million of them with the normal brush and random
 // weights, enough to meet some.
 TEST(DrawPictureWaysOfWorking, NormalBrushBesideWholeNumbers) {
-  std::vector<VectorPath> paths;
-  if (ProcessorHasAvx2()) paths.push_back(VectorPath::kAvx2);
-  if (ProcessorHasAvx512()) paths.push_back(VectorPath::kAvx512);
+  std::vector<std::pair<const char*, VectorPath>> paths;
+  if (ProcessorHasAvx2()) paths.emplace_back("avx2", VectorPath::kAvx2);
+  if (ProcessorHasAvx512()) paths.emplace_back("avx512", VectorPath::kAvx512);
   std::mt19937 random(5);
   ImageBuffer picture(200, 150, 32);
   for (uint8_t& byte : picture.PixelBlock()) byte = static_cast<uint8_t>(random());
@@ -336,8 +336,8 @@ TEST(DrawPictureWaysOfWorking, NormalBrushBesideWholeNumbers) {
       return painted;
     };
     const ImageBuffer plain = paint(VectorPath::kScalar);
-    for (const VectorPath path : paths) {
-      ASSERT_TRUE(SameImage(plain, paint(path))) << "turn " << turn;
+    for (const auto& [name, path] : paths) {
+      EXPECT_TRUE(SameImage(plain, paint(path))) << name << ", turn " << turn;
     }
   }
 }
