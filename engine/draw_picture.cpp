@@ -1232,14 +1232,20 @@ void PaintBlurDirect(const Plan& p, const ImageBuffer& destination) {
   }
 }
 
+// The running blur's sums per column: blue, green, red and the unused alpha.
+constexpr int kColumnLanes = 4;
+
 // One row of the running blur with the three sums side by side in lanes,
 // each lane worked out as the plain row below does. `columns` holds column
-// colBegin's three sums, the others three apart; `windowRows` rows are in
-// the window, the painted one among them when rowInWindow.
+// colBegin's sums, the others four apart (the fourth, the alpha's, is not
+// used); `windowRows` rows are in the window, the painted one among them
+// when rowInWindow.
 __attribute__((target("avx2"))) void BlurRowAvx2(const Plan& p, int radius, int windowRows,
                                                  bool rowInWindow, int32_t* columns,
                                                  const int* alphas, uint8_t* row) {
-  const auto column = [&](int X) { return columns + 3 * static_cast<ptrdiff_t>(X - p.colBegin); };
+  const auto column = [&](int X) {
+    return columns + kColumnLanes * static_cast<ptrdiff_t>(X - p.colBegin);
+  };
   const auto load = [](const int32_t* q) {
     return _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
   };
@@ -1249,6 +1255,17 @@ __attribute__((target("avx2"))) void BlurRowAvx2(const Plan& p, int radius, int 
     sum = _mm_add_epi32(sum, load(column(X)));
   }
   for (int X = p.colBegin; X < p.colEnd; ++X) {
+    // The window's slide to the next pixel, taken before this pixel's
+    // write: with a radius of 1 or more it touches neither column written
+    // here, and with 0 no sum is used.
+    __m128i slide = _mm_setzero_si128();
+    if (X + radius < p.colEnd) {
+      slide = load(column(X + radius));
+    }
+    if (X - radius >= 0) {
+      slide = _mm_sub_epi32(slide, load(column(X - radius)));
+    }
+    __m128i next = _mm_add_epi32(sum, slide);
     const int a = alphas[X - p.colBegin];
     if (a >= 0) {
       uint8_t* d = row + 4 * X;
@@ -1270,23 +1287,35 @@ __attribute__((target("avx2"))) void BlurRowAvx2(const Plan& p, int radius, int 
           _mm_srli_epi32(_mm_add_epi32(_mm_mullo_epi32(average, _mm_set1_epi32(a)),
                                        _mm_mullo_epi32(old, _mm_set1_epi32(255 - a))),
                          8);
-      if (rowInWindow) {
-        const __m128i change = _mm_and_si128(_mm_sub_epi32(painted, old), threeLanes);
-        int32_t* s = column(X);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(s), _mm_add_epi32(load(s), change));
-        sum = _mm_add_epi32(sum, change);
-      }
       // The alpha byte stays as it was.
       const __m128i out = _mm_blend_epi16(painted, old, 0xc0);
       const int32_t packed = _mm_cvtsi128_si32(_mm_packus_epi16(_mm_packus_epi32(out, out), out));
       std::memcpy(d, &packed, 4);
+      if (rowInWindow) {
+        const __m128i change = _mm_and_si128(_mm_sub_epi32(painted, old), threeLanes);
+        int32_t* s = column(X);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(s), _mm_add_epi32(load(s), change));
+        next = _mm_add_epi32(next, change);
+      }
     }
-    if (X + radius < p.colEnd) {
-      sum = _mm_add_epi32(sum, load(column(X + radius)));
-    }
-    if (X - radius >= 0) {
-      sum = _mm_sub_epi32(sum, load(column(X - radius)));
-    }
+    sum = next;
+  }
+}
+
+// sums[i] += bytes[i] (or -=) for a row's pixels, alpha included.
+__attribute__((target("avx2"))) void AddRowAvx2(const uint8_t* bytes, int32_t* sums, int count,
+                                                bool subtract) {
+  int i = 0;
+  for (; i + 8 <= count; i += 8) {
+    const __m256i row =
+        _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(bytes + i)));
+    auto* s = reinterpret_cast<__m256i*>(sums + i);
+    const __m256i before = _mm256_loadu_si256(s);
+    _mm256_storeu_si256(s,
+                        subtract ? _mm256_sub_epi32(before, row) : _mm256_add_epi32(before, row));
+  }
+  for (; i < count; ++i) {
+    sums[i] += subtract ? -bytes[i] : bytes[i];
   }
 }
 
@@ -1304,29 +1333,25 @@ void PaintBlurRunning(const Plan& p) {
   const int bottomLimit = p.rowEnd / p.fieldDiv;
   const int firstColumn = std::max(0, p.colBegin - radius);
   const int columns = p.colEnd - firstColumn;
-  // One more sum than the columns need: the vector path reads and writes
-  // four at a time (the fourth unchanged).
-  std::vector<int32_t> colSum(3 * static_cast<size_t>(columns) + 1);
-  auto column = [&](int X) { return colSum.data() + 3 * (X - firstColumn); };
+  // A column's sums lie side by side as its pixels' bytes do, so that a row
+  // is added in one sweep; the alpha's sum comes along unused.
+  std::vector<int32_t> colSum(kColumnLanes * static_cast<size_t>(columns));
+  auto column = [&](int X) { return colSum.data() + kColumnLanes * (X - firstColumn); };
   const bool avx2 = UsesAvx2(p);
-  auto addRow = [&](int bufferRow) {
+  auto sweepRow = [&](int bufferRow, bool subtract) {
     const uint8_t* q = p.DstRow(bufferRow) + 4 * firstColumn;
+    const int count = kColumnLanes * columns;
+    if (avx2) {
+      AddRowAvx2(q, colSum.data(), count, subtract);
+      return;
+    }
     int32_t* s = colSum.data();
-    for (int i = 0; i < columns; ++i, q += 4, s += 3) {
-      s[0] += q[0];
-      s[1] += q[1];
-      s[2] += q[2];
+    for (int i = 0; i < count; ++i) {
+      s[i] += subtract ? -q[i] : q[i];
     }
   };
-  auto subtractRow = [&](int bufferRow) {
-    const uint8_t* q = p.DstRow(bufferRow) + 4 * firstColumn;
-    int32_t* s = colSum.data();
-    for (int i = 0; i < columns; ++i, q += 4, s += 3) {
-      s[0] -= q[0];
-      s[1] -= q[1];
-      s[2] -= q[2];
-    }
-  };
+  auto addRow = [&](int bufferRow) { sweepRow(bufferRow, false); };
+  auto subtractRow = [&](int bufferRow) { sweepRow(bufferRow, true); };
 
   bool started = false;
   int top = 0;
