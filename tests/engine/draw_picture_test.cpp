@@ -286,6 +286,15 @@ TEST(DrawPictureWaysOfWorking, PaintWhatThePlainPathPaints) {
                     std::max(1, (aligned ? stageH : uniform(2, 120)) / drawMode.fieldDiv));
     ImageBuffer picture = randomImage(uniform(1, 40), uniform(1, 40));
     if (n % 2 == 0) picture.SetAlpha(255);
+    if (n % 4 == 1) {
+      // Alphas that change down the picture only, or across it only.
+      const bool down = n % 8 == 1;
+      for (int y = 0; y < picture.Height(); ++y) {
+        uint8_t* row = picture.RowPointer(y);
+        for (int x = 0; x < picture.Width(); ++x)
+          row[4 * x + 3] = static_cast<uint8_t>(29 * (down ? y : x));
+      }
+    }
     KeyFrame state = PictureState(real(-20, stageW + 20.0), real(-20, stageH + 20.0), size(),
                                   size(), real(-360, 360), real(-10, 110));
     if (aligned) {
