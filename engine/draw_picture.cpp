@@ -750,7 +750,7 @@ __attribute__((target("avx2"))) void PaintLanesAvx2(const Plan& p, const Lanes& 
   }
 }
 
-#define VANTORIL_AVX512 "avx2,fma,avx512f,avx512bw,avx512vl,avx512dq"
+#define VANTORIL_AVX512 "avx2,avx512f,avx512bw,avx512vl,avx512dq"
 // GCC 12 takes the undefined registers that the AVX-512 intrinsics start
 // from for uninitialised values.
 #if defined(__GNUC__) && !defined(__clang__)
