@@ -28,7 +28,7 @@ enum class VectorPath {
   kAuto,    // the widest this processor has
   kScalar,  // the portable path
   kAvx2,    // only where the processor has AVX2
-  // The normal brush with AVX-512 (F, BW, VL), the others with AVX2; only
+  // The normal brush with AVX-512 (F, BW, VL, DQ), the others with AVX2; only
   // where the processor has both.
   kAvx512,
 };
