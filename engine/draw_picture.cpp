@@ -877,10 +877,10 @@ __attribute__((target(VANTORIL_AVX512), always_inline)) inline __mmask8 SixtyFou
 // Every value is a + ba fx + (c + ec fx - a - ba fx) fy with bytes a, c,
 // differences ba, ec and weights in [0, 1): in [0, 255], all intermediate
 // magnitudes below 512. Rounding fx and fy to single precision moves them by
-// at most 2^-24, and each of the five operations (three of them fused
-// multiply-adds, rounded once) adds at most 2^-15 (one unit in the last place
-// below 512), in any rounding mode; carried through,
-// the single-precision value lies within 3.4e-4 of the exact one, and the
+// at most 2^-24, and each of the four operations (three fused multiply-adds,
+// each rounded once, and a subtraction) adds at most 2^-15 (one unit in the
+// last place below 512), in any rounding mode; carried through, the
+// single-precision value lies within 3.4e-4 of the exact one, and the
 // double-precision value within 1e-12. Where the single-precision value is
 // farther than kNearInteger from every integer, no integer lies between the
 // two, so both truncate alike. Both are moreover exact, and so equal, where
