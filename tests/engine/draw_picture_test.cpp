@@ -325,8 +325,8 @@ TEST(DrawPictureWaysOfWorking, PaintWhatThePlainPathPaints) {
 
 // The vector paths may work a bilinear value out in single precision only
 // where it lies far enough from a whole number; values just beside one are
-// rare, so this paints a million of them with the normal brush and random
-// weights, enough to meet some.
+// rare, so this paints over a million pixels with the normal brush and
+// random weights, enough to meet some.
 TEST(DrawPictureWaysOfWorking, NormalBrushBesideWholeNumbers) {
   std::vector<std::pair<const char*, VectorPath>> paths;
   if (ProcessorHasAvx2()) paths.emplace_back("avx2", VectorPath::kAvx2);
