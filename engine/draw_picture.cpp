@@ -1313,6 +1313,13 @@ __attribute__((target("avx2"))) void BlurRowAvx2(const Plan& p, int radius, int 
 }
 
 // sums[i] += bytes[i] (or -=) for a row's pixels, alpha included.
+void AddRowPlain(const uint8_t* bytes, int32_t* sums, int count, bool subtract) {
+  for (int i = 0; i < count; ++i) {
+    sums[i] += subtract ? -bytes[i] : bytes[i];
+  }
+}
+
+// AddRowPlain eight sums at a time.
 __attribute__((target("avx2"))) void AddRowAvx2(const uint8_t* bytes, int32_t* sums, int count,
                                                 bool subtract) {
   int i = 0;
@@ -1324,9 +1331,7 @@ __attribute__((target("avx2"))) void AddRowAvx2(const uint8_t* bytes, int32_t* s
     _mm256_storeu_si256(s,
                         subtract ? _mm256_sub_epi32(before, row) : _mm256_add_epi32(before, row));
   }
-  for (; i < count; ++i) {
-    sums[i] += subtract ? -bytes[i] : bytes[i];
-  }
+  AddRowPlain(bytes + i, sums + i, count - i, subtract);
 }
 
 // The same blur with running sums. For the current row's window of buffer
@@ -1349,16 +1354,8 @@ void PaintBlurRunning(const Plan& p) {
   auto column = [&](int X) { return colSum.data() + kColumnLanes * (X - firstColumn); };
   const bool avx2 = UsesAvx2(p);
   auto sweepRow = [&](int bufferRow, bool subtract) {
-    const uint8_t* q = p.DstRow(bufferRow) + 4 * firstColumn;
-    const int count = kColumnLanes * columns;
-    if (avx2) {
-      AddRowAvx2(q, colSum.data(), count, subtract);
-      return;
-    }
-    int32_t* s = colSum.data();
-    for (int i = 0; i < count; ++i) {
-      s[i] += subtract ? -q[i] : q[i];
-    }
+    (avx2 ? AddRowAvx2 : AddRowPlain)(p.DstRow(bufferRow) + 4 * firstColumn, colSum.data(),
+                                      kColumnLanes * columns, subtract);
   };
   auto addRow = [&](int bufferRow) { sweepRow(bufferRow, false); };
   auto subtractRow = [&](int bufferRow) { sweepRow(bufferRow, true); };
