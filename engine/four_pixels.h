@@ -1,0 +1,282 @@
+#pragma once
+
+// The vector paths' walk over a picture: four rows and four columns at a
+// time, each pixel located, read and sampled in lanes exactly as the
+// one-pixel walk of draw_plan.h does it.
+
+#include <immintrin.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+#include "engine/draw_plan.h"
+
+namespace vantoril::paint {
+
+// Byte k of each of four pixels.
+__attribute__((target("avx2"), always_inline)) inline __m128i Byte(__m128i pixels, int k) {
+  return _mm_and_si128(_mm_srli_epi32(pixels, 8 * k), _mm_set1_epi32(255));
+}
+
+// The alpha of four pixels, in place.
+__attribute__((target("avx2"), always_inline)) inline __m128i AlphaOf(__m128i pixels) {
+  return _mm_and_si128(pixels, _mm_set1_epi32(static_cast<int>(0xff000000u)));
+}
+
+// Where the four taps of the pixels at lane k of uu, vv lie, one pixel a
+// lane, with their weights. `mask` gets the lanes that lie on the picture;
+// offsets[t][k] is tap t's byte offset from srcTop (taps 00, 10, 01, 11; 10
+// and 11 only where hd != 1). The offsets of pixels outside are 0, which
+// reads the source's top row.
+struct FourPlaces {
+  alignas(32) int64_t offsets[4][4];
+  __m256d fx;
+  __m256d fy;
+  __m128i mask;
+};
+
+// The taps' values: the part of Taps that the vector paths share.
+struct FourTaps {
+  __m128i t00;
+  __m128i t10;
+  __m128i t01;
+  __m128i t11;
+};
+
+__attribute__((target("avx2"), always_inline)) inline void StoreOffsets(int64_t* out,
+                                                                        __m128i offset,
+                                                                        __m128i mask) {
+  _mm256_store_si256(reinterpret_cast<__m256i*>(out),
+                     _mm256_cvtepi32_epi64(_mm_and_si128(offset, mask)));
+}
+
+// False when no lane lies on the picture.
+__attribute__((target("avx2"), always_inline)) inline bool LocateFour(const Plan& p, __m256d uu,
+                                                                      __m256d vv, FourPlaces& f) {
+  const __m256d zero = _mm256_setzero_pd();
+  const __m256d inside = _mm256_and_pd(
+      _mm256_and_pd(_mm256_cmp_pd(uu, zero, _CMP_GE_OQ), _mm256_cmp_pd(vv, zero, _CMP_GE_OQ)),
+      _mm256_and_pd(_mm256_cmp_pd(uu, _mm256_set1_pd(p.uMax), _CMP_LE_OQ),
+                    _mm256_cmp_pd(vv, _mm256_set1_pd(p.vMax), _CMP_LE_OQ)));
+  if (_mm256_movemask_pd(inside) == 0) {
+    return false;
+  }
+  // The 64-bit lane masks as 32-bit ones.
+  const __m128i mask = _mm256_castsi256_si128(_mm256_permutevar8x32_epi32(
+      _mm256_castpd_si256(inside), _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7)));
+  f.mask = mask;
+  const __m128i i = _mm256_cvttpd_epi32(_mm256_and_pd(uu, inside));
+  const __m128i j = _mm256_cvttpd_epi32(_mm256_and_pd(vv, inside));
+  f.fx = _mm256_sub_pd(uu, _mm256_cvtepi32_pd(i));
+  f.fy = _mm256_sub_pd(vv, _mm256_cvtepi32_pd(j));
+  const __m128i i1 =
+      _mm_min_epi32(_mm_add_epi32(i, _mm_set1_epi32(p.hd)), _mm_set1_epi32(p.srcW - 1));
+  const __m128i j1 =
+      _mm_min_epi32(_mm_add_epi32(j, _mm_set1_epi32(p.vd)), _mm_set1_epi32(p.srcH - 1));
+  const __m128i stride = _mm_set1_epi32(static_cast<int>(p.srcStride));
+  const __m128i near = _mm_slli_epi32(i, 2);
+  const __m128i far = _mm_slli_epi32(i1, 2);
+  const __m128i row0 = _mm_mullo_epi32(j, stride);
+  const __m128i row1 = _mm_mullo_epi32(j1, stride);
+  // The offsets go through memory on purpose: four loads cost less than
+  // moving each lane to a register, and plain loads less than a gather.
+  StoreOffsets(f.offsets[0], _mm_sub_epi32(near, row0), mask);
+  StoreOffsets(f.offsets[2], _mm_sub_epi32(near, row1), mask);
+  if (p.hd != 1) {
+    StoreOffsets(f.offsets[1], _mm_sub_epi32(far, row0), mask);
+    StoreOffsets(f.offsets[3], _mm_sub_epi32(far, row1), mask);
+  }
+  __asm__("" : "+m"(f.offsets));
+  return true;
+}
+
+__attribute__((target("avx2"), always_inline)) inline FourTaps ReadFour(const Plan& p,
+                                                                        const FourPlaces& f) {
+  FourTaps t;
+  if (p.hd == 1) {
+    // Both columns of a tap in one read. Where the far column is cut back
+    // to the last one, u lies on the last column exactly and its weight is
+    // 0, so the pixel read instead (the next in memory, at worst the block's
+    // spare bytes) does not count.
+    const auto pairs = [&](const int64_t* o, __m128i& nearColumn, __m128i& farColumn) {
+      const auto two = [&](int a, int b) {
+        const __m128i low = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p.srcTop + o[a]));
+        return _mm_castpd_ps(
+            _mm_loadh_pd(_mm_castsi128_pd(low), reinterpret_cast<const double*>(p.srcTop + o[b])));
+      };
+      const __m128 first = two(0, 1);
+      const __m128 second = two(2, 3);
+      nearColumn = _mm_castps_si128(_mm_shuffle_ps(first, second, _MM_SHUFFLE(2, 0, 2, 0)));
+      farColumn = _mm_castps_si128(_mm_shuffle_ps(first, second, _MM_SHUFFLE(3, 1, 3, 1)));
+    };
+    pairs(f.offsets[0], t.t00, t.t10);
+    pairs(f.offsets[2], t.t01, t.t11);
+  } else {
+    const auto tap = [&](const int64_t* o) {
+      int q[4];
+      for (int k = 0; k < 4; ++k) {
+        std::memcpy(&q[k], p.srcTop + o[k], 4);
+      }
+      return _mm_setr_epi32(q[0], q[1], q[2], q[3]);
+    };
+    t.t00 = tap(f.offsets[0]);
+    t.t10 = tap(f.offsets[1]);
+    t.t01 = tap(f.offsets[2]);
+    t.t11 = tap(f.offsets[3]);
+  }
+  return t;
+}
+
+// The bilinear values of the four located pixels, as Taps works them out:
+// blue, green, red and alpha in sample[0..3] (only alpha unless kColour).
+template <bool kColour>
+__attribute__((target("avx2"), always_inline)) inline void SampleFour(const Plan& p,
+                                                                      const FourPlaces& places,
+                                                                      __m128i* sample) {
+  const FourTaps taps = ReadFour(p, places);
+  const __m256d fx = places.fx;
+  const __m256d fy = places.fy;
+  const __m128i t00 = taps.t00;
+  const __m128i t10 = taps.t10;
+  const __m128i t01 = taps.t01;
+  const __m128i t11 = taps.t11;
+  if constexpr (!kColour) {
+    // Four equal alphas, as inside an opaque picture, are the value exactly:
+    // every difference in the arithmetic is 0.
+    const __m128i differ = _mm_or_si128(
+        _mm_or_si128(_mm_xor_si128(t00, t10), _mm_xor_si128(t01, t11)), _mm_xor_si128(t00, t01));
+    if (_mm_testz_si128(differ, AlphaOf(_mm_set1_epi32(-1)))) {
+      sample[3] = Byte(t00, 3);
+      return;
+    }
+  }
+  for (int k = kColour ? 0 : 3; k < 4; ++k) {
+    const __m128i a = Byte(t00, k);
+    const __m128i b = Byte(t10, k);
+    const __m128i c = Byte(t01, k);
+    const __m128i e = Byte(t11, k);
+    const __m256d top = _mm256_add_pd(_mm256_cvtepi32_pd(a),
+                                      _mm256_mul_pd(_mm256_cvtepi32_pd(_mm_sub_epi32(b, a)), fx));
+    const __m256d bottom = _mm256_add_pd(
+        _mm256_cvtepi32_pd(c), _mm256_mul_pd(_mm256_cvtepi32_pd(_mm_sub_epi32(e, c)), fx));
+    sample[k] =
+        _mm256_cvttpd_epi32(_mm256_add_pd(top, _mm256_mul_pd(_mm256_sub_pd(bottom, top), fy)));
+  }
+}
+
+// Four registers of four lanes each turned so that register k holds lane k
+// of every one.
+__attribute__((target("avx2"), always_inline)) inline void Transpose(__m256d* m) {
+  const __m256d a = _mm256_unpacklo_pd(m[0], m[1]);
+  const __m256d b = _mm256_unpackhi_pd(m[0], m[1]);
+  const __m256d c = _mm256_unpacklo_pd(m[2], m[3]);
+  const __m256d d = _mm256_unpackhi_pd(m[2], m[3]);
+  m[0] = _mm256_permute2f128_pd(a, c, 0x20);
+  m[1] = _mm256_permute2f128_pd(b, d, 0x20);
+  m[2] = _mm256_permute2f128_pd(a, c, 0x31);
+  m[3] = _mm256_permute2f128_pd(b, d, 0x31);
+}
+
+// A group of rows walked four rows and four pixels at a time. The u and v of
+// the four rows are stepped side by side, one row a lane, each lane adding
+// exactly as WalkRow does, so the chain of additions along a row is paid
+// once for four rows. Each block of four columns is then turned into four
+// pixels of one row (StepBlock), whose inside test, taps and bilinear values
+// run in lanes; the last columns, fewer than four, go one at a time
+// (WalkTail). At every column the rows come in order, so a buffer row that
+// two display rows share sees them as in the plain path.
+struct GroupWalk {
+  RowGroup group;
+  Span spans[4];
+  int X = 0;   // the next block's first column
+  int hi = 0;  // blocks while X + 4 <= hi
+  __m256d uu;
+  __m256d vv;
+
+  // Whether row k has columns in the block at X.
+  bool InBlock(int k) const { return X < spans[k].last && X + 4 > spans[k].first; }
+};
+
+// False when no row of the group has a column to visit.
+__attribute__((target("avx2"), always_inline)) inline bool StartGroup(const Plan& p,
+                                                                      const RowGroup& group,
+                                                                      GroupWalk& w) {
+  w.group = group;
+  alignas(32) double us[4];
+  alignas(32) double vs[4];
+  int lo = p.colEnd;
+  w.hi = p.colBegin;
+  for (int k = 0; k < 4; ++k) {
+    // Lanes without a row of their own repeat the last one and paint nothing.
+    p.RowStart(group.rows[std::min(k, group.count - 1)], us[k], vs[k]);
+    w.spans[k] = k >= group.count ? Span{p.colBegin, p.colBegin}
+                 : p.rowSpans     ? RowSpan(p, us[k], vs[k])
+                                  : Span{p.colBegin, p.colEnd};
+    if (w.spans[k].first < w.spans[k].last) {
+      lo = std::min(lo, w.spans[k].first);
+      w.hi = std::max(w.hi, w.spans[k].last);
+    }
+  }
+  if (lo >= w.hi) {
+    return false;
+  }
+  const __m256d du = _mm256_set1_pd(p.du);
+  const __m256d dv = _mm256_set1_pd(p.dv);
+  w.uu = _mm256_load_pd(us);
+  w.vv = _mm256_load_pd(vs);
+  for (w.X = p.colBegin; w.X < lo; ++w.X) {
+    w.uu = _mm256_add_pd(w.uu, du);
+    w.vv = _mm256_add_pd(w.vv, dv);
+  }
+  return true;
+}
+
+// u4[k], v4[k]: row k at the columns X .. X + 3; steps past them.
+__attribute__((target("avx2"), always_inline)) inline void StepBlock(const Plan& p, GroupWalk& w,
+                                                                     __m256d* u4, __m256d* v4) {
+  const __m256d du = _mm256_set1_pd(p.du);
+  const __m256d dv = _mm256_set1_pd(p.dv);
+  u4[0] = w.uu;
+  v4[0] = w.vv;
+  for (int k = 1; k < 4; ++k) {
+    u4[k] = _mm256_add_pd(u4[k - 1], du);
+    v4[k] = _mm256_add_pd(v4[k - 1], dv);
+  }
+  w.uu = _mm256_add_pd(u4[3], du);
+  w.vv = _mm256_add_pd(v4[3], dv);
+  Transpose(u4);
+  Transpose(v4);
+}
+
+// Every row of a block is located before any is read, so that the reads do
+// not wait on the offsets just stored. on[k]: row k has a pixel on the picture.
+__attribute__((target("avx2"), always_inline)) inline void LocateBlock(
+    const Plan& p, const GroupWalk& w, const __m256d* u4, const __m256d* v4, FourPlaces* places,
+    bool* on) {
+  for (int k = 0; k < w.group.count; ++k) {
+    on[k] = w.InBlock(k) && LocateFour(p, u4[k], v4[k], places[k]);
+  }
+}
+
+// pixel(k, X, taps) for each pixel of row k from X on that lies on the picture.
+template <class Pixel>
+__attribute__((target("avx2"), always_inline)) inline void WalkTail(const Plan& p,
+                                                                    const GroupWalk& w,
+                                                                    Pixel&& pixel) {
+  alignas(32) double us[4];
+  alignas(32) double vs[4];
+  _mm256_store_pd(us, w.uu);
+  _mm256_store_pd(vs, w.vv);
+  for (int k = 0; k < w.group.count; ++k) {
+    double u = us[k];
+    double v = vs[k];
+    for (int c = w.X; c < w.spans[k].last; ++c, u += p.du, v += p.dv) {
+      if (c >= w.spans[k].first && InsideAt(p, u, v)) {
+        pixel(k, c, MakeTaps(p, u, v));
+      }
+    }
+  }
+}
+
+}  // namespace vantoril::paint
