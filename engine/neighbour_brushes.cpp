@@ -11,6 +11,8 @@
 
 #include "engine/alpha_rows.h"
 #include "engine/box_average.h"
+#include "engine/four_pixels.h"
+#include "engine/pixel_brushes.h"
 
 namespace vantoril::paint {
 namespace {
@@ -134,6 +136,64 @@ __attribute__((target("avx2"))) void AddRowAvx2(const uint8_t* bytes, int32_t* s
   AddRowPlain(bytes + i, sums + i, count - i, subtract);
 }
 
+// One pixel of pixelate: d takes on the colour of its block's corner.
+inline void PixelatePixel(const uint8_t* block, uint8_t* d, int a) {
+  const int blue = block[0];
+  const int green = block[1];
+  const int red = block[2];
+  d[0] = static_cast<uint8_t>((blue * a + d[0] * (255 - a)) >> 8);
+  d[1] = static_cast<uint8_t>((green * a + d[1] * (255 - a)) >> 8);
+  d[2] = static_cast<uint8_t>((red * a + d[2] * (255 - a)) >> 8);
+}
+
+// A row of pixelate four pixels at a time, as the plain row paints it; a
+// pixel's corner lies `corners[X - colBegin]` bytes into blockRow. Where the
+// corners lie in this very row, they are painted first: each reads only
+// itself, and every other pixel of its block, to the right of it, reads it
+// as painted. No other pixel of the row is read.
+__attribute__((target("avx2"))) void PixelateRowAvx2(const Plan& p, int n, const int* alphas,
+                                                     const int32_t* corners,
+                                                     const uint8_t* blockRow, uint8_t* row) {
+  const bool cornersHere = blockRow == row;
+  if (cornersHere) {
+    for (int X = (p.colBegin + n - 1) / n * n; X < p.colEnd; X += n) {
+      const int a = alphas[X - p.colBegin];
+      if (a >= 0) {
+        PixelatePixel(row + 4 * X, row + 4 * X, a);
+      }
+    }
+  }
+  const auto load = [](const void* q) { return _mm_loadu_si128(static_cast<const __m128i*>(q)); };
+  int X = p.colBegin;
+  for (; X + 4 <= p.colEnd; X += 4) {
+    const __m128i a = load(alphas + X - p.colBegin);
+    const __m128i offsets = load(corners + X - p.colBegin);
+    __m128i on = _mm_cmpgt_epi32(a, _mm_set1_epi32(-1));
+    if (cornersHere) {
+      const __m128i own = _mm_add_epi32(_mm_set1_epi32(4 * X), _mm_setr_epi32(0, 4, 8, 12));
+      on = _mm_andnot_si128(_mm_cmpeq_epi32(offsets, own), on);
+    }
+    if (_mm_testz_si128(on, on)) {
+      continue;
+    }
+    const __m128i corner = _mm_mask_i32gather_epi32(
+        _mm_setzero_si128(), reinterpret_cast<const int*>(blockRow), offsets, on, 1);
+    uint8_t* d = row + 4 * X;
+    const __m128i old = load(d);
+    const __m128i rest = _mm_sub_epi32(_mm_set1_epi32(255), a);
+    const __m128i painted = Pack(Blend(Byte(corner, 0), a, Byte(old, 0), rest),
+                                 Blend(Byte(corner, 1), a, Byte(old, 1), rest),
+                                 Blend(Byte(corner, 2), a, Byte(old, 2), rest), AlphaOf(old));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm_blendv_epi8(old, painted, on));
+  }
+  for (; X < p.colEnd; ++X) {
+    const int a = alphas[X - p.colBegin];
+    if (a >= 0 && !(cornersHere && X % n == 0)) {
+      PixelatePixel(blockRow + corners[X - p.colBegin], row + 4 * X, a);
+    }
+  }
+}
+
 }  // namespace
 
 // Each pixel takes its block's corner pixel as painted so far, so the rows
@@ -141,12 +201,25 @@ __attribute__((target("avx2"))) void AddRowAvx2(const uint8_t* bytes, int32_t* s
 void PaintPixelate(const Plan& p) {
   const int n = (3 * p.R16) / 2;  // block side
   AlphaRows alphaRows(p);
+  const bool avx2 = UsesAvx2(p);
+  // The byte offset of each visited column's corner column in a row.
+  std::vector<int32_t> corners;
+  if (avx2) {
+    corners.resize(static_cast<size_t>(p.colEnd - p.colBegin));
+    for (int X = p.colBegin; X < p.colEnd; ++X) {
+      corners[X - p.colBegin] = 4 * (X - X % n);
+    }
+  }
   for (int r = p.rowBegin; r < p.rowEnd; ++r) {
     if (!p.Painted(r)) {
       continue;
     }
     uint8_t* row = p.DestRow(r);
     const uint8_t* blockRow = p.DestRow(r - r % n);
+    if (avx2) {
+      PixelateRowAvx2(p, n, alphaRows.Row(r), corners.data(), blockRow, row);
+      continue;
+    }
     int blockX = -n;  // the corner column of the block X lies in
     WalkAlphas(
         p, alphaRows.Row(r),
@@ -154,14 +227,7 @@ void PaintPixelate(const Plan& p) {
           if (X >= blockX + n) {
             blockX = X - X % n;
           }
-          const uint8_t* block = blockRow + 4 * blockX;
-          uint8_t* d = row + 4 * X;
-          const int blue = block[0];
-          const int green = block[1];
-          const int red = block[2];
-          d[0] = static_cast<uint8_t>((blue * a + d[0] * (255 - a)) >> 8);
-          d[1] = static_cast<uint8_t>((green * a + d[1] * (255 - a)) >> 8);
-          d[2] = static_cast<uint8_t>((red * a + d[2] * (255 - a)) >> 8);
+          PixelatePixel(blockRow + 4 * blockX, row + 4 * X, a);
         },
         [](int) {});
   }

@@ -256,8 +256,13 @@ TEST(DrawPictureWaysOfWorking, PaintWhatThePlainPathPaints) {
   static constexpr Brush kBrushes[] = {Brush::kNormal,  Brush::kBlur,    Brush::kPixelate,
                                        Brush::kDarken,  Brush::kLighten, Brush::kTint,
                                        Brush::kNoColour};
-  static constexpr DrawMode kDrawModes[] = {kAllRows, kOddRowsOfFrame, kEvenRowsOfFrame,
-                                            kFieldBufferOddRows, kFieldBufferEvenRows};
+  // The last mode paints two display rows into each buffer row.
+  static constexpr DrawMode kDrawModes[] = {kAllRows,
+                                            kOddRowsOfFrame,
+                                            kEvenRowsOfFrame,
+                                            kFieldBufferOddRows,
+                                            kFieldBufferEvenRows,
+                                            DrawMode{2, 1, 0}};
   std::mt19937 random(77);
   auto uniform = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
   auto real = [&](double lo, double hi) {
@@ -278,7 +283,7 @@ TEST(DrawPictureWaysOfWorking, PaintWhatThePlainPathPaints) {
   // where the bilinear weights repeat and many values come out whole.
   for (int n = 0; n < 1600; ++n) {
     const bool aligned = n >= 1200;
-    const DrawMode drawMode = kDrawModes[uniform(0, 4)];
+    const DrawMode drawMode = kDrawModes[uniform(0, 5)];
     const int stageW = uniform(8, 120);
     const int stageH = uniform(8, 100);
     ImageBuffer frame =
