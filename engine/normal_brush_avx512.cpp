@@ -79,8 +79,9 @@ __attribute__((target(VANTORIL_AVX512), always_inline)) inline __mmask8 LocateEi
   high.mask = _mm256_extracti128_si256(mask, 1);
   const __m256i i = _mm512_maskz_cvttpd_epi32(inside, uu);
   const __m256i j = _mm512_maskz_cvttpd_epi32(inside, vv);
-  const __m512d fx = _mm512_sub_pd(uu, _mm512_cvtepi32_pd(i));
-  const __m512d fy = _mm512_sub_pd(vv, _mm512_cvtepi32_pd(j));
+  // u - trunc(u), exactly; the lanes outside are not used.
+  const __m512d fx = _mm512_reduce_pd(uu, _MM_FROUND_TO_ZERO);
+  const __m512d fy = _mm512_reduce_pd(vv, _MM_FROUND_TO_ZERO);
   low.fx = _mm512_castpd512_pd256(fx);
   high.fx = _mm512_extractf64x4_pd(fx, 1);
   low.fy = _mm512_castpd512_pd256(fy);
