@@ -18,27 +18,17 @@ __attribute__((target("avx2"))) void GroupAlphasAvx2(const Plan& p, const RowGro
   if (!StartGroup(p, group, w)) {
     return;
   }
-  for (; w.X + 4 <= w.hi; w.X += 4) {
-    __m256d u4[4];
-    __m256d v4[4];
-    StepBlock(p, w, u4, v4);
-    FourPlaces places[4];
-    bool on[4];
-    LocateBlock(p, w, u4, v4, places, on);
-    for (int k = 0; k < group.count; ++k) {
-      if (on[k]) {
+  WalkGroup(
+      p, w,
+      [&](int k, const FourPlaces& place) __attribute__((target("avx2"), always_inline)) {
         __m128i sample[4];
-        SampleFour<false>(p, places[k], sample);
+        SampleFour<false>(p, place, sample);
         int* out = alphas + k * width + w.X - p.colBegin;
         const __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i*>(out));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out),
-                         _mm_blendv_epi8(before, sample[3], places[k].mask));
-      }
-    }
-  }
-  WalkTail(p, w, [&](int k, int X, const Taps& taps) {
-    alphas[k * width + X - p.colBegin] = taps.Alpha();
-  });
+                         _mm_blendv_epi8(before, sample[3], place.mask));
+      },
+      [&](int k, int X, const Taps& taps) { alphas[k * width + X - p.colBegin] = taps.Alpha(); });
 }
 
 void GroupAlphasPlain(const Plan& p, const RowGroup& group, int* alphas) {

@@ -65,27 +65,17 @@ __attribute__((target("avx2"))) void PaintLanesAvx2(const Plan& p, const Lanes& 
     for (int k = 0; k < group.count; ++k) {
       dest[k] = p.DestRow(group.rows[k]);
     }
-    for (; w.X + 4 <= w.hi; w.X += 4) {
-      __m256d u4[4];
-      __m256d v4[4];
-      StepBlock(p, w, u4, v4);
-      FourPlaces places[4];
-      bool on[4];
-      LocateBlock(p, w, u4, v4, places, on);
-      for (int k = 0; k < group.count; ++k) {
-        if (on[k]) {
+    WalkGroup(
+        p, w,
+        [&](int k, const FourPlaces& place) __attribute__((target("avx2"), always_inline)) {
           __m128i sample[4];
-          SampleFour<Lanes::kColour>(p, places[k], sample);
+          SampleFour<Lanes::kColour>(p, place, sample);
           uint8_t* d = dest[k] + 4 * w.X;
           const __m128i old = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d));
           _mm_storeu_si128(reinterpret_cast<__m128i*>(d),
-                           _mm_blendv_epi8(old, lanes(sample, old), places[k].mask));
-        }
-      }
-    }
-    WalkTail(p, w, [&](int k, int X, const Taps& taps) {
-      single(dest[k] + 4 * X, taps, X, group.rows[k]);
-    });
+                           _mm_blendv_epi8(old, lanes(sample, old), place.mask));
+        },
+        [&](int k, int X, const Taps& taps) { single(dest[k] + 4 * X, taps, X, group.rows[k]); });
   }
 }
 

@@ -249,16 +249,6 @@ __attribute__((target("avx2"), always_inline)) inline void StepBlock(const Plan&
   Transpose(v4);
 }
 
-// Every row of a block is located before any is read, so that the reads do
-// not wait on the offsets just stored. on[k]: row k has a pixel on the picture.
-__attribute__((target("avx2"), always_inline)) inline void LocateBlock(
-    const Plan& p, const GroupWalk& w, const __m256d* u4, const __m256d* v4, FourPlaces* places,
-    bool* on) {
-  for (int k = 0; k < w.group.count; ++k) {
-    on[k] = w.InBlock(k) && LocateFour(p, u4[k], v4[k], places[k]);
-  }
-}
-
 // pixel(k, X, taps) for each pixel of row k from X on that lies on the picture.
 template <class Pixel>
 __attribute__((target("avx2"), always_inline)) inline void WalkTail(const Plan& p,
@@ -277,6 +267,31 @@ __attribute__((target("avx2"), always_inline)) inline void WalkTail(const Plan& 
       }
     }
   }
+}
+
+// Walks the group's blocks: block(k, places) for each row k of a block with
+// a pixel on the picture, in row order, then pixel(k, X, taps) for each
+// pixel of the last columns. Every row of a block is located before any is
+// read, so that the reads do not wait on the offsets just stored.
+template <class Block, class Pixel>
+__attribute__((target("avx2"), always_inline)) inline void WalkGroup(const Plan& p, GroupWalk& w,
+                                                                     Block&& block, Pixel&& pixel) {
+  for (; w.X + 4 <= w.hi; w.X += 4) {
+    __m256d u4[4];
+    __m256d v4[4];
+    StepBlock(p, w, u4, v4);
+    FourPlaces places[4];
+    bool on[4];
+    for (int k = 0; k < w.group.count; ++k) {
+      on[k] = w.InBlock(k) && LocateFour(p, u4[k], v4[k], places[k]);
+    }
+    for (int k = 0; k < w.group.count; ++k) {
+      if (on[k]) {
+        block(k, places[k]);
+      }
+    }
+  }
+  WalkTail(p, w, pixel);
 }
 
 }  // namespace vantoril::paint

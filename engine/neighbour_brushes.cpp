@@ -38,9 +38,10 @@ inline int DivideWindowSum(int32_t sum, int count) {
   return static_cast<int>((static_cast<uint64_t>(sum) * kReciprocals[count]) >> 32);
 }
 
-inline void BlendBlur(uint8_t* d, const int* average, int a) {
+// d's blue, green and red blended toward colour by alpha a.
+inline void BlendColour(uint8_t* d, const int* colour, int a) {
   for (int k = 0; k < 3; ++k) {
-    d[k] = static_cast<uint8_t>((average[k] * a + d[k] * (255 - a)) >> 8);
+    d[k] = static_cast<uint8_t>((colour[k] * a + d[k] * (255 - a)) >> 8);
   }
 }
 
@@ -137,13 +138,10 @@ __attribute__((target("avx2"))) void AddRowAvx2(const uint8_t* bytes, int32_t* s
 }
 
 // One pixel of pixelate: d takes on the colour of its block's corner.
+// The corner is read whole before d is written: they may be one pixel.
 inline void PixelatePixel(const uint8_t* block, uint8_t* d, int a) {
-  const int blue = block[0];
-  const int green = block[1];
-  const int red = block[2];
-  d[0] = static_cast<uint8_t>((blue * a + d[0] * (255 - a)) >> 8);
-  d[1] = static_cast<uint8_t>((green * a + d[1] * (255 - a)) >> 8);
-  d[2] = static_cast<uint8_t>((red * a + d[2] * (255 - a)) >> 8);
+  const int colour[3] = {block[0], block[1], block[2]};
+  BlendColour(d, colour, a);
 }
 
 // A row of pixelate four pixels at a time, as the plain row paints it; a
@@ -253,7 +251,7 @@ void PaintBlurDirect(const Plan& p, const ImageBuffer& destination) {
           BoxAverage(destination, X - radius, y - radius, std::min(X + radius, p.colEnd),
                      std::min(y + radius, bottomLimit), blue, green, red);
           const int average[3] = {blue, green, red};
-          BlendBlur(d, average, t.Alpha());
+          BlendColour(d, average, t.Alpha());
         },
         [](int) {});
   }
