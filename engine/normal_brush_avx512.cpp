@@ -86,6 +86,12 @@ __attribute__((target(VANTORIL_AVX512), always_inline)) inline __mmask8 LocateEi
   high.fx = _mm512_extractf64x4_pd(fx, 1);
   low.fy = _mm512_castpd512_pd256(fy);
   high.fy = _mm512_extractf64x4_pd(fy, 1);
+  const __m256 fxSingle = _mm512_cvtpd_ps(fx);
+  const __m256 fySingle = _mm512_cvtpd_ps(fy);
+  low.fxSingle = _mm256_castps256_ps128(fxSingle);
+  high.fxSingle = _mm256_extractf128_ps(fxSingle, 1);
+  low.fySingle = _mm256_castps256_ps128(fySingle);
+  high.fySingle = _mm256_extractf128_ps(fySingle, 1);
   const __m256i j1 =
       _mm256_min_epi32(_mm256_add_epi32(j, _mm256_set1_epi32(p.vd)), _mm256_set1_epi32(p.srcH - 1));
   const __m256i stride = _mm256_set1_epi32(static_cast<int>(p.srcStride));
@@ -153,12 +159,12 @@ __attribute__((target(VANTORIL_AVX512), always_inline)) inline __mmask8 SixtyFou
 // or equal columns (a again). The other lanes, near an integer, need double
 // precision.
 __attribute__((target(VANTORIL_AVX512), always_inline)) inline bool BilinearSingle(
-    __m512i a, __m512i ba, __m512i c, __m512i ec, __m256d fx4, __m256d fy4, __mmask16 on,
-    __m512i& sample) {
+    const FourTaps& taps, __m512i a, __m512i ba, __m512i c, __m512i ec, const FourPlaces& place,
+    __mmask16 on, __m512i& sample) {
   constexpr float kNearInteger = 1.0f / 1024;
   const __m512i perPixel = _mm512_setr_epi32(0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3);
-  const __m512 fx = _mm512_permutexvar_ps(perPixel, _mm512_castps128_ps512(_mm256_cvtpd_ps(fx4)));
-  const __m512 fy = _mm512_permutexvar_ps(perPixel, _mm512_castps128_ps512(_mm256_cvtpd_ps(fy4)));
+  const __m512 fx = _mm512_permutexvar_ps(perPixel, _mm512_castps128_ps512(place.fxSingle));
+  const __m512 fy = _mm512_permutexvar_ps(perPixel, _mm512_castps128_ps512(place.fySingle));
   const __m512 top = _mm512_fmadd_ps(_mm512_cvtepi32_ps(ba), fx, _mm512_cvtepi32_ps(a));
   const __m512 bottom = _mm512_fmadd_ps(_mm512_cvtepi32_ps(ec), fx, _mm512_cvtepi32_ps(c));
   const __m512 value = _mm512_fmadd_ps(_mm512_sub_ps(bottom, top), fy, top);
@@ -167,19 +173,19 @@ __attribute__((target(VANTORIL_AVX512), always_inline)) inline bool BilinearSing
   const __m512 offset = _mm512_reduce_ps(value, _MM_FROUND_TO_NEAREST_INT);
   const __mmask16 near =
       _mm512_cmp_ps_mask(_mm512_abs_ps(offset), _mm512_set1_ps(kNearInteger), _CMP_LE_OQ);
-  const __m512i none = _mm512_setzero_si512();
+  // Lane k holds byte k of the taps.
   const __mmask16 sameColumns =
-      _mm512_cmpeq_epi32_mask(ba, none) & _mm512_cmpeq_epi32_mask(ec, none);
-  const __mmask16 sameRows = _mm512_cmpeq_epi32_mask(a, c);
+      _mm_cmpeq_epi8_mask(taps.t00, taps.t10) & _mm_cmpeq_epi8_mask(taps.t01, taps.t11);
+  const __mmask16 sameRows = _mm_cmpeq_epi8_mask(taps.t00, taps.t01);
   // Four equal taps (an opaque picture's alpha, say) are the common case.
   const __mmask16 open = near & on & ~(sameColumns & sameRows);
   if (open == 0) {
     return true;
   }
   const __m256d zero = _mm256_setzero_pd();
-  const __mmask16 flatX = Spread(_mm256_cmp_pd_mask(fx4, zero, _CMP_EQ_OQ)) | sameColumns;
-  const __mmask16 flatY = Spread(_mm256_cmp_pd_mask(fy4, zero, _CMP_EQ_OQ)) | sameRows;
-  const __mmask16 exact = (flatX & flatY) | Spread(SixtyFourths(fx4) & SixtyFourths(fy4));
+  const __mmask16 flatX = Spread(_mm256_cmp_pd_mask(place.fx, zero, _CMP_EQ_OQ)) | sameColumns;
+  const __mmask16 flatY = Spread(_mm256_cmp_pd_mask(place.fy, zero, _CMP_EQ_OQ)) | sameRows;
+  const __mmask16 exact = (flatX & flatY) | Spread(SixtyFourths(place.fx) & SixtyFourths(place.fy));
   return (open & ~exact) == 0;
 }
 
@@ -196,6 +202,10 @@ __attribute__((target(VANTORIL_AVX512))) void PaintNormalAvx512(const Plan& p, i
   const __m256i keep = _mm256_set1_epi16(static_cast<int16_t>(keepLevel));
   const __m256i full = _mm256_set1_epi16(255);
   const __m256i opaque = _mm256_set1_epi64x(int64_t{255} << 48);  // alpha of each pixel
+  // The alpha word of each pixel in all four of its words.
+  const __m256i alphaWords =
+      _mm256_setr_epi8(6, 7, 6, 7, 6, 7, 6, 7, 14, 15, 14, 15, 14, 15, 14, 15, 6, 7, 6, 7, 6, 7, 6,
+                       7, 14, 15, 14, 15, 14, 15, 14, 15);
   // Some pictures and scales put many values near integers (a ramp of
   // three per pixel shown at 9/8, say): where most blocks of a group of rows
   // needed double precision, the next groups go there straight away.
@@ -245,19 +255,15 @@ __attribute__((target(VANTORIL_AVX512))) void PaintNormalAvx512(const Plan& p, i
         __m512i sample;
         ++blocks;
         if (!trySingle ||
-            !BilinearSingle(a, ba, c, ec, place.fx, place.fy,
+            !BilinearSingle(f, a, ba, c, ec, place,
                             static_cast<__mmask16>(_mm_movemask_epi8(place.mask)), sample)) {
           sample = BilinearDouble(a, ba, c, ec, place.fx, place.fy);
           ++doubles;
         }
         // The blend in 16-bit lanes: no product or sum of it passes 255 * 255.
         const __m256i value = _mm512_cvtepi32_epi16(sample);
-        const __m256i alpha = _mm256_srli_epi16(
-            _mm256_mullo_epi16(
-                _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(value, _MM_SHUFFLE(3, 3, 3, 3)),
-                                       _MM_SHUFFLE(3, 3, 3, 3)),
-                keep),
-            8);
+        const __m256i alpha =
+            _mm256_srli_epi16(_mm256_mullo_epi16(_mm256_shuffle_epi8(value, alphaWords), keep), 8);
         const __m256i rest = _mm256_sub_epi16(full, alpha);
         uint8_t* d = dest[k] + 4 * w.X;
         const __m256i old = _mm256_cvtepu8_epi16(_mm_maskz_loadu_epi32(on[k], d));
