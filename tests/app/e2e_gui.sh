@@ -61,20 +61,58 @@ wait_for_window() {  # name, seconds
   return 1
 }
 
-# Waits until a movie file stops growing.
-wait_for_movie() {
-  local last=-1 stable=0 size
+# The window with the keyboard focus: a modal dialog takes it while it is up.
+# When a dialog closes, the focus falls back to the root window (there is no
+# window manager), where it is no dialog's.
+focused() {
+  xdotool getwindowfocus 2>/dev/null || echo none
+}
+root=$(xdotool search --maxdepth 0 --name "" | head -1)
+
+# Waits until a window other than the root and the ones given has the focus
+# (the dialog that the last keys opened) and prints it. A busy machine (a
+# sanitizer build beside this test) may take many seconds to open one.
+wait_for_dialog() {
+  local window
   for _ in $(seq 1 1200); do
-    size=$(stat -c %s "$1" 2>/dev/null || echo -1)
-    if [[ $size -gt 0 && $size -eq $last ]]; then
-      stable=$((stable + 1))
-      ((stable >= 20)) && break
-    else
-      stable=0
+    window=$(focused)
+    if [[ " none $root $* " != *" $window "* ]]; then
+      sleep 0.2  # let it lay out before it is typed into
+      echo "$window"
+      return 0
     fi
-    last=$size
     sleep 0.1
   done
+  echo "FAILED: no dialog came up (the focus stayed on $window)" >&2
+  return 1
+}
+
+# Keys to a dialog, then waits until it has closed.
+answer() {  # dialog, keys
+  local dialog=$1
+  shift
+  xdotool key "$@"
+  for _ in $(seq 1 1200); do
+    [[ $(focused) != "$dialog" ]] && return 0
+    sleep 0.1
+  done
+  echo "FAILED: the dialog did not close on $*" >&2
+  return 1
+}
+
+# The main window takes the keys again once its dialogs are closed.
+back_to_main() {
+  xdotool windowfocus --sync "$main"
+}
+
+# Waits until the message log holds the text at least n times.
+wait_for_message() {  # text, n
+  for _ in $(seq 1 1200); do
+    (($(grep -cF -- "$1" "$VANTORIL_MESSAGE_LOG" 2>/dev/null || true) >= $2)) && return 0
+    sleep 0.1
+  done
+  echo "FAILED: the message \"$1\" was not shown" >&2
+  return 1
 }
 
 main=$(wait_for_window "Quennet Vantoril" 30)
@@ -86,11 +124,11 @@ eval "$(xdotool getwindowgeometry --shell "$main")"
 xdotool mousemove --window "$main" 20 10 click 1
 sleep 0.5
 xdotool key Down Down Down Down Down Return
-wait_for_window "Load Show|Open" 10 >/dev/null || true
-sleep 1
+dialog=$(wait_for_dialog "$main")
 xdotool type --delay 5 "$show"
-xdotool key Return
-wait_for_window "Quennet Vantoril - example" 20 >/dev/null
+answer "$dialog" Return
+wait_for_window "Quennet Vantoril - example" 60 >/dev/null
+back_to_main
 sleep 0.5
 
 # The Timeline's view button: 14 left of the Timeline (client x 120) and 22
@@ -101,27 +139,36 @@ sleep 0.5
 
 # Play for a second, then stop.
 xdotool key space
-sleep 1
-xdotool key Return  # no sound output
+wait_for_message "Error opening wave output device" 1
+answer "$(wait_for_dialog "$main")" Return  # no sound output
+back_to_main
 sleep 1
 xdotool key k
 sleep 0.5
 
-# Make Movie: OK in the options, the file, OK in the compression dialog.
+# Make Movie, once Ctrl+K is pressed and any question before it answered (the
+# windows given are not its dialogs): OK in the options, the file, OK in the
+# compression dialog; when the movie is made, OK to the success message. The
+# options and the compression dialog are drawn inside the main window, which
+# takes their keys in order; the file dialog and the messages are windows of
+# their own.
+make_movie() {  # file, movies made before, windows
+  local file=$1 before=$2 name
+  shift 2
+  back_to_main
+  xdotool key Return
+  name=$(wait_for_dialog "$main" "$@")
+  xdotool type --delay 5 "$file"
+  answer "$name" Return
+  back_to_main
+  xdotool key Return
+  # A sanitizer build on a busy machine renders slowly.
+  wait_for_message "Movie file(s) successfully made" $((before + 1))
+  answer "$(wait_for_dialog "$main" "$@" "$name")" Return
+  back_to_main
+}
 xdotool key ctrl+k
-sleep 1
-xdotool key Return
-sleep 1
-xdotool type --delay 5 "$movie"
-xdotool key Return
-sleep 1
-xdotool key Return
-# The movie is finished when its file stops growing (a sanitizer build on a
-# busy machine renders slowly); then the success message is up.
-wait_for_movie "$movie"
-sleep 2
-xdotool key Return  # the success message
-sleep 1
+make_movie "$movie" 0
 
 # Every picture's track: in the all-pictures view the Timeline's client top is
 # 54 + 15 n above the client bottom (n pictures, at most 8), and its rows start
@@ -141,39 +188,30 @@ tracks=$(grep -cxE '00ffff|ffff00' <<<"$colours" || true)
 
 # Ctrl+O: the cut-short show. Its damage is told; it loads without a name.
 xdotool key ctrl+o
-sleep 1
+dialog=$(wait_for_dialog "$main")
 xdotool type --delay 5 "$work/cut/cut.vsh"
-xdotool key Return
-sleep 2
-xdotool key Return  # the damage message
-sleep 0.5
+answer "$dialog" Return
+wait_for_message "This show file is damaged" 1
+answer "$(wait_for_dialog "$main" "$dialog")" Return  # the damage message
+back_to_main
 # Ctrl+O again: the damaged show is modified, so No to saving it first; then
 # the show that misses a picture, and the message naming it.
 xdotool key ctrl+o
-sleep 1
-xdotool key n
-sleep 1
+question=$(wait_for_dialog "$main")
+answer "$question" n
+dialog=$(wait_for_dialog "$main" "$question")
 xdotool type --delay 5 "$work/lost/lost.vsh"
-xdotool key Return
-wait_for_window "Quennet Vantoril - lost" 20 >/dev/null
-sleep 1
-xdotool key Return  # the unreadable picture's message
-sleep 0.5
+answer "$dialog" Return
+wait_for_message "1 picture could not be read:" 1
+answer "$(wait_for_dialog "$main" "$question" "$dialog")" Return  # the picture's message
+wait_for_window "Quennet Vantoril - lost" 60 >/dev/null
+back_to_main
 # Make Movie asks about the placeholder first (No is the default): Yes.
 xdotool key ctrl+k
-sleep 1
-xdotool key y
-sleep 1
-xdotool key Return
-sleep 1
-xdotool type --delay 5 "$movie2"
-xdotool key Return
-sleep 1
-xdotool key Return
-wait_for_movie "$movie2"
-sleep 2
-xdotool key Return  # the success message
-sleep 1
+wait_for_message "Make the movie anyway?" 1
+question=$(wait_for_dialog "$main")
+answer "$question" y
+make_movie "$movie2" 1 "$question"
 
 xdotool key ctrl+q
 for _ in $(seq 1 300); do
