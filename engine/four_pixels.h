@@ -33,8 +33,6 @@ struct FourPlaces {
   alignas(32) int64_t offsets[4][4];
   __m256d fx;
   __m256d fy;
-  __m128 fxSingle;  // fx and fy rounded to single precision (AVX-512 only)
-  __m128 fySingle;
   __m128i mask;
 };
 

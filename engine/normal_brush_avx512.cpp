@@ -53,6 +53,13 @@ __attribute__((target(VANTORIL_AVX512), always_inline)) inline __m512i BilinearD
   return _mm512_inserti64x4(_mm512_castsi256_si512(low), high, 1);
 }
 
+// FourPlaces with the weights also rounded to single precision, for
+// BilinearSingle.
+struct SinglePlaces : FourPlaces {
+  __m128 fxSingle;
+  __m128 fySingle;
+};
+
 // Eight offsets of two rows' pixels into each row's places.
 __attribute__((target(VANTORIL_AVX512), always_inline)) inline void StoreHalves(int64_t* low,
                                                                                 int64_t* high,
@@ -65,7 +72,7 @@ __attribute__((target(VANTORIL_AVX512), always_inline)) inline void StoreHalves(
 // k and k + 1 in the low and high halves of uu and vv, of which only `lanes`
 // are wanted. Returns the lanes that lie on the picture.
 __attribute__((target(VANTORIL_AVX512), always_inline)) inline __mmask8 LocateEight(
-    const Plan& p, __m512d uu, __m512d vv, __mmask8 lanes, FourPlaces& low, FourPlaces& high) {
+    const Plan& p, __m512d uu, __m512d vv, __mmask8 lanes, SinglePlaces& low, SinglePlaces& high) {
   const __m512d zero = _mm512_setzero_pd();
   const __mmask8 inside = lanes & _mm512_cmp_pd_mask(uu, zero, _CMP_GE_OQ) &
                           _mm512_cmp_pd_mask(vv, zero, _CMP_GE_OQ) &
@@ -159,7 +166,7 @@ __attribute__((target(VANTORIL_AVX512), always_inline)) inline __mmask8 SixtyFou
 // or equal columns (a again). The other lanes, near an integer, need double
 // precision.
 __attribute__((target(VANTORIL_AVX512), always_inline)) inline bool BilinearSingle(
-    const FourTaps& taps, __m512i a, __m512i ba, __m512i c, __m512i ec, const FourPlaces& place,
+    const FourTaps& taps, __m512i a, __m512i ba, __m512i c, __m512i ec, const SinglePlaces& place,
     __mmask16 on, __m512i& sample) {
   constexpr float kNearInteger = 1.0f / 1024;
   const __m512i perPixel = _mm512_setr_epi32(0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3);
@@ -232,7 +239,7 @@ __attribute__((target(VANTORIL_AVX512))) void PaintNormalAvx512(const Plan& p, i
       __m256d v4[4];
       StepBlock(p, w, u4, v4);
       const unsigned columns = (1U << std::min(w.hi - w.X, 4)) - 1;
-      FourPlaces places[4];
+      SinglePlaces places[4];
       __mmask8 on[4];
       for (int k = 0; k < group.count; k += 2) {
         const __mmask8 inside =
@@ -246,7 +253,7 @@ __attribute__((target(VANTORIL_AVX512))) void PaintNormalAvx512(const Plan& p, i
         if (on[k] == 0) {
           continue;
         }
-        const FourPlaces& place = places[k];
+        const SinglePlaces& place = places[k];
         const FourTaps f = ReadFour(p, place);
         const __m512i a = _mm512_cvtepu8_epi32(f.t00);
         const __m512i ba = _mm512_sub_epi32(_mm512_cvtepu8_epi32(f.t10), a);
