@@ -113,6 +113,36 @@ void BrushArguments(benchmark::internal::Benchmark* b) {
 // Real time: the brushes that split their rows work on two threads.
 BENCHMARK(BM_DrawPicture)->Apply(BrushArguments)->UseRealTime()->Unit(benchmark::kMicrosecond);
 
+// The normal brush on one thread with each instruction set this processor
+// has: the speed on machines without AVX-512 (or without AVX2).
+void BM_NormalBrushPath(benchmark::State& state) {
+  const auto path = static_cast<VectorPath>(state.range(0));
+  if ((path == VectorPath::kAvx2 && !ProcessorHasAvx2()) ||
+      (path == VectorPath::kAvx512 && !ProcessorHasAvx512())) {
+    state.SkipWithError("this processor lacks the instruction set");
+    return;
+  }
+  DrawPictureOptions options;
+  options.threads = PaintThreads::kSingle;
+  options.vector = path;
+  const ImageBuffer picture = NoisyPicture(kStageW, kStageH, 1);
+  ImageBuffer frame = NoisyPicture(kStageW, kStageH, 2);
+  const KeyFrame key = FullStage(30);
+  for (auto _ : state) {
+    DrawPictureWith(picture, frame, key, Brush::kNormal, 0, kAllRows, kStageW, kStageH, options);
+    benchmark::ClobberMemory();
+  }
+  const auto painted = static_cast<double>(PaintedPixels(picture, key, kStageW, kStageH));
+  state.counters["per_pixel"] = benchmark::Counter(
+      painted, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_NormalBrushPath)
+    ->ArgName("path")
+    ->DenseRange(static_cast<int64_t>(VectorPath::kScalar),
+                 static_cast<int64_t>(VectorPath::kAvx512))
+    ->UseRealTime()
+    ->Unit(benchmark::kMicrosecond);
+
 // Arguments: pictures, field mode. Full-stage pictures moving and turning
 // slightly between two key frames, over a still background, into a
 // 720 x 486 output frame.

@@ -11,8 +11,8 @@ namespace {
 
 // The picture's alpha at every visited column of a group of rows where it
 // lies on the picture; row k's at alphas + k * (colEnd - colBegin).
-__attribute__((target("avx2"))) void GroupAlphasAvx2(const Plan& p, const RowGroup& group,
-                                                     int* alphas) {
+__attribute__((target("avx2,fma"))) void GroupAlphasAvx2(const Plan& p, const RowGroup& group,
+                                                         int* alphas) {
   const int width = p.colEnd - p.colBegin;
   GroupWalk w;
   if (!StartGroup(p, group, w)) {
@@ -20,7 +20,7 @@ __attribute__((target("avx2"))) void GroupAlphasAvx2(const Plan& p, const RowGro
   }
   WalkGroup(
       p, w,
-      [&](int k, const FourPlaces& place) __attribute__((target("avx2"), always_inline)) {
+      [&](int k, const FourPlaces& place) __attribute__((target("avx2,fma"), always_inline)) {
         __m128i sample[4];
         SampleFour<false>(p, place, sample);
         int* out = alphas + k * width + w.X - p.colBegin;

@@ -15,6 +15,7 @@
 #include "engine/draw_plan.h"
 #include "engine/four_pixels.h"
 #include "engine/neighbour_brushes.h"
+#include "engine/normal_brush_avx2.h"
 #include "engine/normal_brush_avx512.h"
 #include "engine/pixel_brushes.h"
 
@@ -52,9 +53,9 @@ void PaintRows(const Plan& p, const Brush& brush, int rowFirst, int rowLast) {
 // The rows of a brush on the vector path. Pixels outside the picture keep
 // their bytes: the store blends by the inside mask.
 template <class Lanes, class Single>
-__attribute__((target("avx2"))) void PaintLanesAvx2(const Plan& p, const Lanes& lanes,
-                                                    const Single& single, int rowFirst,
-                                                    int rowLast) {
+__attribute__((target("avx2,fma"))) void PaintLanesAvx2(const Plan& p, const Lanes& lanes,
+                                                        const Single& single, int rowFirst,
+                                                        int rowLast) {
   int r = rowFirst;
   for (RowGroup group = NextRows(p, r, rowLast); group.count > 0; group = NextRows(p, r, rowLast)) {
     GroupWalk w;
@@ -67,7 +68,7 @@ __attribute__((target("avx2"))) void PaintLanesAvx2(const Plan& p, const Lanes& 
     }
     WalkGroup(
         p, w,
-        [&](int k, const FourPlaces& place) __attribute__((target("avx2"), always_inline)) {
+        [&](int k, const FourPlaces& place) __attribute__((target("avx2,fma"), always_inline)) {
           __m128i sample[4];
           SampleFour<Lanes::kColour>(p, place, sample);
           uint8_t* d = dest[k] + 4 * w.X;
@@ -85,6 +86,10 @@ void PaintRowsOn(const Plan& p, const Brush& brush, const Lanes& lanes, int rowF
   if constexpr (std::is_same_v<Brush, NormalBrush>) {
     if (UsesAvx512(p)) {
       PaintNormalAvx512(p, brush.keep, rowFirst, rowLast);
+      return;
+    }
+    if (UsesAvx2(p)) {
+      PaintNormalAvx2(p, brush.keep, rowFirst, rowLast);
       return;
     }
   }

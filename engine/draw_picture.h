@@ -27,7 +27,7 @@ enum class PaintThreads {
 enum class VectorPath {
   kAuto,    // the widest this processor has
   kScalar,  // the portable path
-  kAvx2,    // only where the processor has AVX2
+  kAvx2,    // only where the processor has AVX2 and FMA
   // The normal brush with AVX-512 (F, BW, VL, DQ), the others with AVX2; only
   // where the processor has both.
   kAvx512,

@@ -125,7 +125,8 @@ bool UsesAvx512(const Plan& p) {
 }
 
 bool HasAvx2() {
-  static const bool avx2 = __builtin_cpu_supports("avx2");
+  // Every processor with AVX2 has had FMA too; the vector paths use both.
+  static const bool avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
   return avx2;
 }
 

@@ -7,6 +7,7 @@
 #include <immintrin.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstring>
 
@@ -15,12 +16,12 @@
 namespace vantoril::paint {
 
 // Byte k of each of four pixels.
-__attribute__((target("avx2"), always_inline)) inline __m128i Byte(__m128i pixels, int k) {
+__attribute__((target("avx2,fma"), always_inline)) inline __m128i Byte(__m128i pixels, int k) {
   return _mm_and_si128(_mm_srli_epi32(pixels, 8 * k), _mm_set1_epi32(255));
 }
 
 // The alpha of four pixels, in place.
-__attribute__((target("avx2"), always_inline)) inline __m128i AlphaOf(__m128i pixels) {
+__attribute__((target("avx2,fma"), always_inline)) inline __m128i AlphaOf(__m128i pixels) {
   return _mm_and_si128(pixels, _mm_set1_epi32(static_cast<int>(0xff000000u)));
 }
 
@@ -44,16 +45,17 @@ struct FourTaps {
   __m128i t11;
 };
 
-__attribute__((target("avx2"), always_inline)) inline void StoreOffsets(int64_t* out,
-                                                                        __m128i offset,
-                                                                        __m128i mask) {
+__attribute__((target("avx2,fma"), always_inline)) inline void StoreOffsets(int64_t* out,
+                                                                            __m128i offset,
+                                                                            __m128i mask) {
   _mm256_store_si256(reinterpret_cast<__m256i*>(out),
                      _mm256_cvtepi32_epi64(_mm_and_si128(offset, mask)));
 }
 
 // False when no lane lies on the picture.
-__attribute__((target("avx2"), always_inline)) inline bool LocateFour(const Plan& p, __m256d uu,
-                                                                      __m256d vv, FourPlaces& f) {
+__attribute__((target("avx2,fma"), always_inline)) inline bool LocateFour(const Plan& p, __m256d uu,
+                                                                          __m256d vv,
+                                                                          FourPlaces& f) {
   const __m256d zero = _mm256_setzero_pd();
   const __m256d inside = _mm256_and_pd(
       _mm256_and_pd(_mm256_cmp_pd(uu, zero, _CMP_GE_OQ), _mm256_cmp_pd(vv, zero, _CMP_GE_OQ)),
@@ -91,8 +93,8 @@ __attribute__((target("avx2"), always_inline)) inline bool LocateFour(const Plan
   return true;
 }
 
-__attribute__((target("avx2"), always_inline)) inline FourTaps ReadFour(const Plan& p,
-                                                                        const FourPlaces& f) {
+__attribute__((target("avx2,fma"), always_inline)) inline FourTaps ReadFour(const Plan& p,
+                                                                            const FourPlaces& f) {
   FourTaps t;
   if (p.hd == 1) {
     // Both columns of a tap in one read. Where the far column is cut back
@@ -131,9 +133,9 @@ __attribute__((target("avx2"), always_inline)) inline FourTaps ReadFour(const Pl
 // The bilinear values of the four located pixels, as Taps works them out:
 // blue, green, red and alpha in sample[0..3] (only alpha unless kColour).
 template <bool kColour>
-__attribute__((target("avx2"), always_inline)) inline void SampleFour(const Plan& p,
-                                                                      const FourPlaces& places,
-                                                                      __m128i* sample) {
+__attribute__((target("avx2,fma"), always_inline)) inline void SampleFour(const Plan& p,
+                                                                          const FourPlaces& places,
+                                                                          __m128i* sample) {
   const FourTaps taps = ReadFour(p, places);
   const __m256d fx = places.fx;
   const __m256d fy = places.fy;
@@ -165,9 +167,78 @@ __attribute__((target("avx2"), always_inline)) inline void SampleFour(const Plan
   }
 }
 
+// The single-precision bilinear values of four pixels, lane 4 p + c holding
+// channel c of pixel p, stand in for the double-precision ones of
+// Taps::Channel where they can be shown to truncate alike.
+//
+// Every value is a + ba fx + (c + ec fx - a - ba fx) fy with bytes a, c,
+// differences ba, ec and weights in [0, 1): in [0, 255], all intermediate
+// magnitudes below 512. Rounding fx and fy to single precision moves them by
+// at most 2^-24, and each of the four operations (three fused multiply-adds,
+// each rounded once, and a subtraction) adds at most 2^-15 (one unit in the
+// last place below 512), in any rounding mode; carried through, the
+// single-precision value lies within 3.4e-4 of the exact one, and the
+// double-precision value within 1e-12. Where the single-precision value is
+// farther than kNearInteger from every integer, no integer lies between the
+// two, so both truncate alike. Both are moreover exact, and so equal, where
+// fx and fy are multiples of 1/64 (every intermediate is then a multiple of
+// 1/4096 below 512, 21 bits), where the two rows come out equal (fx = 0 or
+// equal columns, and equal rows: the value is a) and where fy = 0 with fx = 0
+// or equal columns (a again). The other lanes, near an integer, need double
+// precision.
+inline constexpr float kNearInteger = 1.0f / 1024;
+
+// Bit p of a four-pixel mask spread to the four lanes of pixel p.
+constexpr std::array<uint16_t, 16> MakeChannelSpreads() {
+  std::array<uint16_t, 16> table{};
+  for (unsigned m = 0; m < 16; ++m) {
+    for (unsigned k = 0; k < 4; ++k) {
+      if ((m >> k) & 1U) table[m] = static_cast<uint16_t>(table[m] | (0xfU << (4 * k)));
+    }
+  }
+  return table;
+}
+inline constexpr std::array<uint16_t, 16> kChannelSpreads = MakeChannelSpreads();
+
+// The pixels whose weight is a multiple of 1/64.
+__attribute__((target("avx2,fma"), always_inline)) inline unsigned SixtyFourths(__m256d f) {
+  const __m256d scaled = _mm256_mul_pd(f, _mm256_set1_pd(64));
+  return static_cast<unsigned>(_mm256_movemask_pd(_mm256_cmp_pd(
+      scaled, _mm256_round_pd(scaled, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC), _CMP_EQ_OQ)));
+}
+
+// The lanes whose columns are equal (sameColumns) and whose rows are equal
+// (sameRows): lane k is byte k of the taps.
+struct EqualTaps {
+  unsigned sameColumns;
+  unsigned sameRows;
+};
+
+__attribute__((target("avx2,fma"), always_inline)) inline EqualTaps CompareTaps(const FourTaps& t) {
+  const auto equal = [](__m128i x, __m128i y) __attribute__((target("avx2,fma"), always_inline)) {
+    return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, y)));
+  };
+  return {equal(t.t00, t.t10) & equal(t.t01, t.t11), equal(t.t00, t.t01)};
+}
+
+// The lanes whose single-precision value is exact (see above), from the
+// equal taps and the pixels' weights.
+__attribute__((target("avx2,fma"), always_inline)) inline unsigned ExactLanes(EqualTaps equal,
+                                                                              __m256d fx,
+                                                                              __m256d fy) {
+  const __m256d zero = _mm256_setzero_pd();
+  const unsigned flatX = kChannelSpreads[static_cast<unsigned>(
+                             _mm256_movemask_pd(_mm256_cmp_pd(fx, zero, _CMP_EQ_OQ)))] |
+                         equal.sameColumns;
+  const unsigned flatY = kChannelSpreads[static_cast<unsigned>(
+                             _mm256_movemask_pd(_mm256_cmp_pd(fy, zero, _CMP_EQ_OQ)))] |
+                         equal.sameRows;
+  return (flatX & flatY) | kChannelSpreads[SixtyFourths(fx) & SixtyFourths(fy)];
+}
+
 // Four registers of four lanes each turned so that register k holds lane k
 // of every one.
-__attribute__((target("avx2"), always_inline)) inline void Transpose(__m256d* m) {
+__attribute__((target("avx2,fma"), always_inline)) inline void Transpose(__m256d* m) {
   const __m256d a = _mm256_unpacklo_pd(m[0], m[1]);
   const __m256d b = _mm256_unpackhi_pd(m[0], m[1]);
   const __m256d c = _mm256_unpacklo_pd(m[2], m[3]);
@@ -199,9 +270,9 @@ struct GroupWalk {
 };
 
 // False when no row of the group has a column to visit.
-__attribute__((target("avx2"), always_inline)) inline bool StartGroup(const Plan& p,
-                                                                      const RowGroup& group,
-                                                                      GroupWalk& w) {
+__attribute__((target("avx2,fma"), always_inline)) inline bool StartGroup(const Plan& p,
+                                                                          const RowGroup& group,
+                                                                          GroupWalk& w) {
   w.group = group;
   alignas(32) double us[4];
   alignas(32) double vs[4];
@@ -233,8 +304,9 @@ __attribute__((target("avx2"), always_inline)) inline bool StartGroup(const Plan
 }
 
 // u4[k], v4[k]: row k at the columns X .. X + 3; steps past them.
-__attribute__((target("avx2"), always_inline)) inline void StepBlock(const Plan& p, GroupWalk& w,
-                                                                     __m256d* u4, __m256d* v4) {
+__attribute__((target("avx2,fma"), always_inline)) inline void StepBlock(const Plan& p,
+                                                                         GroupWalk& w, __m256d* u4,
+                                                                         __m256d* v4) {
   const __m256d du = _mm256_set1_pd(p.du);
   const __m256d dv = _mm256_set1_pd(p.dv);
   u4[0] = w.uu;
@@ -251,9 +323,9 @@ __attribute__((target("avx2"), always_inline)) inline void StepBlock(const Plan&
 
 // pixel(k, X, taps) for each pixel of row k from X on that lies on the picture.
 template <class Pixel>
-__attribute__((target("avx2"), always_inline)) inline void WalkTail(const Plan& p,
-                                                                    const GroupWalk& w,
-                                                                    Pixel&& pixel) {
+__attribute__((target("avx2,fma"), always_inline)) inline void WalkTail(const Plan& p,
+                                                                        const GroupWalk& w,
+                                                                        Pixel&& pixel) {
   alignas(32) double us[4];
   alignas(32) double vs[4];
   _mm256_store_pd(us, w.uu);
@@ -274,8 +346,10 @@ __attribute__((target("avx2"), always_inline)) inline void WalkTail(const Plan& 
 // pixel of the last columns. Every row of a block is located before any is
 // read, so that the reads do not wait on the offsets just stored.
 template <class Block, class Pixel>
-__attribute__((target("avx2"), always_inline)) inline void WalkGroup(const Plan& p, GroupWalk& w,
-                                                                     Block&& block, Pixel&& pixel) {
+__attribute__((target("avx2,fma"), always_inline)) inline void WalkGroup(const Plan& p,
+                                                                         GroupWalk& w,
+                                                                         Block&& block,
+                                                                         Pixel&& pixel) {
   for (; w.X + 4 <= w.hi; w.X += 4) {
     __m256d u4[4];
     __m256d v4[4];

@@ -53,9 +53,9 @@ constexpr int kColumnLanes = 4;
 // colBegin's sums, the others four apart (the fourth, the alpha's, is not
 // used); `windowRows` rows are in the window, the painted one among them
 // when rowInWindow.
-__attribute__((target("avx2"))) void BlurRowAvx2(const Plan& p, int radius, int windowRows,
-                                                 bool rowInWindow, int32_t* columns,
-                                                 const int* alphas, uint8_t* row) {
+__attribute__((target("avx2,fma"))) void BlurRowAvx2(const Plan& p, int radius, int windowRows,
+                                                     bool rowInWindow, int32_t* columns,
+                                                     const int* alphas, uint8_t* row) {
   const auto column = [&](int X) {
     return columns + kColumnLanes * static_cast<ptrdiff_t>(X - p.colBegin);
   };
@@ -123,8 +123,8 @@ void AddRowPlain(const uint8_t* bytes, int32_t* sums, int count, bool subtract) 
 }
 
 // AddRowPlain eight sums at a time.
-__attribute__((target("avx2"))) void AddRowAvx2(const uint8_t* bytes, int32_t* sums, int count,
-                                                bool subtract) {
+__attribute__((target("avx2,fma"))) void AddRowAvx2(const uint8_t* bytes, int32_t* sums, int count,
+                                                    bool subtract) {
   int i = 0;
   for (; i + 8 <= count; i += 8) {
     const __m256i row =
@@ -149,9 +149,9 @@ inline void PixelatePixel(const uint8_t* block, uint8_t* d, int a) {
 // corners lie in this very row, they are painted first: each reads only
 // itself, and every other pixel of its block, to the right of it, reads it
 // as painted. No other pixel of the row is read.
-__attribute__((target("avx2"))) void PixelateRowAvx2(const Plan& p, int n, const int* alphas,
-                                                     const int32_t* corners,
-                                                     const uint8_t* blockRow, uint8_t* row) {
+__attribute__((target("avx2,fma"))) void PixelateRowAvx2(const Plan& p, int n, const int* alphas,
+                                                         const int32_t* corners,
+                                                         const uint8_t* blockRow, uint8_t* row) {
   const bool cornersHere = blockRow == row;
   if (cornersHere) {
     for (int X = (p.colBegin + n - 1) / n * n; X < p.colEnd; X += n) {

@@ -3,14 +3,13 @@
 #include <immintrin.h>
 
 #include <algorithm>
-#include <array>
 #include <cstdint>
 
 #include "engine/four_pixels.h"
 
 namespace vantoril::paint {
 
-#define VANTORIL_AVX512 "avx2,avx512f,avx512bw,avx512vl,avx512dq"
+#define VANTORIL_AVX512 "avx2,fma,avx512f,avx512bw,avx512vl,avx512dq"
 // GCC 12 takes the undefined registers that the AVX-512 intrinsics start
 // from for uninitialised values.
 #if defined(__GNUC__) && !defined(__clang__)
@@ -124,51 +123,12 @@ __attribute__((target(VANTORIL_AVX512), always_inline)) inline __mmask8 LocateEi
   return inside;
 }
 
-// Bits k of a four-pixel mask spread to the four lanes of pixel k.
-constexpr std::array<uint16_t, 16> MakeSpreads() {
-  std::array<uint16_t, 16> table{};
-  for (unsigned m = 0; m < 16; ++m) {
-    for (unsigned k = 0; k < 4; ++k) {
-      if ((m >> k) & 1U) table[m] = static_cast<uint16_t>(table[m] | (0xfU << (4 * k)));
-    }
-  }
-  return table;
-}
-constexpr std::array<uint16_t, 16> kSpreads = MakeSpreads();
-
-__attribute__((target(VANTORIL_AVX512), always_inline)) inline __mmask16 Spread(__mmask8 pixels) {
-  return kSpreads[pixels & 0xf];
-}
-
-// The pixels whose weight is a multiple of 1/64.
-__attribute__((target(VANTORIL_AVX512), always_inline)) inline __mmask8 SixtyFourths(__m256d f) {
-  const __m256d scaled = _mm256_mul_pd(f, _mm256_set1_pd(64));
-  return _mm256_cmp_pd_mask(
-      scaled, _mm256_round_pd(scaled, _MM_FROUND_TO_NEG_INF | _MM_FROUND_NO_EXC), _CMP_EQ_OQ);
-}
-
-// BilinearDouble's values where single precision settles them, false where it
-// cannot (the caller then works the block out in double precision).
-//
-// Every value is a + ba fx + (c + ec fx - a - ba fx) fy with bytes a, c,
-// differences ba, ec and weights in [0, 1): in [0, 255], all intermediate
-// magnitudes below 512. Rounding fx and fy to single precision moves them by
-// at most 2^-24, and each of the four operations (three fused multiply-adds,
-// each rounded once, and a subtraction) adds at most 2^-15 (one unit in the
-// last place below 512), in any rounding mode; carried through, the
-// single-precision value lies within 3.4e-4 of the exact one, and the
-// double-precision value within 1e-12. Where the single-precision value is
-// farther than kNearInteger from every integer, no integer lies between the
-// two, so both truncate alike. Both are moreover exact, and so equal, where
-// fx and fy are multiples of 1/64 (every intermediate is then a multiple of
-// 1/4096 below 512, 21 bits), where the two rows come out equal (fx = 0 or
-// equal columns, and equal rows: the value is a) and where fy = 0 with fx = 0
-// or equal columns (a again). The other lanes, near an integer, need double
-// precision.
+// BilinearDouble's values where single precision settles them (as
+// four_pixels.h shows), false where it cannot (the caller then works the
+// block out in double precision).
 __attribute__((target(VANTORIL_AVX512), always_inline)) inline bool BilinearSingle(
     const FourTaps& taps, __m512i a, __m512i ba, __m512i c, __m512i ec, const SinglePlaces& place,
     __mmask16 on, __m512i& sample) {
-  constexpr float kNearInteger = 1.0f / 1024;
   const __m512i perPixel = _mm512_setr_epi32(0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3);
   const __m512 fx = _mm512_permutexvar_ps(perPixel, _mm512_castps128_ps512(place.fxSingle));
   const __m512 fy = _mm512_permutexvar_ps(perPixel, _mm512_castps128_ps512(place.fySingle));
@@ -189,11 +149,7 @@ __attribute__((target(VANTORIL_AVX512), always_inline)) inline bool BilinearSing
   if (open == 0) {
     return true;
   }
-  const __m256d zero = _mm256_setzero_pd();
-  const __mmask16 flatX = Spread(_mm256_cmp_pd_mask(place.fx, zero, _CMP_EQ_OQ)) | sameColumns;
-  const __mmask16 flatY = Spread(_mm256_cmp_pd_mask(place.fy, zero, _CMP_EQ_OQ)) | sameRows;
-  const __mmask16 exact = (flatX & flatY) | Spread(SixtyFourths(place.fx) & SixtyFourths(place.fy));
-  return (open & ~exact) == 0;
+  return (open & ~ExactLanes({sameColumns, sameRows}, place.fx, place.fy)) == 0;
 }
 
 }  // namespace

@@ -92,7 +92,7 @@ struct NoColourBrush {
 // same operations in the same order; `sample` holds the bilinear values of
 // blue, green, red and alpha (only alpha for the brushes that use only the
 // picture's shape), `old` the four destination pixels.
-#define VANTORIL_LANES __attribute__((target("avx2"), always_inline)) inline
+#define VANTORIL_LANES __attribute__((target("avx2,fma"), always_inline)) inline
 
 VANTORIL_LANES __m128i Blend(__m128i value, __m128i weight, __m128i old, __m128i rest) {
   return _mm_srli_epi32(_mm_add_epi32(_mm_mullo_epi32(value, weight), _mm_mullo_epi32(old, rest)),
