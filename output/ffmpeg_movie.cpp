@@ -4,6 +4,7 @@
 #include <array>
 #include <cstring>
 #include <deque>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <thread>
@@ -219,6 +220,14 @@ std::string FfmpegMovie::Open(MovieKind kind, const MovieRequest& request, int32
   if ((format_->oformat->flags & AVFMT_NOFILE) == 0) {
     error = avio_open(&format_->pb, url.c_str(), AVIO_FLAG_WRITE);
     if (error < 0) return "cannot create " + request.path + ": " + ErrorText(error);
+  } else {
+    // Numbered files are made one by one as the frames come; a folder that
+    // is not there would otherwise show only as a write error at the end.
+    const std::filesystem::path folder = std::filesystem::path(request.path).parent_path();
+    std::error_code ignored;
+    if (!folder.empty() && !std::filesystem::is_directory(folder, ignored)) {
+      return "cannot create " + request.path + ": there is no folder " + folder.string();
+    }
   }
   // Without a descriptor of its own the movie is written unguarded.
   if (kind == MovieKind::kQuickTime || kind == MovieKind::kMp4) {

@@ -223,6 +223,7 @@ TEST(MovieWriterTest, RefusedOpens) {
       {"m.avi", "FFV1", 29.97f, ImageBuffer(16, 16, 24), ""},
       {"m.avi", "FFV1", 29.97f, ImageBuffer(), ""},
       {"missing-folder/m.avi", "FFV1", 29.97f, frame, ""},
+      {"missing-folder/f%05d.png", "", 29.97f, frame, "no folder"},
       {"m.avi", "", 0.0f, frame, "rate"},
       {"m.mov", "", 0.004f, frame, "rate"},
       {"f%03d.png", "", -25.0f, frame, "rate"},
