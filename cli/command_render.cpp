@@ -240,6 +240,14 @@ int RunRender(const std::vector<std::string_view>& words) {
   if (request.options.frameRate <= 0) {
     return UsageError("--fps takes a frame rate above 0 (at most 60)");
   }
+  // A side past the movie's largest is cut back to it, as in the options
+  // dialog; the command line says so.
+  if (ParseWholeNumber(texts.width).value_or(0) > request.options.width ||
+      ParseWholeNumber(texts.height).value_or(0) > request.options.height) {
+    std::cerr << "vantoril-cli: a movie is at most " << kLargestMovieSide
+              << " pixels a side: this one is " << request.options.width << " x "
+              << request.options.height << '\n';
+  }
   if (!nullSink) {
     if (const auto status = ChooseMovieCodec(*arguments, request)) return *status;
   }

@@ -13,7 +13,6 @@ namespace vantoril {
 namespace {
 
 constexpr size_t kMaxTextLength = 63;
-constexpr int32_t kMaxSide = 4096;
 constexpr double kMaxFrameRate = 60.0;
 
 std::string ReadText(const SettingsStore& settings, std::string_view key,
@@ -65,8 +64,8 @@ MakeMovieTexts ReadMakeMovieTexts(const SettingsStore& settings, int32_t showEnd
 MakeMovieOptions BuildMakeMovieOptions(const MakeMovieTexts& texts, int32_t showEndTime,
                                        int32_t frameRate) {
   MakeMovieOptions options;
-  options.width = std::clamp(ParseSettingInt(texts.width), 0, kMaxSide);
-  options.height = std::clamp(ParseSettingInt(texts.height), 0, kMaxSide);
+  options.width = std::clamp(ParseSettingInt(texts.width), 0, kLargestMovieSide);
+  options.height = std::clamp(ParseSettingInt(texts.height), 0, kLargestMovieSide);
 
   options.startTime = 0;
   ParseTimecode(options.startTime, texts.startTimecode, frameRate);

@@ -7,6 +7,9 @@
 
 namespace vantoril {
 
+// The largest side of a movie: a larger width or height is cut back to it.
+inline constexpr int32_t kLargestMovieSide = 4096;
+
 class SettingsStore;
 class ShowDocument;
 

@@ -235,6 +235,12 @@ TEST(Cli, PartsJoinIntoTheWholeMovie) {
   EXPECT_NE(nothing.err.find("40 frames composed (52 with holds)"), std::string::npos)
       << nothing.err;
   EXPECT_FALSE(fs::exists("-"));
+  // A side past the largest is cut back, and the command says so.
+  const CliRun wide = Cli("render " + kExample + " - --width 5000 --height 72 --end 00:00:01");
+  EXPECT_EQ(wide.status, 0) << wide.err;
+  EXPECT_NE(wide.err.find("at most 4096 pixels a side: this one is 4096 x 72"), std::string::npos)
+      << wide.err;
+  EXPECT_EQ(nothing.err.find("pixels a side"), std::string::npos) << nothing.err;
 
   const CliRun second =
       Cli("render " + kExample + " " + path("f%03d.png") + options + " --part 2/2");
