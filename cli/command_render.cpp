@@ -139,6 +139,13 @@ std::optional<int> ReadRenderTexts(const Arguments& arguments, MakeMovieTexts& t
       return UsageError("--width and --height take a number of pixels from 1");
     }
   }
+  // A timecode without a digit would leave the dialog's value as it was.
+  for (const char* option : {"--start", "--end", "--hold"}) {
+    int32_t probe = 0;
+    if (const auto text = arguments.Value(option); text && !ParseTimecode(probe, *text, 2997)) {
+      return UsageError(std::string(option) + " takes a timecode such as 00:01:15");
+    }
+  }
   const auto quality = ParseWholeNumber(texts.quality);
   if (!quality || *quality < 0 || *quality > 100) {
     return UsageError("--quality takes 0 to 100");

@@ -70,7 +70,10 @@ TEST(Cli, HelpUsageErrorsAndTheCodecs) {
       // cannot be written, and ProRes in MP4, are refused with the reason.
       {"codecs", 0, {"MP4:\n  \"avc1\"", "Matroska:\n  \"FFV1\""}, {}},
       {"render " + kExample + " x.webm", 1, {}, {".mkv (Matroska)"}},
-      {"render " + kExample + " x.mp4 --codec apch", 1, {}, {"ProRes"}}};
+      {"render " + kExample + " x.mp4 --codec apch", 1, {}, {"ProRes"}},
+      {"render " + kExample + " - --start soon", 1, {}, {"--start takes a timecode"}},
+      {"render " + kExample + " - --end :", 1, {}, {"--end takes a timecode"}},
+      {"render " + kExample + " - --hold none", 1, {}, {"--hold takes a timecode"}}};
   for (const std::string& words :
        {std::string(), std::string("juggle"), std::string("info"), "eval " + kExample + " ten",
         "info " + kExample + " --frame-rate 3000", "info " + kExample + " --bogus 1",
