@@ -87,22 +87,31 @@ wait_for_dialog() {
   return 1
 }
 
-# Keys to a dialog, then waits until it has closed.
+# Keys to a dialog, then waits until it has closed: it loses the focus when
+# it is hidden, and its window goes when its modal loop has ended (until
+# then the main window would drop the keys it is sent).
 answer() {  # dialog, keys
   local dialog=$1
   shift
   xdotool key "$@"
   for _ in $(seq 1 1200); do
-    [[ $(focused) != "$dialog" ]] && return 0
+    [[ $(focused) != "$dialog" ]] && break
     sleep 0.1
   done
-  echo "FAILED: the dialog did not close on $*" >&2
-  return 1
+  if [[ $(focused) == "$dialog" ]]; then
+    echo "FAILED: the dialog did not close on $*" >&2
+    return 1
+  fi
+  for _ in $(seq 1 100); do
+    xdotool getwindowname "$dialog" >/dev/null 2>&1 || return 0
+    sleep 0.1
+  done
 }
 
 # The main window takes the keys again once its dialogs are closed.
 back_to_main() {
   xdotool windowfocus --sync "$main"
+  sleep 0.3
 }
 
 # Waits until the message log holds the text at least n times.
@@ -115,7 +124,7 @@ wait_for_message() {  # text, n
   return 1
 }
 
-main=$(wait_for_window "Quennet Vantoril" 30)
+main=$(wait_for_window "Quennet Vantoril" 60)
 xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowfocus --sync "$main"
 sleep 1
 
@@ -285,9 +294,9 @@ pid=$!
 "$drag" "$source/examples/pictures/sun.bmp" >"$work/drag.log" 2>&1 &
 drag_pid=$!
 trap 'kill "$pid" "$drag_pid" 2>/dev/null || true' EXIT
-opened=$(wait_for_window "Quennet Vantoril - opened" 30) ||
+opened=$(wait_for_window "Quennet Vantoril - opened" 60) ||
   { echo "FAILED: vantoril SHOW.vsh did not open the show"; cat "$work/program-open.log"; exit 1; }
-source_window=$(wait_for_window "drag-files" 10)
+source_window=$(wait_for_window "drag-files" 60)
 sleep 1
 xdotool windowraise "$source_window"
 eval "$(xdotool getwindowgeometry --shell "$opened")"
