@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -254,6 +255,13 @@ int RunRender(const std::vector<std::string_view>& words) {
     std::cerr << "vantoril-cli: a movie is at most " << kLargestMovieSide
               << " pixels a side: this one is " << request.options.width << " x "
               << request.options.height << '\n';
+  }
+  double askedRate = 0.0;
+  std::from_chars(texts.frameRate.data(), texts.frameRate.data() + texts.frameRate.size(),
+                  askedRate);
+  if (askedRate > kLargestMovieRate) {
+    std::cerr << "vantoril-cli: a movie plays at most " << kLargestMovieRate
+              << " frames a second: this one plays " << request.options.frameRate << '\n';
   }
   if (!nullSink) {
     if (const auto status = ChooseMovieCodec(*arguments, request)) return *status;

@@ -13,7 +13,6 @@ namespace vantoril {
 namespace {
 
 constexpr size_t kMaxTextLength = 63;
-constexpr double kMaxFrameRate = 60.0;
 
 std::string ReadText(const SettingsStore& settings, std::string_view key,
                      std::string_view defaultValue) {
@@ -77,7 +76,7 @@ MakeMovieOptions BuildMakeMovieOptions(const MakeMovieTexts& texts, int32_t show
   options.endTime = std::max(options.endTime, 0);
   options.holdFrames = std::max(options.holdFrames, 0);
 
-  options.frameRate = std::clamp(ParseDecimal(texts.frameRate), 0.0, kMaxFrameRate);
+  options.frameRate = std::clamp(ParseDecimal(texts.frameRate), 0.0, kLargestMovieRate);
   options.quality = std::clamp(ParseSettingInt(texts.quality), 0, 100);
   options.fieldMode =
       texts.renderFields.empty() ? FieldMode::kFullFrame : FieldMode::kInterlacedFields;

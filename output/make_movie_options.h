@@ -9,6 +9,8 @@ namespace vantoril {
 
 // The largest side of a movie: a larger width or height is cut back to it.
 inline constexpr int32_t kLargestMovieSide = 4096;
+// The highest frame rate of a movie: a higher one is cut back to it.
+inline constexpr double kLargestMovieRate = 60.0;
 
 class SettingsStore;
 class ShowDocument;

@@ -244,6 +244,11 @@ TEST(Cli, PartsJoinIntoTheWholeMovie) {
   EXPECT_NE(wide.err.find("at most 4096 pixels a side: this one is 4096 x 72"), std::string::npos)
       << wide.err;
   EXPECT_EQ(nothing.err.find("pixels a side"), std::string::npos) << nothing.err;
+  const CliRun fast = Cli("render " + kExample + " - --fps 75 --end 00:00:01");
+  EXPECT_EQ(fast.status, 0) << fast.err;
+  EXPECT_NE(fast.err.find("at most 60 frames a second: this one plays 60"), std::string::npos)
+      << fast.err;
+  EXPECT_EQ(nothing.err.find("frames a second"), std::string::npos) << nothing.err;
 
   const CliRun second =
       Cli("render " + kExample + " " + path("f%03d.png") + options + " --part 2/2");
