@@ -291,12 +291,24 @@ count_pictures() {
 before=$(count_pictures "$copy")
 "$program" "$copy" >"$work/program-open.log" 2>&1 &
 pid=$!
-"$drag" "$source/examples/pictures/sun.bmp" >"$work/drag.log" 2>&1 &
-drag_pid=$!
-trap 'kill "$pid" "$drag_pid" 2>/dev/null || true' EXIT
+drag_pid=
+trap 'kill "$pid" $drag_pid 2>/dev/null || true' EXIT
 opened=$(wait_for_window "Quennet Vantoril - opened" 60) ||
   { echo "FAILED: vantoril SHOW.vsh did not open the show"; cat "$work/program-open.log"; exit 1; }
-source_window=$(wait_for_window "drag-files" 60)
+# Under load the virtual display has once refused the drag source's
+# connection: it gets three tries.
+for _ in 1 2 3; do
+  "$drag" "$source/examples/pictures/sun.bmp" >>"$work/drag.log" 2>&1 &
+  drag_pid=$!
+  for _ in $(seq 1 600); do
+    kill -0 "$drag_pid" 2>/dev/null || break
+    source_window=$(xdotool search --onlyvisible --name "drag-files" 2>/dev/null | head -1) || true
+    [[ -n $source_window ]] && break 2
+    sleep 0.1
+  done
+  kill "$drag_pid" 2>/dev/null || true
+done
+[[ -n ${source_window:-} ]] || { echo "FAILED: the drag source did not start"; cat "$work/drag.log"; exit 1; }
 sleep 1
 xdotool windowraise "$source_window"
 eval "$(xdotool getwindowgeometry --shell "$opened")"
