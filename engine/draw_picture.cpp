@@ -62,21 +62,20 @@ __attribute__((target("avx2,fma"))) void PaintLanesAvx2(const Plan& p, const Lan
     if (!StartGroup(p, group, w)) {
       continue;
     }
-    uint8_t* dest[4];
-    for (int k = 0; k < group.count; ++k) {
-      dest[k] = p.DestRow(group.rows[k]);
-    }
+    const GroupRows dest = DestRows(p, group);
     WalkGroup(
         p, w,
         [&](int k, const FourPlaces& place) __attribute__((target("avx2,fma"), always_inline)) {
           __m128i sample[4];
           SampleFour<Lanes::kColour>(p, place, sample);
-          uint8_t* d = dest[k] + 4 * w.X;
+          uint8_t* d = dest.rows[k] + 4 * w.X;
           const __m128i old = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d));
           _mm_storeu_si128(reinterpret_cast<__m128i*>(d),
                            _mm_blendv_epi8(old, lanes(sample, old), place.mask));
         },
-        [&](int k, int X, const Taps& taps) { single(dest[k] + 4 * X, taps, X, group.rows[k]); });
+        [&](int k, int X, const Taps& taps) {
+          single(dest.rows[k] + 4 * X, taps, X, group.rows[k]);
+        });
   }
 }
 

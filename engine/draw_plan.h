@@ -192,6 +192,19 @@ inline RowGroup NextRows(const Plan& p, int& r, int rowLast) {
   return group;
 }
 
+// The destination buffer rows of a group's display rows.
+struct GroupRows {
+  uint8_t* rows[4] = {nullptr, nullptr, nullptr, nullptr};
+};
+
+inline GroupRows DestRows(const Plan& p, const RowGroup& group) {
+  GroupRows dest;
+  for (int k = 0; k < group.count; ++k) {
+    dest.rows[k] = p.DestRow(group.rows[k]);
+  }
+  return dest;
+}
+
 // Fills everything but the source and destination rows; false when nothing
 // would be painted.
 bool PlanPicture(Plan& p, const KeyFrame& state, DrawMode drawMode, int srcW, int srcH, int dstW,

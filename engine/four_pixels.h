@@ -188,6 +188,36 @@ __attribute__((target("avx2,fma"), always_inline)) inline void SampleFour(const 
 // precision.
 inline constexpr float kNearInteger = 1.0f / 1024;
 
+// Some pictures and scales put many values near integers (a ramp of three
+// per pixel shown at 9/8, say): where most blocks of a group of rows needed
+// double precision, the next groups go there straight away.
+class PrecisionSwitch {
+ public:
+  // Whether the group about to be walked tries single precision first.
+  bool StartGroup() {
+    trySingle_ = doubleGroups_ == 0;
+    doubleGroups_ = std::max(doubleGroups_ - 1, 0);
+    blocks_ = 0;
+    doubles_ = 0;
+    return trySingle_;
+  }
+  // A block worked out, and one worked out in double precision.
+  void CountBlock() { ++blocks_; }
+  void CountDouble() { ++doubles_; }
+  void EndGroup() {
+    if (trySingle_ && 2 * doubles_ > blocks_) {
+      doubleGroups_ = kDoubleGroups;
+    }
+  }
+
+ private:
+  static constexpr int kDoubleGroups = 8;
+  int doubleGroups_ = 0;
+  bool trySingle_ = true;
+  int blocks_ = 0;
+  int doubles_ = 0;
+};
+
 // Bit p of a four-pixel mask spread to the four lanes of pixel p.
 constexpr std::array<uint16_t, 16> MakeChannelSpreads() {
   std::array<uint16_t, 16> table{};

@@ -2,7 +2,6 @@
 
 #include <immintrin.h>
 
-#include <algorithm>
 #include <cstdint>
 
 #include "engine/four_pixels.h"
@@ -67,18 +66,7 @@ VANTORIL_AVX2_FMA bool PaintSingle(const Plan& p, const FourPlaces& place, __m12
   // halves' pixels: 0, 2, 1, 3).
   const __m256i value =
       _mm256_permute4x64_epi64(_mm256_packus_epi32(low, high), _MM_SHUFFLE(3, 1, 2, 0));
-  // The blend in 16-bit lanes: no product or sum of it passes 255 * 255.
-  const __m256i alphaWords =
-      _mm256_setr_epi8(6, 7, 6, 7, 6, 7, 6, 7, 14, 15, 14, 15, 14, 15, 14, 15, 6, 7, 6, 7, 6, 7, 6,
-                       7, 14, 15, 14, 15, 14, 15, 14, 15);
-  const __m256i alpha =
-      _mm256_srli_epi16(_mm256_mullo_epi16(_mm256_shuffle_epi8(value, alphaWords), keep), 8);
-  const __m256i rest = _mm256_sub_epi16(_mm256_set1_epi16(255), alpha);
-  const __m256i blended = _mm256_or_si256(
-      _mm256_srli_epi16(_mm256_add_epi16(_mm256_mullo_epi16(value, alpha),
-                                         _mm256_mullo_epi16(_mm256_cvtepu8_epi16(old), rest)),
-                        8),
-      _mm256_set1_epi64x(int64_t{255} << 48));
+  const __m256i blended = NormalWords(value, _mm256_cvtepu8_epi16(old), keep);
   painted = _mm_packus_epi16(_mm256_castsi256_si128(blended), _mm256_extracti128_si256(blended, 1));
   return true;
 }
@@ -93,33 +81,24 @@ __attribute__((target("avx2,fma"))) void PaintNormalAvx2(const Plan& p, int keep
   const NormalBrush brush{keepLevel};
   const NormalLanes lanes{keepLevel};
   const __m256i keep = _mm256_set1_epi16(static_cast<int16_t>(keepLevel));
-  // Where most blocks of a group of rows needed double precision, the next
-  // groups go there straight away (as in the AVX-512 walk).
-  constexpr int kDoubleGroups = 8;
-  int doubleGroups = 0;
+  PrecisionSwitch precision;
   int r = rowFirst;
   for (RowGroup group = NextRows(p, r, rowLast); group.count > 0; group = NextRows(p, r, rowLast)) {
     GroupWalk w;
     if (!StartGroup(p, group, w)) {
       continue;
     }
-    const bool trySingle = doubleGroups == 0;
-    doubleGroups = std::max(doubleGroups - 1, 0);
-    int blocks = 0;
-    int doubles = 0;
-    uint8_t* dest[4];
-    for (int k = 0; k < group.count; ++k) {
-      dest[k] = p.DestRow(group.rows[k]);
-    }
+    const bool trySingle = precision.StartGroup();
+    const GroupRows dest = DestRows(p, group);
     WalkGroup(
         p, w,
         [&](int k, const FourPlaces& place) __attribute__((target("avx2,fma"), always_inline)) {
-          uint8_t* d = dest[k] + 4 * w.X;
+          uint8_t* d = dest.rows[k] + 4 * w.X;
           const __m128i old = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d));
           __m128i painted;
-          ++blocks;
+          precision.CountBlock();
           if (!trySingle || !PaintSingle(p, place, old, keep, painted)) {
-            ++doubles;
+            precision.CountDouble();
             __m128i sample[4];
             SampleFour<true>(p, place, sample);
             painted = lanes(sample, old);
@@ -128,10 +107,10 @@ __attribute__((target("avx2,fma"))) void PaintNormalAvx2(const Plan& p, int keep
           _mm_storeu_si128(reinterpret_cast<__m128i*>(d),
                            _mm_blendv_epi8(old, painted, place.mask));
         },
-        [&](int k, int X, const Taps& taps) { brush(dest[k] + 4 * X, taps, X, group.rows[k]); });
-    if (trySingle && 2 * doubles > blocks) {
-      doubleGroups = kDoubleGroups;
-    }
+        [&](int k, int X, const Taps& taps) {
+          brush(dest.rows[k] + 4 * X, taps, X, group.rows[k]);
+        });
+    precision.EndGroup();
   }
 }
 

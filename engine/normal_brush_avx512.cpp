@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "engine/four_pixels.h"
+#include "engine/pixel_brushes.h"
 
 namespace vantoril::paint {
 
@@ -163,31 +164,15 @@ __attribute__((target(VANTORIL_AVX512), always_inline)) inline bool BilinearSing
 __attribute__((target(VANTORIL_AVX512))) void PaintNormalAvx512(const Plan& p, int keepLevel,
                                                                 int rowFirst, int rowLast) {
   const __m256i keep = _mm256_set1_epi16(static_cast<int16_t>(keepLevel));
-  const __m256i full = _mm256_set1_epi16(255);
-  const __m256i opaque = _mm256_set1_epi64x(int64_t{255} << 48);  // alpha of each pixel
-  // The alpha word of each pixel in all four of its words.
-  const __m256i alphaWords =
-      _mm256_setr_epi8(6, 7, 6, 7, 6, 7, 6, 7, 14, 15, 14, 15, 14, 15, 14, 15, 6, 7, 6, 7, 6, 7, 6,
-                       7, 14, 15, 14, 15, 14, 15, 14, 15);
-  // Some pictures and scales put many values near integers (a ramp of
-  // three per pixel shown at 9/8, say): where most blocks of a group of rows
-  // needed double precision, the next groups go there straight away.
-  constexpr int kDoubleGroups = 8;
-  int doubleGroups = 0;
+  PrecisionSwitch precision;
   int r = rowFirst;
   for (RowGroup group = NextRows(p, r, rowLast); group.count > 0; group = NextRows(p, r, rowLast)) {
     GroupWalk w;
     if (!StartGroup(p, group, w)) {
       continue;
     }
-    const bool trySingle = doubleGroups == 0;
-    doubleGroups = std::max(doubleGroups - 1, 0);
-    int blocks = 0;
-    int doubles = 0;
-    uint8_t* dest[4];
-    for (int k = 0; k < group.count; ++k) {
-      dest[k] = p.DestRow(group.rows[k]);
-    }
+    const bool trySingle = precision.StartGroup();
+    const GroupRows dest = DestRows(p, group);
     // The last block may reach past the visited columns: its lanes there
     // are left out of every read and write.
     for (; w.X < w.hi; w.X += 4) {
@@ -216,31 +201,20 @@ __attribute__((target(VANTORIL_AVX512))) void PaintNormalAvx512(const Plan& p, i
         const __m512i c = _mm512_cvtepu8_epi32(f.t01);
         const __m512i ec = _mm512_sub_epi32(_mm512_cvtepu8_epi32(f.t11), c);
         __m512i sample;
-        ++blocks;
+        precision.CountBlock();
         if (!trySingle ||
             !BilinearSingle(f, a, ba, c, ec, place,
                             static_cast<__mmask16>(_mm_movemask_epi8(place.mask)), sample)) {
+          precision.CountDouble();
           sample = BilinearDouble(a, ba, c, ec, place.fx, place.fy);
-          ++doubles;
         }
-        // The blend in 16-bit lanes: no product or sum of it passes 255 * 255.
-        const __m256i value = _mm512_cvtepi32_epi16(sample);
-        const __m256i alpha =
-            _mm256_srli_epi16(_mm256_mullo_epi16(_mm256_shuffle_epi8(value, alphaWords), keep), 8);
-        const __m256i rest = _mm256_sub_epi16(full, alpha);
-        uint8_t* d = dest[k] + 4 * w.X;
+        uint8_t* d = dest.rows[k] + 4 * w.X;
         const __m256i old = _mm256_cvtepu8_epi16(_mm_maskz_loadu_epi32(on[k], d));
-        const __m256i blended = _mm256_or_si256(
-            _mm256_srli_epi16(
-                _mm256_add_epi16(_mm256_mullo_epi16(value, alpha), _mm256_mullo_epi16(old, rest)),
-                8),
-            opaque);
+        const __m256i blended = NormalWords(_mm512_cvtepi32_epi16(sample), old, keep);
         _mm_mask_storeu_epi32(d, on[k], _mm256_cvtepi16_epi8(blended));
       }
     }
-    if (trySingle && 2 * doubles > blocks) {
-      doubleGroups = kDoubleGroups;
-    }
+    precision.EndGroup();
   }
 }
 
