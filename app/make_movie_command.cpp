@@ -11,6 +11,7 @@
 #include "engine/picture_problem.h"
 #include "engine/settings_store.h"
 #include "engine/show_document.h"
+#include "engine/show_inputs.h"
 #include "output/make_movie_options.h"
 #include "output/make_movie_run.h"
 #include "output/movie_writer.h"
@@ -198,6 +199,11 @@ bool MakeMovieCommand(MainWindow& main, Stage& stage, ShowDocument& document,
   const MovieKind kind = MovieKindFromPath(path);
   if (kind == MovieKind::kUnwritable) {
     ShowErrorBox(UnwritableNameMessage(path), MessageSink::kNoCode);
+    return false;
+  }
+  // The file dialog's "replace?" does not know that the show reads the file.
+  if (const std::string input = ShowInputAt(document, path); !input.empty()) {
+    ShowErrorBox(MovieOverInputDetail(path, input), MessageSink::kNoCode);
     return false;
   }
   if (const std::optional<MovieContainer> container = CodecContainer(kind)) {

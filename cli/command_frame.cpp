@@ -4,6 +4,7 @@
 #include "cli/commands.h"
 #include "cli/png_file.h"
 #include "engine/compositor.h"
+#include "engine/show_inputs.h"
 #include "media/load_image_file.h"
 
 namespace vantoril::cli {
@@ -67,9 +68,15 @@ int RunFrame(const std::vector<std::string_view>& words) {
     session->Host().ShowMessage("Not Enough Memory to Make Movie", MessageSink::kNoCode);
     return kExitRefused;
   }
+  const std::string_view outputPath = arguments->Positional()[2];
+  if (const std::string input = ShowInputAt(document, outputPath); !input.empty()) {
+    std::cerr << "vantoril-cli: " << outputPath << " is " << input
+              << ": a frame is never written over what the show reads\n";
+    return kExitRefused;
+  }
   document.GoToTime(*frame, false);
   ComposeFrame(document, *frame, fieldMode, 1, output);
-  if (!WriteRgbPng(output, arguments->Positional()[2])) {
+  if (!WriteRgbPng(output, outputPath)) {
     session->Host().ShowMessage("Can't write PNG file", MessageSink::kNoCode);
     return kExitRefused;
   }

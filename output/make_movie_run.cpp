@@ -12,6 +12,7 @@
 #include "engine/message_sink.h"
 #include "engine/settings_store.h"
 #include "engine/show_document.h"
+#include "engine/show_inputs.h"
 #include "output/frame_handoff.h"
 #include "output/movie_writer.h"
 
@@ -39,6 +40,11 @@ std::string MovieStoppedMessage(int32_t framesWritten, int32_t totalFrames) {
 std::string_view FolderOfPath(std::string_view path) {
   const size_t last = path.find_last_of("\\:/");
   return last == std::string_view::npos ? std::string_view() : path.substr(0, last + 1);
+}
+
+std::string MovieOverInputDetail(std::string_view path, std::string_view input) {
+  return std::string(path) + " is " + std::string(input) +
+         ": a movie is never written over what the show reads";
 }
 
 namespace {
@@ -75,6 +81,13 @@ MakeMovieOutcome RunPasses(ShowDocument& document, const MakeMovieRequest& reque
   }
 
   const std::string path(request.output.Path());
+  if (!request.discardFrames) {
+    if (const std::string input = ShowInputAt(document, path); !input.empty()) {
+      outcome.status = MakeMovieStatus::kOpenFailed;
+      outcome.detail = MovieOverInputDetail(path, input);
+      return outcome;
+    }
+  }
   if (settings != nullptr && !request.discardFrames)
     settings->PutSettingInt("MovieType", MovieTypeFromPath(path));
 

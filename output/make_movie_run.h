@@ -35,7 +35,7 @@ struct MakeMovieRequest {
 enum class MakeMovieStatus {
   kMade,             // the movie is complete (also when a stop request cut it short)
   kNotEnoughMemory,  // the frame buffers could not be made (also for a side of 0)
-  kOpenFailed,       // the writer did not open
+  kOpenFailed,       // the writer did not open, or the file is one the show reads
   kWriteFailed,      // a frame or the file's end was refused; the file holds what was written
 };
 
@@ -62,6 +62,10 @@ MakeMovieOutcome MakeMovieRun(ShowDocument& document, const MakeMovieRequest& re
                               const RenderCallbacks& callbacks, MessageSink* messages,
                               SettingsStore* settings = nullptr,
                               const MakeMovieTexts* texts = nullptr);
+
+// Why a movie cannot be written at `path`, which is `input` of the show (as
+// ShowInputAt names it).
+std::string MovieOverInputDetail(std::string_view path, std::string_view input);
 
 // The folder part of a path: up to and including its last "\", ":" or "/".
 std::string_view FolderOfPath(std::string_view path);

@@ -299,4 +299,56 @@ TEST(Cli, RenderOntoAFullDiskKeepsTheWholeFrames) {
   }
 }
 
+// Nothing is written over a file the show reads, under whatever name it is
+// reached: a background clip would be read while it is being overwritten. A
+// join is refused over one of its parts and for parts of another movie, and a
+// refused join leaves the movie that was there as it was.
+TEST(Cli, NothingIsWrittenOverTheShowsFilesNorAJoinsParts) {
+  const auto folder = FreshFolder("cli_own_files");
+  fs::copy(fs::path(VANTORIL_SOURCE_DIR) / "examples", folder, fs::copy_options::recursive);
+  const auto path = [&](const std::string& name) { return "'" + (folder / name).string() + "'"; };
+  const std::string show = path("example.vsh");
+  fs::create_symlink(folder / "pictures/sky.bmp", folder / "sky.avi");
+  fs::create_symlink(folder / "example.vsh", folder / "show.mov");
+  fs::create_symlink(folder / "sounds/scale.wav", folder / "sound.mkv");
+  const std::vector<uint8_t> star = vantoril::test::ReadBytes(folder / "pictures/star.tga");
+  ExpectRuns({{"render " + show + " " + path("sky.avi"), 2, {}, {"is the show's background"}},
+              {"render " + show + " " + path("show.mov"), 2, {}, {"is the show's own file"}},
+              {"render " + show + " " + path("sound.mkv"), 2, {}, {"is the show's sound track"}},
+              {"frame " + show + " 0 " + path("pictures/../pictures/star.tga"),
+               2,
+               {},
+               {"is the show's picture 1"}}});
+  EXPECT_EQ(vantoril::test::ReadBytes(folder / "pictures/star.tga"), star);
+  EXPECT_TRUE(fs::is_regular_file(folder / "example.vsh"));
+
+  const std::string small = " --width 32 --height 24 --end 00:00:02";
+  for (const auto& [name, options] :
+       {std::pair{std::string("p1.avi"), small + " --part 1/2"},
+        {"p2.avi", small + " --part 2/2"},
+        {"wide.avi", " --width 48 --height 24 --end 00:00:02 --part 2/2"},
+        {"p2.mkv", small + " --part 2/2"}}) {
+    ASSERT_EQ(Cli("render " + show + " " + path(name) + options).status, 0) << name;
+  }
+  ASSERT_EQ(Cli("join " + path("joined.avi") + " " + path("p1.avi") + " " + path("p2.avi")).status,
+            0);
+  const std::vector<uint8_t> joined = vantoril::test::ReadBytes(folder / "joined.avi");
+  const std::vector<uint8_t> first = vantoril::test::ReadBytes(folder / "p1.avi");
+  ExpectRuns({{"join " + path("p1.avi") + " " + path("p1.avi") + " " + path("p2.avi"),
+               2,
+               {},
+               {"would be written over its part"}},
+              {"join " + path("joined.avi") + " " + path("p1.avi") + " " + path("wide.avi"),
+               2,
+               {},
+               {"its frame size (48 x 24) differs"}},
+              {"join " + path("joined.avi") + " " + path("p1.avi") + " " + path("p2.mkv"),
+               2,
+               {},
+               {"its file type differs"}}});
+  EXPECT_EQ(vantoril::test::ReadBytes(folder / "p1.avi"), first);
+  EXPECT_EQ(vantoril::test::ReadBytes(folder / "joined.avi"), joined);
+  EXPECT_FALSE(fs::exists(folder / "joined.avi.joining"));
+}
+
 }  // namespace

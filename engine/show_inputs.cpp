@@ -1,0 +1,32 @@
+#include "engine/show_inputs.h"
+
+#include <system_error>
+
+#include "engine/show_document.h"
+
+namespace vantoril {
+
+namespace {
+
+bool SameFile(const FileSpec& spec, const std::filesystem::path& file) {
+  if (!spec.HasPath()) return false;
+  std::error_code error;
+  return std::filesystem::equivalent(std::filesystem::path(spec.Path()), file, error) && !error;
+}
+
+}  // namespace
+
+std::string ShowInputAt(const ShowDocument& document, const std::filesystem::path& file) {
+  if (SameFile(document.showFile, file) || SameFile(document.damagedShowFile, file)) {
+    return "the show's own file";
+  }
+  if (SameFile(document.backgroundFile, file)) return "the show's background";
+  if (SameFile(document.soundFile, file)) return "the show's sound track";
+  for (int slot = 0; slot < document.pictureCount; ++slot) {
+    if (SameFile(document.PictureAt(slot).file, file))
+      return "the show's picture " + std::to_string(slot + 1);
+  }
+  return {};
+}
+
+}  // namespace vantoril
