@@ -74,6 +74,9 @@ constexpr std::array<std::string_view, 21> kUnwritableExtensions = {
     ".webm", ".m4v", ".mpg", ".mpeg", ".m2v", ".ts",  ".mts", ".m2ts", ".wmv", ".asf", ".gif",
     ".flv",  ".ogv", ".ogg", ".3gp",  ".mxf", ".vob", ".f4v", ".apng", ".y4m", ".dv"};
 
+constexpr std::array<std::string_view, 9> kPictureExtensions = {
+    ".png", ".jpg", ".jpeg", ".bmp", ".tif", ".tiff", ".tga", ".psd", ".webp"};
+
 }  // namespace
 
 MovieKind MovieKindFromPath(std::string_view path) {
@@ -88,6 +91,11 @@ MovieKind MovieKindFromPath(std::string_view path) {
   if (Contains(path, ".dps")) return MovieKind::kDps;
   if (Contains(path, ".rtv")) return MovieKind::kRtv;
   if (IsImageSequencePath(path)) return MovieKind::kImageSequence;
+  // A picture's name without a frame number would get an AVI file under it.
+  if (std::find(kPictureExtensions.begin(), kPictureExtensions.end(), extension) !=
+      kPictureExtensions.end()) {
+    return MovieKind::kUnwritable;
+  }
   return MovieKind::kAvi;
 }
 
@@ -132,8 +140,14 @@ bool IsImageSequencePath(std::string_view path) {
       continue;
     }
     size_t j = i + 1;
-    while (j < path.size() && path[j] >= '0' && path[j] <= '9') ++j;
-    if (j >= path.size() || path[j] != 'd') return false;
+    int width = 0;
+    while (j < path.size() && path[j] >= '0' && path[j] <= '9') {
+      width = std::min(width * 10 + (path[j] - '0'), 100);
+      ++j;
+    }
+    // FFmpeg cuts a wider number to 19 digits, which would give every
+    // frame one name.
+    if (j >= path.size() || path[j] != 'd' || width > 19) return false;
     ++numbers;
     i = j;
   }

@@ -31,8 +31,9 @@ enum class MovieKind : int32_t {
 // MP4 or Matroska; one ending in another media extension that cannot be
 // written (".webm", ".m4v", ".gif" ...) gives kUnwritable. Otherwise:
 // contains ".mov" gives QuickTime, else ".dps" DPS, else ".rtv" RTV
-// (anywhere in the path, exact case), else a printf-style frame number
-// ("f%05d.png") an image sequence, else AVI.
+// (anywhere in the path, exact case), else one printf-style frame number
+// ("f%05d.png", at most 19 digits wide) an image sequence, else a picture's
+// name (".png", ".jpg" ...) kUnwritable, else AVI.
 MovieKind MovieKindFromPath(std::string_view path);
 
 // The container whose codecs a kind is written with; empty for the kinds

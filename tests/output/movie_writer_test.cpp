@@ -297,16 +297,18 @@ TEST(MovieKindTest, PathDecidesTheWriter) {
   // cannot be written are refused instead of getting AVI under their name.
   const std::pair<MovieKind, std::vector<const char*>> kinds[] = {
       {MovieKind::kAvi,
-       {"/m/show.avi", "/m/show", "/m/show.MOV", "/m/100%.avi", "/m/f%05d%d.png", "/m/show.mp4.bak",
+       {"/m/show.avi", "/m/show", "/m/show.MOV", "/m/100%.avi", "/m/f%05d%d", "/m/show.mp4.bak",
         "/m.webm/show"}},
       {MovieKind::kQuickTime, {"/m/show.mov", "C:\\clips.mov\\show.avi", "/m.dps/show.mov"}},
       {MovieKind::kDps, {"/m/show.dps"}},
       {MovieKind::kRtv, {"/m/show.rtv"}},
-      {MovieKind::kImageSequence, {"/m/f%05d.png", "/m/f%d.png", "/m/50%%f%03d.png"}},
+      {MovieKind::kImageSequence,
+       {"/m/f%05d.png", "/m/f%d.png", "/m/50%%f%03d.png", "/m/f%019d.png"}},
       {MovieKind::kMp4, {"/m/show.mp4", "/m.mov/SHOW.MP4"}},
       {MovieKind::kMatroska, {"/m/show.Mkv"}},
       {MovieKind::kUnwritable,
-       {"a.webm", "a.M4V", "a.mpg", "a.ts", "a.wmv", "a.gif", "f%03d.gif"}}};
+       {"a.webm", "a.M4V", "a.mpg", "a.ts", "a.wmv", "a.gif", "f%03d.gif", "a.png", "f%05d%d.png",
+        "f%s.PNG", "f%x.png", "f%-5d.png", "f%020d.png", "f%%05d.png", "a.jpg", "a.tif"}}};
   for (const auto& [kind, paths] : kinds) {
     for (const char* path : paths) EXPECT_EQ(MovieKindFromPath(path), kind) << path;
   }
