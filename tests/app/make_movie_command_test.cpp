@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
 #include <filesystem>
@@ -123,6 +124,40 @@ TEST_F(MakeMovieInTheWindow, EscStopsTheMovieAndSaysHowFarItGot) {
   EXPECT_EQ(shown, "Movie stopped after 2 of 14 frames");
   EXPECT_EQ(icon, QMessageBox::Information);
   EXPECT_EQ(FramesIn(movie), 2);
+}
+
+// The file dialog's "replace?" does not know what the show reads: a movie
+// over one of its pictures, under another name, is refused before anything
+// is written.
+TEST_F(MakeMovieInTheWindow, AMovieOverAPictureOfTheShowIsRefused) {
+  const fs::path folder = testing::FreshTestFolder("make-movie-over-picture");
+  fs::copy_file(testing::ExamplesFolder() / "pictures" / "star.tga", folder / "star.tga");
+  FileSpec fileRef;
+  ASSERT_TRUE(fileRef.SetPath((folder / "star.tga").string()));
+  ASSERT_EQ(app.Doc().LoadPicture(fileRef, -1), 1);
+  const auto before = fs::file_size(folder / "star.tga");
+  fs::create_symlink(folder / "star.tga", folder / "star.avi");
+  ConfirmDialogs(1);
+  // The dialog asks whether to replace the file; then the refusal comes.
+  const auto messageBox = [] {
+    return qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+  };
+  std::string replace;
+  std::string shown;
+  AnswerFileDialog((folder / "star.avi").string());
+  testing::WhenFound(messageBox, [&](QWidget* box) {
+    replace = qobject_cast<QMessageBox*>(box)->text().toStdString();
+    qobject_cast<QMessageBox*>(box)->button(QMessageBox::Yes)->click();
+    testing::WhenFound(messageBox, [&](QWidget* refusal) {
+      shown = qobject_cast<QMessageBox*>(refusal)->text().toStdString();
+      qobject_cast<QMessageBox*>(refusal)->accept();
+    });
+  });
+  app.Main().RunCommand(cmd::kMakeMovie);
+  EXPECT_NE(replace.find("star.avi"), std::string::npos) << replace;
+  EXPECT_NE(shown.find("star.avi is the show's picture 2"), std::string::npos) << shown;
+  EXPECT_EQ(fs::file_size(folder / "star.tga"), before);
+  EXPECT_EQ(app.settings.GetSettingInt("MovieType", -1), -1);
 }
 
 TEST_F(MakeMovieInTheWindow, ASizeThatIsNoNumberIsNamed) {
