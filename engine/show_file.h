@@ -38,10 +38,11 @@ bool LooksLikeShow(std::span<const uint8_t> bytes);
 
 enum class ShowFileStatus {
   kOk,
-  kCannotOpen,   // the file cannot be read
-  kNotAShow,     // wrong magic number or too short
-  kPathTooLong,  // a file reference holds at most 255 characters
-  kCannotWrite,  // the file (or its temporary) cannot be written
+  kCannotOpen,    // the file cannot be read
+  kNotAShow,      // wrong magic number or too short
+  kPathTooLong,   // a file reference holds at most 255 characters
+  kCannotWrite,   // the file (or its temporary) cannot be written
+  kShowMaterial,  // a save over one of the show's pictures, background or sound
 };
 
 // The message for a status (empty for kOk).
@@ -58,7 +59,8 @@ ShowFileStatus LoadShowFile(ShowDocument& document, const std::filesystem::path&
 // "Save Show": writes the show to a temporary file beside the target and
 // renames it over the old one, so that a failure leaves the old file whole.
 // On success the document remembers the file and is no longer modified; on
-// failure it stays modified.
+// failure it stays modified. A file the show reads its pictures, background
+// or sound from is refused: the show would lose it.
 ShowFileStatus SaveShowFile(ShowDocument& document, const std::filesystem::path& file);
 
 }  // namespace vantoril

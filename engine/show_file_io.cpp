@@ -6,6 +6,7 @@
 #include "engine/replace_file.h"
 #include "engine/show_document.h"
 #include "engine/show_file.h"
+#include "engine/show_inputs.h"
 
 namespace vantoril {
 
@@ -21,6 +22,8 @@ std::string ShowFileMessage(ShowFileStatus status) {
       return "The file's path is longer than 255 characters";
     case ShowFileStatus::kCannotWrite:
       return "Can't save show file";
+    case ShowFileStatus::kShowMaterial:
+      return "Can't save show file over one of its pictures, its background or its sound track";
   }
   return {};
 }
@@ -71,6 +74,7 @@ ShowFileStatus SaveShowFile(ShowDocument& document, const std::filesystem::path&
   if (!fileRef.SetPath(file.string())) {
     return ShowFileStatus::kPathTooLong;
   }
+  if (!ShowMaterialAt(document, file).empty()) return ShowFileStatus::kShowMaterial;
   const bool wasModified = document.Modified();
   const std::vector<uint8_t> bytes = WriteShow(document);
 

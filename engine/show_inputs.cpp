@@ -20,6 +20,10 @@ std::string ShowInputAt(const ShowDocument& document, const std::filesystem::pat
   if (SameFile(document.showFile, file) || SameFile(document.damagedShowFile, file)) {
     return "the show's own file";
   }
+  return ShowMaterialAt(document, file);
+}
+
+std::string ShowMaterialAt(const ShowDocument& document, const std::filesystem::path& file) {
   if (SameFile(document.backgroundFile, file)) return "the show's background";
   if (SameFile(document.soundFile, file)) return "the show's sound track";
   for (int slot = 0; slot < document.pictureCount; ++slot) {

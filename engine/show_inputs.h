@@ -16,4 +16,7 @@ class ShowDocument;
 // read while a movie is written.
 std::string ShowInputAt(const ShowDocument& document, const std::filesystem::path& file);
 
+// ShowInputAt without the show's own file: what a save must not overwrite.
+std::string ShowMaterialAt(const ShowDocument& document, const std::filesystem::path& file);
+
 }  // namespace vantoril

@@ -279,6 +279,12 @@ TEST_F(ShowFileTest, FailedSaveOrFullDiskKeepsTheOldFileAndTheModifiedMark) {
   EXPECT_EQ(SaveShowFile(*document, folder / "missing" / "show.vsh"), ShowFileStatus::kCannotWrite);
   EXPECT_EQ(SaveShowFile(*document, fs::path("/" + std::string(300, 'a'))),
             ShowFileStatus::kPathTooLong);
+  // Nor is a show saved over a file it reads a picture from.
+  test::WriteBytes(folder / "picture.bmp", {'B', 'M'});
+  AddPicture((folder / "picture.bmp").string(), 2);
+  fs::create_symlink(folder / "picture.bmp", folder / "picture.vsh");
+  EXPECT_EQ(SaveShowFile(*document, folder / "picture.vsh"), ShowFileStatus::kShowMaterial);
+  EXPECT_EQ(test::ReadBytes(folder / "picture.bmp"), (std::vector<uint8_t>{'B', 'M'}));
   EXPECT_EQ(document->showFile.Path(), file.string());
 
   // A full disk (a file size limit) fails the save and keeps the old file.
