@@ -873,6 +873,7 @@ void MainWindow::LoadBackground() {
   document_.GoToTime(document_.clock.currentTime, false);
   RepaintTimeline();
   RepaintStage();
+  TellUnreadablePictures(document_);  // a still that could not be read
 }
 
 void MainWindow::LoadSound() {

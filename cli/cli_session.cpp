@@ -125,7 +125,9 @@ bool CliSession::LoadShow(const std::filesystem::path& file) {
     std::cerr << "vantoril-cli: cannot read picture " << DescribeUnreadablePicture(picture)
               << "; a placeholder stands in\n";
   }
-  if (strict_ && (!damage.empty() || !unreadable_.empty())) {
+  // A clip that did not open has said so; --strict refuses it as well.
+  if (strict_ && (!damage.empty() || !unreadable_.empty() ||
+                  document_->backgroundProblem != PictureProblem::kNone)) {
     std::cerr << "vantoril-cli: --strict: the show is not whole; nothing was done\n";
     return false;
   }

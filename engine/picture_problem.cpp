@@ -76,6 +76,11 @@ std::vector<UnreadablePicture> UnreadablePicturesOf(const ShowDocument& document
       pictures.push_back({std::string(picture.file.Path()), picture.problem});
     }
   }
+  // Last, as a show is read.
+  if (document.backgroundSource == kBackgroundPicture &&
+      document.backgroundProblem != PictureProblem::kNone) {
+    pictures.push_back({std::string(document.backgroundFile.Path()), document.backgroundProblem});
+  }
   return pictures;
 }
 

@@ -41,7 +41,7 @@ std::string UnreadablePicturesMessage(std::span<const UnreadablePicture> picture
 std::string PlaceholderMovieQuestion(std::span<const UnreadablePicture> pictures);
 
 // The show's pictures that are stand-ins for files that could not be read,
-// in slot order.
+// in slot order, then its background when that is one.
 std::vector<UnreadablePicture> UnreadablePicturesOf(const ShowDocument& document);
 
 }  // namespace vantoril

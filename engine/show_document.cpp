@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <utility>
 
@@ -112,6 +113,7 @@ bool ShowDocument::ResetShow() {
   showFile.ClearPath();
   damagedShowFile.ClearPath();
   unreadablePictures_.clear();
+  backgroundProblem = PictureProblem::kNone;
   // The clip belonged to the old show; left open it would go on painting
   // under the new one.
   if (clip_) {
@@ -268,16 +270,32 @@ std::vector<UnreadablePicture> ShowDocument::TakeUnreadablePictures() {
 }
 
 bool ShowDocument::SetBackground(const FileSpec& file) {
+  backgroundProblem = PictureProblem::kNone;
   if (!file.HasPath()) {
     return true;
   }
   if (IsClipName(file.Path())) {
     backgroundSource = kBackgroundClip;
-    return clip_ && clip_->Open(file, clock.frameRate);
+    if (clip_ && clip_->Open(file, clock.frameRate)) return true;
+    std::error_code error;
+    backgroundProblem = std::filesystem::exists(std::filesystem::path(file.Path()), error)
+                            ? PictureProblem::kDamaged
+                            : PictureProblem::kNoSuchFile;
+    return false;
   }
   backgroundSource = kBackgroundPicture;
-  return loader_ && loader_->LoadImageFile(backgroundImage, backgroundFile, altImageFolder,
-                                           showPictureErrors != 0) == PictureLoad::kLoaded;
+  if (!loader_) return false;
+  if (loader_->LoadImageFile(backgroundImage, backgroundFile, altImageFolder,
+                             showPictureErrors != 0) == PictureLoad::kLoaded) {
+    return true;
+  }
+  // Told as the pictures are: a stand-in must not reach a movie unseen.
+  UnreadablePicture problem = loader_->LastProblem();
+  if (problem.problem == PictureProblem::kNone) problem.problem = PictureProblem::kDamaged;
+  if (problem.path.empty()) problem.path = std::string(file.Path());
+  backgroundProblem = problem.problem;
+  unreadablePictures_.push_back(std::move(problem));
+  return false;
 }
 
 bool ShowDocument::ChangeBackground(const FileSpec& file) {

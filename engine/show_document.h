@@ -179,6 +179,11 @@ class ShowDocument {
   int32_t selectedPicture = 0;
   FileSpec altImageFolder{};
   uint32_t backgroundSource = kBackgroundClip;
+  // Why the background is not its file's picture: a still that could not be
+  // read (a placeholder stands in, and it is listed with the unreadable
+  // pictures) or a clip that did not open (nothing is painted; the clip says
+  // so itself).
+  PictureProblem backgroundProblem = PictureProblem::kNone;
   uint8_t holdBackgroundFrame = 0;
   uint8_t alphaBlur = 0;
   int32_t stageWidth = 640;

@@ -3,11 +3,11 @@
 # show through the File menu, switch the Timeline to every picture's track,
 # play a second (with no sound server the example's sound track is told once
 # to have no output, and the pictures play on), make a movie; load a
-# cut-short copy of the show and one that misses a picture, and make a movie
-# of the latter after answering the placeholder question; quit. The movies
-# must hold every frame of the show, the Timeline must show a track per
-# picture, and the messages (recorded through VANTORIL_MESSAGE_LOG) must name
-# what went wrong; a screenshot is kept beside the movie.
+# cut-short copy of the show and one that misses a picture and its background,
+# and make a movie of the latter after answering the placeholder question;
+# quit. The movies must hold every frame of the show, the Timeline must show a
+# track per picture, and the messages (recorded through VANTORIL_MESSAGE_LOG)
+# must name what went wrong; a screenshot is kept beside the movie.
 #
 # Then it opens a copy of the show from the command line, drops a picture on
 # the window from another program and saves the show.
@@ -204,14 +204,15 @@ wait_for_message "This show file is damaged" 1
 answer "$(wait_for_dialog "$main" "$dialog")" Return  # the damage message
 back_to_main
 # Ctrl+O again: the damaged show is modified, so No to saving it first; then
-# the show that misses a picture, and the message naming it.
+# the show that misses a picture and its background, and the message naming
+# them.
 xdotool key ctrl+o
 question=$(wait_for_dialog "$main")
 answer "$question" n
 dialog=$(wait_for_dialog "$main" "$question")
 xdotool type --delay 5 "$work/lost/lost.vsh"
 answer "$dialog" Return
-wait_for_message "1 picture could not be read:" 1
+wait_for_message "2 pictures could not be read:" 1
 answer "$(wait_for_dialog "$main" "$question" "$dialog")" Return  # the picture's message
 wait_for_window "Quennet Vantoril - lost" 60 >/dev/null
 back_to_main
@@ -261,9 +262,10 @@ expect_message() {
 }
 expect_message "Error opening wave output device"
 expect_message "This show file is damaged: it is cut short ("
-expect_message "1 picture could not be read:"
+expect_message "2 pictures could not be read:"
+expect_message "$work/lost/pictures/sky.bmp (no such file)"  # the background
 expect_message "$work/lost/pictures/star.tga (no such file)"
-expect_message "1 picture of this show could not be read and would render as a placeholder:"
+expect_message "2 pictures of this show could not be read and would render as placeholders:"
 expect_message "Make the movie anyway?"
 [[ $(grep -c "Movie file(s) successfully made" <<<"$messages") == 2 ]] ||
   { echo "FAILED: the two movies were not both made: $messages"; exit 1; }

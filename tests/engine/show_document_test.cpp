@@ -172,6 +172,16 @@ TEST_F(ShowDocumentTest, UnreadablePicturesAreListedAndFollowTheirSlot) {
   EXPECT_EQ(document->LoadPicture(SpecFor("/pics/found.bmp"), 0), 0);
   EXPECT_TRUE(UnreadablePicturesOf(*document).empty());
   EXPECT_TRUE(document->TakeUnreadablePictures().empty());
+
+  // A still background that stands in is listed with them.
+  loader.result = PictureLoad::kPlaceholder;
+  EXPECT_FALSE(document->ChangeBackground(SpecFor("/pics/sky.bmp")));
+  ASSERT_EQ(document->TakeUnreadablePictures().size(), 1u);
+  ASSERT_EQ(UnreadablePicturesOf(*document).size(), 1u);
+  EXPECT_EQ(UnreadablePicturesOf(*document)[0].path, "/pics/sky.bmp");
+  loader.result = PictureLoad::kLoaded;
+  EXPECT_TRUE(document->ChangeBackground(SpecFor("/pics/sky.bmp")));
+  EXPECT_TRUE(UnreadablePicturesOf(*document).empty());
 }
 
 TEST_F(ShowDocumentTest, SetKeyWithoutAutoAddAppendsBeepsAndAdvancesOneSecond) {
