@@ -27,8 +27,14 @@ BinaryFile& BinaryFile::operator=(BinaryFile&& other) noexcept {
   return *this;
 }
 
+bool IsRegularFile(const std::string& path) {
+  struct stat status {};
+  return stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
+}
+
 bool BinaryFile::Open(const std::string& path, Mode mode) {
   Close();
+  if (mode == Mode::kRead && !IsRegularFile(path)) return false;
   // NOLINTNEXTLINE(cppcoreguidelines-owning-memory): stream_ takes it at once
   std::FILE* stream = std::fopen(path.c_str(), mode == Mode::kRead ? "rb" : "wb");
   if (stream == nullptr) {

@@ -9,6 +9,11 @@
 
 namespace vantoril {
 
+// Whether path names a regular file (or a link to one). Reading a pipe
+// waits for a writer that may never come, and a device may never end: the
+// readers of the user's files take regular files only.
+bool IsRegularFile(const std::string& path);
+
 // A binary file opened by path for reading or writing, or a read-only view of
 // bytes in memory (so parsers can be driven without a disk, as the fuzzers
 // do). Closing is automatic; a move hands the open file over. Positions and
@@ -24,7 +29,8 @@ class BinaryFile {
   BinaryFile(BinaryFile&& other) noexcept;
   BinaryFile& operator=(BinaryFile&& other) noexcept;
 
-  // Closes what was open first. False when the file cannot be opened.
+  // Closes what was open first. False when the file cannot be opened, or
+  // (for reading) is not a regular file.
   bool Open(const std::string& path, Mode mode);
   // Reads from bytes, which must outlive the reading; never writes.
   void OpenMemory(std::span<const uint8_t> bytes);

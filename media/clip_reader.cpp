@@ -12,6 +12,7 @@
 
 #include "engine/clip_names.h"
 #include "media/avi_stream_rate.h"
+#include "media/binary_file.h"
 #include "media/decoding_loop.h"
 #include "media/ffmpeg_memory_io.h"
 #include "media/ffmpeg_ptr.h"
@@ -477,6 +478,7 @@ bool ClipReader::OpenSource(const Source& source, ImageBuffer& image) {
   Close();
   const bool inMemory = source.path.empty();
   kind_ = source.kind;
+  if (!inMemory && !IsRegularFile(source.path)) return false;
   try {
     if (kind_ == kAviClip) {
       // The rate comes from the stream header as stored: the demuxer would

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "media/binary_file.h"
+
 namespace vantoril {
 namespace {
 
@@ -34,7 +36,8 @@ const char* WaveOpenMessage(WaveOpenResult result) {
 WaveOpenResult WaveFile::Open(const std::string& path, int startFrame, int frameRate) {
   // OpenStream owns the stream from here on, opened or not.
   // NOLINTNEXTLINE(cppcoreguidelines-owning-memory)
-  return OpenStream(std::fopen(path.c_str(), "rb"), startFrame, frameRate);
+  return OpenStream(IsRegularFile(path) ? std::fopen(path.c_str(), "rb") : nullptr, startFrame,
+                    frameRate);
 }
 
 WaveOpenResult WaveFile::OpenStream(std::FILE* stream, int startFrame, int frameRate) {

@@ -1,6 +1,7 @@
 #include "media/binary_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <array>
 #include <vector>
@@ -63,6 +64,13 @@ TEST(BinaryFile, WritesThenReadsFromDiskAndMemory) {
   std::array<uint8_t, 2> bytes{};
   EXPECT_EQ(missing.Read(bytes.data(), 2), 0u);
   EXPECT_EQ(missing.Size(), -1);
+
+  // Nor do a pipe (its read would wait for a writer), a device or a folder.
+  ASSERT_EQ(mkfifo((path + ".pipe").c_str(), 0600), 0);
+  for (const std::string& other : {path + ".pipe", std::string("/dev/zero"),
+                                   test::FreshFolder("binary_file_folder").string()}) {
+    EXPECT_FALSE(missing.Open(other, BinaryFile::Mode::kRead)) << other;
+  }
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "media/clip_reader.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -194,10 +195,11 @@ TEST_F(ClipReaderTest, ClipsThatDoNotOpenAreReportedWhateverTheirKind) {
   // dwScale sits 20 bytes into the stream header, dwRate 24.
   PatchStreamHeader(Path("mjpeg25.avi"), Path("noscale.avi"), 20, 0);
   PatchStreamHeader(Path("mjpeg25.avi"), Path("norate.avi"), 24, 0);
+  ASSERT_EQ(mkfifo(Path("pipe.mov").c_str(), 0600), 0);  // a read would wait
   int rate = 2997;
   ASSERT_TRUE(reader_.Open(FileRefFor(Path("mjpeg25.avi")), rate));
   for (const char* name : {"missing.avi", "missing.mov", "text.avi", "text.mov", "none.avi",
-                           "none.mov", "noscale.avi", "norate.avi"}) {
+                           "none.mov", "noscale.avi", "norate.avi", "pipe.mov"}) {
     messages_.Clear();
     rate = 2397;
     EXPECT_FALSE(reader_.Open(FileRefFor(Path(name)), rate)) << name;

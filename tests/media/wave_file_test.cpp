@@ -1,6 +1,7 @@
 #include "media/wave_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <climits>
 #include <string>
@@ -82,6 +83,7 @@ TEST_F(WaveFileTest, ShortDamagedAndOtherFiles) {
   auto chopped = WaveBytes().Format(mono).Chunk("LIST", std::vector<uint8_t>(400, 0)).Bytes();
   chopped.resize(chopped.size() - 100);
   const char* const kNotWav = "Not a valid WAV file";
+  ASSERT_EQ(mkfifo((folder_ + "/pipe.wav").c_str(), 0600), 0);  // a read would wait
   const struct {
     std::string path;
     int frame, rate;
@@ -97,6 +99,7 @@ TEST_F(WaveFileTest, ShortDamagedAndOtherFiles) {
       // 176400 x 24348 wraps 32 bits to a start a few hundred bytes in.
       {huge, 24348, 2997, WaveOpenResult::kStartBeyondEnd, nullptr},
       {folder_ + "/none.wav", 0, 2997, WaveOpenResult::kCannotOpen, nullptr},
+      {folder_ + "/pipe.wav", 0, 2997, WaveOpenResult::kCannotOpen, nullptr},
       {Write(WaveBytes().Chunk("LIST", std::vector<uint8_t>(10, 0))), 0, 2997,
        WaveOpenResult::kNoData, nullptr},
       {Write(chopped), 0, 2997, WaveOpenResult::kTruncated, nullptr},
