@@ -42,17 +42,33 @@ std::string ErrorText(int error) {
 }
 
 // The FFV1 encoder takes only slice counts it can lay out as h x v slices
-// with v <= h < 2v; the smallest of them with at least three slices a core.
-// Slices differ in cost, and with two a core the last one of a frame often
-// left a core idle (a 2-core render of the benchmark show: 4 slices 3.3-3.6 s,
-// 6 slices 3.1-3.2 s, the movie no larger).
-int Ffv1SliceCount() {
-  static constexpr int kCounts[] = {4, 6, 9, 12, 16, 20, 25, 30, 36, 42, 49, 56};
+// with v <= h < 2v, each of a bounded size; a slice one pixel wide or high
+// opens, but reads back wrong. The count is the smallest of them with at
+// least three slices a core. Slices differ in cost, and with two a core the
+// last one of a frame often left a core idle (a 2-core render of the
+// benchmark show: 4 slices 3.3-3.6 s, 6 slices 3.1-3.2 s, the movie no
+// larger). A frame too small for that many takes the most it has room for.
+int Ffv1SliceCount(int width, int height) {
+  struct Layout {
+    int across, down;
+  };
+  static constexpr Layout kLayouts[] = {{1, 1}, {2, 2}, {3, 2}, {3, 3}, {4, 3}, {4, 4}, {5, 4},
+                                        {5, 5}, {6, 5}, {6, 6}, {7, 6}, {7, 7}, {8, 7}};
+  const auto fits = [&](const Layout& l) {
+    // The encoder's bound on a slice: 8 << 24 for 8-bit samples in four planes.
+    const int64_t sliceWidth = (width + l.across - 1) / l.across;
+    const int64_t sliceHeight = (height + l.down - 1) / l.down;
+    return width / l.across >= 2 && height / l.down >= 2 &&
+           sliceWidth * sliceHeight * 9 * 4 <= (8 << 24);
+  };
   const int wanted = 3 * static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-  for (const int count : kCounts) {
-    if (count >= wanted) return count;
+  int count = 1;
+  for (const Layout& layout : kLayouts) {
+    if (!fits(layout)) continue;
+    count = layout.across * layout.down;
+    if (count >= wanted) break;
   }
-  return kCounts[std::size(kCounts) - 1];
+  return count;
 }
 
 struct Dictionary {
@@ -298,6 +314,24 @@ std::string FfmpegMovie::OpenEncoder(MovieKind kind, const CodecEntry& entry,
   // AVI has no presentation times: keep the frames in order.
   if (kind == MovieKind::kAvi && entry.quality == QualityControl::kCrf) codec.max_b_frames = 0;
 
+  // Even as one slice, a frame one pixel wide or high reads back wrong.
+  if (entry.encoder == "ffv1" && (width_ < 2 || height_ < 2)) {
+    return std::string(entry.description) +
+           " codes frames of at least 2 x 2 pixels: this movie is " + std::to_string(width_) +
+           " x " + std::to_string(height_);
+  }
+  // The H.264 and HEVC encoders refuse half a colour sample with a library's
+  // "generic error", leaking what they allocated: the size is checked first.
+  if (entry.encoder == "libx264" || entry.encoder == "libx265") {
+    const AVPixFmtDescriptor* layout = av_pix_fmt_desc_get(pixelFormat);
+    const int across = 1 << layout->log2_chroma_w;
+    const int down = 1 << layout->log2_chroma_h;
+    if (width_ % across != 0 || height_ % down != 0) {
+      return std::string(entry.description) + " codes only sizes divisible by " +
+             std::to_string(across) + " across and " + std::to_string(down) +
+             " down: this movie is " + std::to_string(width_) + " x " + std::to_string(height_);
+    }
+  }
   int error = avcodec_open2(&codec, encoder, &options.entries);
   if (error < 0)
     return "cannot open the " + std::string(entry.encoder) + " encoder: " + ErrorText(error);
@@ -339,7 +373,7 @@ void FfmpegMovie::SetCodingOptions(const CodecEntry& entry, const MovieRequest& 
     // Version 3 codes the slices of a frame apart, so the encoder's threads
     // share each frame; three slices a core keep them busy. Still lossless.
     options.Set("level", "3");
-    options.Set("slices", std::to_string(Ffv1SliceCount()));
+    options.Set("slices", std::to_string(Ffv1SliceCount(width_, height_)));
   }
   // The HEVC encoder reports every movie on the terminal otherwise.
   if (entry.encoder == "libx265") options.Set("x265-params", "log-level=error");
