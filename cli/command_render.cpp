@@ -303,11 +303,10 @@ int RunRender(const std::vector<std::string_view>& words) {
   const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - started;
   progress.Finish();
   if (outcome.status != MakeMovieStatus::kMade) {
+    // A movie's failure was told with its detail; the null sink's is told here.
     if (nullSink) {
       session->Host().ShowMessage(MakeMovieMessage(outcome.status), MessageSink::kNoCode);
-    }
-    if (!outcome.detail.empty()) {
-      std::cerr << "vantoril-cli: " << outcome.detail << '\n';
+      if (!outcome.detail.empty()) std::cerr << "vantoril-cli: " << outcome.detail << '\n';
     }
     return kExitRefused;
   }

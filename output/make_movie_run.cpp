@@ -163,7 +163,10 @@ MakeMovieOutcome MakeMovieRun(ShowDocument& document, const MakeMovieRequest& re
   }
   if (messages == nullptr) return outcome;
   if (outcome.status != MakeMovieStatus::kMade) {
-    messages->ShowMessage(MakeMovieMessage(outcome.status), MessageSink::kNoCode);
+    // The fixed text first (scripts match it), then why.
+    std::string text(MakeMovieMessage(outcome.status));
+    if (!outcome.detail.empty()) text += "\n" + outcome.detail;
+    messages->ShowMessage(text, MessageSink::kNoCode);
   } else if (outcome.cancelled) {
     messages->ShowInformation(
         MovieStoppedMessage(outcome.framesWritten, request.options.totalFrames));

@@ -54,7 +54,8 @@ std::string MovieStoppedMessage(int32_t framesWritten, int32_t totalFrames);
 // Makes the movie: creates the frame buffers, opens the writer chosen by the
 // path, renders the forward pass and, when asked, the reverse pass, and
 // closes the file. The message of the outcome goes to `messages`: a movie
-// made (whole, or stopped on request) as information, a failure as an error.
+// made (whole, or stopped on request) as information, a failure as an error
+// (its fixed text, then the detail on a line of its own).
 // With a settings store, "MovieType" is stored once the type is known, and
 // after a movie was made "InitialFolder", "InitialVrefnum", "InitialParID"
 // and the texts (when given). Without one nothing is stored.

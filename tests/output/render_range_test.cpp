@@ -240,7 +240,7 @@ TEST_F(RenderTest, RunFailuresShowTheirMessagesAndStoreNothing) {
   EXPECT_EQ(outcome.status, MakeMovieStatus::kOpenFailed);
   EXPECT_FALSE(outcome.detail.empty());
   EXPECT_EQ(sink.texts, (std::vector<std::string>{"Not Enough Memory to Make Movie",
-                                                  "Error Opening Movie File"}));
+                                                  "Error Opening Movie File\n" + outcome.detail}));
   // The movie type is stored as soon as it is known; nothing else.
   EXPECT_EQ(settings_.GetSettingInt("MovieType", -1), 1);
   EXPECT_EQ(settings_.GetSetting("InitialFolder", "none"), "none");
@@ -259,7 +259,8 @@ TEST_F(RenderTest, RefusedFrameStopsTheRunAndKeepsThePlayableStart) {
   const MakeMovieRequest request = Request(5, 10, 1, true);
   const MakeMovieOutcome outcome = MakeMovieRun(document_, request, callbacks_, &sink, &settings_);
   EXPECT_EQ(outcome.status, MakeMovieStatus::kWriteFailed);
-  EXPECT_EQ(sink.texts, std::vector<std::string>{"Error Writing Movie File"});
+  ASSERT_EQ(sink.texts.size(), 1u);
+  EXPECT_EQ(sink.texts[0].rfind("Error Writing Movie File", 0), 0u) << sink.texts[0];
   EXPECT_EQ(outcome.framesWritten, 3);
   EXPECT_EQ(StampedTimes(request.output.Path()), (std::vector<int>{5, 5, 6}));
   EXPECT_EQ(settings_.GetSetting("InitialFolder", "none"), "none");
