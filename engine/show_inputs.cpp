@@ -27,8 +27,9 @@ std::string ShowMaterialAt(const ShowDocument& document, const std::filesystem::
   if (SameFile(document.backgroundFile, file)) return "the show's background";
   if (SameFile(document.soundFile, file)) return "the show's sound track";
   for (int slot = 0; slot < document.pictureCount; ++slot) {
-    if (SameFile(document.PictureAt(slot).file, file))
+    if (SameFile(document.PictureAt(slot).file, file)) {
       return "the show's picture " + std::to_string(slot + 1);
+    }
   }
   return {};
 }
