@@ -1,4 +1,6 @@
+#include <filesystem>
 #include <iostream>
+#include <system_error>
 
 #include "cli/cli_session.h"
 #include "cli/commands.h"
@@ -99,6 +101,11 @@ int RunDecode(const std::vector<std::string_view>& words) {
   }
   ImageBuffer image(16, 16, 8);
   if (LoadImageFile(image, file, FileSpec{}, true, host) != kImageLoaded) {
+    return kExitRefused;
+  }
+  std::error_code error;
+  if (std::filesystem::equivalent(arguments->Positional()[0], arguments->Positional()[1], error)) {
+    std::cerr << "vantoril-cli: a picture is never written over the file it was read from\n";
     return kExitRefused;
   }
   if (!WriteRgbaPng(image, arguments->Positional()[1])) {

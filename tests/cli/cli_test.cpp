@@ -320,7 +320,11 @@ TEST(Cli, NothingIsWrittenOverTheShowsFilesNorAJoinsParts) {
               {"frame " + show + " 0 " + path("pictures/../pictures/star.tga"),
                2,
                {},
-               {"is the show's picture 1"}}});
+               {"is the show's picture 1"}},
+              {"decode " + path("pictures/star.tga") + " " + path("./pictures/star.tga"),
+               2,
+               {},
+               {"never written over the file it was read from"}}});
   EXPECT_EQ(vantoril::test::ReadBytes(folder / "pictures/star.tga"), star);
   EXPECT_TRUE(fs::is_regular_file(folder / "example.vsh"));
 
