@@ -8,10 +8,11 @@ namespace vantoril {
 
 namespace {
 
-bool SameFile(const FileSpec& spec, const std::filesystem::path& file) {
-  if (!spec.HasPath()) return false;
+bool SameFile(const FileSpec& reference, const std::filesystem::path& file) {
+  if (!reference.HasPath()) return false;
   std::error_code error;
-  return std::filesystem::equivalent(std::filesystem::path(spec.Path()), file, error) && !error;
+  return std::filesystem::equivalent(std::filesystem::path(reference.Path()), file, error) &&
+         !error;
 }
 
 }  // namespace
