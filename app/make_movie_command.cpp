@@ -183,6 +183,11 @@ bool MakeMovieCommand(MainWindow& main, Stage& stage, ShowDocument& document,
   MakeMovieRequest request;
   request.options = BuildMakeMovieOptions(texts, end, rate);
   NormaliseTimecodeTexts(texts, request.options, rate);
+  // Told before a file is chosen for it.
+  if (const std::string empty = NoFramesDetail(request.options); !empty.empty()) {
+    ShowErrorBox(std::string(kNoFramesMessage) + "\n" + empty, MessageSink::kNoCode);
+    return false;
+  }
 
   const MovieFileChoice choice = MovieFileFilter(settings.GetSettingInt("MovieType", 0));
   FileSpec& output = request.output;

@@ -1,10 +1,8 @@
-#include <algorithm>
 #include <array>
 #include <charconv>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <iostream>
 
 #include "cli/cli_session.h"
@@ -115,9 +113,7 @@ std::optional<FrameWindow> PartOfMovie(std::string_view text, const MakeMovieOpt
   const auto part = ParseWholeNumber(text.substr(0, slash));
   const auto parts = ParseWholeNumber(text.substr(slash + 1));
   if (!part || !parts || *parts < 1 || *part < 1 || *part > *parts) return std::nullopt;
-  const int64_t pass = std::llabs(int64_t{options.endTime} - options.startTime) +
-                       2 * int64_t{std::max(options.holdFrames, 0)};
-  return PartWindow(options.reverseToo ? 2 * pass : pass, *part, *parts);
+  return PartWindow(MovieFrames(options), *part, *parts);
 }
 
 // The texts the options dialog would hold, from the options, with the

@@ -82,13 +82,19 @@ MakeMovieOptions BuildMakeMovieOptions(const MakeMovieTexts& texts, int32_t show
       texts.renderFields.empty() ? FieldMode::kFullFrame : FieldMode::kInterlacedFields;
   options.reverseToo = !texts.reverseToo.empty();
 
-  // A pass renders |end - start| frames, in whichever direction it runs.
-  int64_t total = 2 * int64_t{options.holdFrames} +
-                  std::abs(int64_t{options.endTime} - int64_t{options.startTime});
-  if (options.reverseToo) total *= 2;
-  options.totalFrames =
-      static_cast<int32_t>(std::min<int64_t>(total, std::numeric_limits<int32_t>::max()));
+  options.totalFrames = static_cast<int32_t>(
+      std::min<int64_t>(MovieFrames(options), std::numeric_limits<int32_t>::max()));
   return options;
+}
+
+int64_t PassFrames(const MakeMovieOptions& options) {
+  // A pass renders |end - start| frames, in whichever direction it runs.
+  const int64_t rendered = std::abs(int64_t{options.endTime} - int64_t{options.startTime});
+  return rendered == 0 ? 0 : rendered + 2 * int64_t{std::max(options.holdFrames, 0)};
+}
+
+int64_t MovieFrames(const MakeMovieOptions& options) {
+  return options.reverseToo ? 2 * PassFrames(options) : PassFrames(options);
 }
 
 void NormaliseTimecodeTexts(MakeMovieTexts& texts, const MakeMovieOptions& options,

@@ -40,10 +40,15 @@ struct MakeMovieOptions {
   int32_t quality = 0;                          // 0..100
   FieldMode fieldMode = FieldMode::kFullFrame;  // or both fields interlaced
   bool reverseToo = false;
-  // Frames each pass writes, held ones included, doubled for the reverse
-  // pass: 2 x holdFrames + |endTime - startTime|.
+  // MovieFrames, at most the largest 32-bit count.
   int32_t totalFrames = 0;
 };
+
+// The frames one pass writes: |endTime - startTime| and the head and tail
+// holds. A pass that renders no frame has no frame to hold and writes none.
+int64_t PassFrames(const MakeMovieOptions& options);
+// The frames of the whole movie: one pass, or two with the reverse pass.
+int64_t MovieFrames(const MakeMovieOptions& options);
 
 // The show's end: the largest time of any picture's last key frame; 0 with
 // no pictures.

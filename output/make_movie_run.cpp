@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <climits>
-#include <cstdlib>
 #include <new>
 #include <optional>
 #include <string>
@@ -17,7 +16,6 @@
 #include "output/movie_writer.h"
 
 namespace vantoril {
-
 std::string_view MakeMovieMessage(MakeMovieStatus status) {
   switch (status) {
     case MakeMovieStatus::kNotEnoughMemory:
@@ -26,6 +24,8 @@ std::string_view MakeMovieMessage(MakeMovieStatus status) {
       return kErrorOpeningMovieMessage;
     case MakeMovieStatus::kWriteFailed:
       return kErrorWritingMovieMessage;
+    case MakeMovieStatus::kNoFrames:
+      return kNoFramesMessage;
     case MakeMovieStatus::kMade:
       break;
   }
@@ -35,6 +35,15 @@ std::string_view MakeMovieMessage(MakeMovieStatus status) {
 std::string MovieStoppedMessage(int32_t framesWritten, int32_t totalFrames) {
   return "Movie stopped after " + std::to_string(framesWritten) + " of " +
          std::to_string(totalFrames) + " frames";
+}
+
+std::string NoFramesDetail(const MakeMovieOptions& options, const FrameWindow& window) {
+  const int64_t total = MovieFrames(options);
+  if (total == 0) return "The start and end timecodes are the same frame";
+  if (std::max<int64_t>(window.first, 0) >= std::min(window.end, total)) {
+    return "The part asked for holds none of the movie's " + std::to_string(total) + " frames";
+  }
+  return {};
 }
 
 std::string_view FolderOfPath(std::string_view path) {
@@ -65,6 +74,13 @@ MakeMovieOutcome RunPasses(ShowDocument& document, const MakeMovieRequest& reque
   }
   const MakeMovieOptions& options = request.options;
   MakeMovieOutcome outcome;
+  // An empty movie is refused before its file is made: no player reads one,
+  // and an older movie of the name would be lost for it.
+  if (const std::string empty = NoFramesDetail(options, callbacks.window); !empty.empty()) {
+    outcome.status = MakeMovieStatus::kNoFrames;
+    outcome.detail = empty;
+    return outcome;
+  }
   document.GoToTime(document.clock.currentTime, true);
 
   MovieWriter writer;
@@ -124,10 +140,8 @@ MakeMovieOutcome RunPasses(ShowDocument& document, const MakeMovieRequest& reque
   outcome.cancelled = pass.cancelled;
   if (pass.writesAccepted && options.reverseToo) {
     // The reverse pass follows the whole forward pass in the movie.
-    const int64_t forward = std::llabs(int64_t{options.endTime} - options.startTime) +
-                            2 * int64_t{std::max(options.holdFrames, 0)};
     pass = RenderRange(document, frames, options.fieldMode, options.endTime, options.startTime,
-                       options.holdFrames, callbacks, forward);
+                       options.holdFrames, callbacks, PassFrames(options));
     outcome.cancelled = outcome.cancelled || pass.cancelled;
   }
   frames.Finish();

@@ -19,6 +19,7 @@ inline constexpr std::string_view kNotEnoughMemoryMessage = "Not Enough Memory t
 inline constexpr std::string_view kErrorOpeningMovieMessage = "Error Opening Movie File";
 inline constexpr std::string_view kErrorWritingMovieMessage = "Error Writing Movie File";
 inline constexpr std::string_view kMovieMadeMessage = "Movie file(s) successfully made";
+inline constexpr std::string_view kNoFramesMessage = "The movie would hold no frame";
 
 // One movie to make, once its options and output file are chosen.
 struct MakeMovieRequest {
@@ -37,6 +38,7 @@ enum class MakeMovieStatus {
   kNotEnoughMemory,  // the frame buffers could not be made (also for a side of 0)
   kOpenFailed,       // the writer did not open, or the file is one the show reads
   kWriteFailed,      // a frame or the file's end was refused; the file holds what was written
+  kNoFrames,         // the range (or the part of it asked for) holds no frame; no file is made
 };
 
 struct MakeMovieOutcome {
@@ -67,6 +69,10 @@ MakeMovieOutcome MakeMovieRun(ShowDocument& document, const MakeMovieRequest& re
 // Why a movie cannot be written at `path`, which is `input` of the show (as
 // ShowInputAt names it).
 std::string MovieOverInputDetail(std::string_view path, std::string_view input);
+
+// Why the movie, or the part of it in `window`, would hold no frame; empty
+// when it holds one.
+std::string NoFramesDetail(const MakeMovieOptions& options, const FrameWindow& window = {});
 
 // The folder part of a path: up to and including its last "\", ":" or "/".
 std::string_view FolderOfPath(std::string_view path);

@@ -78,6 +78,9 @@ PassResult RenderRange(ShowDocument& document, FrameHandoff& frames, FieldMode f
     // Frame i goes to place passStart + holds + i (the first also to the
     // holds before it); the tail hold follows the last frame.
     const int64_t tailPlace = passStart + holds + n;
+    // The tail hold repeats the last frame composed; without one there is
+    // nothing to hold (the canvas would go out black).
+    bool composed = false;
     int32_t time = startTime;
     for (int64_t i = 0; i < n; ++i, time += step) {
       const int64_t place = passStart + holds + i;
@@ -99,6 +102,7 @@ PassResult RenderRange(ShowDocument& document, FrameHandoff& frames, FieldMode f
       } else {
         ComposeFrame(document, time, fieldMode, 1, canvas);
       }
+      composed = true;
       frames.Present();
       if (i == 0 && WriteHold(frames, holdFrames, passStart, callbacks) == HoldEnd::kWriteFailed) {
         result.writesAccepted = false;
@@ -111,7 +115,7 @@ PassResult RenderRange(ShowDocument& document, FrameHandoff& frames, FieldMode f
     }
     document.clock.currentTime = time;
     // A refused frame ends the movie: more writes would fail the same way.
-    if (result.writesAccepted &&
+    if (result.writesAccepted && composed &&
         WriteHold(frames, holdFrames, tailPlace, callbacks) == HoldEnd::kWriteFailed) {
       result.writesAccepted = false;
     }

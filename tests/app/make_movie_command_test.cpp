@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <filesystem>
 #include <fstream>
+#include <tuple>
 
 #include "app/main_window.h"
 #include "app/support/app_harness.h"
@@ -110,20 +111,23 @@ TEST_F(MakeMovieInTheWindow, PlaceholdersAreAskedAboutWithNoAsTheDefault) {
   EXPECT_EQ(QueuedMessageCount(), 0u);
 }
 
-// Esc at the first frame: the tail hold is still written and the file
+// Esc at the second frame: the tail hold is still written and the file
 // finished; the message says how far the movie got.
 TEST_F(MakeMovieInTheWindow, EscStopsTheMovieAndSaysHowFarItGot) {
   app.settings.PutSetting("MovieHold", "00:00:02");
   const fs::path movie = testing::FreshTestFolder("make-movie-esc") / "stopped.avi";
   ConfirmDialogs(2);
-  PostMessage(app.GetStage().Handle(), kWmKeyDown, 27, 0);  // read by the render loop
+  // The render loop reads one message before each frame and each held copy:
+  // the first frame and its two head copies, then Esc.
+  for (int i = 0; i < 3; ++i) PostMessage(app.GetStage().Handle(), kWmMouseMove, 0, 0);
+  PostMessage(app.GetStage().Handle(), kWmKeyDown, 27, 0);
   std::string shown;
   QMessageBox::Icon icon = QMessageBox::NoIcon;
   AnswerFileDialog(movie.string(), [&] { RecordBox(&shown, &icon); });
   app.Main().RunCommand(cmd::kMakeMovie);
-  EXPECT_EQ(shown, "Movie stopped after 2 of 14 frames");
+  EXPECT_EQ(shown, "Movie stopped after 5 of 14 frames");
   EXPECT_EQ(icon, QMessageBox::Information);
-  EXPECT_EQ(FramesIn(movie), 2);
+  EXPECT_EQ(FramesIn(movie), 5);
 }
 
 // The file dialog's "replace?" does not know what the show reads: a movie
@@ -160,16 +164,22 @@ TEST_F(MakeMovieInTheWindow, AMovieOverAPictureOfTheShowIsRefused) {
   EXPECT_EQ(app.settings.GetSettingInt("MovieType", -1), -1);
 }
 
-TEST_F(MakeMovieInTheWindow, ASizeThatIsNoNumberIsNamed) {
-  for (const char* width : {"0", "wide"}) {
+// Options that make no movie are named before a file is asked for.
+TEST_F(MakeMovieInTheWindow, OptionsThatMakeNoMovieAreNamed) {
+  for (const auto& [width, start, told] :
+       {std::tuple{"0", "00:00:00", "Width"},
+        {"wide", "00:00:00", "Width"},
+        {"64", "00:00:10", "The movie would hold no frame\nThe start and end timecodes"}}) {
     app.settings.PutSetting("MovieWid", width);
+    app.settings.PutSetting("MovieStart", start);  // the show ends at 00:00:10
     ConfirmDialogs(1);
     std::string shown;
     AnswerMessageBox(&shown);
     app.Main().RunCommand(cmd::kMakeMovie);
-    EXPECT_NE(shown.find("Width"), std::string::npos) << shown;
+    EXPECT_NE(shown.find(told), std::string::npos) << shown;
   }
-  EXPECT_EQ(app.settings.GetSetting("MovieWid", ""), "wide");  // nothing stored
+  EXPECT_EQ(app.settings.GetSettingInt("MovieType", -1), -1);  // nothing stored
+  app.settings.PutSetting("MovieStart", "00:00:00");
   // Cancelling the options stores nothing either.
   app.settings.PutSetting("MovieWid", "100");
   PostMessage(app.GetStage().Handle(), kWmKeyDown, 27, 0);

@@ -264,6 +264,12 @@ TEST(Cli, PartsJoinIntoTheWholeMovie) {
   for (const char* bad : {"0/3", "4/3", "1", "a/b", "1/0"}) {
     EXPECT_EQ(Cli("render " + kExample + " x.avi --part " + bad).status, 1) << bad;
   }
+  // More parts than frames: a part of none is refused, and no file is made.
+  const CliRun empty =
+      Cli("render " + kExample + " " + path("e.avi") + " --end 00:00:10 --part 15/100");
+  EXPECT_EQ(empty.status, 2);
+  EXPECT_NE(empty.err.find("holds none of the movie's 10 frames"), std::string::npos) << empty.err;
+  EXPECT_FALSE(fs::exists(folder / "e.avi"));
 }
 
 // A full disk (a file size limit, its signal ignored) in the middle of a

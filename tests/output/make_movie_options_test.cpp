@@ -66,6 +66,10 @@ TEST(MakeMovieOptionsTest, TimesAreTimecodesAndTotalCountsEveryWrittenFrame) {
   texts.endTimecode = "03:10";
   texts.holds = "";
   EXPECT_EQ(Build(texts).totalFrames, 200);
+  // A range of no frame has no frame to hold either.
+  texts.endTimecode = std::string("0");
+  texts.holds = std::string("00:00:10");
+  EXPECT_EQ(Build(texts).totalFrames, 0);
 
   // The end counts from the show's end; negative times are 0.
   for (auto [text, end] : {std::pair{"", 450}, {"+10", 460}, {"-10", 440}}) {

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "engine/compositor.h"
@@ -92,6 +93,7 @@ class RenderTest : public testing::Test {
       if (result != nullptr) *result = pass;
       frames.Finish();
       EXPECT_TRUE(writer.CloseMovieWriter());
+      if (frames.FramesWritten() == 0) return {};  // a movie of no frame does not read back
     }
     return StampedTimes(file);
   }
@@ -114,13 +116,13 @@ TEST_F(RenderTest, PassesRunEitherWayWithHoldsUntilAStopRequest) {
   } cases[] = {
       {5, 10, 2, 0, {5, 5, 5, 6, 7, 8, 9, 9, 9}, false},
       {10, 5, 0, 0, {10, 9, 8, 7, 6}, false},
-      // Nothing to render: the tail hold repeats the untouched black frame.
-      {7, 7, 2, 0, {kBlack, kBlack}, false},
+      // Nothing to render, so nothing to hold: no black frame goes out.
+      {7, 7, 2, 0, {}, false},
       {0, 10, 0, 4, {0, 1, 2}, true},  // before frame 3
       // Polls: frame 0, three head copies, frame 1, three tail copies.
       {0, 2, 3, 3, {0, 0, 1, 1, 1, 1}, false},  // the second head copy
       {0, 2, 3, 7, {0, 0, 0, 0, 1, 1}, false},  // the second tail copy
-      {0, 2, 1, 1, {kBlack}, true},             // before the first frame: the black tail hold
+      {0, 2, 1, 1, {}, true},                   // before the first frame: nothing to hold
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.start) + " to " + std::to_string(c.target));
@@ -241,6 +243,21 @@ TEST_F(RenderTest, RunFailuresShowTheirMessagesAndStoreNothing) {
   EXPECT_FALSE(outcome.detail.empty());
   EXPECT_EQ(sink.texts, (std::vector<std::string>{"Not Enough Memory to Make Movie",
                                                   "Error Opening Movie File\n" + outcome.detail}));
+  // A movie, or a part of one, that would hold no frame makes no file:
+  // an older movie of the name stays.
+  test::WriteBytes(request.output.Path(), {7, 7});
+  sink.Clear();
+  for (const auto& [start, first, detail] :
+       {std::tuple{3, int64_t{0}, "The start and end timecodes are the same frame"},
+        {0, int64_t{14}, "The part asked for holds none of the movie's 14 frames"}}) {
+    request = Request(start, 3, 2, true, "m.mov");
+    callbacks_.window = {first, first + 5};
+    outcome = MakeMovieRun(document_, request, callbacks_, &sink, &settings_, &texts);
+    EXPECT_EQ(outcome.status, MakeMovieStatus::kNoFrames);
+    EXPECT_EQ(sink.texts.back(), "The movie would hold no frame\n" + std::string(detail));
+  }
+  callbacks_.window = {};
+  EXPECT_EQ(test::ReadBytes(request.output.Path()), (std::vector<uint8_t>{7, 7}));
   // The movie type is stored as soon as it is known; nothing else.
   EXPECT_EQ(settings_.GetSettingInt("MovieType", -1), 1);
   EXPECT_EQ(settings_.GetSetting("InitialFolder", "none"), "none");
