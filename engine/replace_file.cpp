@@ -1,6 +1,7 @@
 #include "engine/replace_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -43,16 +44,31 @@ bool WriteAll(int fd, std::span<const uint8_t> bytes) {
   return true;
 }
 
+// The file a save writes: a link is followed (its target is the user's file,
+// and the link stays a link), however many links lead there.
+std::filesystem::path SavedFile(const std::filesystem::path& file) {
+  std::error_code error;
+  if (!std::filesystem::is_symlink(std::filesystem::symlink_status(file, error))) return file;
+  const auto target = std::filesystem::weakly_canonical(file, error);
+  return error ? file : target;
+}
+
 }  // namespace
 
-bool ReplaceFile(const std::filesystem::path& file, std::span<const uint8_t> bytes,
+bool ReplaceFile(const std::filesystem::path& givenFile, std::span<const uint8_t> bytes,
                  const char* suffix) {
+  const std::filesystem::path file = SavedFile(givenFile);
   auto temporary = file;
   temporary += suffix;
+  // The new file keeps the old one's permissions (a private file stays
+  // private); a new one gets the usual ones, less the umask.
+  struct stat old {};
+  const bool replacing = ::stat(file.c_str(), &old) == 0;
   bool written = false;
   {
     FileDescriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-    written = fd.Get() >= 0 && WriteAll(fd.Get(), bytes) && ::fsync(fd.Get()) == 0 && fd.Close();
+    written = fd.Get() >= 0 && (!replacing || ::fchmod(fd.Get(), old.st_mode & 07777) == 0) &&
+              WriteAll(fd.Get(), bytes) && ::fsync(fd.Get()) == 0 && fd.Close();
   }
   std::error_code error;
   if (written) {

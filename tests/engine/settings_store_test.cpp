@@ -70,6 +70,27 @@ TEST(SettingsStore, AnUnwritableFileIsReportedAndLeavesNoTemporaryFile) {
   EXPECT_FALSE(fs::exists(folder / "Vantoril.ini.tmp"));
 }
 
+// Settings kept elsewhere behind a link (a dotfiles folder) are saved there:
+// the link stays, and the file keeps its permissions; so does a show file.
+TEST(SettingsStore, ASaveThroughALinkWritesItsTargetAndKeepsItsPermissions) {
+  const auto folder = test::FreshFolder("settings_link");
+  fs::create_directories(folder / "dotfiles");
+  const auto target = folder / "dotfiles" / "Vantoril.ini";
+  test::WriteBytes(target, {'x'});
+  fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write);
+  fs::create_symlink("dotfiles/Vantoril.ini", folder / "Vantoril.ini");
+  fs::create_symlink("Vantoril.ini", folder / "again.ini");  // a link to the link
+  SettingsStore store;
+  store.PutSettingInt("Scale", 100);
+  ASSERT_TRUE(store.SaveSettingsTo(folder / "again.ini"));
+  EXPECT_TRUE(fs::is_symlink(folder / "Vantoril.ini"));
+  EXPECT_TRUE(fs::is_symlink(folder / "again.ini"));
+  EXPECT_EQ(test::ReadText(target), store.Text());
+  EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder / "dotfiles"), {}), 1);
+}
+
 // A save killed at any moment leaves the old settings or the new ones.
 TEST(SettingsStore, AKilledSaveLeavesTheOldFileOrTheNewOne) {
   const auto file = test::FreshFolder("settings_kill") / "Vantoril.ini";
