@@ -29,10 +29,22 @@ constexpr uint16_t kTypeLong = 4;
 
 constexpr uint16_t kTagImageWidth = 256;
 constexpr uint16_t kTagImageLength = 257;
+constexpr uint16_t kTagBitsPerSample = 258;
 constexpr uint16_t kTagCompression = 259;
+constexpr uint16_t kTagPhotometric = 262;
 constexpr uint16_t kTagStripOffsets = 273;
 constexpr uint16_t kTagSamplesPerPixel = 277;
 constexpr uint16_t kTagRowsPerStrip = 278;
+constexpr uint16_t kTagPlanarConfiguration = 284;
+constexpr uint16_t kTagColorMap = 320;
+constexpr uint16_t kTagTileWidth = 322;
+
+// PhotometricInterpretation.
+constexpr uint32_t kMinIsWhite = 0;
+constexpr uint32_t kMinIsBlack = 1;
+constexpr uint32_t kRgb = 2;
+constexpr uint32_t kPalette = 3;
+constexpr uint32_t kNotGiven = 0xFFFFFFFF;
 
 // A TIFF file declares its own byte order.
 struct ByteOrder {
@@ -69,6 +81,14 @@ struct TiffFields {
   uint32_t samplesPerPixel = 3;
   uint32_t rowsPerStrip = 8192;
   StripLayout strips;
+  // Files that leave these out have always been read as 8-bit, interleaved
+  // samples; so they still are.
+  uint32_t bitsPerSample = 8;
+  uint32_t bitsTable = 0;  // file offset of the per-sample list, when it is not in the entry
+  uint32_t photometric = kNotGiven;
+  uint32_t planar = 1;
+  uint32_t colorMap = 0;  // file offset of the colour map; 0: none
+  bool tiled = false;
 };
 
 // Reads the start of the file into block and finds the first directory in
@@ -156,23 +176,108 @@ ImageReadResult ParseDirectory(const std::vector<uint8_t>& block, size_t blockBy
       case kTagRowsPerStrip:
         fields.rowsPerStrip = value;
         break;
+      // A sample count of up to two SHORTs sits in the entry; more lie in
+      // a list elsewhere (every sample has the same size in the files read).
+      case kTagBitsPerSample:
+        fields.bitsPerSample = value;
+        fields.bitsTable = count > 2 ? order.Get32(field) : 0;
+        break;
+      case kTagPhotometric:
+        fields.photometric = value;
+        break;
+      case kTagPlanarConfiguration:
+        fields.planar = value;
+        break;
+      case kTagColorMap:
+        fields.colorMap = order.Get32(field);
+        break;
+      case kTagTileWidth:
+        fields.tiled = true;
+        break;
       default:
-        break;  // BitsPerSample, Photometric, PlanarConfiguration ... are not consulted
+        break;  // orientation, resolution, alpha kind ... change nothing read
+    }
+  }
+  return kImageRead;
+}
+
+// The kinds of TIFF that would read as a wrong picture are refused.
+ImageReadResult CheckKind(const TiffFields& fields) {
+  if (fields.bitsPerSample < 8) {
+    return kImageTooFewColors;
+  }
+  if ((fields.bitsPerSample != 8 && fields.bitsPerSample != 16) || fields.tiled ||
+      (fields.planar != 1 && fields.samplesPerPixel > 1)) {
+    return kImageUnreadable;
+  }
+  switch (fields.photometric) {
+    case kNotGiven:
+    case kMinIsWhite:
+    case kMinIsBlack:
+    case kRgb:
+      return kImageRead;
+    case kPalette:
+      return fields.samplesPerPixel == 1 && fields.bitsPerSample == 8 && fields.colorMap != 0
+                 ? kImageRead
+                 : kImageUnreadable;
+    default:
+      return kImageUnreadable;  // separated (CMYK), YCbCr, CIE Lab ...
+  }
+}
+
+// The 8-bit picture's palette: the file's colour map (three planes of 256
+// 16-bit values, red first), or the grey ramp turned over for white at 0.
+ImageReadResult ReadPalette(BinaryFile& file, ImageBuffer& image, const TiffFields& fields,
+                            const ByteOrder& order) {
+  if (fields.samplesPerPixel != 1) {
+    return kImageRead;
+  }
+  if (fields.photometric == kMinIsWhite) {
+    for (int i = 0; i < 256; ++i) {
+      uint8_t* entry = image.PaletteEntry(i);
+      entry[0] = entry[1] = entry[2] = static_cast<uint8_t>(255 - i);
+    }
+  } else if (fields.photometric == kPalette) {
+    std::array<uint8_t, size_t{3} * 256 * 2> map{};
+    if (!file.Seek(fields.colorMap) || !image_reader::ReadFully(file, map.data(), map.size())) {
+      return kImageUnreadable;
+    }
+    for (int i = 0; i < 256; ++i) {
+      uint8_t* entry = image.PaletteEntry(i);
+      for (int plane = 0; plane < 3; ++plane) {
+        entry[2 - plane] = static_cast<uint8_t>(order.Get16(&map[(plane * 256 + i) * 2]) >> 8);
+      }
     }
   }
   return kImageRead;
 }
 
 // Reads the rows strip by strip into the picture, as far as the file goes.
+// 16-bit samples keep their high byte.
 void ReadStrips(BinaryFile& file, ImageBuffer& image, const TiffFields& fields,
                 const ByteOrder& order) {
   const StripLayout& strips = fields.strips;
   const size_t rowBytes = static_cast<size_t>(fields.width) * fields.samplesPerPixel;
+  const bool wide = fields.bitsPerSample == 16;
+  std::vector<uint8_t> wideRow(wide ? 2 * rowBytes : 0);
+  const size_t highByte = order.bigEndian ? 0 : 1;
+  // False when the file has nothing more to give.
+  const auto readRow = [&](int y) {
+    uint8_t* row = image.RowPointer(y);
+    if (!wide) {
+      return file.Read(row, rowBytes) != 0;
+    }
+    const size_t got = file.Read(wideRow.data(), wideRow.size());
+    for (size_t i = 0; i < got / 2; ++i) {
+      row[i] = wideRow[2 * i + highByte];
+    }
+    return got != 0;
+  };
   const int rows = image.Height();
   if (strips.count == 1) {
     if (file.Seek(strips.offsets)) {
       for (int y = 0; y < rows; ++y) {
-        if (file.Read(image.RowPointer(y), rowBytes) == 0) {
+        if (!readRow(y)) {
           break;
         }
       }
@@ -194,7 +299,7 @@ void ReadStrips(BinaryFile& file, ImageBuffer& image, const TiffFields& fields,
       continue;
     }
     for (uint32_t r = 0; r < fields.rowsPerStrip && y < rows; ++r) {
-      if (file.Read(image.RowPointer(y), rowBytes) == 0) {
+      if (!readRow(y)) {
         break;
       }
       ++y;
@@ -224,6 +329,16 @@ ImageReadResult ReadTiff(ImageBuffer& image, ImageFile& in) {
       parsed != kImageRead) {
     return parsed;
   }
+  if (fields.bitsTable != 0) {
+    std::array<uint8_t, 2> first{};
+    if (!file.Seek(fields.bitsTable) || !image_reader::ReadFully(file, first.data(), 2)) {
+      return kImageUnreadable;
+    }
+    fields.bitsPerSample = order.Get16(first.data());
+  }
+  if (const ImageReadResult kind = CheckKind(fields); kind != kImageRead) {
+    return kind;
+  }
   // One sample is an 8-bit grey (palette) picture, three RGB, four RGBA;
   // anything else does not fit the buffer's pixels.
   const uint32_t samplesPerPixel = fields.samplesPerPixel;
@@ -239,6 +354,10 @@ ImageReadResult ReadTiff(ImageBuffer& image, ImageFile& in) {
           image_reader::CreatePicture(image, fields.width, fields.height, bitsPerPixel);
       created != kImageRead) {
     return created;
+  }
+  if (const ImageReadResult palette = ReadPalette(file, image, fields, order);
+      palette != kImageRead) {
+    return palette;
   }
   ReadStrips(file, image, fields, order);
 

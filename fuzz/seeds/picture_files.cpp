@@ -176,7 +176,9 @@ struct TiffEntry {
   uint16_t tag;
   uint16_t type;  // 3 SHORT, 4 LONG
   uint32_t count;
-  uint32_t value;  // a SHORT (two for a count of 2, the first in the low half), or a LONG
+  // A SHORT (two for a count of 2, the first in the low half), or a LONG;
+  // the file offset of the values when more than two SHORTs are given.
+  uint32_t value;
 };
 
 // The header, the pixels at offset 8, the directory, then a table of LONGs
@@ -188,7 +190,7 @@ Bytes TiffBytes(bool big, const Bytes& pixels, const std::vector<TiffEntry>& ent
   w.Bytes(pixels).U16(big, static_cast<unsigned>(entries.size()));
   for (const TiffEntry& e : entries) {
     w.U16(big, e.tag).U16(big, e.type).U32(big, e.count);
-    if (e.type == 3) {
+    if (e.type == 3 && e.count <= 2) {
       w.U16(big, e.value).U16(big, e.count == 2 ? e.value >> 16 : 0);
     } else {
       w.U32(big, e.value);
@@ -270,7 +272,52 @@ void AddTiffFiles(Files& files) {
     files.push_back({order + "strips-in-field.tif", TiffBytes(big, swapped, inField)});
   }
 
+  // 16-bit samples: the pattern in the high byte, noise in the low one.
+  // Their sizes lie in a list after the directory, or, for one sample, in
+  // the entry itself.
+  const auto widened = [](bool big, const Bytes& narrow) {
+    ByteWriter w;
+    for (const uint8_t b : narrow) w.U16(big, static_cast<unsigned>(b << 8 | (b ^ 0x5A)));
+    return w.Data();
+  };
+  for (bool big : {false, true}) {
+    const Bytes wide = widened(big, TiffPixels(5, 3, 3));
+    std::vector<TiffEntry> entries = TiffEntries(5, 3, 3);
+    entries.push_back({258, 3, 3, TiffTableOffset(wide.size(), 8)});
+    // Two SHORTs of 16 in each LONG, in either byte order.
+    files.push_back({std::string(big ? "tif-mm-" : "tif-ii-") + "rgb-16.tif",
+                     TiffBytes(big, wide, entries, {0x00100010, 0x00100010})});
+  }
+  std::vector<TiffEntry> grey16 = TiffEntries(5, 3, 1);
+  grey16.push_back({258, 3, 1, 16});
+  files.push_back(
+      {"tif-ii-grey-16.tif", TiffBytes(false, widened(false, TiffPixels(5, 3, 1)), grey16)});
+  // Indexed: plane p (red first) holds i * (p + 1) + p at index i, in the
+  // high byte of its 16-bit values.
+  std::vector<TiffEntry> indexed = TiffEntries(5, 3, 1);
+  indexed[3].value = 3;
+  const Bytes indexes = TiffPixels(5, 3, 1);
+  indexed.push_back({320, 3, 768, TiffTableOffset(indexes.size(), 8)});
+  std::vector<uint32_t> colorMap;
+  const auto mapValue = [](int at) {
+    const int plane = at / 256;
+    const int i = at % 256;
+    return static_cast<uint32_t>(((i * (plane + 1) + plane) & 255) << 8 | 0x33);
+  };
+  for (int at = 0; at < 768; at += 2) colorMap.push_back(mapValue(at) << 16 | mapValue(at + 1));
+  files.push_back({"tif-mm-palette.tif", TiffBytes(true, indexes, indexed, colorMap)});
+  std::vector<TiffEntry> whiteAtZero = TiffEntries(5, 3, 1);
+  whiteAtZero[3].value = 0;
+  files.push_back({"tif-ii-min-is-white.tif", TiffBytes(false, TiffPixels(5, 3, 1), whiteAtZero)});
+
   const Bytes pixels = TiffPixels(5, 3, 3);
+  const auto added = [&](TiffEntry entry) {
+    std::vector<TiffEntry> entries = TiffEntries(5, 3, 3);
+    entries.push_back(entry);
+    return TiffBytes(false, pixels, entries);
+  };
+  std::vector<TiffEntry> cmyk = TiffEntries(5, 3, 4);
+  cmyk[3].value = 5;
   const auto changed = [&](size_t index, TiffEntry entry) {
     std::vector<TiffEntry> entries = TiffEntries(5, 3, 3);
     entries[index] = entry;
@@ -297,6 +344,12 @@ void AddTiffFiles(Files& files) {
       // Four billion strips of one row, whose table ends with the file after two.
       {"tif-4-billion-strips.tif", stripped(0xFFFFFFFF, table, 1, {8, 23})},
       {"tif-strips-past-end.tif", stripped(3, 0x7FFFFFF0, 1, {})},
+      // Kinds that would read as a wrong picture.
+      {"tif-1-bit.tif", added({258, 3, 1, 1})},
+      {"tif-32-bit.tif", added({258, 3, 1, 32})},
+      {"tif-planar.tif", added({284, 3, 1, 2})},
+      {"tif-tiled.tif", added({322, 3, 1, 16})},
+      {"tif-cmyk.tif", TiffBytes(false, TiffPixels(5, 3, 4), cmyk)},
   };
   files.insert(files.end(), more.begin(), more.end());
 }

@@ -153,6 +153,13 @@ const Case kTiff[] = {
     {"tif-ii-40x40.tif", 40, 40, 24, P},
     {"tif-mm-40x40.tif", 40, 40, 24, P},
     {"tif-mm-grey.tif", 5, 3, 8, P},
+    // 16-bit samples keep their high byte; indexed and white-at-0 pictures
+    // get their palettes (below).
+    {"tif-ii-rgb-16.tif", 5, 3, 24, P},
+    {"tif-mm-rgb-16.tif", 5, 3, 24, P},
+    {"tif-ii-grey-16.tif", 5, 3, 8, P},
+    {"tif-mm-palette.tif", 5, 3, 8, P},
+    {"tif-ii-min-is-white.tif", 5, 3, 8, P},
     // Strips stored out of order, listed in a table or in the entry itself.
     {"tif-ii-strips.tif", 3, 5, 24, P},
     {"tif-mm-strips.tif", 3, 5, 24, P},
@@ -205,7 +212,7 @@ TEST(ImageReaders, RefuseWhatTheyCannotRead) {
       {kImageCompressed,
        {"bmp16-565.bmp", "bmp24-bitfields.bmp", "bmp8-rle.bmp", "tga24-rle.tga", "tif-lzw.tif",
         "psd-zip.psd"}},
-      {kImageTooFewColors, {"bmp4.bmp", "bmp1.bmp"}},
+      {kImageTooFewColors, {"bmp4.bmp", "bmp1.bmp", "tif-1-bit.tif"}},
       {kImageTooLarge,
        {"bmp24-width-8193.bmp", "bmp24-height-8193-top-down.bmp", "tga24-width-8193.tga",
         "tif-width-8193.tif", "psd-height-8193.psd", "jpeg-width-8193.jpg"}},
@@ -220,6 +227,7 @@ TEST(ImageReaders, RefuseWhatTheyCannotRead) {
       {kImageUnreadable,
        {"tif-strips-of-0-rows.tif", "tif-2-samples.tif", "tif-5-samples.tif", "tif-height-0.tif",
         "tif-big-variant.tif"}},
+      {kImageUnreadable, {"tif-32-bit.tif", "tif-planar.tif", "tif-tiled.tif", "tif-cmyk.tif"}},
       {kImageUnreadable,
        {"psd-cmyk.psd", "psd-bitmap.psd", "psd-32-bit.psd", "psd-no-channels.psd",
         "psd-width-0.psd"}},
@@ -244,10 +252,16 @@ TEST(ImageReaders, PaletteHoldsTheEntriesGivenAndTheGreyRampElsewhere) {
     int entry;
     std::array<uint8_t, 3> blueGreenRed;
   } cases[] = {
-      {"bmp8-palette-2.bmp", 1, {10, 0x54, 3}},       {"bmp8-palette-2.bmp", 2, {2, 2, 2}},
-      {"bmp8-palette-255.bmp", 0, {10, 0x55, 3}},     {"bmp8-palette-255.bmp", 254, {137, 0xAB, 3}},
-      {"bmp8-palette-255.bmp", 255, {255, 255, 255}}, {"tga8-mapped-15.tga", 100, {100, 100, 100}},
-      {"tga8-mapped-24.tga", 100, {100, 100, 100}},   {"tif-mm-grey.tif", 77, {77, 77, 77}},
+      {"bmp8-palette-2.bmp", 1, {10, 0x54, 3}},
+      {"bmp8-palette-2.bmp", 2, {2, 2, 2}},
+      {"bmp8-palette-255.bmp", 0, {10, 0x55, 3}},
+      {"bmp8-palette-255.bmp", 254, {137, 0xAB, 3}},
+      {"bmp8-palette-255.bmp", 255, {255, 255, 255}},
+      {"tga8-mapped-15.tga", 100, {100, 100, 100}},
+      {"tga8-mapped-24.tga", 100, {100, 100, 100}},
+      {"tif-mm-grey.tif", 77, {77, 77, 77}},
+      {"tif-mm-palette.tif", 100, {46, 201, 100}},
+      {"tif-ii-min-is-white.tif", 77, {178, 178, 178}},
   };
   for (const auto& c : cases) {
     ImageBuffer image(16, 16, 8);
