@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <array>
 
 #include "media/image_reader_support.h"
@@ -13,14 +14,45 @@ using image_reader::LittleEndian16;
 constexpr int kHeaderSize = 18;
 constexpr int kIdLength = 0;
 constexpr int kImageType = 2;
+constexpr int kColorMapFirst = 3;
 constexpr int kColorMapLength = 5;
 constexpr int kColorMapEntryBits = 7;
 constexpr int kWidth = 12;
 constexpr int kHeight = 14;
 constexpr int kDepth = 16;
 constexpr int kDescriptor = 17;
+constexpr int kColorMapped = 1;
+constexpr int kGrey = 3;
 constexpr int kLastUncompressedType = 3;  // 1 colour-mapped, 2 true colour, 3 grey
 constexpr uint8_t kTopOrigin = 0x20;      // image descriptor bit 5
+
+// A 5-bit channel spread over 8 bits, white staying white.
+uint8_t Widen5(unsigned v) {
+  return static_cast<uint8_t>(v << 3 | v >> 2);
+}
+
+// Reads the colour map (after the ID field) into the palette: entry k is
+// index first + k; indexes past 255 are passed over. Entries are whole
+// bytes, blue first; 15- and 16-bit ones are 5-5-5 words.
+bool ReadColorMap(BinaryFile& file, ImageBuffer& image, int first, int length, int entryBits) {
+  const int entryBytes = (entryBits + 7) / 8;
+  std::array<uint8_t, 4> entry{};
+  for (int k = 0; k < length && first + k < 256; ++k) {
+    if (!image_reader::ReadFully(file, entry.data(), static_cast<size_t>(entryBytes))) {
+      return false;
+    }
+    uint8_t* color = image.PaletteEntry(first + k);
+    if (entryBytes == 2) {
+      const unsigned word = LittleEndian16(entry.data());
+      color[0] = Widen5(word & 31);
+      color[1] = Widen5(word >> 5 & 31);
+      color[2] = Widen5(word >> 10 & 31);
+    } else {
+      std::copy_n(entry.begin(), 3, color);
+    }
+  }
+  return true;
+}
 
 }  // namespace
 
@@ -38,6 +70,7 @@ ImageReadResult ReadTarga(ImageBuffer& image, ImageFile& in) {
   const int height = LittleEndian16(&header[kHeight]);
   const int depth = header[kDepth];
   const uint8_t descriptor = header[kDescriptor];
+  const int colorMapFirst = LittleEndian16(&header[kColorMapFirst]);
 
   if (depth < 8 || depth > 32 || width == 0 || height == 0) {
     return kImageUnreadable;
@@ -54,14 +87,26 @@ ImageReadResult ReadTarga(ImageBuffer& image, ImageFile& in) {
   if (bitsPerPixel != 8 && bitsPerPixel != 16 && bitsPerPixel != 24 && bitsPerPixel != 32) {
     return kImageUnreadable;
   }
+  // Indexes and grey levels wider than a byte (grey with alpha) would read
+  // as 5-5-5 colours; a map of entries that are no colour cannot be shown.
+  const bool mapped = imageType == kColorMapped && colorMapLength > 0;
+  if (((imageType == kColorMapped || imageType == kGrey) && depth != 8) ||
+      (mapped && colorMapEntryBits != 15 && colorMapEntryBits != 16 && colorMapEntryBits != 24 &&
+       colorMapEntryBits != 32)) {
+    return kImageUnreadable;
+  }
   if (const ImageReadResult created =
           image_reader::CreatePicture(image, width, height, bitsPerPixel);
       created != kImageRead) {
     return created;
   }
 
-  // The colour map is passed over: a colour-mapped picture shows through the
-  // buffer's grey palette. Entries are whole bytes (a 15-bit entry takes 2).
+  // A colour-mapped picture gets its map as the palette; any other passes
+  // the map over. Entries are whole bytes (a 15-bit entry takes 2).
+  if (mapped && (!file.Seek(kHeaderSize + idLength) ||
+                 !ReadColorMap(file, image, colorMapFirst, colorMapLength, colorMapEntryBits))) {
+    return kImageUnreadable;
+  }
   const int64_t colorMapBytes = int64_t{colorMapLength} * ((colorMapEntryBits + 7) / 8);
   if (!file.Seek(kHeaderSize + idLength + colorMapBytes)) {
     return kImageRead;

@@ -133,8 +133,17 @@ Bytes TargaBytes(const Targa& t) {
   file.U8(static_cast<unsigned>(t.id.size())).U8(t.mapLength > 0 ? 1 : 0).U8(t.type).U16LE(0);
   file.U16LE(t.mapLength).U8(t.mapBits).U16LE(0).U16LE(0).U16LE(t.width).U16LE(t.height);
   file.U8(t.depth).U8(t.descriptor).Text(t.id);
-  // Colour map entries take whole bytes: 15 bits take 2.
-  file.Fill(static_cast<size_t>(t.mapLength) * ((t.mapBits + 7) / 8), 0xEE);
+  // Colour map entries take whole bytes, blue first; 15 bits take 2, as a
+  // 5-5-5 word. Entry k is blue k, green 255 - k, red 3k (5-bit: k, k / 8,
+  // 31 - k, each cut to 5 bits).
+  for (int k = 0; k < t.mapLength; ++k) {
+    if (t.mapBits <= 16) {
+      file.U16LE(static_cast<unsigned>((31 - (k & 31)) << 10 | (k >> 3 & 31) << 5 | (k & 31)));
+    } else {
+      file.U8(k & 255).U8(255 - (k & 255)).U8(k * 3 & 255);
+      if (t.mapBits == 32) file.U8(255);
+    }
+  }
   for (int r = 0; t.pixels && r < t.height; ++r) {
     const int y = (t.descriptor & 0x20) != 0 ? r : t.height - 1 - r;
     for (int x = 0; x < t.width; ++x) {
@@ -160,6 +169,9 @@ void AddTargaFiles(Files& files) {
       {"tga8-mapped-24.tga",
        TargaBytes({.depth = 8, .type = 1, .id = "a picture", .mapLength = 256, .mapBits = 24})},
       {"tga24-rle.tga", TargaBytes({.type = 10})},
+      // Indexes and grey levels of two bytes.
+      {"tga16-mapped.tga", TargaBytes({.depth = 16, .type = 1, .mapLength = 256, .mapBits = 24})},
+      {"tga16-grey.tga", TargaBytes({.depth = 16, .type = 3})},
       {"tga24-width-0.tga", TargaBytes({.width = 0})},
       {"tga24-width-8193.tga", TargaBytes({.width = 8193, .pixels = false})},
       {"tga24-short.tga", Cut(TargaBytes({}), 18 + 45 - 20)},

@@ -222,7 +222,7 @@ TEST(ImageReaders, RefuseWhatTheyCannotRead) {
         "bmp24-height-0.bmp"}},
       {kImageUnreadable,
        {"tga-cut-in-header.tga", "tga4.tga", "tga12.tga", "tga20.tga", "tga40.tga",
-        "tga24-width-0.tga"}},
+        "tga24-width-0.tga", "tga16-mapped.tga", "tga16-grey.tga"}},
       {kImageUnreadable, {"tga8-as-photo-upper.JPG", "tga8-as-photo.jpeg"}},
       {kImageUnreadable,
        {"tif-strips-of-0-rows.tif", "tif-2-samples.tif", "tif-5-samples.tif", "tif-height-0.tif",
@@ -244,8 +244,7 @@ TEST(ImageReaders, RefuseWhatTheyCannotRead) {
   }
 }
 
-// The entries a file gives, and the grey ramp the others keep (a Targa
-// colour map is passed over).
+// The entries a file gives, and the grey ramp the others keep.
 TEST(ImageReaders, PaletteHoldsTheEntriesGivenAndTheGreyRampElsewhere) {
   const struct {
     const char* file;
@@ -257,8 +256,8 @@ TEST(ImageReaders, PaletteHoldsTheEntriesGivenAndTheGreyRampElsewhere) {
       {"bmp8-palette-255.bmp", 0, {10, 0x55, 3}},
       {"bmp8-palette-255.bmp", 254, {137, 0xAB, 3}},
       {"bmp8-palette-255.bmp", 255, {255, 255, 255}},
-      {"tga8-mapped-15.tga", 100, {100, 100, 100}},
-      {"tga8-mapped-24.tga", 100, {100, 100, 100}},
+      {"tga8-mapped-15.tga", 100, {33, 99, 222}},
+      {"tga8-mapped-24.tga", 100, {100, 155, 44}},
       {"tif-mm-grey.tif", 77, {77, 77, 77}},
       {"tif-mm-palette.tif", 100, {46, 201, 100}},
       {"tif-ii-min-is-white.tif", 77, {178, 178, 178}},
