@@ -55,6 +55,32 @@ int DpsWriter::OpenDpsWriter(std::string_view path, int32_t rateMilli, int32_t t
   return 0;
 }
 
+std::string DpsWriter::OpenFailureDetail(int code) {
+  const std::string encoder(quennet::kMjpgLibrary);
+  const std::string writer(quennet::kDps5Library);
+  switch (code) {
+    case 9:
+    case 8:
+      return "not enough memory for the DPS frame blocks";
+    case 7:
+      return "DPS movies need the Motion-JPEG library " + encoder +
+             ", which is not installed beside the program or on the library path";
+    case 6:
+      return encoder + " has no CreateQuennetMjpg";
+    case 5:
+      return "the Motion-JPEG encoder of " + encoder + " could not be made";
+    case 4:
+      return "DPS movies need the DPS library " + writer +
+             ", which is not installed beside the program or on the library path";
+    case 3:
+      return writer + " has no CreateQuennetDps5";
+    case 2:
+      return "the Motion-JPEG encoder refused the quality";
+    default:
+      return "the DPS library could not make the file (code " + std::to_string(code) + ")";
+  }
+}
+
 int DpsWriter::WriteDpsFrame(std::span<const uint8_t> pixels, int32_t bitsPerPixel) {
   if (encoder_ == nullptr || dpsWriter_ == nullptr) return 2;
   const size_t byteCount =

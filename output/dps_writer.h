@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <memory>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -35,6 +36,9 @@ class DpsWriter {
   int OpenDpsWriter(std::string_view path, int32_t rateMilli, int32_t totalFrames, int32_t quality,
                     int32_t bitsPerPixel, int32_t frameHeight,
                     const std::filesystem::path& libraryFolder = {});
+
+  // What a failure code of OpenDpsWriter means, in the user's words.
+  static std::string OpenFailureDetail(int code);
 
   // 0 on success, 1 when the file writer refused the frame, 2 when the
   // encoder failed (also for pixel data shorter than a frame).

@@ -224,7 +224,7 @@ MovieWriter MovieWriter::Open(const MovieRequest& request, const ImageBuffer& fr
       auto dps = std::make_unique<DpsMovie>();
       const int code = dps->Open(request, rateMilli, lines);
       if (code != 0) {
-        writer.errorDetail_ = "the DPS writer failed to open (code " + std::to_string(code) + ")";
+        writer.errorDetail_ = DpsWriter::OpenFailureDetail(code);
         return writer;
       }
       writer.backend_ = std::move(dps);

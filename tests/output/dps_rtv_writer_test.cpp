@@ -112,13 +112,17 @@ TEST_F(StandInTest, DpsRefusesOtherSizesBeforeLoadingAnything) {
   EXPECT_TRUE(Calls().empty());
 }
 
-// Without the libraries only RTV says so; a library without its entry point
-// fails quietly, and what the DPS open made is released.
+// Without the libraries only RTV shows a message of its own; DPS names the
+// cause in the failure's detail. What the DPS open made is released.
 TEST_F(StandInTest, MissingOrBrokenLibrariesReleaseWhatWasMade) {
   const ImageBuffer dps(720, 486, 32);
   const ImageBuffer rtv(64, 48, 32);
   test::MessageRecorder sink;
-  EXPECT_FALSE(MovieWriter::Open(Request("a.dps", 29.97f, folder_), dps, &sink).IsOpen());
+  MovieWriter missing = MovieWriter::Open(Request("a.dps", 29.97f, folder_), dps, &sink);
+  EXPECT_FALSE(missing.IsOpen());
+  EXPECT_NE(missing.ErrorDetail().find("libQuennetMjpg.so, which is not installed"),
+            std::string::npos)
+      << missing.ErrorDetail();
   EXPECT_TRUE(sink.texts.empty());
   EXPECT_FALSE(MovieWriter::Open(Request("m.rtv", 29.97f, folder_), rtv, &sink).IsOpen());
   EXPECT_EQ(sink.texts, std::vector<std::string>{"QuennetRTV.dll is not installed!"});
@@ -126,17 +130,24 @@ TEST_F(StandInTest, MissingOrBrokenLibrariesReleaseWhatWasMade) {
   EXPECT_TRUE(Calls().empty());
 
   sink.Clear();
-  EXPECT_FALSE(MovieWriter::Open(Request("b.dps", 29.97f, kStandIns / "broken"), dps).IsOpen());
+  MovieWriter broken = MovieWriter::Open(Request("b.dps", 29.97f, kStandIns / "broken"), dps);
+  EXPECT_EQ(broken.ErrorDetail(), "libQuennetDps5.so has no CreateQuennetDps5");
   EXPECT_FALSE(
       MovieWriter::Open(Request("m.rtv", 29.97f, kStandIns / "broken"), rtv, &sink).IsOpen());
   EXPECT_TRUE(sink.texts.empty());
   EXPECT_EQ(Calls(), (std::vector<std::string>{"CreateQuennetMjpg 525 " + std::to_string(0x3332),
                                                "Release"}));
 
-  for (const char* failing : {"CreateQuennetMjpg@0", "SetQuality@0", "CreateQuennetDps5@0"}) {
+  for (const auto& [failing, detail] :
+       {std::pair{"CreateQuennetMjpg@0",
+                  "the Motion-JPEG encoder of libQuennetMjpg.so could not be made"},
+        {"SetQuality@0", "the Motion-JPEG encoder refused the quality"},
+        {"CreateQuennetDps5@0", "the DPS library could not make the file (code 1)"}}) {
     std::filesystem::remove(log_);
     setenv("QUENNET_STAND_IN_FAIL", failing, 1);
-    EXPECT_FALSE(MovieWriter::Open(Request("c.dps", 29.97f), dps).IsOpen()) << failing;
+    const MovieWriter failed = MovieWriter::Open(Request("c.dps", 29.97f), dps);
+    EXPECT_FALSE(failed.IsOpen()) << failing;
+    EXPECT_EQ(failed.ErrorDetail(), detail);
     const std::vector<std::string> calls = Calls();
     // An encoder that was made is released once; one that was not, never.
     const bool made = std::string(failing) != "CreateQuennetMjpg@0";
