@@ -78,8 +78,9 @@ int RunFrame(const std::vector<std::string_view>& words) {
   }
   document.GoToTime(*frame, false);
   ComposeFrame(document, *frame, fieldMode, 1, output);
-  if (!WriteRgbPng(output, outputPath)) {
+  if (const std::string failure = WriteRgbPng(output, outputPath); !failure.empty()) {
     session->Host().ShowMessage("Can't write PNG file", MessageSink::kNoCode);
+    std::cerr << "vantoril-cli: " << failure << '\n';
     return kExitRefused;
   }
   return kExitOk;
@@ -108,8 +109,10 @@ int RunDecode(const std::vector<std::string_view>& words) {
     std::cerr << "vantoril-cli: a picture is never written over the file it was read from\n";
     return kExitRefused;
   }
-  if (!WriteRgbaPng(image, arguments->Positional()[1])) {
+  if (const std::string failure = WriteRgbaPng(image, arguments->Positional()[1]);
+      !failure.empty()) {
     host.ShowMessage("Can't write PNG file", MessageSink::kNoCode);
+    std::cerr << "vantoril-cli: " << failure << '\n';
     return kExitRefused;
   }
   return kExitOk;

@@ -2,26 +2,28 @@
 
 #include <png.h>
 
-#include <cstdio>
-#include <memory>
+#include <new>
+#include <string>
 #include <vector>
+
+#include "engine/replace_file.h"
 
 namespace vantoril::cli {
 
 namespace {
 
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+// Into the room reserved beforehand; past it the coder is stopped.
+void AppendBytes(png_structp png, png_bytep data, png_size_t length) {
+  auto* out = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(png));
+  if (out->capacity() - out->size() < length) png_error(png, "out of room");
+  out->insert(out->end(), data, data + length);
+}
+void NoFlush(png_structp) {}
 
 // Rows top-down, each width x channels bytes.
-bool WritePng(const std::vector<std::vector<png_byte>>& rows, int width, int channels,
-              const std::filesystem::path& path) {
-  FilePtr file(std::fopen(path.c_str(), "wb"));
-  if (!file) {
-    return false;
-  }
+// The PNG file's bytes, or nothing when libpng failed.
+bool EncodePng(const std::vector<std::vector<png_byte>>& rows, int width, int channels,
+               std::vector<uint8_t>& out) {
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   if (!png) {
     return false;
@@ -45,14 +47,14 @@ bool WritePng(const std::vector<std::vector<png_byte>>& rows, int width, int cha
   if (setjmp(png_jmpbuf(png))) {
     return false;
   }
-  png_init_io(png, file.get());
+  png_set_write_fn(png, &out, AppendBytes, NoFlush);
   png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(rows.size()), 8,
                channels == 4 ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   png_write_info(png, info);
   png_write_image(png, pointers.data());
   png_write_end(png, info);
-  return std::fflush(file.get()) == 0 && !std::ferror(file.get());
+  return true;
 }
 
 // Blue, green, red, alpha of pixel x of a row of any depth.
@@ -89,10 +91,10 @@ void PixelAt(const ImageBuffer& image, const uint8_t* row, int x, uint8_t out[4]
   }
 }
 
-bool Write(const ImageBuffer& image, const std::filesystem::path& path, int channels) {
+std::string Write(const ImageBuffer& image, const std::filesystem::path& path, int channels) {
   const int depth = image.BitsPerPixel();
   if (!image.HasHeader() || (depth != 8 && depth != 16 && depth != 24 && depth != 32)) {
-    return false;
+    return "the picture has no pixels to write";
   }
   const int width = image.Width();
   const int height = image.Height();
@@ -113,16 +115,34 @@ bool Write(const ImageBuffer& image, const std::filesystem::path& path, int chan
       }
     }
   }
-  return WritePng(rows, width, channels, path);
+  // Room for the worst case of the coder (stored blocks, a filter byte a
+  // row), so that its writes never allocate under libpng's long jumps.
+  std::vector<uint8_t> bytes;
+  const size_t raw = static_cast<size_t>(height) * (static_cast<size_t>(width) * channels + 1);
+  try {
+    bytes.reserve(raw + raw / 8 + 4096);
+  } catch (const std::bad_alloc&) {
+    return "not enough memory for the PNG file";
+  }
+  if (!EncodePng(rows, width, channels, bytes)) {
+    return "the PNG coder failed";
+  }
+  // Whole or not at all: an older file of the name stays until then.
+  std::error_code why;
+  if (!ReplaceFile(path, bytes, ".writing", &why)) {
+    return path.string() + ": " + why.message();
+  }
+  return {};
 }
 
 }  // namespace
 
-bool WriteRgbPng(const ImageBuffer& image, const std::filesystem::path& file) {
-  return image.BitsPerPixel() == 32 && Write(image, file, 3);
+std::string WriteRgbPng(const ImageBuffer& image, const std::filesystem::path& file) {
+  if (image.BitsPerPixel() != 32) return "the frame is not a 32-bit picture";
+  return Write(image, file, 3);
 }
 
-bool WriteRgbaPng(const ImageBuffer& image, const std::filesystem::path& file) {
+std::string WriteRgbaPng(const ImageBuffer& image, const std::filesystem::path& file) {
   return Write(image, file, 4);
 }
 

@@ -56,7 +56,7 @@ std::filesystem::path SavedFile(const std::filesystem::path& file) {
 }  // namespace
 
 bool ReplaceFile(const std::filesystem::path& givenFile, std::span<const uint8_t> bytes,
-                 const char* suffix) {
+                 const char* suffix, std::error_code* why) {
   const std::filesystem::path file = SavedFile(givenFile);
   auto temporary = file;
   temporary += suffix;
@@ -65,18 +65,23 @@ bool ReplaceFile(const std::filesystem::path& givenFile, std::span<const uint8_t
   struct stat old {};
   const bool replacing = ::stat(file.c_str(), &old) == 0;
   bool written = false;
+  std::error_code failure;
   {
+    errno = 0;
     FileDescriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
     written = fd.Get() >= 0 && (!replacing || ::fchmod(fd.Get(), old.st_mode & 07777) == 0) &&
               WriteAll(fd.Get(), bytes) && ::fsync(fd.Get()) == 0 && fd.Close();
+    // Taken before the descriptor's own close can change it.
+    if (!written) failure.assign(errno != 0 ? errno : EIO, std::generic_category());
   }
-  std::error_code error;
   if (written) {
-    std::filesystem::rename(temporary, file, error);
-    written = !error;
+    std::filesystem::rename(temporary, file, failure);
+    written = !failure;
   }
   if (!written) {
-    std::filesystem::remove(temporary, error);
+    std::error_code ignored;
+    std::filesystem::remove(temporary, ignored);
+    if (why != nullptr) *why = failure;
     return false;
   }
   // The rename is only lasting once the folder is on the disk too. Some file

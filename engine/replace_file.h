@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <span>
+#include <system_error>
 
 namespace vantoril {
 
@@ -11,9 +12,10 @@ namespace vantoril {
 // new ones, whole: the bytes go to file + suffix, are flushed to the disk and
 // renamed over the file, and the rename is flushed with the folder. False
 // when any step fails; the old file is then untouched and no temporary is
-// left behind. A link is followed: its target is replaced and the link
-// stays. The new file keeps the old one's permissions.
+// left behind, and `why` (when given) says what failed. A link is followed:
+// its target is replaced and the link stays. The new file keeps the old
+// one's permissions.
 bool ReplaceFile(const std::filesystem::path& file, std::span<const uint8_t> bytes,
-                 const char* suffix);
+                 const char* suffix, std::error_code* why = nullptr);
 
 }  // namespace vantoril

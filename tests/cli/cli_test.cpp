@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <tuple>
@@ -193,6 +194,23 @@ TEST(Cli, FrameAndDecodeWritePngFiles) {
     EXPECT_EQ(png.substr(1, 3), "PNG");
     EXPECT_EQ(png.substr(16, 10), header) << words;
   }
+  // A write that fails says why and leaves the older file whole: onto a
+  // folder, and past a file size limit (its signal ignored).
+  const std::string older = ReadText(folder / "a.png");
+  fs::create_directory(folder / "folder.png");
+  for (const auto& [target, before, reason] :
+       {std::tuple{std::string("folder.png"), std::string(), "Is a directory"},
+        {"a.png", "trap '' XFSZ; ulimit -f 1; ", "File too large"}}) {
+    const CliRun run =
+        Cli("frame " + kExample + " 30 '" + (folder / target).string() + "'", before);
+    EXPECT_EQ(run.status, 2) << target;
+    EXPECT_NE(run.err.find("Can't write PNG file\nvantoril-cli: " + (folder / target).string() +
+                           ": " + reason),
+              std::string::npos)
+        << run.err;
+  }
+  EXPECT_EQ(ReadText(folder / "a.png"), older);
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder), {}), 4);  // a, b, c and the folder
 }
 
 // A movie rendered in three parts and joined equals the movie rendered
