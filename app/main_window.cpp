@@ -898,9 +898,12 @@ bool MainWindow::AskToSaveShow(std::string_view question, std::string_view capti
 }
 
 bool MainWindow::SaveShowTo(std::string_view path) {
-  const ShowFileStatus status = SaveShowFile(document_, std::string(path));
+  std::error_code why;
+  const ShowFileStatus status = SaveShowFile(document_, std::string(path), &why);
   if (status != ShowFileStatus::kOk) {
-    ShowErrorBox(ShowFileMessage(status) + ": " + std::string(path), MessageSink::kNoCode);
+    std::string text = ShowFileMessage(status) + ": " + std::string(path);
+    if (why) text += "\n" + why.message();
+    ShowErrorBox(text, MessageSink::kNoCode);
     return false;
   }
   SetTitle(document_.showFile.Path());

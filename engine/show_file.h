@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <span>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace vantoril {
@@ -60,7 +61,9 @@ ShowFileStatus LoadShowFile(ShowDocument& document, const std::filesystem::path&
 // renames it over the old one, so that a failure leaves the old file whole.
 // On success the document remembers the file and is no longer modified; on
 // failure it stays modified. A file the show reads its pictures, background
-// or sound from is refused: the show would lose it.
-ShowFileStatus SaveShowFile(ShowDocument& document, const std::filesystem::path& file);
+// or sound from is refused: the show would lose it. `why` receives the
+// system's reason for kCannotWrite.
+ShowFileStatus SaveShowFile(ShowDocument& document, const std::filesystem::path& file,
+                            std::error_code* why = nullptr);
 
 }  // namespace vantoril

@@ -69,7 +69,8 @@ ShowFileStatus LoadShowFile(ShowDocument& document, const std::filesystem::path&
   return ShowFileStatus::kOk;
 }
 
-ShowFileStatus SaveShowFile(ShowDocument& document, const std::filesystem::path& file) {
+ShowFileStatus SaveShowFile(ShowDocument& document, const std::filesystem::path& file,
+                            std::error_code* why) {
   FileSpec fileRef;
   if (!fileRef.SetPath(file.string())) {
     return ShowFileStatus::kPathTooLong;
@@ -78,7 +79,7 @@ ShowFileStatus SaveShowFile(ShowDocument& document, const std::filesystem::path&
   const bool wasModified = document.Modified();
   const std::vector<uint8_t> bytes = WriteShow(document);
 
-  if (!ReplaceFile(file, bytes, ".saving")) {
+  if (!ReplaceFile(file, bytes, ".saving", why)) {
     document.SetModified(wasModified);
     return ShowFileStatus::kCannotWrite;
   }

@@ -272,7 +272,9 @@ TEST_F(ShowFileTest, FailedSaveOrFullDiskKeepsTheOldFileAndTheModifiedMark) {
   AddPicture("/pics/b.bmp", 2);
   ASSERT_TRUE(document->Modified());
   fs::create_directories(folder / "show.vsh.saving");  // the temporary cannot be made
-  EXPECT_EQ(SaveShowFile(*document, file), ShowFileStatus::kCannotWrite);
+  std::error_code why;
+  EXPECT_EQ(SaveShowFile(*document, file, &why), ShowFileStatus::kCannotWrite);
+  EXPECT_EQ(why, std::errc::is_a_directory);
   EXPECT_TRUE(document->Modified());
   EXPECT_EQ(test::ReadBytes(file), old);
 
