@@ -278,6 +278,11 @@ int RunRender(const std::vector<std::string_view>& words) {
               << " of this show could not be read and "
               << (count == 1 ? "renders as a placeholder" : "render as placeholders") << '\n';
   }
+  // The sound track plays with the preview only; a silent movie is no surprise.
+  if (!nullSink && document.soundFile.HasPath()) {
+    std::cerr << "vantoril-cli: the show's sound track (" << document.soundFile.Path()
+              << ") is not part of the movie\n";
+  }
   ProgressBar progress;
   InterruptGuard interrupt;
   callbacks.progress = [&](double fraction, std::string_view caption, int64_t startTick) {
@@ -318,8 +323,11 @@ int RunCodecs(const std::vector<std::string_view>& words) {
                                          MovieContainer::kMp4, MovieContainer::kMatroska}) {
     std::cout << ContainerName(container) << ":\n";
     for (const CodecEntry* entry : AvailableCodecs(container)) {
-      std::cout << "  \"" << entry->fourcc << "\"  " << entry->description
-                << (entry->lossless ? " (lossless)" : "") << '\n';
+      // Said once: some descriptions say it themselves.
+      const std::string_view description = entry->description;
+      const bool says = description.find("lossless") != std::string_view::npos;
+      std::cout << "  \"" << entry->fourcc << "\"  " << description
+                << (entry->lossless && !says ? " (lossless)" : "") << '\n';
     }
   }
   return kExitOk;

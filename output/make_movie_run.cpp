@@ -16,6 +16,7 @@
 #include "output/movie_writer.h"
 
 namespace vantoril {
+
 std::string_view MakeMovieMessage(MakeMovieStatus status) {
   switch (status) {
     case MakeMovieStatus::kNotEnoughMemory:

@@ -63,10 +63,11 @@ int64_t RenderTick();
 // startTime towards targetTime (ending one short of it), the first written
 // holdFrames + 1 times and the last followed by holdFrames copies. A stop
 // request ends the frame loop (the tail hold still follows the last frame
-// composed, if any) and cuts a hold short. A refused frame ends the pass at once, without the tail
-// hold. The show's background clip advances with every frame, whatever the document's
-// holdBackgroundFrame says (restored afterwards). `passStart` is the place of the pass's first
-// frame in the whole movie (for the callbacks' window).
+// composed, if any) and cuts a hold short. A refused frame ends the pass at
+// once, without the tail hold. The show's background clip advances with
+// every frame, whatever the document's holdBackgroundFrame says (restored
+// afterwards). `passStart` is the place of the pass's first frame in the
+// whole movie (for the callbacks' window).
 PassResult RenderRange(ShowDocument& document, FrameHandoff& frames, FieldMode fieldMode,
                        int32_t startTime, int32_t targetTime, int32_t holdFrames,
                        const RenderCallbacks& callbacks, int64_t passStart = 0);

@@ -273,6 +273,10 @@ TEST(Cli, PartsJoinIntoTheWholeMovie) {
   const CliRun second =
       Cli("render " + kExample + " " + path("f%03d.png") + options + " --part 2/2");
   ASSERT_EQ(second.status, 0) << second.err;
+  // The sound track is not in a movie, and the command says so.
+  EXPECT_NE(second.err.find("scale.wav) is not part of the movie"), std::string::npos)
+      << second.err;
+  EXPECT_EQ(nothing.err.find("sound track"), std::string::npos) << nothing.err;
   EXPECT_FALSE(fs::exists(folder / "f025.png"));
   EXPECT_EQ(vantoril::test::ReadMovie(folder / "f026.png").frames.at(0).bgra,
             whole.frames[26].bgra);
