@@ -6,9 +6,28 @@
 
 namespace vantoril {
 
+namespace {
+
+bool Is24BitPcm(const WaveFormat& format) {
+  return format.formatTag == WaveFormat::kPcm && format.bitsPerSample == 24;
+}
+
+// The format the device is opened with: the file's, or 32-bit PCM for 24.
+WaveFormat DeviceFormat(const WaveFormat& format) {
+  if (!Is24BitPcm(format) || format.blockAlign != format.channels * 3) return format;
+  WaveFormat wide = format;
+  wide.bitsPerSample = 32;
+  wide.blockAlign = static_cast<uint16_t>(format.channels * 4);
+  wide.avgBytesPerSec = format.samplesPerSec * wide.blockAlign;
+  return wide;
+}
+
+}  // namespace
+
 SoundTrackPlayer::SoundTrackPlayer(AudioOutput& output, MessageSink* messages)
     : output_(output), messages_(messages) {
   for (auto& buffer : buffers_) buffer.resize(kBufferSize);
+  widened_.resize(kBufferSize / 3 * 4);
 }
 
 SoundTrackPlayer::~SoundTrackPlayer() {
@@ -37,7 +56,7 @@ void SoundTrackPlayer::PlaySoundTrackFrom(const FileSpec& soundFile, int frame, 
     std::lock_guard lock(mutex_);
     format = format_;
   }
-  const int opened = output_.Open(format, [this] { OnBufferDone(); });
+  const int opened = output_.Open(DeviceFormat(format), [this] { OnBufferDone(); });
   if (opened == kAudioOpened) {
     WaveOpenResult result;
     {
@@ -121,12 +140,24 @@ bool SoundTrackPlayer::QueueNextBuffer() {
 
 bool SoundTrackPlayer::QueueNextBufferLocked() {
   const uint32_t left = dataLength_ > dataPosition_ ? dataLength_ - dataPosition_ : 0;
-  const uint32_t count = std::min(kBufferSize, left);
+  const bool widen = DeviceFormat(format_) != format_;
+  // Widened pieces hold whole samples.
+  const uint32_t count = std::min(widen ? kBufferSize - kBufferSize % 3 : kBufferSize, left);
   if (count < 1) return false;
   std::vector<uint8_t>& buffer = buffers_[size_t(nextBuffer_)];
   if (!reader_.Read(buffer.data(), count)) return false;
   dataPosition_ += count;
-  output_.Queue(std::span<const uint8_t>(buffer.data(), count));
+  if (widen) {
+    // The sample's three bytes become the top three of four.
+    const uint32_t samples = count / 3;
+    for (uint32_t i = 0; i < samples; ++i) {
+      widened_[4 * i] = 0;
+      std::copy_n(&buffer[3 * i], 3, &widened_[4 * i + 1]);
+    }
+    output_.Queue(std::span<const uint8_t>(widened_.data(), size_t{samples} * 4));
+  } else {
+    output_.Queue(std::span<const uint8_t>(buffer.data(), count));
+  }
   nextBuffer_ = 1 - nextBuffer_;
   return true;
 }

@@ -15,7 +15,8 @@ namespace vantoril {
 
 // Plays the show's WAV sound track with the preview, from the sound that
 // belongs to the current frame, streaming it through two 8192-byte buffers
-// that the output's thread refills as each one finishes.
+// that the output's thread refills as each one finishes. 24-bit PCM, which
+// sound devices rarely take, is played as 32-bit PCM.
 //
 // Starts and stops come from one thread (the window thread); refills from the
 // output's thread. A stop never closes the file or the device while a refill runs,
@@ -69,6 +70,8 @@ class SoundTrackPlayer {
   uint32_t dataLength_ = 0;
   uint32_t dataPosition_ = 0;
   std::array<std::vector<uint8_t>, 2> buffers_;
+  // 24-bit samples go to the device as 32-bit ones, made here.
+  std::vector<uint8_t> widened_;
   bool noDeviceShown_ = false;
 };
 

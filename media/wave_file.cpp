@@ -18,6 +18,12 @@ uint32_t Le32(const uint8_t* p) {
 constexpr int64_t kFormatReadLimit = 1024;
 // The fields up to and including bits per sample.
 constexpr int64_t kFormatMinimum = 16;
+// The extensible record: its sub-format GUID at 24 holds the format tag in
+// its first two bytes, followed by these fourteen.
+constexpr int64_t kExtensibleSize = 40;
+constexpr int kSubFormat = 24;
+constexpr uint8_t kSubFormatTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
+                                        0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
 
 }  // namespace
 
@@ -98,6 +104,12 @@ WaveOpenResult WaveFile::Parse(int startFrame, int frameRate) {
       // Taken for every format, not only PCM: float files need it, and a
       // format the output cannot play is refused by the output.
       format_.bitsPerSample = Le16(body + 14);
+      // 24-bit and many-channel files are mostly written extensible; one
+      // of a known sub-format is that format.
+      if (format_.formatTag == WaveFormat::kExtensible && count >= kExtensibleSize &&
+          std::memcmp(body + kSubFormat + 2, kSubFormatTail, sizeof kSubFormatTail) == 0) {
+        format_.formatTag = Le16(body + kSubFormat);
+      }
       // Every start offset is a whole number of sample frames.
       if (format_.blockAlign == 0) return WaveOpenResult::kBadFormat;
       if (!Skip(size - count + pad)) return WaveOpenResult::kTruncated;

@@ -9,6 +9,8 @@ namespace vantoril {
 struct WaveFormat {
   static constexpr uint16_t kPcm = 1;
   static constexpr uint16_t kIeeeFloat = 3;
+  // The samples' own format tag sits in the record's extension.
+  static constexpr uint16_t kExtensible = 0xFFFE;
 
   uint16_t formatTag = kPcm;
   uint16_t channels = 1;

@@ -74,6 +74,25 @@ TEST_F(SoundTrackTest, StreamsFromTheFramesSoundTwoBuffersAtATime) {
   EXPECT_FALSE(player_.IsReaderOpen());
 }
 
+// 24-bit samples, which sound devices rarely take, play as 32-bit ones:
+// each sample's bytes on top of a zero byte, in pieces of whole samples.
+TEST_F(SoundTrackTest, TwentyFourBitSamplesPlayWidened) {
+  const auto samples = CountingSamples(8190 + 300);
+  const FileSpec file =
+      Write(WaveBytes().Format(PcmFormat(2, 48000, 24)).Data(samples), "wide.wav");
+  player_.PlaySoundTrackFrom(file, 0, 2997);
+  ASSERT_TRUE(player_.IsPlaying());
+  EXPECT_EQ(output_.OpenedFormat(), PcmFormat(2, 48000, 32));
+  output_.FinishBuffers(10);
+  EXPECT_EQ(output_.QueuedSizes(), (std::vector<size_t>{10920, 400}));
+  std::vector<uint8_t> widened;
+  for (size_t i = 0; i < samples.size(); i += 3) {
+    widened.insert(widened.end(), {0, samples[i], samples[i + 1], samples[i + 2]});
+  }
+  EXPECT_EQ(output_.Received(), widened);
+  EXPECT_TRUE(messages_.texts.empty());
+}
+
 // Every reader result's message is pinned with the reader; here they reach
 // the user and leave the preview silent.
 TEST_F(SoundTrackTest, FilesThatCannotPlayLeaveThePreviewSilent) {
@@ -84,8 +103,8 @@ TEST_F(SoundTrackTest, FilesThatCannotPlayLeaveThePreviewSilent) {
     const char* message;
   } cases[] = {
       {WaveBytes("RIFX").Format(PcmFormat(1, 8000, 8)).Data(samples), 0, "Not a valid RIFF file"},
-      // 24-bit samples: a format the output cannot play.
-      {WaveBytes().Format(PcmFormat(2, 48000, 24)).Data(samples), 0, "Not a valid WAV file"},
+      // 64-bit samples: a format the output cannot play.
+      {WaveBytes().Format(PcmFormat(2, 48000, 64)).Data(samples), 0, "Not a valid WAV file"},
       // The start lies past the end of the sound: silent, no message.
       {WaveBytes().Format(PcmFormat(1, 8000, 8)).Data(samples), 30, nullptr},
   };

@@ -54,17 +54,32 @@ TEST_F(WaveFileTest, ReadsTheFormatAndStartsAtTheFramesSound) {
                 .Format(PcmFormat(2, 44100, 16), std::vector<uint8_t>(1101, 7))
                 .Chunk("LIST", {'I', 'N', 'F', 'O', 'I', 'N', 'A', 'M', 3, 0, 0, 0, 'a', 'b', 'c'})
                 .Data(samples));
+  // The extensible record of a 24-bit file: size 22, 24 valid bits, front
+  // left and right, the PCM sub-format.
+  WaveFormat extensible = PcmFormat(2, 48000, 24);
+  extensible.formatTag = WaveFormat::kExtensible;
+  const std::string wide =
+      Write(WaveBytes()
+                .Format(extensible, {22, 0, 24,   0, 3,    0, 0, 0,    1, 0,    0,    0,
+                                     0,  0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71})
+                .Data(samples));
   const struct {
     const std::string& path;
     int frame, rate;
     uint32_t position;
-  } cases[] = {{mono, 0, 2997, 0},      {mono, 30, 2997, 8000},  {mono, 7, 2397, 2333},
-               {mono, 7, 2500, 2240},   {stereo, 1, 2397, 7348},  // 7350 is half a sample frame
-               {chunky, 3, 2997, 17640}};
+    WaveFormat format;
+  } cases[] = {{mono, 0, 2997, 0, PcmFormat(1, 8000, 8)},
+               {mono, 30, 2997, 8000, PcmFormat(1, 8000, 8)},
+               {mono, 7, 2397, 2333, PcmFormat(1, 8000, 8)},
+               {mono, 7, 2500, 2240, PcmFormat(1, 8000, 8)},
+               // 7350 is half a sample frame
+               {stereo, 1, 2397, 7348, PcmFormat(2, 44100, 16)},
+               {chunky, 3, 2997, 17640, PcmFormat(2, 44100, 16)},
+               {wide, 1, 2997, 9600, PcmFormat(2, 48000, 24)}};
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.frame) + " at " + std::to_string(c.rate));
     ASSERT_EQ(wave_.Open(c.path, c.frame, c.rate), WaveOpenResult::kOk);
-    EXPECT_EQ(wave_.Format(), c.path == mono ? PcmFormat(1, 8000, 8) : PcmFormat(2, 44100, 16));
+    EXPECT_EQ(wave_.Format(), c.format);
     EXPECT_EQ(wave_.DataLength(), 20000u);
     EXPECT_EQ(wave_.DataPosition(), c.position);
     EXPECT_EQ(ReadAll(), std::vector<uint8_t>(samples.begin() + c.position, samples.end()));

@@ -6,7 +6,8 @@
 # Every sample of the track carries its own position (scripts/make_example),
 # so the recording shows that the samples arrive in order and without a gap
 # (so on the sink's clock, sample for sample) and from the right offset
-# (frame 0 and frame 30). Timed against the moments the player was asked to
+# (frame 0 and frame 30), also from a 24-bit copy of the track in an
+# extensible record, which the player widens to 32 bits. Timed against the moments the player was asked to
 # start and to stop, the sound must be on time within 100 ms: the track's
 # position that belongs to the start is heard within 100 ms of it, and the
 # positions heard span the 3 s played within 100 ms. Without a server the
@@ -47,12 +48,24 @@ pacat -p --raw --format=s16le --rate=48000 --channels=1 --latency-msec=20 </dev/
 filler=$!
 sleep 1
 
-for case in "0 0" "30 48000"; do
+# The same samples as 24-bit ones (each 16-bit value over a zero byte).
+python3 - "$track" "$work/track24.wav" <<'PY'
+import struct, sys, wave
+with wave.open(sys.argv[1]) as w:
+    rate, channels, frames = w.getframerate(), w.getnchannels(), w.readframes(w.getnframes())
+data = b"".join(b"\0" + frames[i : i + 2] for i in range(0, len(frames), 2))
+guid = bytes([1, 0, 0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71])
+fmt = struct.pack("<HHIIHHHHI", 0xFFFE, channels, rate, rate * channels * 3, channels * 3, 24, 22, 24, 4) + guid
+body = b"WAVE" + b"fmt " + struct.pack("<I", len(fmt)) + fmt + b"data" + struct.pack("<I", len(data)) + data
+open(sys.argv[2], "wb").write(b"RIFF" + struct.pack("<I", len(body)) + body)
+PY
+
+for case in "0 0 $track" "30 48000 $track" "0 0 $work/track24.wav"; do
   set -- $case
-  echo -n "from frame $1: "
-  python3 - "$play" "$track" "$1" "$2" <<'PY' || { echo "FAILED: from frame $1"; exit 1; }
+  echo -n "from frame $1 of $(basename "$3"): "
+  python3 - "$play" "$track" "$1" "$2" "$3" <<'PY' || { echo "FAILED: from frame $1 of $3"; exit 1; }
 import signal, struct, subprocess, sys, threading, time, wave
-play, track_path, frame, expected = sys.argv[1], sys.argv[2], sys.argv[3], int(sys.argv[4])
+play, track_path, frame, expected, played = sys.argv[1], sys.argv[2], sys.argv[3], int(sys.argv[4]), sys.argv[5]
 with wave.open(track_path) as w:
     rate, track = w.getframerate(), [v for (v,) in struct.iter_unpack("<h", w.readframes(w.getnframes()))]
 recorder = subprocess.Popen(["parec", "-d", "vantoril_test.monitor", "--raw", "--format=s16le", f"--rate={rate}",
@@ -73,7 +86,7 @@ for _ in range(500):
         break
     time.sleep(0.01)
 time.sleep(0.2)
-player = subprocess.run([play, track_path, frame, "2997", "3"], capture_output=True, text=True)
+player = subprocess.run([play, played, frame, "2997", "3"], capture_output=True, text=True)
 time.sleep(0.5)
 recorder.send_signal(signal.SIGINT)
 reader.join()
