@@ -1,6 +1,9 @@
 #include <array>
 #include <csetjmp>
+#include <cstdint>
 #include <cstdio>
+#include <new>
+#include <vector>
 
 // libjpeg's headers need <cstdio> first.
 #include <jerror.h>
@@ -71,12 +74,30 @@ void SkipInputData(j_decompress_ptr decoder, long count) {
   manager.bytes_in_buffer -= static_cast<size_t>(count);
 }
 
+// A row of cyan, magenta, yellow and black as blue, green, red. Files with
+// the Adobe marker (those of print programs) store each ink turned over,
+// 255 for none.
+void InksToColours(const std::vector<JSAMPLE>& inks, bool turnedOver, uint8_t* bgr) {
+  for (size_t x = 0; x < inks.size() / 4; ++x) {
+    const JSAMPLE* ink = &inks[4 * x];
+    const auto none = [&](int k) { return turnedOver ? unsigned{ink[k]} : 255U - ink[k]; };
+    const unsigned white = none(3);
+    for (int c = 0; c < 3; ++c) {
+      // Yellow takes blue, magenta green, cyan red.
+      bgr[3 * x + static_cast<size_t>(c)] = static_cast<uint8_t>((none(2 - c) * white + 127) / 255);
+    }
+  }
+}
+
 // Owns the decompressor: destroyed on every path, also after an error jump
 // (destroying a zeroed or half-created decompressor is safe).
 struct JpegDecoder {
   jpeg_decompress_struct decompress{};
   JpegError error{};
   JpegSource source{};
+
+  // A CMYK picture's row before it becomes blue, green, red.
+  std::vector<JSAMPLE> inkRow;
 
   JpegDecoder() = default;
   JpegDecoder(const JpegDecoder&) = delete;
@@ -114,16 +135,25 @@ ImageReadResult Decode(JpegDecoder& decoder, BinaryFile& file, ImageBuffer& imag
   if (width > ImageBuffer::kMaxSide || height > ImageBuffer::kMaxSide) {
     return kImageTooLarge;
   }
-  // Grey pictures come out as blue = green = red; CMYK ones are refused by
-  // jpeg_start_decompress (no conversion to BGR).
-  decompress.out_color_space = JCS_EXT_BGR;
+  // Grey pictures come out as blue = green = red; CMYK ones (print work)
+  // are turned into colours below, libjpeg having no such conversion.
+  const bool inks =
+      decompress.jpeg_color_space == JCS_CMYK || decompress.jpeg_color_space == JCS_YCCK;
+  decompress.out_color_space = inks ? JCS_CMYK : JCS_EXT_BGR;
+  if (inks) {
+    try {
+      decoder.inkRow.resize(size_t{width} * 4);
+    } catch (const std::bad_alloc&) {
+      return kImageNoMemory;
+    }
+  }
   if (const ImageReadResult created = image_reader::CreatePicture(image, width, height, 24);
       created != kImageRead) {
     return created;
   }
   jpeg_start_decompress(&decompress);
   if (decompress.output_width != width || decompress.output_height != height ||
-      decompress.output_components != 3) {
+      decompress.output_components != (inks ? 4 : 3)) {
     return kImageUnreadable;
   }
   // A truncated file would decode to grey below the cut: it is refused as
@@ -134,9 +164,13 @@ ImageReadResult Decode(JpegDecoder& decoder, BinaryFile& file, ImageBuffer& imag
   }
   // The first line of the picture is the buffer's last row.
   while (decompress.output_scanline < height) {
-    JSAMPROW row = image.RowPointer(static_cast<int>(height - 1 - decompress.output_scanline));
+    uint8_t* pixels = image.RowPointer(static_cast<int>(height - 1 - decompress.output_scanline));
+    JSAMPROW row = inks ? decoder.inkRow.data() : pixels;
     if (jpeg_read_scanlines(&decompress, &row, 1) != 1 || source.dataEnded) {
       return kImageUnreadable;
+    }
+    if (inks) {
+      InksToColours(decoder.inkRow, decompress.saw_Adobe_marker != 0, pixels);
     }
   }
   return kImageRead;

@@ -464,8 +464,11 @@ void AddPhotoshopFiles(Files& files) {
 }
 
 // A JPEG at quality 95 whose samples come from sample() in the buffer's
-// order (blue, green, red); a grey one takes the red.
-Bytes JpegBytes(int width, int height, bool grey, bool progressive, Sample sample) {
+// order (blue, green, red); a grey one takes the red. A CMYK one stores the
+// inks as print programs do, turned over (255: none), with no black: cyan
+// red, magenta green, yellow blue.
+Bytes JpegBytes(int width, int height, bool grey, bool progressive, Sample sample,
+                bool cmyk = false) {
   jpeg_compress_struct compress{};
   jpeg_error_mgr error{};
   compress.err = jpeg_std_error(&error);
@@ -475,8 +478,8 @@ Bytes JpegBytes(int width, int height, bool grey, bool progressive, Sample sampl
   jpeg_mem_dest(&compress, &output, &outputSize);
   compress.image_width = static_cast<JDIMENSION>(width);
   compress.image_height = static_cast<JDIMENSION>(height);
-  compress.input_components = grey ? 1 : 3;
-  compress.in_color_space = grey ? JCS_GRAYSCALE : JCS_RGB;
+  compress.input_components = grey ? 1 : cmyk ? 4 : 3;
+  compress.in_color_space = grey ? JCS_GRAYSCALE : cmyk ? JCS_CMYK : JCS_RGB;
   jpeg_set_defaults(&compress);
   jpeg_set_quality(&compress, 95, TRUE);
   if (progressive) {
@@ -488,7 +491,8 @@ Bytes JpegBytes(int width, int height, bool grey, bool progressive, Sample sampl
     const int y = static_cast<int>(compress.next_scanline);
     for (size_t i = 0; i < line.size(); ++i) {
       const int x = static_cast<int>(i) / compress.input_components;
-      line[i] = sample(x, y, 2 - static_cast<int>(i) % compress.input_components);
+      const int channel = static_cast<int>(i) % compress.input_components;
+      line[i] = channel == 3 ? 255 : sample(x, y, 2 - channel);
     }
     JSAMPROW row = line.data();
     jpeg_write_scanlines(&compress, &row, 1);
@@ -517,6 +521,7 @@ void AddJpegFiles(Files& files) {
       {"jpeg-rgb.jpg", rgb},
       {"jpeg-grey.jpg", JpegBytes(32, 16, true, false, SmoothSample)},
       {"jpeg-progressive.jpg", JpegBytes(32, 16, false, true, SmoothSample)},
+      {"jpeg-cmyk.jpg", JpegBytes(32, 16, false, false, SmoothSample, true)},
       {"jpeg-exif.Jpg", exif},
       {"jpeg-half.jpg", Cut(rgb, rgb.size() / 2)},
       {"jpeg-200-bytes.jpg", Cut(rgb, 200)},

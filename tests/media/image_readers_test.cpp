@@ -200,6 +200,8 @@ const Case kJpeg[] = {
     {"jpeg-rgb.jpg", 32, 16, 24, SmoothSample, {}, 6},
     {"jpeg-grey.jpg", 32, 16, 24, GreySmooth, {}, 6},
     {"jpeg-progressive.jpg", 32, 16, 24, SmoothSample, {}, 6},
+    // The inks of a print program's CMYK file become colours.
+    {"jpeg-cmyk.jpg", 32, 16, 24, SmoothSample, {}, 6},
     {"jpeg-exif.Jpg", 32, 16, 24, SmoothSample, {}, 6},
 };
 INSTANTIATE_TEST_SUITE_P(Jpeg, ImageReader, ::testing::ValuesIn(kJpeg), FileName);
