@@ -25,7 +25,6 @@ constexpr int kColorDataLength = 26;
 constexpr int kHeaderSize = kColorDataLength + 4;
 constexpr size_t kWorkBlockSize = 1536;
 constexpr int kMaxChannels = 56;
-constexpr int kStoredChannelLimit = 4;
 
 enum ColorMode : uint16_t { kBitmap = 0, kGreyscale = 1, kIndexed = 2, kRgb = 3 };
 
@@ -47,13 +46,17 @@ void StoreRow(const Layout& layout, int channel, const uint8_t* samples,
     const uint8_t sample = samples[x * step];
     switch (layout.mode) {
       case kGreyscale:
-        row[0] = row[1] = row[2] = sample;
-        break;
       case kIndexed:
-        // The palette is 256 red values, then 256 green, then 256 blue.
-        row[0] = colorData[512 + sample];
-        row[1] = colorData[256 + sample];
-        row[2] = colorData[sample];
+        if (channel == 1) {
+          row[3] = sample;  // the transparency that follows the one colour channel
+        } else if (layout.mode == kGreyscale) {
+          row[0] = row[1] = row[2] = sample;
+        } else {
+          // The palette is 256 red values, then 256 green, then 256 blue.
+          row[0] = colorData[512 + sample];
+          row[1] = colorData[256 + sample];
+          row[2] = colorData[sample];
+        }
         break;
       default:
         // Red, green, blue, alpha in file order into blue, green, red, alpha.
@@ -214,16 +217,17 @@ ImageReadResult ReadPhotoshop(ImageBuffer& image, ImageFile& in) {
     return reached;
   }
 
-  const int bitsPerPixel = std::clamp(layout.channels * 8, 24, 32);
+  // The channel after the colour ones is the picture's transparency.
+  const int colorChannels = layout.mode == kRgb ? 3 : 1;
+  const int bitsPerPixel = layout.channels > colorChannels ? 32 : 24;
   if (const ImageReadResult created =
           image_reader::CreatePicture(image, layout.width, layout.height, bitsPerPixel);
       created != kImageRead) {
     return created;
   }
-  // Greyscale and indexed pictures take channel 0 alone; RGB up to four
-  // channels (the fourth is alpha, and only a 32-bit buffer has one).
-  const int storedChannels =
-      layout.mode == kRgb ? std::min(layout.channels, kStoredChannelLimit) : 1;
+  // The colour channels and the transparency; further channels are passed
+  // over.
+  const int storedChannels = std::min(layout.channels, colorChannels + 1);
 
   try {
     int64_t channelStart = file.Position();

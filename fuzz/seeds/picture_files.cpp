@@ -396,9 +396,10 @@ Bytes PackRow(const Bytes& row) {
 }
 
 // Row y of channel `channel`: red, green, blue and alpha of the run pattern;
-// grey and indexed pictures' one channel holds byte 0.
+// grey and indexed pictures' colour channel holds byte 0, the next alpha.
 Bytes PsdRow(const Psd& p, int channel, int y) {
-  const int c = p.mode != 3 ? 0 : channel < 3 ? 2 - channel : 3;
+  const bool oneColour = p.mode == 1 || p.mode == 2;
+  const int c = p.mode != 3 ? (oneColour && channel > 0 ? 3 : 0) : channel < 3 ? 2 - channel : 3;
   Bytes row;
   for (int x = 0; x < static_cast<int>(p.width); ++x) {
     row.push_back(RunSample(x, y, c));
@@ -446,6 +447,9 @@ void AddPhotoshopFiles(Files& files) {
       {"psd-grey16-packbits.psd",
        PsdBytes({.channels = 1, .depth = 16, .mode = 1, .compression = 1})},
       {"psd-indexed.psd", PsdBytes({.channels = 1, .mode = 2, .colorData = palette})},
+      {"psd-grey-alpha.psd", PsdBytes({.channels = 2, .mode = 1})},
+      {"psd-indexed-alpha-packbits.psd",
+       PsdBytes({.channels = 3, .mode = 2, .compression = 1, .colorData = palette})},
       {"psd-cmyk.psd", PsdBytes({.channels = 4, .mode = 4})},
       {"psd-bitmap.psd", PsdBytes({.channels = 1, .depth = 1, .mode = 0})},
       {"psd-32-bit.psd", PsdBytes({.depth = 32})},

@@ -50,6 +50,12 @@ uint8_t Indexed(int x, int y, int c) {
   return static_cast<uint8_t>(index * (3 - c) + 2 - c);
 }
 
+// A picture's colours with the run pattern's alpha as the fourth byte.
+template <uint8_t (*Colour)(int, int, int)>
+uint8_t WithAlpha(int x, int y, int byte) {
+  return byte == 3 ? RunSample(x, y, 3) : Colour(x, y, byte);
+}
+
 struct Pin {
   int x, y, byte, value;
 };
@@ -189,6 +195,9 @@ const Case kPhotoshop[] = {
     {"psd-grey-packbits.psd", 5, 3, 24, GreyRun},
     {"psd-grey16-packbits.psd", 5, 3, 24, GreyRun},
     {"psd-indexed.psd", 5, 3, 24, Indexed},
+    // The channel after the colour one is the transparency; more are passed over.
+    {"psd-grey-alpha.psd", 5, 3, 32, WithAlpha<GreyRun>},
+    {"psd-indexed-alpha-packbits.psd", 5, 3, 32, WithAlpha<Indexed>},
     {"psd-rgb-short.psd", 5, 3, 24, nullptr, kRedRowOnly},
     {"psd-rgb-packbits-short.psd", 5, 3, 24, nullptr, kRedRowOnly},
 };
