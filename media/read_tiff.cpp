@@ -253,23 +253,33 @@ ImageReadResult ReadPalette(BinaryFile& file, ImageBuffer& image, const TiffFiel
 }
 
 // Reads the rows strip by strip into the picture, as far as the file goes.
-// 16-bit samples keep their high byte.
+// 16-bit samples keep their high byte; grey with alpha becomes grey in blue,
+// green and red, and alpha.
 void ReadStrips(BinaryFile& file, ImageBuffer& image, const TiffFields& fields,
                 const ByteOrder& order) {
   const StripLayout& strips = fields.strips;
-  const size_t rowBytes = static_cast<size_t>(fields.width) * fields.samplesPerPixel;
-  const bool wide = fields.bitsPerSample == 16;
-  std::vector<uint8_t> wideRow(wide ? 2 * rowBytes : 0);
-  const size_t highByte = order.bigEndian ? 0 : 1;
+  const size_t samples = static_cast<size_t>(fields.width) * fields.samplesPerPixel;
+  const size_t sampleBytes = fields.bitsPerSample / 8;
+  const bool greyAlpha = fields.samplesPerPixel == 2;
+  const bool asStored = sampleBytes == 1 && !greyAlpha;
+  std::vector<uint8_t> fileRow(asStored ? 0 : samples * sampleBytes);
+  const size_t highByte = sampleBytes == 2 && !order.bigEndian ? 1 : 0;
+  const uint8_t white = fields.photometric == kMinIsWhite ? 255 : 0;
   // False when the file has nothing more to give.
   const auto readRow = [&](int y) {
     uint8_t* row = image.RowPointer(y);
-    if (!wide) {
-      return file.Read(row, rowBytes) != 0;
+    if (asStored) {
+      return file.Read(row, samples) != 0;
     }
-    const size_t got = file.Read(wideRow.data(), wideRow.size());
-    for (size_t i = 0; i < got / 2; ++i) {
-      row[i] = wideRow[2 * i + highByte];
+    const size_t got = file.Read(fileRow.data(), fileRow.size()) / sampleBytes;
+    const auto sample = [&](size_t i) { return fileRow[i * sampleBytes + highByte]; };
+    if (greyAlpha) {
+      for (size_t x = 0; x < got / 2; ++x) {
+        row[4 * x] = row[4 * x + 1] = row[4 * x + 2] = static_cast<uint8_t>(sample(2 * x) ^ white);
+        row[4 * x + 3] = sample(2 * x + 1);
+      }
+    } else {
+      for (size_t i = 0; i < got; ++i) row[i] = sample(i);
     }
     return got != 0;
   };
@@ -339,17 +349,19 @@ ImageReadResult ReadTiff(ImageBuffer& image, ImageFile& in) {
   if (const ImageReadResult kind = CheckKind(fields); kind != kImageRead) {
     return kind;
   }
-  // One sample is an 8-bit grey (palette) picture, three RGB, four RGBA;
-  // anything else does not fit the buffer's pixels.
+  // One sample is an 8-bit grey (palette) picture, two grey with alpha,
+  // three RGB, four RGBA; anything else does not fit the buffer's pixels.
   const uint32_t samplesPerPixel = fields.samplesPerPixel;
-  if (samplesPerPixel != 1 && samplesPerPixel != 3 && samplesPerPixel != 4) {
+  if (samplesPerPixel < 1 || samplesPerPixel > 4 ||
+      (samplesPerPixel == 2 && fields.photometric > kMinIsBlack &&
+       fields.photometric != kNotGiven)) {
     return kImageUnreadable;
   }
   // Several strips of no rows each would never fill the picture.
   if (fields.strips.count > 1 && fields.rowsPerStrip == 0) {
     return kImageUnreadable;
   }
-  const int bitsPerPixel = static_cast<int>(samplesPerPixel) * 8;
+  const int bitsPerPixel = samplesPerPixel == 2 ? 32 : static_cast<int>(samplesPerPixel) * 8;
   if (const ImageReadResult created =
           image_reader::CreatePicture(image, fields.width, fields.height, bitsPerPixel);
       created != kImageRead) {

@@ -318,6 +318,14 @@ void AddTiffFiles(Files& files) {
   };
   for (int at = 0; at < 768; at += 2) colorMap.push_back(mapValue(at) << 16 | mapValue(at + 1));
   files.push_back({"tif-mm-palette.tif", TiffBytes(true, indexes, indexed, colorMap)});
+  // Grey and alpha: the pattern's first byte, and the run pattern's fourth.
+  ByteWriter greyAlpha;
+  for (int y = 0; y < 3; ++y) {
+    for (int x = 0; x < 5; ++x) greyAlpha.U8(PatternSample(x, y, 0)).U8(RunSample(x, y, 3));
+  }
+  std::vector<TiffEntry> twoSamples = TiffEntries(5, 3, 2);
+  twoSamples[3].value = 1;
+  files.push_back({"tif-ii-grey-alpha.tif", TiffBytes(false, greyAlpha.Data(), twoSamples)});
   std::vector<TiffEntry> whiteAtZero = TiffEntries(5, 3, 1);
   whiteAtZero[3].value = 0;
   files.push_back({"tif-ii-min-is-white.tif", TiffBytes(false, TiffPixels(5, 3, 1), whiteAtZero)});
@@ -347,7 +355,6 @@ void AddTiffFiles(Files& files) {
   bigTiff[2] = 43;
   const Files more = {
       {"tif-lzw.tif", changed(2, {259, 3, 1, 5})},
-      {"tif-2-samples.tif", changed(5, {277, 3, 1, 2})},
       {"tif-5-samples.tif", changed(5, {277, 3, 1, 5})},
       {"tif-width-8193.tif", changed(0, {256, 4, 1, 8193})},
       {"tif-height-0.tif", changed(1, {257, 4, 1, 0})},
