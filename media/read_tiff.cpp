@@ -371,7 +371,11 @@ ImageReadResult ReadTiff(ImageBuffer& image, ImageFile& in) {
       palette != kImageRead) {
     return palette;
   }
-  ReadStrips(file, image, fields, order);
+  try {
+    ReadStrips(file, image, fields, order);
+  } catch (const std::bad_alloc&) {
+    return kImageNoMemory;
+  }
 
   // TIFF rows run top to bottom and pixels red, green, blue.
   image.FlipVertical();
