@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <new>
@@ -20,6 +21,7 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libavutil/display.h>
 #include <libavutil/frame.h>
 #include <libswscale/swscale.h>
 }
@@ -126,6 +128,9 @@ class ClipReader::Decoder {
   int scalerHeight_ = 0;
   int scalerRange_ = -1;
   int scalerSpace_ = -1;
+  // Quarter turns clockwise that show the stored pictures upright (a phone
+  // held upright records them on their side and says so in the stream).
+  int quarterTurns_ = 0;
 };
 
 std::unique_ptr<ClipReader::Decoder> ClipReader::Decoder::Open(const std::string& path) {
@@ -178,6 +183,14 @@ bool ClipReader::Decoder::Start() {
   codec_->pkt_timebase = stream->time_base;
   if (avcodec_open2(codec_.get(), codec, nullptr) < 0) return false;
   if (codec_->width < 1 || codec_->height < 1) return false;
+  if (const auto* matrix = reinterpret_cast<const int32_t*>(
+          av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, nullptr))) {
+    // The matrix turns counter-clockwise by the angle it gives; a mirrored
+    // one (no phone makes it) is shown as stored.
+    const double angle = av_display_rotation_get(matrix);
+    if (std::isfinite(angle))
+      quarterTurns_ = ((static_cast<int>(std::lround(-angle / 90.0)) % 4) + 4) % 4;
+  }
   return Index();
 }
 
@@ -377,7 +390,8 @@ bool ClipReader::Decoder::Convert(ImageBuffer& image) {
   const int height = frame_->height;
   const auto format = static_cast<AVPixelFormat>(frame_->format);
   if (width < 1 || height < 1) return false;
-  if (!image.Create(width, height, 32)) return false;
+  const bool across = quarterTurns_ % 2 == 1;
+  if (!image.Create(across ? height : width, across ? width : height, 32)) return false;
 
   const bool fullRange = RawEnum(frame_->color_range) == AVCOL_RANGE_JPEG ||
                          format == AV_PIX_FMT_YUVJ420P || format == AV_PIX_FMT_YUVJ422P ||
@@ -418,9 +432,34 @@ bool ClipReader::Decoder::Convert(ImageBuffer& image) {
                 destinationStride) != height) {
     return false;
   }
-  for (int y = 0; y < height; ++y) {
-    std::memcpy(image.RowPointer(height - 1 - y), converted_.get() + size_t(y) * convertedStride,
-                size_t(rowBytes));
+  if (quarterTurns_ == 0) {
+    for (int y = 0; y < height; ++y) {
+      std::memcpy(image.RowPointer(height - 1 - y), converted_.get() + size_t(y) * convertedStride,
+                  size_t(rowBytes));
+    }
+    return true;
+  }
+  // Pixel (x, y) of the upright picture, from the top, is a pixel of the
+  // stored one.
+  const int shownWidth = image.Width();
+  const int shownHeight = image.Height();
+  for (int y = 0; y < shownHeight; ++y) {
+    auto* row = reinterpret_cast<uint32_t*>(image.RowPointer(shownHeight - 1 - y));
+    for (int x = 0; x < shownWidth; ++x) {
+      int sx = x;
+      int sy = y;
+      if (quarterTurns_ == 1) {
+        sx = y;
+        sy = height - 1 - x;
+      } else if (quarterTurns_ == 2) {
+        sx = width - 1 - x;
+        sy = height - 1 - y;
+      } else {
+        sx = width - 1 - y;
+        sy = x;
+      }
+      std::memcpy(&row[x], converted_.get() + size_t(sy) * convertedStride + size_t(sx) * 4, 4);
+    }
   }
   return true;
 }

@@ -186,6 +186,28 @@ void PatchStreamHeader(const std::string& from, const std::string& to, int offse
   test::WriteBytes(to, bytes);
 }
 
+// A clip recorded on its side (a phone held upright) is shown as players
+// show it: turned as the stream says.
+TEST_F(ClipReaderTest, ClipsAreShownTurnedAsTheirStreamSays) {
+  if (!test::HasEncoder("mpeg4")) GTEST_SKIP() << "no MPEG-4 encoder";
+  for (const int turns : {1, 2, 3}) {
+    SCOPED_TRACE(turns);
+    const std::string name = Path("turned" + std::to_string(turns) + ".mov");
+    test::TestClipOptions options{name, "mpeg4", 3};
+    options.displayTurns = turns;
+    ASSERT_TRUE(test::WriteTestClip(options));
+    int rate = 2500;
+    ASSERT_TRUE(reader_.Open(FileRefFor(name), rate));
+    ASSERT_TRUE(reader_.ReadFrame(1, rate, image_));
+    EXPECT_EQ(image_.Width(), turns == 2 ? 320 : 240);
+    EXPECT_EQ(image_.Height(), turns == 2 ? 240 : 320);
+    EXPECT_TRUE(test::MarkersInPlace(image_, turns));
+    if (turns == 2) {
+      EXPECT_FALSE(test::MarkersInPlace(image_, 0));
+    }
+  }
+}
+
 TEST_F(ClipReaderTest, ClipsThatDoNotOpenAreReportedWhateverTheirKind) {
   std::ofstream(Path("text.avi")) << "not a movie at all";
   std::ofstream(Path("text.mov")) << "not a movie at all";

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "media/ffmpeg_ptr.h"
@@ -9,6 +11,7 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libavutil/display.h>
 #include <libavutil/opt.h>
 #include <libswscale/swscale.h>
 }
@@ -96,6 +99,12 @@ bool WriteTestClip(const TestClipOptions& options) {
   if (avcodec_open2(codec.get(), encoder, nullptr) < 0) return false;
   if (avcodec_parameters_from_context(stream->codecpar, codec.get()) < 0) return false;
   stream->time_base = codec->time_base;
+  if (options.displayTurns != 0) {
+    auto* matrix = reinterpret_cast<int32_t*>(
+        av_stream_new_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, sizeof(int32_t) * 9));
+    if (!matrix) return false;
+    av_display_rotation_set(matrix, 90.0 * options.displayTurns);  // clockwise
+  }
   if (avio_open(&output->pb, options.path.c_str(), AVIO_FLAG_WRITE) < 0) return false;
   if (avformat_write_header(output.get(), nullptr) < 0) return false;
 
@@ -154,12 +163,22 @@ int FrameNumberShown(const ImageBuffer& image, int block) {
   return number;
 }
 
-bool MarkersInPlace(const ImageBuffer& image) {
+bool MarkersInPlace(const ImageBuffer& image, int quarterTurns) {
   if (image.BitsPerPixel() != 32) return false;
   constexpr int kBlock = 32;
-  const uint8_t* red = PixelFromTop(image, kBlock / 2, kBlock / 2);
-  const uint8_t* blue =
-      PixelFromTop(image, image.Width() - kBlock / 2, image.Height() - kBlock / 2);
+  const bool across = quarterTurns % 2 == 1;
+  const int width = across ? image.Height() : image.Width();  // as written
+  const int height = across ? image.Width() : image.Height();
+  // Where a written pixel lies once turned.
+  const auto shown = [&](int x, int y) {
+    for (int t = 0; t < quarterTurns; ++t) {
+      const int turnedHeight = t % 2 == 0 ? height : width;
+      std::tie(x, y) = std::pair{turnedHeight - 1 - y, x};
+    }
+    return PixelFromTop(image, x, y);
+  };
+  const uint8_t* red = shown(kBlock / 2, kBlock / 2);
+  const uint8_t* blue = shown(width - kBlock / 2, height - kBlock / 2);
   return red[2] > 200 && red[0] < 60 && blue[0] > 200 && blue[2] < 60;
 }
 

@@ -21,6 +21,9 @@ struct TestClipOptions {
   // Groups of pictures whose leading B-frames refer back to the group before
   // (libx264 only; the MPEG-2 encoder makes open groups whenever it has B-frames).
   bool openGop = false;
+  // Quarter turns clockwise a player makes to show the frames upright, as
+  // a phone held upright records them (QuickTime and MP4 keep it).
+  int displayTurns = 0;
 };
 
 // Whether the linked libraries hold an encoder by that name.
@@ -36,7 +39,8 @@ bool WriteTestClip(const TestClipOptions& options);
 // white (a damaged or wrong frame).
 int FrameNumberShown(const ImageBuffer& image, int block = 32);
 
-// Whether the frame is upright with red and blue in their places.
-bool MarkersInPlace(const ImageBuffer& image);
+// Whether the frame is upright with red and blue in their places; after the
+// given quarter turns clockwise of the written frame, where they went.
+bool MarkersInPlace(const ImageBuffer& image, int quarterTurns = 0);
 
 }  // namespace vantoril::test
