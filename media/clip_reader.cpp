@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <new>
@@ -439,27 +440,20 @@ bool ClipReader::Decoder::Convert(ImageBuffer& image) {
     }
     return true;
   }
-  // Pixel (x, y) of the upright picture, from the top, is a pixel of the
-  // stored one.
+  // Row y of the upright picture, from the top, walks the stored one: up a
+  // column from the bottom (one turn), back along a row (two), or down a
+  // column (three).
+  const ptrdiff_t stride = convertedStride;
+  const ptrdiff_t step = quarterTurns_ == 1 ? -stride : quarterTurns_ == 2 ? -4 : stride;
   const int shownWidth = image.Width();
   const int shownHeight = image.Height();
   for (int y = 0; y < shownHeight; ++y) {
-    auto* row = reinterpret_cast<uint32_t*>(image.RowPointer(shownHeight - 1 - y));
-    for (int x = 0; x < shownWidth; ++x) {
-      int sx = x;
-      int sy = y;
-      if (quarterTurns_ == 1) {
-        sx = y;
-        sy = height - 1 - x;
-      } else if (quarterTurns_ == 2) {
-        sx = width - 1 - x;
-        sy = height - 1 - y;
-      } else {
-        sx = width - 1 - y;
-        sy = x;
-      }
-      std::memcpy(&row[x], converted_.get() + size_t(sy) * convertedStride + size_t(sx) * 4, 4);
-    }
+    const ptrdiff_t start = quarterTurns_ == 1   ? (height - 1) * stride + ptrdiff_t{y} * 4
+                            : quarterTurns_ == 2 ? (height - 1 - y) * stride + (width - 1) * 4
+                                                 : ptrdiff_t{width - 1 - y} * 4;
+    const uint8_t* source = converted_.get() + start;
+    uint8_t* row = image.RowPointer(shownHeight - 1 - y);
+    for (int x = 0; x < shownWidth; ++x, source += step) std::memcpy(row + 4 * x, source, 4);
   }
   return true;
 }
