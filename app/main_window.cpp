@@ -54,12 +54,15 @@ bool KeyDownTypesCharacter(int code) {
          (code >= vk::kOem1 && code <= vk::kOem3) || (code >= vk::kOem4 && code <= vk::kOem7);
 }
 
+// The four-letter spellings are as common on this desktop as the three-letter
+// ones; without them a folder of ".jpeg" photos looks empty.
 std::string PictureFilter(bool jpeg) {
   std::string filter = "All Graphics Files|*.bmp;*.tga;*.tif;*.psd";
-  if (jpeg) filter += ";*.jpg";
-  filter += "|BMP Files (*.bmp)|*.bmp|Targa Files (*.tga)|*.tga|TIFF Files (*.tif)|*.tif";
+  if (jpeg) filter += ";*.jpg;*.jpeg";
+  filter += ";*.tiff";
+  filter += "|BMP Files (*.bmp)|*.bmp|Targa Files (*.tga)|*.tga|TIFF Files (*.tif)|*.tif;*.tiff";
   filter += "|Photoshop Files (*.psd)|*.psd";
-  if (jpeg) filter += "|Jpeg Files (*.jpg)|*.jpg";
+  if (jpeg) filter += "|Jpeg Files (*.jpg)|*.jpg;*.jpeg";
   filter += "|All Files (*.*)|*.*|";
   return filter;
 }
@@ -83,13 +86,13 @@ std::string BackgroundFilter(bool jpeg) {
   constexpr std::string_view kClips =
       "*.mp4;*.MP4;*.m4v;*.M4V;*.mkv;*.MKV;*.mxf;*.MXF;*.webm;*.WEBM;*.mts;*.MTS;*.m2ts;*.M2TS";
   std::string filter = "All Movie / Graphics Files|*.avi;*.mov;*.bmp;*.tga;*.tif;*.psd";
-  if (jpeg) filter += ";*.jpg";
-  filter += ";" + std::string(kClips);
+  if (jpeg) filter += ";*.jpg;*.jpeg";
+  filter += ";*.tiff;" + std::string(kClips);
   filter +=
       "|AVI Files (*.avi)|*.avi|QT Files (*.mov)|*.mov|BMP Files (*.bmp)|*.bmp|Targa Files "
-      "(*.tga)|*.tga|TIFF Files (*.tif)|*.tif";
+      "(*.tga)|*.tga|TIFF Files (*.tif)|*.tif;*.tiff";
   filter += "|Movie Clips (MP4, M4V, MKV, MXF, WebM, MTS, M2TS)|" + std::string(kClips);
-  if (jpeg) filter += "|Jpeg Files (*.jpg)|*.jpg";
+  if (jpeg) filter += "|Jpeg Files (*.jpg)|*.jpg;*.jpeg";
   filter += "|Photoshop Files (*.psd)|*.psd|All Files (*.*)|*.*|";
   return filter;
 }
