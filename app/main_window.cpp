@@ -55,14 +55,16 @@ bool KeyDownTypesCharacter(int code) {
 }
 
 // The four-letter spellings are as common on this desktop as the three-letter
-// ones; without them a folder of ".jpeg" photos looks empty.
+// ones; without them a folder of ".jpeg" photos looks empty. PNG is the usual
+// file of a logo or a title with transparency.
 std::string PictureFilter(bool jpeg) {
   std::string filter = "All Graphics Files|*.bmp;*.tga;*.tif;*.psd";
   if (jpeg) filter += ";*.jpg;*.jpeg";
-  filter += ";*.tiff";
+  filter += ";*.tiff;*.png";
   filter += "|BMP Files (*.bmp)|*.bmp|Targa Files (*.tga)|*.tga|TIFF Files (*.tif)|*.tif;*.tiff";
   filter += "|Photoshop Files (*.psd)|*.psd";
   if (jpeg) filter += "|Jpeg Files (*.jpg)|*.jpg;*.jpeg";
+  filter += "|PNG Files (*.png)|*.png";
   filter += "|All Files (*.*)|*.*|";
   return filter;
 }
@@ -87,13 +89,13 @@ std::string BackgroundFilter(bool jpeg) {
       "*.mp4;*.MP4;*.m4v;*.M4V;*.mkv;*.MKV;*.mxf;*.MXF;*.webm;*.WEBM;*.mts;*.MTS;*.m2ts;*.M2TS";
   std::string filter = "All Movie / Graphics Files|*.avi;*.mov;*.bmp;*.tga;*.tif;*.psd";
   if (jpeg) filter += ";*.jpg;*.jpeg";
-  filter += ";*.tiff;" + std::string(kClips);
+  filter += ";*.tiff;*.png;" + std::string(kClips);
   filter +=
       "|AVI Files (*.avi)|*.avi|QT Files (*.mov)|*.mov|BMP Files (*.bmp)|*.bmp|Targa Files "
       "(*.tga)|*.tga|TIFF Files (*.tif)|*.tif;*.tiff";
   filter += "|Movie Clips (MP4, M4V, MKV, MXF, WebM, MTS, M2TS)|" + std::string(kClips);
   if (jpeg) filter += "|Jpeg Files (*.jpg)|*.jpg;*.jpeg";
-  filter += "|Photoshop Files (*.psd)|*.psd|All Files (*.*)|*.*|";
+  filter += "|Photoshop Files (*.psd)|*.psd|PNG Files (*.png)|*.png|All Files (*.*)|*.*|";
   return filter;
 }
 

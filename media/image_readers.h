@@ -21,7 +21,7 @@ struct ImageFile {
 // The formats the program reads, as the first bytes (and, for JPEG, the
 // name) tell them; kTarga is what is left, since Targa files carry no
 // signature.
-enum class ImageFormat { kPhotoshop, kTiff, kBmp, kJpeg, kTarga };
+enum class ImageFormat { kPhotoshop, kTiff, kBmp, kJpeg, kPng, kTarga };
 ImageFormat DetectImageFormat(ImageFile& file);
 
 // Chooses a reader by the file's first bytes (then, for JPEG, by its name;
@@ -36,6 +36,8 @@ ImageReadResult ReadTarga(ImageBuffer& image, ImageFile& file);
 ImageReadResult ReadTiff(ImageBuffer& image, ImageFile& file);
 ImageReadResult ReadPhotoshop(ImageBuffer& image, ImageFile& file);
 ImageReadResult ReadJpeg(ImageBuffer& image, ImageFile& file);
+// PNG, the usual file of a logo or a title with transparency here.
+ImageReadResult ReadPng(ImageBuffer& image, ImageFile& file);
 
 // Whether JPEG files can be read (the decoder is linked in, so always).
 bool IsJpegLibraryAvailable();

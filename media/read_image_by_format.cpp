@@ -25,6 +25,8 @@ ImageReadResult ChooseReader(ImageBuffer& image, ImageFile& file) {
       return ReadBmp(image, file);
     case ImageFormat::kJpeg:
       return ReadJpeg(image, file);
+    case ImageFormat::kPng:
+      return ReadPng(image, file);
     case ImageFormat::kTarga:
       break;
   }
@@ -43,6 +45,9 @@ ImageFormat DetectImageFormat(ImageFile& file) {
   }
   if (StartsWith(first, 0, "II") || StartsWith(first, 0, "MM")) {
     return ImageFormat::kTiff;
+  }
+  if (StartsWith(first, 0, "\x89PNG\r\n\x1A\n")) {
+    return ImageFormat::kPng;
   }
   if (StartsWith(first, 0, "BM") || StartsWith(first, 0, "MB")) {
     return ImageFormat::kBmp;

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <jpeglib.h>
 // clang-format on
+#include <png.h>
 
 #include <array>
 #include <utility>
@@ -541,9 +542,112 @@ void AddJpegFiles(Files& files) {
       {"jpeg-width-0.jpg", noWidth},
       {"jpeg-width-8193.jpg",
        JpegBytes(8193, 1, true, false, [](int, int, int) -> uint8_t { return 90; })},
-      // Not a picture the program reads: it goes to the Targa reader.
-      {"not-a-picture.png", {0x89, 'P', 'N', 'G', 13, 10, 26, 10, 0, 0, 0, 13, 'I', 'H',
-                             'D',  'R', 0,   0,   0,  1,  0,  0,  0, 1, 8, 6,  0,   0}},
+      // Not a picture the program reads (a GIF): it goes to the Targa reader.
+      {"not-a-picture.gif",
+       {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0x80, 0, 0, 0,   0, 0, 255, 255,
+        255, ',', 0,   0,   0,   0,   1, 0, 1, 0, 0,    2, 2, 'D', 1, 0, ';'}},
+  };
+  files.insert(files.end(), more.begin(), more.end());
+}
+
+struct PngShape {
+  int width = 5;
+  int height = 3;
+  int colorType = PNG_COLOR_TYPE_RGB;
+  int depth = 8;
+  bool interlaced = false;
+  bool seeThrough = false;  // a palette's alpha (tRNS): 255 - index
+};
+
+void AppendPngBytes(png_structp png, png_bytep data, size_t length) {
+  auto* out = static_cast<Bytes*>(png_get_io_ptr(png));
+  out->insert(out->end(), data, data + length);
+}
+
+// A PNG of RunSample: colours and alpha as the buffer's bytes say; grey
+// and palette indexes from byte 0, the palette of the other readers' tests
+// (entry i: red i, green 2i + 1, blue 3i + 2). 16-bit samples carry the
+// pattern in their high byte; 1-bit grey is the pattern's lowest bit.
+Bytes PngBytes(const PngShape& shape) {
+  Bytes out;
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  png_set_write_fn(png, &out, AppendPngBytes, nullptr);
+  png_set_IHDR(png, info, static_cast<png_uint_32>(shape.width),
+               static_cast<png_uint_32>(shape.height), shape.depth, shape.colorType,
+               shape.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  std::array<png_color, 256> palette{};
+  std::array<png_byte, 256> alpha{};
+  for (int i = 0; i < 256; ++i) {
+    palette[size_t(i)] = {static_cast<png_byte>(i), static_cast<png_byte>(2 * i + 1),
+                          static_cast<png_byte>(3 * i + 2)};
+    alpha[size_t(i)] = static_cast<png_byte>(255 - i);
+  }
+  if (shape.colorType == PNG_COLOR_TYPE_PALETTE) {
+    png_set_PLTE(png, info, palette.data(), 256);
+    if (shape.seeThrough) png_set_tRNS(png, info, alpha.data(), 256, nullptr);
+  }
+  png_write_info(png, info);
+  // Samples in the file's order: red, green, blue, alpha, or grey (alpha).
+  std::vector<int> bytes;
+  switch (shape.colorType) {
+    case PNG_COLOR_TYPE_RGB:
+      bytes = {2, 1, 0};
+      break;
+    case PNG_COLOR_TYPE_RGBA:
+      bytes = {2, 1, 0, 3};
+      break;
+    case PNG_COLOR_TYPE_GRAY_ALPHA:
+      bytes = {0, 3};
+      break;
+    default:
+      bytes = {0};
+      break;
+  }
+  const int passes = png_set_interlace_handling(png);
+  for (int pass = 0; pass < passes; ++pass) {
+    for (int y = 0; y < shape.height; ++y) {
+      Bytes line;
+      for (int x = 0; x < shape.width; ++x) {
+        for (const int b : bytes) {
+          const uint8_t value = RunSample(x, y, b);
+          if (shape.depth == 1) {
+            if (x % 8 == 0) line.push_back(0);
+            line.back() = static_cast<uint8_t>(line.back() | (value & 1) << (7 - x % 8));
+          } else {
+            line.push_back(value);
+            if (shape.depth == 16) line.push_back(static_cast<uint8_t>(x + y));
+          }
+        }
+      }
+      png_write_row(png, line.data());
+    }
+  }
+  png_write_end(png, nullptr);
+  png_destroy_write_struct(&png, &info);
+  return out;
+}
+
+void AddPngFiles(Files& files) {
+  const Bytes rgb = PngBytes({});
+  Bytes badCheck = rgb;
+  badCheck[badCheck.size() - 20] ^= 0x40;  // in the picture data, so its check fails
+  const Files more = {
+      {"png-rgb.png", rgb},
+      {"png-rgba.png", PngBytes({.colorType = PNG_COLOR_TYPE_RGBA})},
+      {"png-rgb16.png", PngBytes({.depth = 16})},
+      {"png-grey.png", PngBytes({.colorType = PNG_COLOR_TYPE_GRAY})},
+      {"png-grey-alpha.png", PngBytes({.colorType = PNG_COLOR_TYPE_GRAY_ALPHA})},
+      {"png-grey-1-bit.png", PngBytes({.colorType = PNG_COLOR_TYPE_GRAY, .depth = 1})},
+      {"png-indexed.png", PngBytes({.colorType = PNG_COLOR_TYPE_PALETTE})},
+      {"png-indexed-see-through.png",
+       PngBytes({.colorType = PNG_COLOR_TYPE_PALETTE, .seeThrough = true})},
+      {"png-interlaced.png", PngBytes({.width = 13, .height = 11, .interlaced = true})},
+      {"png-half.png", Cut(rgb, rgb.size() / 2)},
+      {"png-bad-check.png", badCheck},
+      {"png-width-8193.png",
+       PngBytes({.width = 8193, .height = 1, .colorType = PNG_COLOR_TYPE_GRAY})},
   };
   files.insert(files.end(), more.begin(), more.end());
 }
@@ -557,6 +661,7 @@ std::vector<PictureFile> PictureFiles() {
   AddTiffFiles(files);
   AddPhotoshopFiles(files);
   AddJpegFiles(files);
+  AddPngFiles(files);
   return files;
 }
 

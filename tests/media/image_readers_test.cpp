@@ -220,6 +220,29 @@ const Case kJpeg[] = {
 };
 INSTANTIATE_TEST_SUITE_P(Jpeg, ImageReader, ::testing::ValuesIn(kJpeg), FileName);
 
+uint8_t BlackOrWhite(int x, int y, int) {
+  return RunSample(x, y, 0) & 1 ? 255 : 0;
+}
+// Indexed, with alpha 255 - index.
+uint8_t SeeThrough(int x, int y, int byte) {
+  return byte == 3 ? static_cast<uint8_t>(255 - RunSample(x, y, 0)) : Indexed(x, y, byte);
+}
+
+// Every kind of PNG becomes blue, green, red, with alpha where the file has
+// any; 16-bit samples keep their high byte.
+const Case kPng[] = {
+    {"png-rgb.png", 5, 3, 24, RunSample},
+    {"png-rgba.png", 5, 3, 32, RunSample},
+    {"png-rgb16.png", 5, 3, 24, RunSample},
+    {"png-grey.png", 5, 3, 24, GreyRun},
+    {"png-grey-alpha.png", 5, 3, 32, WithAlpha<GreyRun>},
+    {"png-grey-1-bit.png", 5, 3, 24, BlackOrWhite},
+    {"png-indexed.png", 5, 3, 24, Indexed},
+    {"png-indexed-see-through.png", 5, 3, 32, SeeThrough},
+    {"png-interlaced.png", 13, 11, 24, RunSample},
+};
+INSTANTIATE_TEST_SUITE_P(Png, ImageReader, ::testing::ValuesIn(kPng), FileName);
+
 TEST(ImageReaders, RefuseWhatTheyCannotRead) {
   const struct {
     ImageReadResult result;
@@ -231,7 +254,7 @@ TEST(ImageReaders, RefuseWhatTheyCannotRead) {
       {kImageTooFewColors, {"bmp4.bmp", "bmp1.bmp", "tif-1-bit.tif"}},
       {kImageTooLarge,
        {"bmp24-width-8193.bmp", "bmp24-height-8193-top-down.bmp", "tga24-width-8193.tga",
-        "tif-width-8193.tif", "psd-height-8193.psd", "jpeg-width-8193.jpg"}},
+        "tif-width-8193.tif", "psd-height-8193.psd", "jpeg-width-8193.jpg", "png-width-8193.png"}},
       // Damaged, cut short, or a variant the readers leave out.
       {kImageUnreadable,
        {"bmp-cut-in-header.bmp", "bmp48.bmp", "bmp12.bmp", "bmp24-core-header.bmp",
@@ -251,6 +274,7 @@ TEST(ImageReaders, RefuseWhatTheyCannotRead) {
       {kImageUnreadable,
        {"jpeg-half.jpg", "jpeg-200-bytes.jpg", "jpeg-garbage.jpg", "jpeg-empty.jpg",
         "jpeg-width-0.jpg"}},
+      {kImageUnreadable, {"png-half.png", "png-bad-check.png", "not-a-picture.gif"}},
   };
   for (const auto& c : cases) {
     for (const char* file : c.files) {

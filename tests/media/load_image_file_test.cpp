@@ -68,7 +68,8 @@ TEST_F(LoadImageFileTest, EachReadFailureHasItsMessageAndReason) {
       {"bmp4.bmp", "Images must have 256 colors or more", PictureProblem::kUnknownFormat},
       {"tga4.tga", "Can't read image file  [ 3 ]", PictureProblem::kUnknownFormat},
       {"bmp-cut-in-header.bmp", "Can't read image file  [ 3 ]", PictureProblem::kDamaged},
-      {"not-a-picture.png", "Can't read image file  [ 3 ]", PictureProblem::kUnknownFormat},
+      {"not-a-picture.gif", "Can't read image file  [ 3 ]", PictureProblem::kUnknownFormat},
+      {"png-half.png", "Can't read image file  [ 3 ]", PictureProblem::kDamaged},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.file);
