@@ -60,10 +60,9 @@ body = b"WAVE" + b"fmt " + struct.pack("<I", len(fmt)) + fmt + b"data" + struct.
 open(sys.argv[2], "wb").write(b"RIFF" + struct.pack("<I", len(body)) + body)
 PY
 
-for case in "0 0 $track" "30 48000 $track" "0 0 $work/track24.wav"; do
-  set -- $case
-  echo -n "from frame $1 of $(basename "$3"): "
-  python3 - "$play" "$track" "$1" "$2" "$3" <<'PY' || { echo "FAILED: from frame $1 of $3"; exit 1; }
+# One case: PLAY_SOUND_TRACK TRACK FRAME FIRST_POSITION PLAYED_FILE.
+play_case() {
+  python3 - "$@" <<'PY'
 import signal, struct, subprocess, sys, threading, time, wave
 play, track_path, frame, expected, played = sys.argv[1], sys.argv[2], sys.argv[3], int(sys.argv[4]), sys.argv[5]
 with wave.open(track_path) as w:
@@ -126,6 +125,27 @@ if not expected <= first < expected + rate // 10:
 if abs(late) > 0.1 or abs(span - 3) > 0.1:
     sys.exit("the sound was not on time")
 PY
+}
+
+for case in "0 0 $track" "30 48000 $track" "0 0 $work/track24.wav"; do
+  set -- $case
+  echo -n "from frame $1 of $(basename "$3"): "
+  # libpulse itself rarely aborts a client on a busy machine ("Assertion
+  # 'p->srb == srb' failed at pulsecore/pstream.c"), before a sample of ours
+  # is involved: that case is played once more; any other failure stands.
+  for attempt in 1 2; do
+    if result=$(play_case "$play" "$track" "$1" "$2" "$3" 2>&1); then
+      echo "$result"
+      break
+    fi
+    if [[ $attempt == 1 && $result == *"Assertion '"*"' failed at "*pulse* ]]; then
+      echo -n "(libpulse aborted the player: ${result//$'\n'/ }; once more) "
+      continue
+    fi
+    echo "$result"
+    echo "FAILED: from frame $1 of $3"
+    exit 1
+  done
 done
 
 # No server: silent, with one message.
