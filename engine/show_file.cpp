@@ -5,6 +5,9 @@
 #include <chrono>
 #include <cstring>
 #include <random>
+#include <string>
+#include <string_view>
+#include <vector>
 
 #include "engine/show_document.h"
 
@@ -106,18 +109,54 @@ uint16_t DrawShowId() {
   return static_cast<uint16_t>(random() % 32768);
 }
 
+bool IsFile(const std::filesystem::path& path) {
+  std::error_code error;
+  return std::filesystem::is_regular_file(path, error);
+}
+
+// The names of a reference's folders and file, from any system's path.
+std::vector<std::string_view> PathParts(std::string_view path) {
+  std::vector<std::string_view> parts;
+  while (!path.empty()) {
+    const size_t cut = path.find_first_of("/\\:");
+    const std::string_view part = path.substr(0, cut);
+    if (!part.empty() && part != "." && part != "..") parts.push_back(part);
+    if (cut == std::string_view::npos) break;
+    path.remove_prefix(cut + 1);
+  }
+  return parts;
+}
+
+// A show moved to another folder, disk or system with its files: a file that
+// is not at its reference is looked for under the show's folder by the
+// reference's last names, the longest first (pictures/a.bmp, then a.bmp).
+// A name that the alternative image folder holds is left to the loader,
+// which looks there first.
+void FindMovedFile(FileSpec& fileRef, const std::filesystem::path& showFolder,
+                   const FileSpec& altFolder) {
+  constexpr size_t kMostNames = 3;
+  const std::vector<std::string_view> parts = PathParts(fileRef.Path());
+  if (parts.empty() || IsFile(std::string(fileRef.Path()))) return;
+  if (altFolder.HasPath() && IsFile(std::filesystem::path(altFolder.Path()) / parts.back())) return;
+  for (size_t names = std::min(parts.size(), kMostNames); names > 0; --names) {
+    std::filesystem::path candidate = showFolder;
+    for (size_t k = parts.size() - names; k < parts.size(); ++k) candidate /= parts[k];
+    if (IsFile(candidate) && fileRef.SetPath(candidate.string())) return;
+  }
+}
+
 // Relative references are taken from the show's folder; anything that looks
-// like a path of another system is left for the alternative image folder.
-FileSpec Resolved(FileSpec fileRef, const std::filesystem::path& showFolder) {
+// like a path of another system is left for the alternative image folder,
+// unless the file is found beside the show.
+FileSpec Resolved(FileSpec fileRef, const std::filesystem::path& showFolder,
+                  const FileSpec& altFolder) {
   const std::string_view path = fileRef.Path();
-  if (showFolder.empty() || path.empty() || path.front() == '/' || path.front() == '\\' ||
-      path.find(':') != std::string_view::npos) {
-    return fileRef;
+  if (showFolder.empty() || path.empty()) return fileRef;
+  if (path.front() != '/' && path.front() != '\\' && path.find(':') == std::string_view::npos) {
+    // Too long a path keeps the reference as it is.
+    fileRef.SetPath((showFolder / std::filesystem::path(path)).lexically_normal().string());
   }
-  const std::string full = (showFolder / std::filesystem::path(path)).lexically_normal().string();
-  if (!fileRef.SetPath(full)) {
-    return fileRef;
-  }
+  FindMovedFile(fileRef, showFolder, altFolder);
   return fileRef;
 }
 
@@ -212,7 +251,7 @@ bool ReadShow(ShowDocument& document, std::span<const uint8_t> bytes, bool redra
       length >= kShowHeaderSize + kShowTrailerSize ? length - kShowTrailerSize : kShowHeaderSize;
 
   document.pictureCount = 0;
-  document.backgroundFile = Resolved(reader.GetFileSpec(8), showFolder);
+  document.backgroundFile = Resolved(reader.GetFileSpec(8), showFolder, document.altImageFolder);
   document.videoColors = bytes[270] != 0;
   document.alphaBlur = bytes[271] != 0;
 
@@ -222,7 +261,7 @@ bool ReadShow(ShowDocument& document, std::span<const uint8_t> bytes, bool redra
   while (at < end) {
     // The sound block is the last thing before the trailer.
     if (end - at == kSoundBlockSize) {
-      document.soundFile = Resolved(reader.GetFileSpec(at), showFolder);
+      document.soundFile = Resolved(reader.GetFileSpec(at), showFolder, document.altImageFolder);
       break;
     }
     if (end - at < kMinPictureBlock) {
@@ -232,7 +271,7 @@ bool ReadShow(ShowDocument& document, std::span<const uint8_t> bytes, bool redra
     const int32_t count = reader.Get<int32_t>(at + kKeyCountAt);
     if (count == 0) {
       // An old-style sound block carries a zero key count.
-      document.soundFile = Resolved(reader.GetFileSpec(at), showFolder);
+      document.soundFile = Resolved(reader.GetFileSpec(at), showFolder, document.altImageFolder);
       break;
     }
     if (count < 0 || count > kMaxKeys ||
@@ -245,7 +284,7 @@ bool ReadShow(ShowDocument& document, std::span<const uint8_t> bytes, bool redra
       break;
     }
     Picture picture;
-    picture.file = Resolved(reader.GetFileSpec(at), showFolder);
+    picture.file = Resolved(reader.GetFileSpec(at), showFolder, document.altImageFolder);
     picture.brush = reader.Get<int32_t>(at + kBrushAt);
     picture.tint = reader.Get<uint32_t>(at + kTintAt);
     picture.spareC = reader.Get<uint32_t>(at + kSpareCAt);

@@ -355,6 +355,40 @@ TEST_F(ShowFileTest, RelativeReferencesAreTakenFromTheShowsFolderAndNonShowsRefu
   EXPECT_EQ(loaded->showFile.Path(), (folder / "show.vsh").string());
 }
 
+// Shows carried to another disk or system with their files (absolute paths,
+// or a path of the old system) find the files under their new folder; a
+// file still at its reference, or in the alternative image folder, is left
+// to be read from there.
+TEST_F(ShowFileTest, AShowMovedWithItsFilesFindsThemUnderItsFolder) {
+  const auto folder = test::FreshFolder("show_moved");
+  const auto elsewhere = test::FreshFolder("show_moved_elsewhere");
+  const auto alternative = test::FreshFolder("show_moved_alternative");
+  for (const fs::path& file :
+       {folder / "pictures" / "a.bmp", folder / "a.bmp", folder / "back.bmp", folder / "track.wav",
+        folder / "b.bmp", folder / "c.bmp", elsewhere / "b.bmp", alternative / "c.bmp"}) {
+    fs::create_directories(file.parent_path());
+    std::ofstream(file) << "x";
+  }
+  AddPicture("/old/Project/pictures/a.bmp", 1);
+  AddPicture((elsewhere / "b.bmp").string(), 1);
+  AddPicture("/old/Project/c.bmp", 1);
+  AddPicture("/old/Project/gone.bmp", 1);
+  document->backgroundFile = SpecFor("C:\\Shows\\back.bmp");
+  document->soundFile = SpecFor("/old/Project/track.wav");
+  ASSERT_EQ(SaveShowFile(*document, folder / "show.vsh"), ShowFileStatus::kOk);
+
+  auto loaded = MakeDocument();
+  ASSERT_TRUE(loaded->altImageFolder.SetPath(alternative.string()));
+  ASSERT_EQ(LoadShowFile(*loaded, folder / "show.vsh", false), ShowFileStatus::kOk);
+  ASSERT_EQ(loaded->pictureCount, 4);
+  EXPECT_EQ(loaded->PictureAt(0).file.Path(), (folder / "pictures" / "a.bmp").string());
+  EXPECT_EQ(loaded->PictureAt(1).file.Path(), (elsewhere / "b.bmp").string());
+  EXPECT_EQ(loaded->PictureAt(2).file.Path(), "/old/Project/c.bmp");
+  EXPECT_EQ(loaded->PictureAt(3).file.Path(), "/old/Project/gone.bmp");
+  EXPECT_EQ(loaded->backgroundFile.Path(), (folder / "back.bmp").string());
+  EXPECT_EQ(loaded->soundFile.Path(), (folder / "track.wav").string());
+}
+
 // A large show saved over a small one by a child killed at random moments
 // leaves the old show or the new one, whole.
 TEST_F(ShowFileTest, AKilledSaveLeavesTheOldShowOrTheNewOneWhole) {
