@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/key_table.h"
 #include "app/load_notices.h"
@@ -832,13 +833,27 @@ void MainWindow::LoadPicture(bool change) {
     ShowErrorBox(kTooManyPictures, MessageSink::kNoCode);
     return;
   }
-  FileSpec fileRef;
-  fileRef.volumeRef = windowSettings_.folder.volumeRef;
-  fileRef.parentId = windowSettings_.folder.parentId;
   const bool jpeg = document_.Loader() && document_.Loader()->JpegAvailable();
-  if (OpenFileDialog(this, fileRef, PictureFilter(jpeg), ".bmp", StartingFolder())) {
-    PlacePicture(fileRef, change);
-    RememberFolder(fileRef.Path(), fileRef);
+  if (change) {
+    FileSpec fileRef;
+    fileRef.volumeRef = windowSettings_.folder.volumeRef;
+    fileRef.parentId = windowSettings_.folder.parentId;
+    if (OpenFileDialog(this, fileRef, PictureFilter(jpeg), ".bmp", StartingFolder())) {
+      PlacePicture(fileRef, true);
+      RememberFolder(fileRef.Path(), fileRef);
+    }
+  } else {
+    // Several pictures may be chosen at once: each goes in as if loaded
+    // alone, so the last one chosen ends in front.
+    std::vector<FileSpec> chosen;
+    if (OpenFilesDialog(this, chosen, PictureFilter(jpeg), ".bmp", StartingFolder())) {
+      size_t tried = 0;
+      for (; tried < chosen.size() && document_.pictureCount < kMaxPictures; ++tried) {
+        PlacePicture(chosen[tried], false);
+      }
+      RememberFolder(chosen.front().Path(), chosen.front());
+      if (tried < chosen.size()) ShowErrorBox(kTooManyPictures, MessageSink::kNoCode);
+    }
   }
   ShowNewPictures();
 }

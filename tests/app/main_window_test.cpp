@@ -290,6 +290,31 @@ TEST(MainWindowShows, SaveQuestionCancelledKeepsTheShow) {
   EXPECT_EQ(app.Doc().pictureCount, 0);
 }
 
+// Load Picture takes several files at once, each as if loaded alone (the
+// last one chosen in front), as many as the show has room for.
+TEST(MainWindowShows, LoadPictureTakesSeveralFilesUpToTheShowsRoom) {
+  AppHarness app;
+  const fs::path pictures = fs::absolute(testing::ExamplesFolder() / "pictures");
+  const auto chooseBoth = [&] {
+    AnswerFileDialog("\"" + (pictures / "sun.bmp").string() + "\" \"" +
+                     (pictures / "star.tga").string() + "\"");
+  };
+  chooseBoth();
+  app.Main().RunCommand(cmd::kLoadPicture);
+  ASSERT_EQ(app.Doc().pictureCount, 2);
+  EXPECT_EQ(app.Doc().PictureAt(0).file.Path(), (pictures / "star.tga").string());
+  EXPECT_EQ(app.Doc().PictureAt(1).file.Path(), (pictures / "sun.bmp").string());
+
+  while (app.Doc().pictureCount < kMaxPictures - 1) app.LoadPicture("sky.bmp");
+  std::string shown;
+  chooseBoth();
+  AnswerMessageBox(&shown);
+  app.Main().RunCommand(cmd::kLoadPicture);
+  EXPECT_EQ(app.Doc().pictureCount, kMaxPictures);
+  EXPECT_EQ(app.Doc().PictureAt(0).file.Path(), (pictures / "sun.bmp").string());
+  EXPECT_EQ(shown, "A show holds at most 30 pictures");
+}
+
 TEST(MainWindowShows, BackgroundAndSoundCommandsChangeTheShow) {
   AppHarness app;
   AnswerFileDialog((testing::ExamplesFolder() / "pictures" / "sky.bmp").string());
