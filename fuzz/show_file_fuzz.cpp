@@ -1,9 +1,11 @@
-// Feeds arbitrary bytes to the show file reader, then writes the show that
-// was read and reads it again.
+// Feeds arbitrary bytes to the show file reader, composes a few frames of the
+// show that was read, then writes it and reads it again.
 #include <cstddef>
 #include <cstdint>
 #include <span>
 
+#include "engine/compositor.h"
+#include "engine/image_buffer.h"
 #include "engine/picture_loader.h"
 #include "engine/settings_store.h"
 #include "engine/show_document.h"
@@ -48,6 +50,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   document.ResetShow();
   if (!vantoril::ReadShow(document, std::span<const uint8_t>(data, size), true)) {
     return 0;
+  }
+  // Whatever a show file holds, its frames compose without a fault.
+  static vantoril::ImageBuffer frame;
+  static const bool made = frame.Create(48, 36, 32);
+  if (made) {
+    const int last = document.showLength;
+    for (const int t : {0, last / 2, last - 1, last}) {
+      for (const auto mode :
+           {vantoril::FieldMode::kFullFrame, vantoril::FieldMode::kInterlacedFields}) {
+        vantoril::ComposeFrameWith(document, t, mode, 1, frame, {1});
+      }
+    }
   }
   const auto written = vantoril::WriteShow(document);
   again.ResetShow();
