@@ -1,7 +1,9 @@
 // Feeds arbitrary bytes to the show file reader, composes a few frames of the
-// show that was read, then writes it and reads it again.
+// show that was read in one pass and in bands (which must agree), then writes
+// the show and reads it again.
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <span>
 
 #include "engine/compositor.h"
@@ -53,13 +55,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   // Whatever a show file holds, its frames compose without a fault.
   static vantoril::ImageBuffer frame;
-  static const bool made = frame.Create(48, 36, 32);
+  static vantoril::ImageBuffer banded;
+  static const bool made = frame.Create(48, 36, 32) && banded.Create(48, 36, 32);
   if (made) {
     const int last = document.showLength;
     for (const int t : {0, last / 2, last - 1, last}) {
       for (const auto mode :
            {vantoril::FieldMode::kFullFrame, vantoril::FieldMode::kInterlacedFields}) {
         vantoril::ComposeFrameWith(document, t, mode, 1, frame, {1});
+        vantoril::ComposeFrameWith(document, t, mode, 1, banded, {3});
+        for (int y = 0; y < 36; ++y) {
+          if (std::memcmp(frame.RowPointer(y), banded.RowPointer(y), 48 * 4) != 0) {
+            __builtin_trap();  // bands paint what one pass paints
+          }
+        }
       }
     }
   }
