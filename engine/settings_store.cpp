@@ -94,11 +94,11 @@ void SettingsStore::LoadSettingsFrom(const std::filesystem::path& file) {
   EnsureSection();
 }
 
-bool SettingsStore::SaveSettings() const {
-  return SaveSettingsTo(FilePath());
+bool SettingsStore::SaveSettings(std::error_code* why) const {
+  return SaveSettingsTo(FilePath(), why);
 }
 
-bool SettingsStore::SaveSettingsTo(const std::filesystem::path& file) const {
+bool SettingsStore::SaveSettingsTo(const std::filesystem::path& file, std::error_code* why) const {
   std::error_code error;
   if (file.has_parent_path()) {
     std::filesystem::create_directories(file.parent_path(), error);
@@ -106,7 +106,7 @@ bool SettingsStore::SaveSettingsTo(const std::filesystem::path& file) const {
   // Write beside the file and rename over it, so that a failed write or a
   // crash never leaves a half-written settings file behind.
   return ReplaceFile(file, std::span(reinterpret_cast<const uint8_t*>(text_.data()), text_.size()),
-                     ".tmp");
+                     ".tmp", why);
 }
 
 void SettingsStore::SetText(std::string text) {

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 namespace vantoril {
 
@@ -22,9 +23,10 @@ class SettingsStore {
   // not carry the product name is replaced by the section line alone.
   void LoadSettings();
   void LoadSettingsFrom(const std::filesystem::path& file);
-  // Writes the text; false when the file cannot be written.
-  bool SaveSettings() const;
-  bool SaveSettingsTo(const std::filesystem::path& file) const;
+  // Writes the text; false when the file cannot be written, and `why` (when
+  // given) says what failed.
+  bool SaveSettings(std::error_code* why = nullptr) const;
+  bool SaveSettingsTo(const std::filesystem::path& file, std::error_code* why = nullptr) const;
 
   std::string GetSetting(std::string_view key, std::string_view defaultValue) const;
   void PutSetting(std::string_view key, std::string_view value);

@@ -85,6 +85,18 @@ TEST(AppStart, InitLoadsTheSettingsAndShutdownWritesThem) {
   AppShutdown(vantoril);
   EXPECT_EQ(ReadText(config / "Vantoril.ini"), "[Vantoril]\r\nFrameRate=2500\r\nScale=75\r\n");
 
+  // Settings that cannot be written are told of, not lost without a word.
+  std::ofstream(config / "a-file") << "not a folder";
+  setenv("XDG_CONFIG_HOME", (config / "a-file").c_str(), 1);
+  ::testing::internal::CaptureStderr();
+  AppShutdown(vantoril);
+  const std::string told = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(told.rfind("vantoril: cannot save the settings to " +
+                           (config / "a-file" / "Vantoril.ini").string() + ": ",
+                       0),
+            0u)
+      << told;
+
   CreateInterfaceFonts("Sans");
   setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
 }
