@@ -265,22 +265,28 @@ TEST_F(RenderTest, RunFailuresShowTheirMessagesAndStoreNothing) {
 }
 
 // A refused frame stops the run: no more frames, no reverse pass, and the
-// file is finished so that the frames before the refusal play.
+// file is finished so that the frames before the refusal play. The refusal
+// of the very last frame, which the writer's thread meets after the loop has
+// handed over everything, fails the run too.
 TEST_F(RenderTest, RefusedFrameStopsTheRunAndKeepsThePlayableStart) {
   callbacks_.compose = [](ShowDocument& document, int32_t time, FieldMode mode,
                           ImageBuffer& frame) {
     if (time == 7) frame.Create(kWidth / 2, kHeight, 32);  // the writer refuses this size
     return StampTime(document, time, mode, frame);
   };
-  test::MessageRecorder sink;
-  const MakeMovieRequest request = Request(5, 10, 1, true);
-  const MakeMovieOutcome outcome = MakeMovieRun(document_, request, callbacks_, &sink, &settings_);
-  EXPECT_EQ(outcome.status, MakeMovieStatus::kWriteFailed);
-  ASSERT_EQ(sink.texts.size(), 1u);
-  EXPECT_EQ(sink.texts[0].rfind("Error Writing Movie File", 0), 0u) << sink.texts[0];
-  EXPECT_EQ(outcome.framesWritten, 3);
-  EXPECT_EQ(StampedTimes(request.output.Path()), (std::vector<int>{5, 5, 6}));
-  EXPECT_EQ(settings_.GetSetting("InitialFolder", "none"), "none");
+  for (const auto& [request, written] :
+       {std::pair{Request(5, 10, 1, true), std::vector<int>{5, 5, 6}},
+        {Request(5, 8, 0, false), std::vector<int>{5, 6}}}) {
+    test::MessageRecorder sink;
+    const MakeMovieOutcome outcome =
+        MakeMovieRun(document_, request, callbacks_, &sink, &settings_);
+    EXPECT_EQ(outcome.status, MakeMovieStatus::kWriteFailed);
+    ASSERT_EQ(sink.texts.size(), 1u);
+    EXPECT_EQ(sink.texts[0].rfind("Error Writing Movie File", 0), 0u) << sink.texts[0];
+    EXPECT_EQ(outcome.framesWritten, static_cast<int>(written.size()));
+    EXPECT_EQ(StampedTimes(request.output.Path()), written);
+    EXPECT_EQ(settings_.GetSetting("InitialFolder", "none"), "none");
+  }
 }
 
 // With the real compositor, the overlapped loop writes exactly the frames a
