@@ -21,6 +21,7 @@ namespace vantoril {
 namespace {
 
 constexpr int32_t kDefaultAspectMode = kAspectMode4x3;
+constexpr std::string_view kKeyFramesFullMessage = "A picture holds at most 127 key frames";
 
 int32_t WrapRing(int32_t index) {
   return ((index % kUndoRingSize) + kUndoRingSize) % kUndoRingSize;
@@ -483,6 +484,11 @@ bool ShowDocument::SetKeyAtCurrentTime() {
   KeyFrame undoRecord;
   if (added) {
     if (picture.keyCount >= kMaxKeys) {
+      // The change made on the stage is lost at the next change of time;
+      // the user has to know why it did not stick.
+      if (host_) {
+        host_->ShowMessage(kKeyFramesFullMessage, MessageSink::kNoCode);
+      }
       return false;
     }
     k = picture.keyCount++;

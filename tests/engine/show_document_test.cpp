@@ -362,8 +362,11 @@ TEST_F(ShowDocumentTest, At127KeyFramesNoMoreAreAddedNorUndoneInto) {
   for (int i = 1; i < kMaxKeys; ++i) {
     ASSERT_TRUE(KeyAt(10 * i, 1));
   }
+  EXPECT_TRUE(host.messages.empty());
   EXPECT_FALSE(KeyAt(5000, 1));
   EXPECT_EQ(document->PictureAt(0).keyCount, kMaxKeys);
+  EXPECT_EQ(host.messages, (std::vector<std::pair<std::string, long>>{
+                               {"A picture holds at most 127 key frames", MessageSink::kNoCode}}));
   document->DeleteKey(5, 0);
   KeyAt(5000, 2);  // back to 127
   ASSERT_EQ(document->PictureAt(0).keyCount, kMaxKeys);
