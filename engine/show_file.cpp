@@ -195,6 +195,14 @@ bool LooksLikeShow(std::span<const uint8_t> bytes) {
 }
 
 std::vector<uint8_t> WriteShow(ShowDocument& document) {
+  document.StampShowLength();
+  document.showId = DrawShowId();
+  std::vector<uint8_t> out = ShowBytes(document, document.showId);
+  document.SetModified(false);
+  return out;
+}
+
+std::vector<uint8_t> ShowBytes(const ShowDocument& document, uint16_t showId) {
   std::vector<uint8_t> out;
   out.reserve(kShowHeaderSize + kShowTrailerSize + kSoundBlockSize +
               static_cast<size_t>(document.pictureCount) *
@@ -206,7 +214,6 @@ std::vector<uint8_t> WriteShow(ShowDocument& document) {
   writer.Put<uint8_t>(document.alphaBlur ? 1 : 0);
   writer.Zeros(kShowHeaderSize - out.size());
 
-  document.StampShowLength();
   for (int slot = 0; slot < document.pictureCount && slot < kSlotCount; ++slot) {
     const Picture& picture = document.PictureAt(slot);
     const int count = std::clamp(picture.keyCount, 1, kMaxKeys);
@@ -219,7 +226,9 @@ std::vector<uint8_t> WriteShow(ShowDocument& document) {
     writer.Zeros(15);
     writer.Put<int32_t>(count);
     for (int k = 0; k < count; ++k) {
-      writer.PutKeyFrame(picture.keys[k]);
+      KeyFrame key = picture.keys[k];
+      if (k == 0) key.spare11 = static_cast<float>(document.showLength);
+      writer.PutKeyFrame(key);
     }
   }
   if (document.soundFile.HasPath()) {
@@ -228,12 +237,10 @@ std::vector<uint8_t> WriteShow(ShowDocument& document) {
   }
   writer.Zeros(kShowTrailerSize);
 
-  document.showId = DrawShowId();
   const auto length = static_cast<uint32_t>(out.size());
   std::memcpy(out.data(), &kShowMagic, 2);
-  std::memcpy(out.data() + 2, &document.showId, 2);
+  std::memcpy(out.data() + 2, &showId, 2);
   std::memcpy(out.data() + 4, &length, 4);
-  document.SetModified(false);
   return out;
 }
 

@@ -27,6 +27,10 @@ inline constexpr size_t kMaxShowFileSize = 1 << 20;
 // in each picture's first key frame and clears `modified`, as a save does.
 std::vector<uint8_t> WriteShow(ShowDocument& document);
 
+// The byte image WriteShow would give with this show id, the document left
+// as it is: what a copy of a show that is not being saved holds.
+std::vector<uint8_t> ShowBytes(const ShowDocument& document, uint16_t showId);
+
 // Fills a freshly reset document from a byte image. Pictures are read from
 // their files again; relative paths are taken from showFolder. False when the
 // bytes are not a show; a damaged show loads as far as it is sound, and
