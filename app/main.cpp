@@ -7,12 +7,14 @@
 #include "app/app_init.h"
 #include "app/main_window.h"
 #include "app/message_loop.h"
+#include "app/show_recovery.h"
 #include "app/timeline_adapter.h"
 #include "engine/show_document.h"
 #include "media/clip_reader.h"
 #include "media/image_file_loader.h"
 #include "media/sound_track_player.h"
 #include "platform/message_boxes.h"
+#include "platform/message_timer.h"
 #include "platform/platform_session.h"
 #include "platform/qt_audio_output.h"
 #include "platform/resources.h"
@@ -102,8 +104,12 @@ int main(int argc, char** argv) {
           "Stage alone.",
           MessageSink::kNoCode);
     }
+    // A show left unsaved by a program that did not end cleanly comes first;
+    // once one is opened, a show named on the command line waits.
+    ShowRecovery recovery(RecoveryStore::DefaultFolder());
+    const bool recovered = recovery.Offer(window, *document);
     // A show named on the command line opens as Load Show opens one.
-    if (!show.empty()) {
+    if (!show.empty() && !recovered) {
       FileSpec file;
       if (file.SetPath(show)) {
         window.OpenShow(file);
@@ -113,11 +119,18 @@ int main(int argc, char** argv) {
     }
     // Ending the session (or Ctrl+C) closes the program in order, settings kept.
     session.RouteTerminationTo(window.Handle());
+    // While the show has unsaved changes, a copy of it follows them.
+    const MessageTimer recoveryTimer(window.Handle(), kWmKeepRecoveryCopy, kRecoveryIntervalMs);
     // A close request passes only once the unsaved show is saved or given up.
-    RunMessageLoop(true, [&window](const Message& message) {
-      return message.window == window.Handle() && message.message == kWmClose &&
-             !window.ConfirmClose();
+    RunMessageLoop(true, [&](const Message& message) {
+      if (message.window != window.Handle()) return false;
+      if (message.message == kWmKeepRecoveryCopy) {
+        recovery.Keep(*document);
+        return true;
+      }
+      return message.message == kWmClose && !window.ConfirmClose();
     });
+    recovery.Discard();
     sound.StopSoundTrack();
     window.DestroyWindow();
     document.reset();

@@ -974,6 +974,25 @@ bool MainWindow::OpenShow(const FileSpec& fileRef) {
   return status == ShowFileStatus::kOk;
 }
 
+bool MainWindow::OpenRecoveredShow(const std::string& copy, std::string_view origin) {
+  std::string damage;
+  const ShowFileStatus status = LoadShowFile(document_, copy, false, &damage);
+  if (status != ShowFileStatus::kOk) {
+    ShowErrorBox(ShowFileMessage(status) + ": " + copy, MessageSink::kNoCode);
+  } else {
+    FileSpec original;
+    if (original.SetPath(origin))
+      document_.showFile = original;
+    else
+      document_.showFile.ClearPath();
+    document_.SetModified(true);
+    SetTitle(document_.showFile.Path());
+  }
+  if (!damage.empty()) ShowErrorBox(DamagedShowNotice(damage), MessageSink::kNoCode);
+  ShowLoadedShow();
+  return status == ShowFileStatus::kOk;
+}
+
 void MainWindow::ShowLoadedShow() {
   UpdatePictureMenu(document_.selectedPicture);
   LayoutChildren();

@@ -162,6 +162,10 @@ class MainWindow : public Window, public DocumentHost {
   // Opens a show file as Load Show does once the file is chosen (its
   // messages included); no save question. False when it did not load.
   bool OpenShow(const FileSpec& fileRef);
+  // Opens the copy of a show that a program left when it ended without a
+  // clean exit: the show takes the name it was made from (`origin`, empty
+  // for a new show) and its changes stay unsaved. False when it did not load.
+  bool OpenRecoveredShow(const std::string& copy, std::string_view origin);
   // Files dropped on the window, in the order dropped: a show opens (after
   // the save question), a WAV file becomes the sound track, a movie clip the
   // background, pictures become new pictures as Load Picture makes them.

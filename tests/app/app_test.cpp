@@ -107,6 +107,7 @@ TEST(AppStart, InitLoadsTheSettingsAndShutdownWritesThem) {
 int RunProgramAndClose(const fs::path& config) {
   std::vector<std::string> variables = {
       "QT_QPA_PLATFORM=offscreen", "XDG_CONFIG_HOME=" + config.string(),
+      "XDG_STATE_HOME=" + (config / "state").string(),
       "XDG_RUNTIME_DIR=" + std::string(std::getenv("XDG_RUNTIME_DIR"))};
   for (char** entry = environ; *entry != nullptr; ++entry) {
     const std::string text = *entry;

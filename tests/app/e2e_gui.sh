@@ -26,9 +26,9 @@ fi
 
 program=$1 cli=$2 grab=$3 source=$4 work=$5 drag=$6
 rm -rf "$work"
-mkdir -p "$work/config" "$work/runtime" "$work/out"
+mkdir -p "$work/config" "$work/state" "$work/runtime" "$work/out"
 chmod 700 "$work/runtime"
-export XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime"
+export XDG_CONFIG_HOME="$work/config" XDG_STATE_HOME="$work/state" XDG_RUNTIME_DIR="$work/runtime"
 export PULSE_SERVER="unix:$work/runtime/no-sound-server"
 unset QT_QPA_PLATFORM
 show="$source/examples/example.vsh"

@@ -12,9 +12,12 @@
 #include <QUrl>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <utility>
 #include <vector>
 
 #include "app/make_movie_command.h"
+#include "app/show_recovery.h"
 #include "app/stage.h"
 #include "app/support/app_harness.h"
 #include "engine/show_file.h"
@@ -366,6 +369,54 @@ TEST(MainWindowShows, FailedSavesAndLoadsKeepTitleAndFile) {
   app.Main().RunCommand(cmd::kLoadShow);
   EXPECT_EQ(app.Main().Title(), "Quennet Vantoril - example");
   EXPECT_GT(app.Doc().pictureCount, 0);
+}
+
+// A show that a program left unsaved when it did not end cleanly is offered
+// at start: Yes opens it under its own name with its changes unsaved, No
+// deletes the copy, Cancel keeps it for the next start.
+TEST(MainWindowShows, AShowLeftUnsavedIsOfferedAtStart) {
+  AppHarness app;
+  const fs::path folder = testing::FreshTestFolder("recovery") / "vantoril";
+  const auto leaveCopy = [&](const char* origin) {
+    app.LoadPicture("sun.bmp");
+    ASSERT_TRUE(app.Doc().showFile.SetPath(origin));
+    RecoveryStore crashed(folder);
+    ASSERT_TRUE(crashed.Keep(app.Doc()));
+    AnswerQuestion(QMessageBox::NoRole);
+    app.Main().RunCommand(cmd::kNewShow);
+    ASSERT_EQ(app.Doc().pictureCount, 0);
+  };
+  const auto copies = [&] {
+    return std::distance(fs::directory_iterator(folder), fs::directory_iterator());
+  };
+
+  leaveCopy("/shows/holiday.vsh");
+  std::string question;
+  AnswerMessageBox(&question, "&Yes");
+  ShowRecovery recovery(folder);
+  EXPECT_TRUE(recovery.Offer(app.Main(), app.Doc()));
+  EXPECT_EQ(question.rfind("Vantoril ended without saving the changes to holiday.vsh "
+                           "(/shows/holiday.vsh).",
+                           0),
+            0u)
+      << question;
+  EXPECT_EQ(app.Doc().pictureCount, 1);
+  EXPECT_TRUE(app.Doc().Modified());
+  EXPECT_EQ(app.Doc().showFile.Path(), "/shows/holiday.vsh");
+  EXPECT_EQ(app.Main().Title(), "Quennet Vantoril - holiday");
+  EXPECT_EQ(copies(), 3) << "this program's own copy, and no other";
+  recovery.Discard();
+  AnswerQuestion(QMessageBox::NoRole);
+  app.Main().RunCommand(cmd::kNewShow);
+
+  for (const auto& [role, kept] : {std::pair{QMessageBox::RejectRole, 3},  // Cancel
+                                   {QMessageBox::NoRole, 0}}) {
+    if (copies() == 0) leaveCopy("");
+    AnswerQuestion(role);
+    EXPECT_FALSE(ShowRecovery(folder).Offer(app.Main(), app.Doc()));
+    EXPECT_EQ(app.Doc().pictureCount, 0);
+    EXPECT_EQ(copies(), kept);
+  }
 }
 
 // Drops local files on a window's canvas as a desktop's drag and drop does.

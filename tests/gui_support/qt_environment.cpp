@@ -26,12 +26,15 @@ class QtEnvironment : public ::testing::Environment {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     const char* tmp = std::getenv("VANTORIL_TEST_TMP");
     const fs::path base = tmp != nullptr ? fs::path(tmp) : fs::temp_directory_path();
-    const auto runtime = base / "xdg-runtime", config = base / "xdg-config";
+    const auto runtime = base / "xdg-runtime", config = base / "xdg-config",
+               state = base / "xdg-state";
     fs::create_directories(runtime);
     fs::create_directories(config);
+    fs::create_directories(state);
     fs::permissions(runtime, fs::perms::owner_all, fs::perm_options::replace);
     setenv("XDG_RUNTIME_DIR", runtime.c_str(), 0);
     setenv("XDG_CONFIG_HOME", config.c_str(), 0);
+    setenv("XDG_STATE_HOME", state.c_str(), 0);
     session_ = std::make_unique<PlatformSession>(argc_, argv_);
     CreateInterfaceFonts("Sans");
   }
