@@ -981,10 +981,15 @@ bool MainWindow::OpenRecoveredShow(const std::string& copy, std::string_view ori
     ShowErrorBox(ShowFileMessage(status) + ": " + copy, MessageSink::kNoCode);
   } else {
     FileSpec original;
-    if (original.SetPath(origin))
+    if (!original.SetPath(origin)) original.ClearPath();
+    // A damaged copy goes back over its show only by a deliberate choice,
+    // as a damaged show does.
+    if (damage.empty()) {
       document_.showFile = original;
-    else
+    } else {
       document_.showFile.ClearPath();
+      document_.damagedShowFile = original;
+    }
     document_.SetModified(true);
     SetTitle(document_.showFile.Path());
   }

@@ -9,7 +9,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
 #include <span>
 #include <utility>
 
@@ -147,6 +146,10 @@ std::vector<RecoveryStore::Orphan> RecoveryStore::FindOrphans() {
     if (!orphanLocks_.contains(stem)) {
       Lock lock = Lock::Take(PathOf(stem, kLockExtension));
       if (!lock.Held()) continue;  // its program runs, or another offers it
+      if (!std::filesystem::exists(file)) {
+        RemoveFiles(stem);  // its program ended cleanly meanwhile
+        continue;
+      }
       orphanLocks_.emplace(stem, std::move(lock));
     }
     std::error_code timeError;
