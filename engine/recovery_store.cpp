@@ -1,7 +1,6 @@
 #include "engine/recovery_store.h"
 
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -12,6 +11,7 @@
 #include <span>
 #include <utility>
 
+#include "engine/home_folder.h"
 #include "engine/replace_file.h"
 #include "engine/show_document.h"
 #include "engine/show_file.h"
@@ -47,10 +47,8 @@ std::filesystem::path RecoveryStore::DefaultFolder() {
   // directory rules have it.
   if (const char* folder = std::getenv("XDG_STATE_HOME"); folder && *folder == '/') {
     state = folder;
-  } else if (const char* home = std::getenv("HOME"); home && *home) {
-    state = std::filesystem::path(home) / ".local" / "state";
-  } else if (const passwd* user = getpwuid(getuid()); user && user->pw_dir) {
-    state = std::filesystem::path(user->pw_dir) / ".local" / "state";
+  } else if (const std::filesystem::path home = HomeFolder(); !home.empty()) {
+    state = home / ".local" / "state";
   } else {
     state = std::filesystem::temp_directory_path();
   }

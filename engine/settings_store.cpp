@@ -1,8 +1,5 @@
 #include "engine/settings_store.h"
 
-#include <pwd.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
@@ -12,6 +9,7 @@
 #include <span>
 #include <system_error>
 
+#include "engine/home_folder.h"
 #include "engine/replace_file.h"
 
 namespace vantoril {
@@ -61,10 +59,8 @@ std::filesystem::path SettingsStore::FilePath() const {
   std::filesystem::path folder;
   if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && *config) {
     folder = config;
-  } else if (const char* home = std::getenv("HOME"); home && *home) {
-    folder = std::filesystem::path(home) / ".config";
-  } else if (const passwd* user = getpwuid(getuid()); user && user->pw_dir) {
-    folder = std::filesystem::path(user->pw_dir) / ".config";
+  } else if (const std::filesystem::path home = HomeFolder(); !home.empty()) {
+    folder = home / ".config";
   } else {
     folder = std::filesystem::temp_directory_path();
   }
