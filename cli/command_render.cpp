@@ -42,6 +42,9 @@ class InterruptGuard {
   InterruptGuard(const InterruptGuard&) = delete;
   InterruptGuard& operator=(const InterruptGuard&) = delete;
 
+  // Whether Ctrl+C was pressed since the guard was put in place.
+  static bool Interrupted() { return stopRequests > 0; }
+
   // True once for each Ctrl+C.
   bool TakeRequest() {
     if (stopRequests > seen_) {
@@ -312,7 +315,7 @@ int RunRender(const std::vector<std::string_view>& words) {
     return kExitRefused;
   }
   ReportRender(outcome, request, composeOptions, composed, elapsed.count());
-  return kExitOk;
+  return InterruptGuard::Interrupted() ? kExitInterrupted : kExitOk;
 }
 
 int RunCodecs(const std::vector<std::string_view>& words) {

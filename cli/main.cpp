@@ -1,3 +1,4 @@
+#include <csignal>
 #include <iostream>
 #include <string_view>
 #include <vector>
@@ -51,6 +52,8 @@ Options of the show commands:
                                     in for the picture and the command goes on)
 
 Exit status: 0 done, 1 usage error, 2 input refused (the reason on stderr).
+A render stopped with Ctrl+C finishes its movie with the frames made, then
+ends as interrupted by the signal (130 in the shell).
 )";
 
 }  // namespace
@@ -95,5 +98,13 @@ int Main(int argc, char** argv) {
 }  // namespace vantoril::cli
 
 int main(int argc, char** argv) {
-  return vantoril::cli::Main(argc, argv);
+  const int status = vantoril::cli::Main(argc, argv);
+  if (status == vantoril::cli::kExitInterrupted) {
+    // The shell goes on with a script after a child that exits on Ctrl+C,
+    // and stops it only after one that the signal ended.
+    std::cout.flush();
+    std::signal(SIGINT, SIG_DFL);
+    std::raise(SIGINT);
+  }
+  return status;
 }

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -24,6 +25,7 @@ using vantoril::test::ReadText;
 
 struct CliRun {
   int status = -1;
+  int signal = 0;   // the signal that ended the program, if one did
   std::string out;  // stdout
   std::string err;  // stderr
 };
@@ -39,7 +41,8 @@ CliRun Cli(const std::string& words, const std::string& before = "") {
                               "' '" VANTORIL_CLI "' " + words + " >'" + out.string() + "' 2>'" +
                               err.string() + "'";
   const int status = std::system(command.c_str());
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadText(out), ReadText(err)};
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, WIFSIGNALED(status) ? WTERMSIG(status) : 0,
+          ReadText(out), ReadText(err)};
 }
 
 const std::string kExample = std::string("'") + VANTORIL_SOURCE_DIR + "/examples/example.vsh'";
@@ -327,6 +330,26 @@ TEST(Cli, RenderOntoAFullDiskKeepsTheWholeFrames) {
       EXPECT_TRUE(cut.frames[i].bgra == whole.frames[i].bgra) << name << " frame " << i;
     }
   }
+}
+
+// Ctrl+C finishes the movie with the frames made, then ends the program as
+// the signal would, so that a shell script stops instead of going on with
+// part of a movie.
+TEST(Cli, CtrlCFinishesTheMovieAndEndsAsInterrupted) {
+  const auto folder = FreshFolder("cli_interrupt");
+  const fs::path movie = folder / "m.avi";
+  // The shell's own process becomes the program; the signal comes once the
+  // movie has its first frame.
+  const CliRun run =
+      Cli("render " + kExample + " '" + movie.string() + "' --codec FFV1",
+          "(n=0; while [ $n -lt 3000 ] && [ \"$(stat -c %s '" + movie.string() +
+              "' 2>/dev/null || echo 0)\" -lt 200000 ]; do sleep 0.02; n=$((n + 1)); done; "
+              "kill -INT $$) & exec env ");
+  EXPECT_EQ(run.signal, SIGINT) << run.err;
+  EXPECT_NE(run.err.find("Movie stopped after"), std::string::npos) << run.err;
+  const auto read = vantoril::test::ReadMovie(movie);
+  ASSERT_TRUE(read.ok) << read.error;
+  EXPECT_GT(read.frames.size(), 0u);
 }
 
 // Nothing is written over a file the show reads, under whatever name it is
