@@ -22,31 +22,50 @@ namespace vantoril::cli {
 namespace {
 
 volatile std::sig_atomic_t stopRequests = 0;
+volatile std::sig_atomic_t terminated = 0;
 
-extern "C" void OnInterrupt(int) {
-  stopRequests = stopRequests + 1;
+extern "C" void OnStopSignal(int signal) {
+  if (signal == SIGTERM) {
+    terminated = 1;
+  } else {
+    stopRequests = stopRequests + 1;
+  }
 }
 
 // Ctrl+C stops a pass as Esc does in the program; the movie is still
-// finished. The handler is in place only while rendering.
+// finished. A request to end the program (a shutdown, a batch system's time
+// limit) stops every pass and hold that is left, so that the movie is
+// finished, with the frames made, before the program ends. The handlers are
+// in place only while rendering.
 class InterruptGuard {
  public:
   InterruptGuard() {
     stopRequests = 0;
+    terminated = 0;
     struct sigaction action {};
-    action.sa_handler = OnInterrupt;
+    action.sa_handler = OnStopSignal;
     sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, &previous_);
+    sigaction(SIGINT, &action, &previousInterrupt_);
+    sigaction(SIGTERM, &action, &previousTerminate_);
   }
-  ~InterruptGuard() { sigaction(SIGINT, &previous_, nullptr); }
+  ~InterruptGuard() {
+    sigaction(SIGINT, &previousInterrupt_, nullptr);
+    sigaction(SIGTERM, &previousTerminate_, nullptr);
+  }
   InterruptGuard(const InterruptGuard&) = delete;
   InterruptGuard& operator=(const InterruptGuard&) = delete;
 
-  // Whether Ctrl+C was pressed since the guard was put in place.
-  static bool Interrupted() { return stopRequests > 0; }
+  // The signal that stopped the render, 0 for none.
+  static int StopSignal() {
+    if (terminated != 0) return SIGTERM;
+    return stopRequests > 0 ? SIGINT : 0;
+  }
 
-  // True once for each Ctrl+C.
+  // True once for each Ctrl+C, and always once the program is to end.
   bool TakeRequest() {
+    if (terminated != 0) {
+      return true;
+    }
     if (stopRequests > seen_) {
       ++seen_;
       return true;
@@ -55,7 +74,8 @@ class InterruptGuard {
   }
 
  private:
-  struct sigaction previous_ {};
+  struct sigaction previousInterrupt_ {};
+  struct sigaction previousTerminate_ {};
   std::sig_atomic_t seen_ = 0;
 };
 
@@ -315,7 +335,8 @@ int RunRender(const std::vector<std::string_view>& words) {
     return kExitRefused;
   }
   ReportRender(outcome, request, composeOptions, composed, elapsed.count());
-  return InterruptGuard::Interrupted() ? kExitInterrupted : kExitOk;
+  const int stopSignal = InterruptGuard::StopSignal();
+  return stopSignal != 0 ? kExitBySignal + stopSignal : kExitOk;
 }
 
 int RunCodecs(const std::vector<std::string_view>& words) {

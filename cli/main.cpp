@@ -52,8 +52,8 @@ Options of the show commands:
                                     in for the picture and the command goes on)
 
 Exit status: 0 done, 1 usage error, 2 input refused (the reason on stderr).
-A render stopped with Ctrl+C finishes its movie with the frames made, then
-ends as interrupted by the signal (130 in the shell).
+A render stopped with Ctrl+C (or ended with SIGTERM) finishes its movie with
+the frames made, then ends as the signal ends a program (130, 143 in the shell).
 )";
 
 }  // namespace
@@ -99,12 +99,13 @@ int Main(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   const int status = vantoril::cli::Main(argc, argv);
-  if (status == vantoril::cli::kExitInterrupted) {
+  if (status > vantoril::cli::kExitBySignal) {
     // The shell goes on with a script after a child that exits on Ctrl+C,
     // and stops it only after one that the signal ended.
+    const int signal = status - vantoril::cli::kExitBySignal;
     std::cout.flush();
-    std::signal(SIGINT, SIG_DFL);
-    std::raise(SIGINT);
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
   }
   return status;
 }

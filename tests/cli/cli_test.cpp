@@ -332,24 +332,37 @@ TEST(Cli, RenderOntoAFullDiskKeepsTheWholeFrames) {
   }
 }
 
-// Ctrl+C finishes the movie with the frames made, then ends the program as
-// the signal would, so that a shell script stops instead of going on with
-// part of a movie.
-TEST(Cli, CtrlCFinishesTheMovieAndEndsAsInterrupted) {
-  const auto folder = FreshFolder("cli_interrupt");
-  const fs::path movie = folder / "m.avi";
-  // The shell's own process becomes the program; the signal comes once the
-  // movie has its first frame.
-  const CliRun run =
-      Cli("render " + kExample + " '" + movie.string() + "' --codec FFV1",
-          "(n=0; while [ $n -lt 3000 ] && [ \"$(stat -c %s '" + movie.string() +
-              "' 2>/dev/null || echo 0)\" -lt 200000 ]; do sleep 0.02; n=$((n + 1)); done; "
-              "kill -INT $$) & exec env ");
-  EXPECT_EQ(run.signal, SIGINT) << run.err;
-  EXPECT_NE(run.err.find("Movie stopped after"), std::string::npos) << run.err;
-  const auto read = vantoril::test::ReadMovie(movie);
-  ASSERT_TRUE(read.ok) << read.error;
-  EXPECT_GT(read.frames.size(), 0u);
+// Ctrl+C ends a pass as Esc does, a request to end the program every pass;
+// either way the movie is finished with the frames made, then the program
+// ends as the signal would, so that a shell script stops instead of going on
+// with part of a movie.
+TEST(Cli, StopSignalsFinishTheMovieAndEndTheProgram) {
+  const auto folder = FreshFolder("cli_stop");
+  // The example's one pass, and the first frames that the signal comes after.
+  constexpr size_t kPass = 119;
+  constexpr size_t kEarly = kPass / 2;
+  for (const int signal : {SIGINT, SIGTERM}) {
+    const fs::path movie = folder / ("m" + std::to_string(signal) + ".avi");
+    // The shell's own process becomes the program; the signal comes once the
+    // movie has a few frames.
+    const CliRun run =
+        Cli("render " + kExample + " '" + movie.string() + "' --codec FFV1 --reverse",
+            "(n=0; while [ $n -lt 3000 ] && [ \"$(stat -c %s '" + movie.string() +
+                "' 2>/dev/null || echo 0)\" -lt 200000 ]; do sleep 0.02; n=$((n + 1)); done; "
+                "kill -" +
+                std::to_string(signal) + " $$) & exec env ");
+    EXPECT_EQ(run.signal, signal) << run.err;
+    EXPECT_NE(run.err.find("Movie stopped after"), std::string::npos) << run.err;
+    const auto read = vantoril::test::ReadMovie(movie);
+    ASSERT_TRUE(read.ok) << read.error;
+    EXPECT_GT(read.frames.size(), 0u);
+    // Ctrl+C leaves the reverse pass to run.
+    if (signal == SIGINT) {
+      EXPECT_GT(read.frames.size(), kPass);
+    } else {
+      EXPECT_LT(read.frames.size(), kEarly);
+    }
+  }
 }
 
 // Nothing is written over a file the show reads, under whatever name it is
