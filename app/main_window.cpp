@@ -921,9 +921,7 @@ bool MainWindow::SaveShowTo(std::string_view path) {
   std::error_code why;
   const ShowFileStatus status = SaveShowFile(document_, std::string(path), &why);
   if (status != ShowFileStatus::kOk) {
-    std::string text = ShowFileMessage(status) + ": " + std::string(path);
-    if (why) text += "\n" + why.message();
-    ShowErrorBox(text, MessageSink::kNoCode);
+    ShowErrorBox(ShowFileProblem(status, path, why), MessageSink::kNoCode);
     return false;
   }
   SetTitle(document_.showFile.Path());
@@ -961,13 +959,14 @@ void MainWindow::LoadShow() {
 
 bool MainWindow::OpenShow(const FileSpec& fileRef) {
   std::string damage;
+  std::error_code why;
   const ShowFileStatus status =
-      LoadShowFile(document_, std::string(fileRef.Path()), false, &damage);
+      LoadShowFile(document_, std::string(fileRef.Path()), false, &damage, &why);
   if (status == ShowFileStatus::kOk) {
     SetTitle(document_.showFile.Path());
     RememberFolder(fileRef.Path(), fileRef);
   } else {
-    ShowErrorBox(ShowFileMessage(status), MessageSink::kNoCode);
+    ShowErrorBox(ShowFileProblem(status, fileRef.Path(), why), MessageSink::kNoCode);
   }
   if (!damage.empty()) ShowErrorBox(DamagedShowNotice(damage), MessageSink::kNoCode);
   ShowLoadedShow();
@@ -976,9 +975,10 @@ bool MainWindow::OpenShow(const FileSpec& fileRef) {
 
 bool MainWindow::OpenRecoveredShow(const std::string& copy, std::string_view origin) {
   std::string damage;
-  const ShowFileStatus status = LoadShowFile(document_, copy, false, &damage);
+  std::error_code why;
+  const ShowFileStatus status = LoadShowFile(document_, copy, false, &damage, &why);
   if (status != ShowFileStatus::kOk) {
-    ShowErrorBox(ShowFileMessage(status) + ": " + copy, MessageSink::kNoCode);
+    ShowErrorBox(ShowFileProblem(status, copy, why), MessageSink::kNoCode);
   } else {
     FileSpec original;
     if (!original.SetPath(origin)) original.ClearPath();

@@ -112,9 +112,10 @@ std::vector<std::string_view> CommonFlagsAnd(std::vector<std::string_view> own) 
 
 bool CliSession::LoadShow(const std::filesystem::path& file) {
   std::string damage;
-  const ShowFileStatus status = LoadShowFile(*document_, file, false, &damage);
+  std::error_code why;
+  const ShowFileStatus status = LoadShowFile(*document_, file, false, &damage, &why);
   if (status != ShowFileStatus::kOk) {
-    host_.ShowMessage(ShowFileMessage(status), MessageSink::kNoCode);
+    host_.ShowMessage(ShowFileProblem(status, file.string(), why), MessageSink::kNoCode);
     return false;
   }
   if (!damage.empty()) {

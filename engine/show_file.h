@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <span>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
@@ -53,13 +54,19 @@ enum class ShowFileStatus {
 // The message for a status (empty for kOk).
 std::string ShowFileMessage(ShowFileStatus status);
 
+// The message as it is shown for a file: the fixed text, then the file's
+// path on a line of its own, then the system's reason where one is known.
+std::string ShowFileProblem(ShowFileStatus status, std::string_view path,
+                            const std::error_code& why = {});
+
 // "Load Show": reads the file and, only when it is a show, replaces the
 // document's show with it and remembers the file. Anything else leaves the
 // document as it was. A damaged show loads as far as it is sound, modified
 // and without a file name (its file becomes `damagedShowFile`), and `damage`
-// receives what is wrong with it.
+// receives what is wrong with it. `why` receives the system's reason when
+// the file cannot be opened or read.
 ShowFileStatus LoadShowFile(ShowDocument& document, const std::filesystem::path& file, bool redraw,
-                            std::string* damage = nullptr);
+                            std::string* damage = nullptr, std::error_code* why = nullptr);
 
 // "Save Show": writes the show to a temporary file beside the target and
 // renames it over the old one, so that a failure leaves the old file whole.

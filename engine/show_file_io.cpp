@@ -1,3 +1,4 @@
+#include <cerrno>
 #include <fstream>
 #include <iterator>
 #include <system_error>
@@ -28,28 +29,42 @@ std::string ShowFileMessage(ShowFileStatus status) {
   return {};
 }
 
+std::string ShowFileProblem(ShowFileStatus status, std::string_view path,
+                            const std::error_code& why) {
+  std::string text = ShowFileMessage(status);
+  text += '\n';
+  text += path;
+  if (why) text += "\n" + why.message();
+  return text;
+}
+
 ShowFileStatus LoadShowFile(ShowDocument& document, const std::filesystem::path& file, bool redraw,
-                            std::string* damage) {
+                            std::string* damage, std::error_code* why) {
   FileSpec fileRef;
   if (!fileRef.SetPath(file.string())) {
     return ShowFileStatus::kPathTooLong;
   }
+  const auto cannotOpen = [why](std::error_code reason) {
+    if (why != nullptr) *why = reason;
+    return ShowFileStatus::kCannotOpen;
+  };
   std::error_code error;
   const auto size = std::filesystem::file_size(file, error);
   if (error) {
-    return ShowFileStatus::kCannotOpen;
+    return cannotOpen(error);
   }
   if (size > kMaxShowFileSize) {
     return ShowFileStatus::kNotAShow;
   }
+  errno = 0;
   std::ifstream in(file, std::ios::binary);
   if (!in) {
-    return ShowFileStatus::kCannotOpen;
+    return cannotOpen(std::error_code(errno, std::generic_category()));
   }
   const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
                                    std::istreambuf_iterator<char>());
   if (in.bad()) {
-    return ShowFileStatus::kCannotOpen;
+    return cannotOpen(std::make_error_code(std::errc::io_error));
   }
   // Judge the file before the show in memory is given up.
   if (!LooksLikeShow(bytes)) {

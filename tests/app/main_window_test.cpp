@@ -359,7 +359,7 @@ TEST(MainWindowShows, FailedSavesAndLoadsKeepTitleAndFile) {
   shown.clear();
   AnswerFileDialog((folder / "junk.vsh").string(), [&shown] { AnswerMessageBox(&shown); });
   app.Main().RunCommand(cmd::kLoadShow);
-  EXPECT_FALSE(shown.empty());
+  EXPECT_EQ(shown, "This file is not a show file\n" + (folder / "junk.vsh").string());
   EXPECT_EQ(app.Doc().pictureCount, 1);
   EXPECT_EQ(app.Doc().showFile.Path(), good);
   EXPECT_EQ(app.Main().Title(), "Quennet Vantoril - good");

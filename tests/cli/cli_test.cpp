@@ -145,7 +145,13 @@ TEST(Cli, RefusedInputUnreadablePicturesAndDamagedShows) {
   for (const auto& [words, err] :
        {std::pair{"decode " + path("none.bmp") + " x.png",
                   "Can't open graphics file\n" + (folder / "none.bmp").string() + "\n"},
-        std::pair{"info " + path("photo.vsh"), std::string("This file is not a show file\n")}}) {
+        std::pair{"info " + path("photo.vsh"),
+                  "This file is not a show file\n" + (folder / "photo.vsh").string() + "\n"},
+        std::pair{"eval " + path("none.vsh") + " 0", "Can't open show file\n" +
+                                                         (folder / "none.vsh").string() +
+                                                         "\nNo such file or directory\n"},
+        std::pair{"info " + path(""),
+                  "Can't open show file\n" + (folder / "").string() + "\nIs a directory\n"}}) {
     const CliRun run = Cli(words);
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.err, err);
