@@ -36,7 +36,8 @@ extern "C" void OnStopSignal(int signal) {
 // finished. A request to end the program (a shutdown, a batch system's time
 // limit) stops every pass and hold that is left, so that the movie is
 // finished, with the frames made, before the program ends. The handlers are
-// in place only while rendering.
+// in place only while rendering or joining; a join stops at once and makes
+// nothing.
 class InterruptGuard {
  public:
   InterruptGuard() {
@@ -367,13 +368,19 @@ int RunJoin(const std::vector<std::string_view>& words) {
   }
   const std::vector<std::string> parts(words.begin() + 1, words.end());
   const std::string output(words.front());
-  const std::string failure = JoinMovies(parts, output);
+  std::string failure;
+  {
+    const InterruptGuard interrupt;
+    failure = JoinMovies(parts, output, [] { return InterruptGuard::StopSignal() != 0; });
+  }
   if (!failure.empty()) {
     std::cerr << "vantoril-cli: " << failure << '\n';
-    return kExitRefused;
+    const int stopSignal = InterruptGuard::StopSignal();
+    return stopSignal != 0 ? kExitBySignal + stopSignal : kExitRefused;
   }
   std::cerr << "vantoril-cli: " << parts.size() << " parts joined into " << output << '\n';
-  return kExitOk;
+  const int stopSignal = InterruptGuard::StopSignal();
+  return stopSignal != 0 ? kExitBySignal + stopSignal : kExitOk;
 }
 
 }  // namespace vantoril::cli

@@ -111,7 +111,7 @@ std::string Unlike(const std::string& part, const PartShape& shape, const std::s
 // Copies the parts' packets, in order, into a new movie of kind `container`
 // at `output`.
 std::string CopyPackets(const std::vector<std::string>& parts, const std::string& output,
-                        MovieContainer container) {
+                        MovieContainer container, const std::function<bool()>& stopRequested) {
   static constexpr std::array<const char*, 4> kMuxers = {"avi", "mov", "mp4", "matroska"};
 
   const RemovedFile list{std::filesystem::path(output + ".parts.txt")};
@@ -153,6 +153,10 @@ std::string CopyPackets(const std::vector<std::string>& parts, const std::string
   if (packet == nullptr) return "out of memory";
   std::string failure;
   while ((error = av_read_frame(input.get(), packet.get())) >= 0) {
+    if (stopRequested && stopRequested()) {
+      av_packet_unref(packet.get());
+      return "stopped before the movie was whole; nothing was made";
+    }
     av_packet_rescale_ts(packet.get(), from->time_base, to->time_base);
     packet->stream_index = 0;
     packet->pos = -1;
@@ -171,7 +175,8 @@ std::string CopyPackets(const std::vector<std::string>& parts, const std::string
 
 }  // namespace
 
-std::string JoinMovies(const std::vector<std::string>& parts, const std::string& output) {
+std::string JoinMovies(const std::vector<std::string>& parts, const std::string& output,
+                       const std::function<bool()>& stopRequested) {
   if (parts.empty()) return "no parts to join";
   const std::optional<MovieContainer> container = CodecContainer(MovieKindFromPath(output));
   if (!container) {
@@ -197,7 +202,8 @@ std::string JoinMovies(const std::vector<std::string>& parts, const std::string&
   // The movie is made beside its place and renamed there once whole: a join
   // that fails leaves no half movie behind, nor destroys one that was there.
   const RemovedFile made{std::filesystem::path(output + ".joining")};
-  if (std::string failure = CopyPackets(parts, made.path.string(), *container); !failure.empty()) {
+  if (std::string failure = CopyPackets(parts, made.path.string(), *container, stopRequested);
+      !failure.empty()) {
     return failure;
   }
   std::error_code error;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,8 @@ namespace vantoril {
 // parts must share container, codec and size, as the parts of one render
 // do. The output's kind follows its name as a render's does (AVI,
 // QuickTime, MP4, Matroska). Returns an empty text on success, else why not.
-std::string JoinMovies(const std::vector<std::string>& parts, const std::string& output);
+// `stopRequested`, asked between frames, ends the join with nothing made.
+std::string JoinMovies(const std::vector<std::string>& parts, const std::string& output,
+                       const std::function<bool()>& stopRequested = {});
 
 }  // namespace vantoril

@@ -5,12 +5,14 @@
 #include <array>
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "engine/image_buffer.h"
 #include "output/codec_table.h"
+#include "output/movie_join.h"
 #include "output/support/movie_reader.h"
 #include "output/support/test_frames.h"
 #include "support/test_files.h"
@@ -288,6 +290,23 @@ TEST(MovieWriterTest, NumbersFramesRefusesWrongOnesAndMoves) {
   EXPECT_TRUE(closed.CloseMovieWriter());
   EXPECT_FALSE(closed.IsOpen());
   EXPECT_FALSE(closed.WriteMovieFrame(-1, frame));
+}
+
+// A join stopped part way (Ctrl+C) makes nothing and leaves the movie that
+// was there; one let be joins the parts' frames.
+TEST(MovieJoinTest, AStoppedJoinMakesNothing) {
+  const std::filesystem::path folder = FreshFolder("join");
+  const std::vector<std::string> parts = {(folder / "a.avi").string(), (folder / "b.avi").string()};
+  for (const std::string& part : parts) WriteMovie(Request(part, "FFV1"), 16, 16, 6);
+  const std::filesystem::path joined = folder / "joined.avi";
+  std::ofstream(joined) << "the movie that was there";
+  int asked = 0;
+  EXPECT_EQ(JoinMovies(parts, joined.string(), [&asked] { return ++asked > 8; }),
+            "stopped before the movie was whole; nothing was made");
+  EXPECT_EQ(test::ReadText(joined), "the movie that was there");
+  EXPECT_FALSE(std::filesystem::exists(folder / "joined.avi.joining"));
+  EXPECT_EQ(JoinMovies(parts, joined.string(), [] { return false; }), "");
+  EXPECT_EQ(ReadMovie(joined).frames.size(), 12u);
 }
 
 // The pictures carry the pixel aspect too: 16:9 x 10 / 24 = 20:27.
