@@ -46,8 +46,12 @@ class InterruptGuard {
     struct sigaction action {};
     action.sa_handler = OnStopSignal;
     sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, &previousInterrupt_);
-    sigaction(SIGTERM, &action, &previousTerminate_);
+    // A signal ignored from the start stays ignored: a shell script's
+    // background jobs are not meant to stop on the terminal's Ctrl+C.
+    sigaction(SIGINT, nullptr, &previousInterrupt_);
+    sigaction(SIGTERM, nullptr, &previousTerminate_);
+    if (previousInterrupt_.sa_handler != SIG_IGN) sigaction(SIGINT, &action, nullptr);
+    if (previousTerminate_.sa_handler != SIG_IGN) sigaction(SIGTERM, &action, nullptr);
   }
   ~InterruptGuard() {
     sigaction(SIGINT, &previousInterrupt_, nullptr);

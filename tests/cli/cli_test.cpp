@@ -338,36 +338,60 @@ TEST(Cli, RenderOntoAFullDiskKeepsTheWholeFrames) {
   }
 }
 
+// The shell words that send `signal` to the shell's own process once `file`
+// has a few frames; `exec` then makes that process the program.
+std::string SignalOnceWritten(const fs::path& file, int signal) {
+  return "(n=0; while [ $n -lt 3000 ] && [ \"$(stat -c %s '" + file.string() +
+         "' 2>/dev/null || echo 0)\" -lt 200000 ]; do sleep 0.02; n=$((n + 1)); done; kill -" +
+         std::to_string(signal) + " $$) & exec ";
+}
+
 // Ctrl+C ends a pass as Esc does, a request to end the program every pass;
 // either way the movie is finished with the frames made, then the program
 // ends as the signal would, so that a shell script stops instead of going on
-// with part of a movie.
+// with part of a movie. A Ctrl+C ignored from the start (a script's
+// background job) changes nothing.
 TEST(Cli, StopSignalsFinishTheMovieAndEndTheProgram) {
   const auto folder = FreshFolder("cli_stop");
   // The example's one pass, and the first frames that the signal comes after.
   constexpr size_t kPass = 119;
   constexpr size_t kEarly = kPass / 2;
-  for (const int signal : {SIGINT, SIGTERM}) {
-    const fs::path movie = folder / ("m" + std::to_string(signal) + ".avi");
-    // The shell's own process becomes the program; the signal comes once the
-    // movie has a few frames.
+  struct Case {
+    int signal;
+    bool ignored;
+    size_t fewest, most;  // frames of the movie
+  };
+  for (const Case& c :
+       {Case{SIGINT, false, kPass + 1, 2 * kPass - 1}, Case{SIGTERM, false, 1, kEarly},
+        Case{SIGINT, true, 2 * kPass, 2 * kPass}}) {
+    const fs::path movie =
+        folder / ("m" + std::to_string(c.signal) + (c.ignored ? "i" : "") + ".avi");
     const CliRun run =
         Cli("render " + kExample + " '" + movie.string() + "' --codec FFV1 --reverse",
-            "(n=0; while [ $n -lt 3000 ] && [ \"$(stat -c %s '" + movie.string() +
-                "' 2>/dev/null || echo 0)\" -lt 200000 ]; do sleep 0.02; n=$((n + 1)); done; "
-                "kill -" +
-                std::to_string(signal) + " $$) & exec env ");
-    EXPECT_EQ(run.signal, signal) << run.err;
-    EXPECT_NE(run.err.find("Movie stopped after"), std::string::npos) << run.err;
+            std::string(c.ignored ? "trap '' INT; " : "") + SignalOnceWritten(movie, c.signal) +
+                "env ");
+    EXPECT_EQ(run.signal, c.ignored ? 0 : c.signal) << run.err;
+    EXPECT_EQ(run.err.find("Movie stopped after") != std::string::npos, !c.ignored) << run.err;
     const auto read = vantoril::test::ReadMovie(movie);
     ASSERT_TRUE(read.ok) << read.error;
-    EXPECT_GT(read.frames.size(), 0u);
-    // Ctrl+C leaves the reverse pass to run.
-    if (signal == SIGINT) {
-      EXPECT_GT(read.frames.size(), kPass);
-    } else {
-      EXPECT_LT(read.frames.size(), kEarly);
-    }
+    EXPECT_GE(read.frames.size(), c.fewest) << movie;
+    EXPECT_LE(read.frames.size(), c.most) << movie;
+  }
+
+  // The script that renders parts side by side stops them too, and keeps
+  // what they made.
+  const fs::path parts = folder / "p.avi.parts";
+  const std::string script =
+      SignalOnceWritten(parts / "part1.avi", SIGTERM) +
+      "env VANTORIL_CLI='" VANTORIL_CLI "' '" VANTORIL_SOURCE_DIR "/scripts/render-parts' -n 2 " +
+      kExample + " '" + (folder / "p.avi").string() + "' --codec FFV1 --reverse 2>/dev/null";
+  const int status = std::system(script.c_str());
+  EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 130);
+  EXPECT_FALSE(fs::exists(folder / "p.avi"));
+  for (const char* part : {"part1.avi", "part2.avi"}) {
+    const auto read = vantoril::test::ReadMovie(parts / part);
+    EXPECT_TRUE(read.ok) << part << ": " << read.error;
+    EXPECT_LT(read.frames.size(), kPass) << part;
   }
 }
 
