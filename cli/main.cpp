@@ -53,7 +53,8 @@ Options of the show commands:
 
 Exit status: 0 done, 1 usage error, 2 input refused (the reason on stderr).
 A render stopped with Ctrl+C (or ended with SIGTERM) finishes its movie with
-the frames made, then ends as the signal ends a program (130, 143 in the shell).
+the frames made, a join stopped so makes nothing; either then ends as the
+signal ends a program (130, 143 in the shell).
 )";
 
 }  // namespace
