@@ -138,16 +138,23 @@ bool EditMakeMovieTexts(Stage& stage, ShowDocument& document, MakeMovieTexts& te
 
 // What the user sees while the movie renders: the progress panel and each
 // frame's timecode on the Stage, the Timeline following; Esc or a quit stops.
+// A request to close the program (its close button, the session ending) is
+// not dropped as other messages are: it stops every pass and hold left, so
+// that the movie is finished with the frames made, and is taken up after.
 RenderCallbacks RenderFeedback(MainWindow& main, Stage& stage) {
   RenderCallbacks callbacks;
   callbacks.progress = [&stage](double fraction, std::string_view caption, int64_t startTick) {
     stage.DrawRenderProgress(fraction, caption, startTick);
   };
-  callbacks.cancelRequested = [] {
+  callbacks.cancelRequested = [&main] {
     Message message;
     if (!PeekMessage(message)) return false;
     if (message.message == kWmQuit) {
       PostQuitMessage(static_cast<int>(message.wParam));
+      return true;
+    }
+    if (message.message == kWmClose && message.window == main.Handle()) {
+      PostMessage(message.window, kWmClose, 0, 0);
       return true;
     }
     return message.message == kWmKeyDown && message.wParam == vk::kEscape;

@@ -130,6 +130,28 @@ TEST_F(MakeMovieInTheWindow, EscStopsTheMovieAndSaysHowFarItGot) {
   EXPECT_EQ(FramesIn(movie), 5);
 }
 
+// A request to close the program (the session ending) is not lost in the
+// render loop: every pass and hold left stops, the movie is finished, and the
+// request waits for the main loop.
+TEST_F(MakeMovieInTheWindow, ACloseRequestStopsTheMovieAndWaits) {
+  app.settings.PutSetting("MovieHold", "00:00:02");
+  app.settings.PutSetting("MovieReverse", "1");
+  const fs::path movie = testing::FreshTestFolder("make-movie-close") / "closed.avi";
+  ConfirmDialogs(2);
+  for (int i = 0; i < 3; ++i) PostMessage(app.GetStage().Handle(), kWmMouseMove, 0, 0);
+  PostMessage(app.Main().Handle(), kWmClose, 0, 0);
+  std::string shown;
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+  AnswerFileDialog(movie.string(), [&] { RecordBox(&shown, &icon); });
+  app.Main().RunCommand(cmd::kMakeMovie);
+  EXPECT_EQ(shown, "Movie stopped after 3 of 28 frames");
+  EXPECT_EQ(FramesIn(movie), 3);
+  Message waiting;
+  ASSERT_TRUE(PeekMessage(waiting));
+  EXPECT_EQ(waiting.message, kWmClose);
+  EXPECT_EQ(waiting.window, app.Main().Handle());
+}
+
 // The file dialog's "replace?" does not know what the show reads: a movie
 // over one of its pictures, under another name, is refused before anything
 // is written.
