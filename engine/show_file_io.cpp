@@ -34,7 +34,10 @@ std::string ShowFileProblem(ShowFileStatus status, std::string_view path,
   std::string text = ShowFileMessage(status);
   text += '\n';
   text += path;
-  if (why) text += "\n" + why.message();
+  if (why) {
+    text += '\n';
+    text += why.message();
+  }
   return text;
 }
 
