@@ -1,6 +1,7 @@
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -89,6 +90,11 @@ int main(int argc, char** argv) {
     document->SetPictureLoader(&loader);
     document->SetBackgroundClip(&clip);
     document->EnterStandaloneMode();
+    // A show left unsaved by a program that did not end cleanly is asked
+    // about first, before the window is shown, so that the question stands
+    // alone; once one is opened, a show named on the command line waits.
+    ShowRecovery recovery(RecoveryStore::DefaultFolder());
+    const std::optional<RecoveryStore::Orphan> recoveredCopy = recovery.Choose();
     MainWindow window(*document, app.settings, &sound);
     if (!window.Create()) {
       ShowErrorBox("The program's window could not be created.", MessageSink::kNoCode);
@@ -104,10 +110,7 @@ int main(int argc, char** argv) {
           "Stage alone.",
           MessageSink::kNoCode);
     }
-    // A show left unsaved by a program that did not end cleanly comes first;
-    // once one is opened, a show named on the command line waits.
-    ShowRecovery recovery(RecoveryStore::DefaultFolder());
-    const bool recovered = recovery.Offer(window, *document);
+    const bool recovered = recoveredCopy && recovery.Open(*recoveredCopy, window, *document);
     // A show named on the command line opens as Load Show opens one.
     if (!show.empty() && !recovered) {
       FileSpec file;

@@ -39,20 +39,21 @@ std::string RecoveryQuestion(const RecoveryStore::Orphan& orphan) {
 ShowRecovery::ShowRecovery(std::filesystem::path folder)
     : folder_(std::move(folder)), store_(folder_) {}
 
-bool ShowRecovery::Offer(MainWindow& window, const ShowDocument& document) {
-  for (const RecoveryStore::Orphan& orphan : store_.FindOrphans()) {
+std::optional<RecoveryStore::Orphan> ShowRecovery::Choose() {
+  for (RecoveryStore::Orphan& orphan : store_.FindOrphans()) {
     const int answer = AskYesNoCancel(RecoveryQuestion(orphan), "Recover Show");
-    if (answer == 0) {
-      store_.Forget(orphan);
-    } else if (answer > 0 && window.OpenRecoveredShow(orphan.show.string(), orphan.origin)) {
-      // The show now lives in this program; the old copy goes only once
-      // this program's own copy is there.
-      Keep(document);
-      if (store_.Keeps()) store_.Forget(orphan);
-      return true;
-    }
+    if (answer > 0) return std::move(orphan);
+    if (answer == 0) store_.Forget(orphan);
   }
-  return false;
+  return std::nullopt;
+}
+
+bool ShowRecovery::Open(const RecoveryStore::Orphan& orphan, MainWindow& window,
+                        const ShowDocument& document) {
+  if (!window.OpenRecoveredShow(orphan.show.string(), orphan.origin)) return false;
+  Keep(document);
+  if (store_.Keeps()) store_.Forget(orphan);
+  return true;
 }
 
 void ShowRecovery::Keep(const ShowDocument& document) {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "engine/recovery_store.h"
@@ -25,11 +26,15 @@ class ShowRecovery {
  public:
   explicit ShowRecovery(std::filesystem::path folder);
 
-  // Offers each show that a program left when it ended without a clean
-  // exit, newest first. Yes opens it in the window's document (and ends the
-  // offers), No deletes the copy, Cancel keeps it for the next start. True
-  // when one was opened.
-  bool Offer(MainWindow& window, const ShowDocument& document);
+  // Asks about each show that a program left when it ended without a clean
+  // exit, newest first: No deletes the copy, Cancel keeps it for the next
+  // start, Yes ends the questions. The program asks before its window is
+  // shown, so that the question stands alone. The copy chosen with Yes.
+  std::optional<RecoveryStore::Orphan> Choose();
+  // Opens the chosen copy in the window's document; the old copy goes once
+  // this program's own copy is there. False when it could not be opened
+  // (it then stays for the next start).
+  bool Open(const RecoveryStore::Orphan& orphan, MainWindow& window, const ShowDocument& document);
   // The timer's work: the copy follows the show. A copy that cannot be
   // written is told on stderr once; a box every few seconds would stop the
   // very work that the copy is for.

@@ -394,7 +394,9 @@ TEST(MainWindowShows, AShowLeftUnsavedIsOfferedAtStart) {
   std::string question;
   AnswerMessageBox(&question, "&Yes");
   ShowRecovery recovery(folder);
-  EXPECT_TRUE(recovery.Offer(app.Main(), app.Doc()));
+  const auto chosen = recovery.Choose();
+  ASSERT_TRUE(chosen.has_value());
+  EXPECT_TRUE(recovery.Open(*chosen, app.Main(), app.Doc()));
   EXPECT_EQ(question.rfind("Vantoril ended without saving the changes to holiday.vsh "
                            "(/shows/holiday.vsh).",
                            0),
@@ -413,7 +415,7 @@ TEST(MainWindowShows, AShowLeftUnsavedIsOfferedAtStart) {
                                    {QMessageBox::NoRole, 0}}) {
     if (copies() == 0) leaveCopy("");
     AnswerQuestion(role);
-    EXPECT_FALSE(ShowRecovery(folder).Offer(app.Main(), app.Doc()));
+    EXPECT_FALSE(ShowRecovery(folder).Choose().has_value());
     EXPECT_EQ(app.Doc().pictureCount, 0);
     EXPECT_EQ(copies(), kept);
   }
