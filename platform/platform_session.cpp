@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QSocketNotifier>
+#include <array>
 #include <csignal>
 
 #include "platform/message_queue.h"
@@ -21,12 +22,16 @@ extern "C" void OnTerminationSignal(int) {
   [[maybe_unused]] const ssize_t written = ::write(g_signalPipe[1], &byte, 1);
 }
 
+constexpr std::array<int, 3> kTerminationSignals = {SIGTERM, SIGINT, SIGHUP};
+
 }  // namespace
 
 struct PlatformSession::Impl {
   std::unique_ptr<QApplication> application;
   std::unique_ptr<QSocketNotifier> notifier;
   WindowHandle closeTarget = 0;
+  // What each termination signal did before the session took it.
+  std::array<struct sigaction, kTerminationSignals.size()> previous{};
 };
 
 PlatformSession::PlatformSession(int& argc, char** argv) : impl_(std::make_unique<Impl>()) {
@@ -36,9 +41,9 @@ PlatformSession::PlatformSession(int& argc, char** argv) : impl_(std::make_uniqu
 
 PlatformSession::~PlatformSession() {
   if (impl_->notifier) {
-    std::signal(SIGTERM, SIG_DFL);
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGHUP, SIG_DFL);
+    for (size_t i = 0; i < kTerminationSignals.size(); ++i) {
+      sigaction(kTerminationSignals[i], &impl_->previous[i], nullptr);
+    }
     impl_->notifier.reset();
     ::close(g_signalPipe[0]);
     ::close(g_signalPipe[1]);
@@ -65,9 +70,15 @@ void PlatformSession::RouteTerminationTo(WindowHandle window) {
   action.sa_handler = OnTerminationSignal;
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESTART;
-  sigaction(SIGTERM, &action, nullptr);
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGHUP, &action, nullptr);
+  for (size_t i = 0; i < kTerminationSignals.size(); ++i) {
+    sigaction(kTerminationSignals[i], nullptr, &impl_->previous[i]);
+    // A signal ignored from the start stays ignored: a shell script's
+    // background job is not meant to close on the terminal's Ctrl+C, nor a
+    // program started with nohup when the terminal goes.
+    if (impl_->previous[i].sa_handler != SIG_IGN) {
+      sigaction(kTerminationSignals[i], &action, nullptr);
+    }
+  }
 }
 
 }  // namespace vantoril

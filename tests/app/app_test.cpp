@@ -101,10 +101,12 @@ TEST(AppStart, InitLoadsTheSettingsAndShutdownWritesThem) {
   setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
 }
 
-// Starts the program offscreen with its own configuration folder, asks it
-// to close the way the desktop does at logout (SIGTERM), and gives its exit
-// status.
-int RunProgramAndClose(const fs::path& config) {
+// Starts the program offscreen with its own configuration folder (and
+// SIGINT ignored, as for a script's background job, if asked), asks it to
+// close the way the desktop does at logout (SIGTERM), and gives its exit
+// status. `interruptCaught` receives whether the program took SIGINT.
+int RunProgramAndClose(const fs::path& config, bool interruptIgnored = false,
+                       bool* interruptCaught = nullptr) {
   std::vector<std::string> variables = {
       "QT_QPA_PLATFORM=offscreen", "XDG_CONFIG_HOME=" + config.string(),
       "XDG_STATE_HOME=" + (config / "state").string(),
@@ -121,9 +123,14 @@ int RunProgramAndClose(const fs::path& config) {
   std::string program = VANTORIL_PROGRAM;
   char* arguments[] = {program.data(), nullptr};
   pid_t pid = 0;
-  if (posix_spawn(&pid, program.c_str(), nullptr, nullptr, arguments, environment.data()) != 0) {
-    return -1;
-  }
+  struct sigaction before {};
+  struct sigaction ignore {};
+  ignore.sa_handler = interruptIgnored ? SIG_IGN : SIG_DFL;
+  sigaction(SIGINT, &ignore, &before);
+  const int spawned =
+      posix_spawn(&pid, program.c_str(), nullptr, nullptr, arguments, environment.data());
+  sigaction(SIGINT, &before, nullptr);
+  if (spawned != 0) return -1;
   // Wait until the program handles SIGTERM (bit 15 - 1 of its caught set).
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
   bool ready = false;
@@ -131,7 +138,9 @@ int RunProgramAndClose(const fs::path& config) {
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
     for (std::string line; std::getline(status, line);) {
       if (line.rfind("SigCgt:", 0) == 0) {
-        ready = (std::stoull(line.substr(7), nullptr, 16) & (1ull << (SIGTERM - 1))) != 0;
+        const uint64_t caught = std::stoull(line.substr(7), nullptr, 16);
+        ready = (caught & (1ull << (SIGTERM - 1))) != 0;
+        if (interruptCaught != nullptr) *interruptCaught = (caught & (1ull << (SIGINT - 1))) != 0;
       }
     }
     if (!ready) std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -163,6 +172,17 @@ TEST(WholeProgram, WritesTheSectionLineAndKeepsTheSettingsItFound) {
   std::ofstream(config / "Vantoril.ini", std::ios::binary) << "[Other]\r\nKey=1\r\n";
   ASSERT_EQ(RunProgramAndClose(config), 0);
   EXPECT_EQ(ReadText(config / "Vantoril.ini"), "[Vantoril]\r\n");
+}
+
+// Ctrl+C closes the program as the desktop's logout does, unless SIGINT was
+// ignored when it started (a shell script's background job).
+TEST(WholeProgram, CtrlCIgnoredFromTheStartStaysIgnored) {
+  const fs::path config = FreshTestFolder("whole-program-interrupt");
+  for (const bool ignored : {false, true}) {
+    bool caught = ignored;
+    ASSERT_EQ(RunProgramAndClose(config, ignored, &caught), 0);
+    EXPECT_EQ(caught, !ignored);
+  }
 }
 
 }  // namespace
