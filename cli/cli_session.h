@@ -20,10 +20,11 @@ namespace vantoril::cli {
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitUsage = 1;
 inline constexpr int kExitRefused = 2;
-// A render stopped by a signal (Ctrl+C, a request to end) returns this plus
-// the signal's number: its movie is finished, then the program ends as the
-// signal would have ended it (status 130 or 143 in the shell), so that a
-// script stops too instead of going on with part of a movie.
+// A render or join stopped by a signal (Ctrl+C, a request to end) returns
+// this plus the signal's number: once the movie is finished (or, for a join,
+// nothing made) the program ends as the signal would have ended it (status
+// 130 or 143 in the shell), so that a script stops too instead of going on
+// with part of a movie.
 inline constexpr int kExitBySignal = 128;
 
 // The program's messages go to stderr, as the message box would show them.

@@ -66,6 +66,12 @@ class InterruptGuard {
     return stopRequests > 0 ? SIGINT : 0;
   }
 
+  // `status`, or the status that ends the program as the stop signal would.
+  static int StatusAfterStop(int status) {
+    const int signal = StopSignal();
+    return signal != 0 ? kExitBySignal + signal : status;
+  }
+
   // True once for each Ctrl+C, and always once the program is to end.
   bool TakeRequest() {
     if (terminated != 0) {
@@ -340,8 +346,7 @@ int RunRender(const std::vector<std::string_view>& words) {
     return kExitRefused;
   }
   ReportRender(outcome, request, composeOptions, composed, elapsed.count());
-  const int stopSignal = InterruptGuard::StopSignal();
-  return stopSignal != 0 ? kExitBySignal + stopSignal : kExitOk;
+  return InterruptGuard::StatusAfterStop(kExitOk);
 }
 
 int RunCodecs(const std::vector<std::string_view>& words) {
@@ -379,12 +384,10 @@ int RunJoin(const std::vector<std::string_view>& words) {
   }
   if (!failure.empty()) {
     std::cerr << "vantoril-cli: " << failure << '\n';
-    const int stopSignal = InterruptGuard::StopSignal();
-    return stopSignal != 0 ? kExitBySignal + stopSignal : kExitRefused;
+    return InterruptGuard::StatusAfterStop(kExitRefused);
   }
   std::cerr << "vantoril-cli: " << parts.size() << " parts joined into " << output << '\n';
-  const int stopSignal = InterruptGuard::StopSignal();
-  return stopSignal != 0 ? kExitBySignal + stopSignal : kExitOk;
+  return InterruptGuard::StatusAfterStop(kExitOk);
 }
 
 }  // namespace vantoril::cli
