@@ -76,6 +76,7 @@ int main(int argc, char** argv) {
   using namespace vantoril;
   if (const int done = AnswerOptions(argc, argv); done != 0) return done - 1;
   PlatformSession session(argc, argv);
+  session.NameProgram("Vantoril", "vantoril");
   std::string show;
   if (!ShowOnCommandLine(argc, argv, show)) return 1;
   AppContext app;

@@ -52,6 +52,13 @@ PlatformSession::~PlatformSession() {
   impl_->application.reset();
 }
 
+void PlatformSession::NameProgram(std::string_view name, std::string_view desktopFileName) {
+  QCoreApplication::setApplicationName(
+      QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
+  QGuiApplication::setDesktopFileName(
+      QString::fromUtf8(desktopFileName.data(), static_cast<qsizetype>(desktopFileName.size())));
+}
+
 void PlatformSession::RouteTerminationTo(WindowHandle window) {
   impl_->closeTarget = window;
   if (impl_->notifier) {

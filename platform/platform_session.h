@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <string_view>
 
 #include "platform/message.h"
 
@@ -15,6 +16,11 @@ class PlatformSession {
   ~PlatformSession();
   PlatformSession(const PlatformSession&) = delete;
   PlatformSession& operator=(const PlatformSession&) = delete;
+
+  // The program's name as the desktop shows it (a box without a title of
+  // its own, the window class that the desktop file's StartupWMClass names)
+  // and its desktop file's name, by which Wayland desktops find its icon.
+  void NameProgram(std::string_view name, std::string_view desktopFileName);
 
   // SIGTERM, SIGINT and SIGHUP become a close request (kWmClose) to the
   // window, so that the program shuts down in order and keeps its settings.
