@@ -688,6 +688,12 @@ void Stage::RunPlayback() {
       PostQuitMessage(static_cast<int>(message.wParam));  // the main loop must see it
       break;
     }
+    // A request to close the program (the session ending, say) stops the
+    // preview and waits for the main loop.
+    if (message.message == kWmClose) {
+      PostMessage(message.window, kWmClose, 0, 0);
+      break;
+    }
     // The character of a key that started playback arrives after its
     // key-down; only a new key-down stops.
     if (message.message == kWmKeyDown) break;

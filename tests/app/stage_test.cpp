@@ -312,5 +312,17 @@ TEST(StagePlayback, ThePicturesStartWithTheSound) {
   EXPECT_LT(app.Doc().clock.currentTime, 3);  // 300 ms would be frame 9
 }
 
+// A close request (the session ending) stops the preview and waits for the
+// main loop instead of being lost.
+TEST(StagePlayback, ACloseRequestStopsThePreviewAndWaits) {
+  AppHarness app;
+  PostMessage(app.Main().Handle(), kWmClose, 0, 0);
+  app.GetStage().Transport(1);
+  Message waiting;
+  ASSERT_TRUE(PeekMessage(waiting));
+  EXPECT_EQ(waiting.message, kWmClose);
+  EXPECT_EQ(waiting.window, app.Main().Handle());
+}
+
 }  // namespace
 }  // namespace vantoril

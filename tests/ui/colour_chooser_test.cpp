@@ -91,6 +91,7 @@ TEST_F(ColourChooserTest, CancelEscapeAndReleasesOutsideRestoreTheColourOfEntry)
         Release(kX0 + 240, RowY(1));
       },
       [&] { testing::PostMouse(other_.Handle(), kWmLButtonUp, 10, 10); },  // in another window
+      [&] { PostMessage(other_.Handle(), kWmClose, 0, 0); },  // a close request, which waits
   };
   for (size_t i = 0; i < std::size(leaves); ++i) {
     uint32_t colour = Rgb(10, 20, 30);
@@ -99,6 +100,9 @@ TEST_F(ColourChooserTest, CancelEscapeAndReleasesOutsideRestoreTheColourOfEntry)
     EXPECT_FALSE(Run(colour)) << i;
     EXPECT_EQ(colour, Rgb(10, 20, 30)) << i;
   }
+  Message waiting;
+  ASSERT_TRUE(PeekMessage(waiting));
+  EXPECT_EQ(waiting.message, kWmClose);
 }
 
 TEST_F(ColourChooserTest, SlidersWorkInTheModelShownAndTheModelPersists) {

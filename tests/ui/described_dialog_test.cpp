@@ -84,6 +84,12 @@ TEST_F(DescribedDialogTest, OkRowEnterConfirmEverythingElseAndAQuitRequestCancel
   Message message;  // the quit request still reaches the program
   EXPECT_FALSE(GetMessage(message));
   EXPECT_EQ(message.wParam, 5u);
+  // A close request cancels too, and waits for the program's loop.
+  PostMessage(other_.Handle(), kWmClose, 0, 0);
+  EXPECT_EQ(Run(), 0);
+  ASSERT_TRUE(PeekMessage(message));
+  EXPECT_EQ(message.message, kWmClose);
+  EXPECT_EQ(message.window, other_.Handle());
 }
 
 TEST_F(DescribedDialogTest, CheckBoxesToggleAndRadiosAreOneGroup) {

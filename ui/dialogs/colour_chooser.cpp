@@ -97,6 +97,11 @@ class ColourChooser {
         // Escape leaves as Cancel does, with the colour of entry.
         if (message.wParam == 27) return Cancel();
         return std::nullopt;
+      case kWmClose:
+        // A request to close a window (the session ending, say) cancels the
+        // chooser and waits for the program's own loop.
+        PostMessage(message.window, kWmClose, 0, 0);
+        return Cancel();
       case kWmLButtonDown:
         if (message.window == host_.Handle() && row <= 3) {
           dragSlider_ = std::max(row - 1, 0);  // rows 0 and 1 both take the first slider

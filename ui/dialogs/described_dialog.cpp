@@ -207,6 +207,11 @@ class DescribedDialog {
         return std::nullopt;
       case kWmLButtonDown:
         return onHost ? Press(x, y) : std::optional<int>(0);
+      case kWmClose:
+        // A request to close a window (the session ending, say) cancels the
+        // dialog and waits for the program's own loop.
+        PostMessage(message.window, kWmClose, 0, 0);
+        return 0;
       default:
         return std::nullopt;  // nothing else is dispatched while the dialog runs
     }
