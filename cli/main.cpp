@@ -1,4 +1,6 @@
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <iostream>
 #include <string_view>
 #include <vector>
@@ -51,7 +53,8 @@ Options of the show commands:
                                     it, each is told on stderr, a placeholder stands
                                     in for the picture and the command goes on)
 
-Exit status: 0 done, 1 usage error, 2 input refused (the reason on stderr).
+Exit status: 0 done, 1 usage error, 2 input refused or output not written (the
+reason on stderr).
 A render stopped with Ctrl+C (or ended with SIGTERM) finishes its movie with
 the frames made, a join stopped so makes nothing; either then ends as the
 signal ends a program (130, 143 in the shell).
@@ -99,7 +102,17 @@ int Main(int argc, char** argv) {
 }  // namespace vantoril::cli
 
 int main(int argc, char** argv) {
-  const int status = vantoril::cli::Main(argc, argv);
+  int status = vantoril::cli::Main(argc, argv);
+  // Output that could not be written (a full disk, a closed pipe) is no
+  // success: the JSON or the list is not where the caller looks for it.
+  errno = 0;
+  std::cout.flush();
+  if (!std::cout && status == vantoril::cli::kExitOk) {
+    std::cerr << "vantoril-cli: cannot write to standard output";
+    if (errno != 0) std::cerr << ": " << std::strerror(errno);
+    std::cerr << '\n';
+    status = vantoril::cli::kExitRefused;
+  }
   if (status > vantoril::cli::kExitBySignal) {
     // The shell goes on with a script after a child that exits on Ctrl+C,
     // and stops it only after one that the signal ended.

@@ -117,6 +117,13 @@ TEST(Cli, InfoAndEvalPrintTheShowAsJson) {
   EXPECT_NE(second.out, Cli("eval " + kExample + " 30").out);
   // Nine significant digits: the floats read back to the same value.
   EXPECT_NE(second.out.find("."), std::string::npos);
+  // Output that cannot be written is no success.
+  const fs::path err = FreshFolder("cli_full_output") / "stderr.txt";
+  const int full = std::system(
+      ("'" VANTORIL_CLI "' info " + kExample + " >/dev/full 2>'" + err.string() + "'").c_str());
+  EXPECT_EQ(WEXITSTATUS(full), 2);
+  EXPECT_EQ(ReadText(err),
+            "vantoril-cli: cannot write to standard output: No space left on device\n");
 }
 
 // Refused input exits with 2 and the program's message. A show that is not
