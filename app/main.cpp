@@ -1,3 +1,5 @@
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -33,6 +35,18 @@ constexpr std::string_view kUsage =
     "\n"
     "The headless tool is vantoril-cli (see vantoril-cli --help).\n";
 
+// 1 (done) once the answer is written out, else 3 (status 2) with the
+// reason: an answer lost on a full disk is no success.
+int Answered() {
+  errno = 0;
+  std::cout.flush();
+  if (std::cout) return 1;
+  std::cerr << "vantoril: cannot write to standard output";
+  if (errno != 0) std::cerr << ": " << std::strerror(errno);
+  std::cerr << '\n';
+  return 3;
+}
+
 // The options answered before any window exists: 0 to go on, else the exit
 // status + 1.
 int AnswerOptions(int argc, char** argv) {
@@ -40,11 +54,11 @@ int AnswerOptions(int argc, char** argv) {
     const std::string_view word = argv[i];
     if (word == "--help" || word == "-h") {
       std::cout << kUsage;
-      return 1;
+      return Answered();
     }
     if (word == "--version") {
       std::cout << "vantoril " VANTORIL_VERSION "\n";
-      return 1;
+      return Answered();
     }
     if (word.starts_with("--")) {
       std::cerr << "vantoril: unknown option " << word << "\n" << kUsage;

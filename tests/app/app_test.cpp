@@ -174,6 +174,15 @@ TEST(WholeProgram, WritesTheSectionLineAndKeepsTheSettingsItFound) {
   EXPECT_EQ(ReadText(config / "Vantoril.ini"), "[Vantoril]\r\n");
 }
 
+// An answer that cannot be written (a full disk) is no success.
+TEST(WholeProgram, AnswersThatCannotBeWrittenFail) {
+  for (const char* option : {"--version", "--help"}) {
+    const int status = std::system(
+        ("'" VANTORIL_PROGRAM "' " + std::string(option) + " >/dev/full 2>/dev/null").c_str());
+    EXPECT_EQ(WEXITSTATUS(status), 2) << option;
+  }
+}
+
 // Ctrl+C closes the program as the desktop's logout does, unless SIGINT was
 // ignored when it started (a shell script's background job).
 TEST(WholeProgram, CtrlCIgnoredFromTheStartStaysIgnored) {
