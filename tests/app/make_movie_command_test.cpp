@@ -50,6 +50,20 @@ class MakeMovieInTheWindow : public ::testing::Test {
       box->accept();
     });
   }
+  // Makes the movie with 2 s holds; its render loop finds `message` for
+  // `window` after the first frame and its two head copies (one message is
+  // read before each). Gives the closing box's text and icon.
+  std::string MakeMovieStoppedBy(const fs::path& movie, WindowHandle window, uint32_t message,
+                                 uintptr_t wParam, QMessageBox::Icon* icon) {
+    app.settings.PutSetting("MovieHold", "00:00:02");
+    ConfirmDialogs(2);
+    for (int i = 0; i < 3; ++i) PostMessage(app.GetStage().Handle(), kWmMouseMove, 0, 0);
+    PostMessage(window, message, wParam, 0);
+    std::string shown;
+    AnswerFileDialog(movie.string(), [&] { RecordBox(&shown, icon); });
+    app.Main().RunCommand(cmd::kMakeMovie);
+    return shown;
+  }
   int FramesIn(const fs::path& movie) {
     FileSpec fileRef;
     EXPECT_TRUE(fileRef.SetPath(movie.string()));
@@ -114,18 +128,10 @@ TEST_F(MakeMovieInTheWindow, PlaceholdersAreAskedAboutWithNoAsTheDefault) {
 // Esc at the second frame: the tail hold is still written and the file
 // finished; the message says how far the movie got.
 TEST_F(MakeMovieInTheWindow, EscStopsTheMovieAndSaysHowFarItGot) {
-  app.settings.PutSetting("MovieHold", "00:00:02");
   const fs::path movie = testing::FreshTestFolder("make-movie-esc") / "stopped.avi";
-  ConfirmDialogs(2);
-  // The render loop reads one message before each frame and each held copy:
-  // the first frame and its two head copies, then Esc.
-  for (int i = 0; i < 3; ++i) PostMessage(app.GetStage().Handle(), kWmMouseMove, 0, 0);
-  PostMessage(app.GetStage().Handle(), kWmKeyDown, 27, 0);
-  std::string shown;
   QMessageBox::Icon icon = QMessageBox::NoIcon;
-  AnswerFileDialog(movie.string(), [&] { RecordBox(&shown, &icon); });
-  app.Main().RunCommand(cmd::kMakeMovie);
-  EXPECT_EQ(shown, "Movie stopped after 5 of 14 frames");
+  EXPECT_EQ(MakeMovieStoppedBy(movie, app.GetStage().Handle(), kWmKeyDown, 27, &icon),
+            "Movie stopped after 5 of 14 frames");
   EXPECT_EQ(icon, QMessageBox::Information);
   EXPECT_EQ(FramesIn(movie), 5);
 }
@@ -134,17 +140,11 @@ TEST_F(MakeMovieInTheWindow, EscStopsTheMovieAndSaysHowFarItGot) {
 // render loop: every pass and hold left stops, the movie is finished, and the
 // request waits for the main loop.
 TEST_F(MakeMovieInTheWindow, ACloseRequestStopsTheMovieAndWaits) {
-  app.settings.PutSetting("MovieHold", "00:00:02");
   app.settings.PutSetting("MovieReverse", "1");
   const fs::path movie = testing::FreshTestFolder("make-movie-close") / "closed.avi";
-  ConfirmDialogs(2);
-  for (int i = 0; i < 3; ++i) PostMessage(app.GetStage().Handle(), kWmMouseMove, 0, 0);
-  PostMessage(app.Main().Handle(), kWmClose, 0, 0);
-  std::string shown;
   QMessageBox::Icon icon = QMessageBox::NoIcon;
-  AnswerFileDialog(movie.string(), [&] { RecordBox(&shown, &icon); });
-  app.Main().RunCommand(cmd::kMakeMovie);
-  EXPECT_EQ(shown, "Movie stopped after 3 of 28 frames");
+  EXPECT_EQ(MakeMovieStoppedBy(movie, app.Main().Handle(), kWmClose, 0, &icon),
+            "Movie stopped after 3 of 28 frames");
   EXPECT_EQ(FramesIn(movie), 3);
   Message waiting;
   ASSERT_TRUE(PeekMessage(waiting));
