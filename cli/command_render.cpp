@@ -160,10 +160,8 @@ std::optional<int> ReadRenderTexts(const Arguments& arguments, MakeMovieTexts& t
   texts.holds = arguments.Value("--hold").value_or("00:00:00");
   texts.frameRate = arguments.Value("--fps").value_or("29.97");
   texts.quality = arguments.Value("--quality").value_or("100");
-  // Assigned as strings: GCC 12 at -O3 warns falsely (-Wrestrict) when a
-  // choice of two literals is assigned.
-  texts.renderFields = std::string(arguments.Has("--no-fields") ? "" : "1");
-  texts.reverseToo = std::string(arguments.Has("--reverse") ? "1" : "");
+  texts.renderFields = arguments.Has("--no-fields") ? "" : "1";
+  texts.reverseToo = arguments.Has("--reverse") ? "1" : "";
   for (const auto* side : {&texts.width, &texts.height}) {
     const auto value = ParseWholeNumber(*side);
     if (!value || *value < 1) {

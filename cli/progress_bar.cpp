@@ -32,11 +32,8 @@ void ProgressBar::Show(double fraction, std::string_view caption, int64_t startT
   const int filled = percent * kWidth / 100;
   std::string bar(static_cast<size_t>(filled), '#');
   bar.append(static_cast<size_t>(kWidth - filled), '.');
-  // Appended, not prefixed: GCC 12 at -O3 warns falsely (-Wrestrict) about
-  // inserting in front of a string.
-  std::string line = "\r";
-  line += caption.substr(0, caption.find(" ("));
-  line += " [" + bar + "] " + std::to_string(percent) + "%";
+  std::string line = "\r" + std::string(caption.substr(0, caption.find(" ("))) + " [" + bar + "] " +
+                     std::to_string(percent) + "%";
   if (startTick != 0) {
     const TimeToGo left = EstimateTimeToGo(fraction, now - startTick);
     char text[48];

@@ -54,21 +54,19 @@ TEST(MakeMovieOptionsTest, TimesAreTimecodesAndTotalCountsEveryWrittenFrame) {
   EXPECT_EQ(options.holdFrames, 10);
   // A backwards range still renders |end - start| frames per pass.
   EXPECT_EQ(options.totalFrames, 170);
-  // Literals go in as strings here and below: GCC 12 at -O3 warns falsely
-  // (-Wrestrict) about assigning them directly.
-  texts.reverseToo = std::string("1");
+  texts.reverseToo = "1";
   options = Build(texts);
   EXPECT_TRUE(options.reverseToo);
   EXPECT_EQ(options.totalFrames, 340);
 
   // With "Reverse too?" a range of 100 frames and no holds is 200 frames.
-  texts.startTimecode = std::string("0");
+  texts.startTimecode = "0";
   texts.endTimecode = "03:10";
   texts.holds = "";
   EXPECT_EQ(Build(texts).totalFrames, 200);
   // A range of no frame has no frame to hold either.
-  texts.endTimecode = std::string("0");
-  texts.holds = std::string("00:00:10");
+  texts.endTimecode = "0";
+  texts.holds = "00:00:10";
   EXPECT_EQ(Build(texts).totalFrames, 0);
 
   // The end counts from the show's end; negative times are 0.
@@ -91,7 +89,7 @@ TEST(MakeMovieOptionsTest, CheckBoxesQualityAndNormalForm) {
   EXPECT_EQ(options.fieldMode, FieldMode::kFullFrame);
   EXPECT_FALSE(options.reverseToo);
   EXPECT_EQ(options.quality, 100);
-  texts.renderFields = std::string("1");
+  texts.renderFields = "1";
   texts.quality = "42";
   texts.startTimecode = "1:2";
   texts.holds = "90";  // a two-digit frames field: three seconds
@@ -118,7 +116,7 @@ TEST(MakeMovieOptionsTest, TextsComeFromAndGoToTheSettings) {
   EXPECT_EQ(texts.reverseToo, "");
 
   texts.width = std::string(80, '7');
-  texts.reverseToo = std::string("1");
+  texts.reverseToo = "1";
   texts.endTimecode = "00:09:00";
   StoreMakeMovieTexts(settings, texts);
   const MakeMovieTexts again = ReadMakeMovieTexts(settings, 95, kThirty);
