@@ -11,7 +11,7 @@ DESTDIR=$root cmake --install "$build" --prefix /usr >/dev/null
 usr=$root/usr
 for file in bin/vantoril bin/vantoril-cli share/doc/vantoril/user_guide.html \
             share/applications/vantoril.desktop share/mime/packages/vantoril.xml \
-            share/man/man1/vantoril-cli.1; do
+            share/man/man1/vantoril-cli.1 share/man/man1/vantoril.1; do
   [[ -s $usr/$file ]] || fail "$file is missing"
 done
 
@@ -48,6 +48,8 @@ fi
 
 if command -v man >/dev/null; then
   MANWIDTH=80 man -l "$usr/share/man/man1/vantoril-cli.1" 2>/dev/null | grep -q -- "--part" ||
-    fail "the manual page does not read"
+    fail "the manual page of vantoril-cli does not read"
+  MANWIDTH=80 man -l "$usr/share/man/man1/vantoril.1" 2>/dev/null | grep -q "UNSAVED WORK" ||
+    fail "the manual page of vantoril does not read"
 fi
 echo "install test: passed"
