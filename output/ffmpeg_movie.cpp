@@ -35,6 +35,13 @@ namespace {
 constexpr CodecEntry kSequenceCodec{"png ", MovieContainer::kQuickTime, "PNG", "png", "rgb24",
                                     "",     QualityControl::kNone,      true,  false};
 
+// The file of a "file:" address.
+std::string NumberedPath(std::string_view url) {
+  constexpr std::string_view kScheme = "file:";
+  if (url.starts_with(kScheme)) url.remove_prefix(kScheme.size());
+  return std::string(url);
+}
+
 std::string ErrorText(int error) {
   std::array<char, AV_ERROR_MAX_STRING_SIZE> text{};
   av_strerror(error, text.data(), text.size());
@@ -130,10 +137,18 @@ class FfmpegMovie final : public MovieBackend {
   std::string ErrorDetail() const override { return error_; }
 
  private:
+  // The first failure is the one told: what fails after it follows from it.
   bool Fail(std::string_view what, int error) {
-    error_ = std::string(what) + ": " + ErrorText(error);
+    if (error_.empty()) error_ = std::string(what) + ": " + ErrorText(error);
     return false;
   }
+  void NumberedFileFailed(std::string_view what, int error) {
+    if (numberedFailure_ == 0) numberedFailure_ = error;
+    Fail(what, error);
+  }
+  static int OpenNumberedFile(AVFormatContext* format, AVIOContext** file, const char* url,
+                              int flags, AVDictionary** options);
+  static int CloseNumberedFile(AVFormatContext* format, AVIOContext* file);
   std::string OpenEncoder(MovieKind kind, const CodecEntry& entry, const MovieRequest& request,
                           int32_t rate);
   std::string OpenUncompressed(const MovieRequest& request, Dictionary& muxerOptions);
@@ -162,6 +177,8 @@ class FfmpegMovie final : public MovieBackend {
   PacketPtr packet_;
   BufferRefPtr rawRows_;        // the rows of uncompressed AVI, made once
   AVStream* stream_ = nullptr;  // owned by format_
+  std::string numberedFile_;    // the numbered file being written
+  int numberedFailure_ = 0;     // the AVERROR of the first one not written
   AVRational codecTimeBase_{1, 1};
   AVRational sampleAspect_{1, 1};
   int32_t width_ = 0;
@@ -231,6 +248,9 @@ std::string FfmpegMovie::Open(MovieKind kind, const MovieRequest& request, int32
     // The file number is the frame number, from 0.
     muxerOptions.Set("frame_pts", "1");
     muxerOptions.Set("start_number", "0");
+    format_->opaque = this;
+    format_->io_open = OpenNumberedFile;
+    format_->io_close2 = CloseNumberedFile;
   }
 
   if ((format_->oformat->flags & AVFMT_NOFILE) == 0) {
@@ -412,7 +432,42 @@ int FfmpegMovie::Mux(AVPacket& packet) {
   if (packet.duration == 0) packet.duration = 1;
   av_packet_rescale_ts(&packet, codecTimeBase_, stream_->time_base);
   packet.stream_index = stream_->index;
-  return av_interleaved_write_frame(format_.get(), &packet);
+  const int error = av_interleaved_write_frame(format_.get(), &packet);
+  // Some versions of the muxer pass over a file that failed to close.
+  return error < 0 ? error : numberedFailure_;
+}
+
+// Each numbered file is written under a temporary name and put in place once
+// it is whole: a full disk or a stopped render never leaves a cut picture,
+// nor one under the name of an older picture it was to replace.
+int FfmpegMovie::OpenNumberedFile(AVFormatContext* format, AVIOContext** file, const char* url,
+                                  int flags, AVDictionary** options) {
+  auto& movie = *static_cast<FfmpegMovie*>(format->opaque);
+  movie.numberedFile_ = url;
+  const std::string writing = movie.numberedFile_ + ".writing";
+  const int error = avio_open2(file, writing.c_str(), flags, &format->interrupt_callback, options);
+  if (error < 0) movie.NumberedFileFailed("cannot create " + NumberedPath(url), error);
+  return error;
+}
+
+int FfmpegMovie::CloseNumberedFile(AVFormatContext* format, AVIOContext* file) {
+  auto& movie = *static_cast<FfmpegMovie*>(format->opaque);
+  const std::filesystem::path path = NumberedPath(movie.numberedFile_);
+  std::filesystem::path writing = path;
+  writing += ".writing";
+  // avio_close gives the first error of any write to the file.
+  int error = avio_close(file);
+  std::error_code renamed;
+  if (error >= 0) {
+    std::filesystem::rename(writing, path, renamed);
+    if (renamed) error = AVERROR(renamed.value());
+  }
+  if (error < 0) {
+    std::error_code ignored;
+    std::filesystem::remove(writing, ignored);
+    movie.NumberedFileFailed("cannot write " + path.string(), error);
+  }
+  return error;
 }
 
 int FfmpegMovie::WritePacket(AVPacket& packet) {

@@ -345,6 +345,47 @@ TEST(Cli, RenderOntoAFullDiskKeepsTheWholeFrames) {
   }
 }
 
+// Numbered pictures on a full disk (a file size limit the later frames pass):
+// the pictures before the one that did not fit are whole, and none is left
+// cut, not even in place of an older picture of the same name.
+TEST(Cli, NumberedPicturesOnAFullDiskAreWholeOrNotThere) {
+  const auto folder = FreshFolder("cli_full_disk_pictures");
+  fs::create_directories(folder / "whole");
+  fs::create_directories(folder / "cut");
+  const auto render = [&](const std::string& into, const std::string& limit) {
+    return Cli("render " + kExample + " '" + (folder / into).string() +
+                   "/f%03d.png' --width 320 --height 240 --end 00:02:00 --no-fields",
+               limit);
+  };
+  ASSERT_EQ(render("whole", "").status, 0);
+  const std::vector<uint8_t> old = {'o', 'l', 'd'};
+  const auto name = [](int frame) {
+    std::string number = std::to_string(frame);
+    return "f" + std::string(3 - number.size(), '0') + number + ".png";
+  };
+  for (int frame = 0; frame < 60; ++frame)
+    vantoril::test::WriteBytes(folder / "cut" / name(frame), old);
+  // The first frames' pictures take about 3 KB, the later ones up to 9 KB.
+  const CliRun run = render("cut", "trap '' XFSZ; ulimit -f 8; ");
+  EXPECT_EQ(run.status, 2) << run.err;
+  EXPECT_NE(run.err.find("cannot write " + (folder / "cut").string()), std::string::npos)
+      << run.err;
+  int whole = 0;
+  for (int frame = 0; frame < 60; ++frame) {
+    const auto bytes = vantoril::test::ReadBytes(folder / "cut" / name(frame));
+    if (bytes == vantoril::test::ReadBytes(folder / "whole" / name(frame))) {
+      EXPECT_EQ(whole++, frame) << "a picture after the one that did not fit";
+    } else {
+      EXPECT_EQ(bytes, old) << name(frame);
+    }
+  }
+  EXPECT_GT(whole, 0);
+  EXPECT_LT(whole, 60);
+  for (const auto& entry : fs::directory_iterator(folder / "cut")) {
+    EXPECT_EQ(entry.path().extension(), ".png") << entry.path();
+  }
+}
+
 // The shell words that send `signal` to the shell's own process once `file`
 // has a few frames; `exec` then makes that process the program.
 std::string SignalOnceWritten(const fs::path& file, int signal) {
