@@ -8,6 +8,7 @@
 #include "engine/compositor.h"
 #include "engine/show_inputs.h"
 #include "media/load_image_file.h"
+#include "output/make_movie_run.h"
 
 namespace vantoril::cli {
 
@@ -82,6 +83,12 @@ int RunFrame(const std::vector<std::string_view>& words) {
     session->Host().ShowMessage("Can't write PNG file", MessageSink::kNoCode);
     std::cerr << "vantoril-cli: " << failure << '\n';
     return kExitRefused;
+  }
+  if (const BackgroundClip* clip = document.Clip();
+      clip != nullptr && clip->Undecoded().reads > 0) {
+    session->Host().ShowMessage(
+        UndecodedClipMessage(clip->Undecoded(), document.backgroundFile.Path()),
+        MessageSink::kNoCode);
   }
   return kExitOk;
 }

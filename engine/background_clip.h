@@ -1,9 +1,21 @@
 #pragma once
 
+#include <cstdint>
+
 #include "engine/file_spec.h"
 #include "engine/image_buffer.h"
 
 namespace vantoril {
+
+// The frames inside a clip that could not be decoded (their data damaged):
+// how many reads failed since the clip was opened, and the first and last of
+// those clip frames, counted from 0. A show frame over one keeps the
+// background it had.
+struct UndecodedClipFrames {
+  int64_t reads = 0;
+  int first = -1;
+  int last = -1;
+};
 
 // The background movie clip as the show document and the compositor see it
 // (the clip reader implements it).
@@ -21,6 +33,7 @@ class BackgroundClip {
   // returns false.
   virtual bool ReadFrame(int frame, int frameRate, ImageBuffer& image) = 0;
   virtual void Close() = 0;
+  virtual UndecodedClipFrames Undecoded() const { return {}; }
 };
 
 }  // namespace vantoril

@@ -535,11 +535,20 @@ bool ClipReader::OpenSource(const Source& source, ImageBuffer& image) {
 bool ClipReader::ReadFrame(int frame, int frameRate, ImageBuffer& image) {
   if (!decoder_) return false;
   const int index = kind_ == kQuickTimeClip ? decoder_->FrameAtTime(frame, frameRate) : frame;
+  bool read = false;
   try {
-    return decoder_->Read(index, image);
+    read = decoder_->Read(index, image);
   } catch (const std::bad_alloc&) {
-    return false;
+    // No room for the frame: it counts as not decoded.
   }
+  // Frames past either end are none to read; one inside that gives nothing
+  // is damage, which the program tells about once it has composed.
+  if (!read && index >= 0 && index < decoder_->FrameCount()) {
+    ++undecoded_.reads;
+    undecoded_.first = undecoded_.first < 0 ? index : std::min(undecoded_.first, index);
+    undecoded_.last = std::max(undecoded_.last, index);
+  }
+  return read;
 }
 
 int32_t ClipReader::ClipFrameRate(int32_t currentFrameRate) const {
@@ -557,6 +566,7 @@ int ClipReader::FrameCount() const {
 
 void ClipReader::Close() {
   decoder_.reset();
+  undecoded_ = {};
   kind_ = kAviClip;
   aviFrameRate_ = 0;
 }

@@ -45,6 +45,7 @@ class ClipReader final : public BackgroundClip {
   // ReadClipFrame for show frame `frame` at the show's frameRate (x 100).
   bool ReadFrame(int frame, int frameRate, ImageBuffer& image) override;
   void Close() override;
+  UndecodedClipFrames Undecoded() const override { return undecoded_; }
 
   // Opens the clip (closing the open one) and creates image at its frame size,
   // 32 bits. No message.
@@ -67,6 +68,7 @@ class ClipReader final : public BackgroundClip {
   int32_t kind_ = kAviClip;
   int32_t aviFrameRate_ = 0;
   std::unique_ptr<Decoder> decoder_;
+  UndecodedClipFrames undecoded_;
 };
 
 }  // namespace vantoril

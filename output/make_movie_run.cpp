@@ -38,6 +38,15 @@ std::string MovieStoppedMessage(int32_t framesWritten, int32_t totalFrames) {
          std::to_string(totalFrames) + " frames";
 }
 
+std::string UndecodedClipMessage(const UndecodedClipFrames& undecoded, std::string_view clip) {
+  const std::string frames = undecoded.first == undecoded.last
+                                 ? "clip frame " + std::to_string(undecoded.first)
+                                 : "between clip frames " + std::to_string(undecoded.first) +
+                                       " and " + std::to_string(undecoded.last);
+  return "Some frames of the background clip could not be decoded (" + frames +
+         "); the frame before stands in for each.\n" + std::string(clip);
+}
+
 std::string NoFramesDetail(const MakeMovieOptions& options, const FrameWindow& window) {
   const int64_t total = MovieFrames(options);
   if (total == 0) return "The start and end timecodes are the same frame";
@@ -162,6 +171,8 @@ MakeMovieOutcome MakeMovieRun(ShowDocument& document, const MakeMovieRequest& re
                               const RenderCallbacks& callbacks, MessageSink* messages,
                               SettingsStore* settings, const MakeMovieTexts* texts) {
   MakeMovieOutcome outcome;
+  const BackgroundClip* clip = document.Clip();
+  const int64_t undecodedBefore = clip != nullptr ? clip->Undecoded().reads : 0;
   try {
     outcome = RunPasses(document, request, callbacks, messages, settings);
   } catch (const std::bad_alloc&) {
@@ -187,6 +198,11 @@ MakeMovieOutcome MakeMovieRun(ShowDocument& document, const MakeMovieRequest& re
         MovieStoppedMessage(outcome.framesWritten, request.options.totalFrames));
   } else {
     messages->ShowInformation(kMovieMadeMessage);
+  }
+  // A damaged clip does not stop the movie, but it is not what the show is.
+  if (clip != nullptr && clip->Undecoded().reads > undecodedBefore) {
+    messages->ShowMessage(UndecodedClipMessage(clip->Undecoded(), document.backgroundFile.Path()),
+                          MessageSink::kNoCode);
   }
   return outcome;
 }

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "engine/background_clip.h"
 #include "engine/file_spec.h"
 #include "output/make_movie_options.h"
 #include "output/render_range.h"
@@ -52,12 +53,16 @@ struct MakeMovieOutcome {
 std::string_view MakeMovieMessage(MakeMovieStatus status);
 // "Movie stopped after N of M frames", for a movie cut short on request.
 std::string MovieStoppedMessage(int32_t framesWritten, int32_t totalFrames);
+// Told after a render (and a frame of the command line) in which frames of
+// the background clip could not be decoded: the range, then the clip.
+std::string UndecodedClipMessage(const UndecodedClipFrames& undecoded, std::string_view clip);
 
 // Makes the movie: creates the frame buffers, opens the writer chosen by the
 // path, renders the forward pass and, when asked, the reverse pass, and
 // closes the file. The message of the outcome goes to `messages`: a movie
 // made (whole, or stopped on request) as information, a failure as an error
-// (its fixed text, then the detail on a line of its own).
+// (its fixed text, then the detail on a line of its own); then, when frames
+// of the background clip could not be decoded, UndecodedClipMessage.
 // With a settings store, "MovieType" is stored once the type is known, and
 // after a movie was made "InitialFolder", "InitialVrefnum", "InitialParID"
 // and the texts (when given). Without one nothing is stored.

@@ -18,12 +18,14 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Writes a test clip and the smallest show over it (a background reference
-// and no pictures), and renders the show with vantoril-cli to `out`.
+// Writes a test clip (with one frame lost, when asked) and the smallest show
+// over it (a background reference and no pictures), and renders the show
+// with vantoril-cli to `out`; its stderr goes to stderr.txt.
 int RenderOverClip(const fs::path& folder, vantoril::test::TestClipOptions clip,
-                   const fs::path& out, const std::string& options) {
+                   const fs::path& out, const std::string& options, int lostFrame = -1) {
   clip.path = (folder / "clip.avi").string();
   if (!vantoril::test::WriteTestClip(clip)) return -1;
+  if (lostFrame >= 0 && !vantoril::test::LoseAviFrame(clip.path, lostFrame)) return -1;
   const fs::path show = folder / "clip.vsh";
   std::vector<uint8_t> bytes(338, 0);
   bytes[0] = 0x34;
@@ -34,9 +36,9 @@ int RenderOverClip(const fs::path& folder, vantoril::test::TestClipOptions clip,
   std::ofstream(show, std::ios::binary)
       .write(reinterpret_cast<const char*>(bytes.data()),
              static_cast<std::streamsize>(bytes.size()));
-  const std::string command = "XDG_CONFIG_HOME='" + folder.string() +
-                              "' '" VANTORIL_CLI "' render '" + show.string() + "' '" +
-                              out.string() + "' " + options + " 2>/dev/null";
+  const std::string command =
+      "XDG_CONFIG_HOME='" + folder.string() + "' '" VANTORIL_CLI "' render '" + show.string() +
+      "' '" + out.string() + "' " + options + " 2>'" + (folder / "stderr.txt").string() + "'";
   return std::system(command.c_str());
 }
 
@@ -83,6 +85,35 @@ TEST(CliClipBackground, EveryMovieFrameShowsTheClipFrameOfItsTime) {
     expected.insert(expected.end(), 2, c.frames - 1);
     EXPECT_EQ(shown, expected) << c.rateNum << "/" << c.rateDen;
   }
+}
+
+// A clip frame that does not decode: the frame before stands in for it, and
+// the render and a single frame say so with the clip's name.
+TEST(CliClipBackground, AFrameThatDoesNotDecodeIsToldAndTheFrameBeforeStandsIn) {
+  const fs::path folder = vantoril::test::FreshFolder("cli_clip_lost_frame");
+  const fs::path movie = folder / "over.avi";
+  ASSERT_EQ(RenderOverClip(folder, {.path = "", .encoder = "mjpeg", .frames = 12}, movie,
+                           "--codec 'DIB ' --width 320 --height 240 --no-fields --end 00:00:10", 5),
+            0);
+  const std::string told =
+      "Some frames of the background clip could not be decoded (clip frame "
+      "5); the frame before stands in for each.\n" +
+      (folder / "clip.avi").string();
+  EXPECT_NE(vantoril::test::ReadText(folder / "stderr.txt").find(told), std::string::npos);
+  const auto contents = vantoril::test::ReadMovie(movie);
+  ASSERT_TRUE(contents.ok) << contents.error;
+  std::vector<int> shown;
+  for (const auto& frame : contents.frames) {
+    shown.push_back(vantoril::test::FrameNumberShown(ToBuffer(frame)));
+  }
+  EXPECT_EQ(shown, (std::vector<int>{0, 1, 2, 3, 4, 4, 6, 7, 8, 9}));
+
+  const std::string frame = "XDG_CONFIG_HOME='" + folder.string() + "' '" VANTORIL_CLI "' frame '" +
+                            (folder / "clip.vsh").string() + "' 5 '" +
+                            (folder / "five.png").string() + "' 2>'" +
+                            (folder / "stderr.txt").string() + "'";
+  ASSERT_EQ(std::system(frame.c_str()), 0);
+  EXPECT_NE(vantoril::test::ReadText(folder / "stderr.txt").find(told), std::string::npos);
 }
 
 }  // namespace

@@ -241,5 +241,24 @@ TEST_F(ClipReaderTest, ClipsThatDoNotOpenAreReportedWhateverTheirKind) {
   EXPECT_EQ(rate, 2997);
 }
 
+// A frame inside the clip that does not decode (its data lost) keeps the
+// frame before and is counted with its number, which the program tells once
+// it has composed; frames past the end are none to read and are not.
+TEST_F(ClipReaderTest, FramesThatDoNotDecodeAreCounted) {
+  fs::copy_file(Path("mjpeg25.avi"), Path("damaged.avi"));
+  ASSERT_TRUE(test::LoseAviFrame(Path("damaged.avi"), 10));
+
+  int rate = 2500;
+  ASSERT_TRUE(reader_.Open(FileRefFor(Path("damaged.avi")), rate));
+  EXPECT_EQ(reader_.Undecoded().reads, 0);
+  EXPECT_EQ(Shown({9, 10, 11, 10, 40, 45}, rate), (std::vector<int>{9, -2, 11, -2, -2, -2}));
+  EXPECT_EQ(reader_.Undecoded().reads, 2);
+  EXPECT_EQ(reader_.Undecoded().first, 10);
+  EXPECT_EQ(reader_.Undecoded().last, 10);
+  ASSERT_TRUE(reader_.Open(FileRefFor(Path("mjpeg25.avi")), rate));
+  EXPECT_EQ(reader_.Undecoded().reads, 0);
+  EXPECT_EQ(reader_.Undecoded().first, -1);
+}
+
 }  // namespace
 }  // namespace vantoril

@@ -225,6 +225,46 @@ TEST_F(RenderTest, StoppedRunTellsHowManyFramesTheFinishedFileHolds) {
   }
 }
 
+// A clip whose damage the test sets.
+class DamagedClip final : public BackgroundClip {
+ public:
+  bool Open(const FileSpec&, int&) override { return true; }
+  bool IsOpen() const override { return true; }
+  bool ReadFrame(int, int, ImageBuffer&) override { return false; }
+  void Close() override {}
+  UndecodedClipFrames Undecoded() const override { return undecoded; }
+  UndecodedClipFrames undecoded;
+};
+
+// Frames of the background clip that did not decode during the run are told
+// after the outcome, with the clip; damage met before the run (the preview)
+// is not this movie's.
+TEST_F(RenderTest, ClipFramesThatDidNotDecodeAreToldAfterTheRun) {
+  DamagedClip clip;
+  clip.undecoded = {3, 7, 9};
+  document_.SetBackgroundClip(&clip);
+  document_.backgroundFile.SetPath("/clips/cut.avi");
+  test::MessageRecorder sink;
+  MakeMovieRun(document_, Request(5, 8, 0, false), callbacks_, &sink);
+  EXPECT_EQ(sink.texts, std::vector<std::string>{"i: Movie file(s) successfully made"});
+
+  callbacks_.compose = [&](ShowDocument& document, int32_t time, FieldMode mode,
+                           ImageBuffer& frame) {
+    if (time == 6) clip.undecoded = {4, 6, 9};
+    return StampTime(document, time, mode, frame);
+  };
+  sink.Clear();
+  MakeMovieRun(document_, Request(5, 8, 0, false), callbacks_, &sink);
+  EXPECT_EQ(sink.texts,
+            (std::vector<std::string>{"i: Movie file(s) successfully made",
+                                      "Some frames of the background clip could not be decoded "
+                                      "(between clip frames 6 and 9); the frame before stands in "
+                                      "for each.\n/clips/cut.avi"}));
+  EXPECT_EQ(UndecodedClipMessage({1, 4, 4}, "c.mov"),
+            "Some frames of the background clip could not be decoded (clip frame 4); the frame "
+            "before stands in for each.\nc.mov");
+}
+
 TEST_F(RenderTest, RunFailuresShowTheirMessagesAndStoreNothing) {
   test::MessageRecorder sink;
   MakeMovieTexts texts;

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string_view>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -142,6 +145,27 @@ bool WriteTestClip(const TestClipOptions& options) {
   if (avcodec_send_frame(codec.get(), nullptr) < 0) return false;
   if (!Drain(codec.get(), output.get(), stream, packet.get())) return false;
   return av_write_trailer(output.get()) == 0;
+}
+
+bool LoseAviFrame(const std::string& path, int frame) {
+  std::string bytes;
+  {
+    std::ifstream in(path, std::ios::binary);
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  const std::string_view view(bytes);
+  size_t chunk = view.find("movi");
+  for (int k = 0; k <= frame && chunk != std::string_view::npos; ++k) {
+    chunk = view.find("00dc", chunk + 4);
+  }
+  if (chunk == std::string_view::npos || chunk + 8 > bytes.size()) return false;
+  const auto byte = [&](size_t at) { return static_cast<size_t>(static_cast<uint8_t>(bytes[at])); };
+  const size_t size = byte(chunk + 4) | byte(chunk + 5) << 8 | byte(chunk + 6) << 16;
+  if (chunk + 8 + size > bytes.size()) return false;
+  std::fill_n(bytes.begin() + static_cast<ptrdiff_t>(chunk + 8), size, '\0');
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << bytes;
+  return static_cast<bool>(out.flush());
 }
 
 int FrameNumberShown(const ImageBuffer& image, int block) {

@@ -35,6 +35,11 @@ bool HasEncoder(const std::string& name);
 // below 288 x 160, too small for the blocks).
 bool WriteTestClip(const TestClipOptions& options);
 
+// Zeroes the data of frame `frame` of an AVI clip, so that it no longer
+// decodes (the frame is lost, the file's structure is whole). False when the
+// clip has no such frame.
+bool LoseAviFrame(const std::string& path, int frame);
+
 // The number a decoded frame shows, -1 when the blocks are not clean black or
 // white (a damaged or wrong frame).
 int FrameNumberShown(const ImageBuffer& image, int block = 32);
