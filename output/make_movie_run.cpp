@@ -44,7 +44,7 @@ std::string UndecodedClipMessage(const UndecodedClipFrames& undecoded, std::stri
                                  : "between clip frames " + std::to_string(undecoded.first) +
                                        " and " + std::to_string(undecoded.last);
   return "Some frames of the background clip could not be decoded (" + frames +
-         "); the frame before stands in for each.\n" + std::string(clip);
+         "); the background stays as it was for them.\n" + std::string(clip);
 }
 
 std::string NoFramesDetail(const MakeMovieOptions& options, const FrameWindow& window) {

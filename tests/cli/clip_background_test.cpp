@@ -97,7 +97,7 @@ TEST(CliClipBackground, AFrameThatDoesNotDecodeIsToldAndTheFrameBeforeStandsIn) 
             0);
   const std::string told =
       "Some frames of the background clip could not be decoded (clip frame "
-      "5); the frame before stands in for each.\n" +
+      "5); the background stays as it was for them.\n" +
       (folder / "clip.avi").string();
   EXPECT_NE(vantoril::test::ReadText(folder / "stderr.txt").find(told), std::string::npos);
   const auto contents = vantoril::test::ReadMovie(movie);

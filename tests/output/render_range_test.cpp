@@ -258,11 +258,11 @@ TEST_F(RenderTest, ClipFramesThatDidNotDecodeAreToldAfterTheRun) {
   EXPECT_EQ(sink.texts,
             (std::vector<std::string>{"i: Movie file(s) successfully made",
                                       "Some frames of the background clip could not be decoded "
-                                      "(between clip frames 6 and 9); the frame before stands in "
-                                      "for each.\n/clips/cut.avi"}));
+                                      "(between clip frames 6 and 9); the background stays as it "
+                                      "was for them.\n/clips/cut.avi"}));
   EXPECT_EQ(UndecodedClipMessage({1, 4, 4}, "c.mov"),
-            "Some frames of the background clip could not be decoded (clip frame 4); the frame "
-            "before stands in for each.\nc.mov");
+            "Some frames of the background clip could not be decoded (clip frame 4); the "
+            "background stays as it was for them.\nc.mov");
 }
 
 TEST_F(RenderTest, RunFailuresShowTheirMessagesAndStoreNothing) {
