@@ -77,6 +77,7 @@ int RunFrame(const std::vector<std::string_view>& words) {
               << ": a frame is never written over what the show reads\n";
     return kExitRefused;
   }
+  const ClipDamageWatch clipDamage(document);
   document.GoToTime(*frame, false);
   ComposeFrame(document, *frame, fieldMode, 1, output);
   if (const std::string failure = WriteRgbPng(output, outputPath); !failure.empty()) {
@@ -84,11 +85,8 @@ int RunFrame(const std::vector<std::string_view>& words) {
     std::cerr << "vantoril-cli: " << failure << '\n';
     return kExitRefused;
   }
-  if (const BackgroundClip* clip = document.Clip();
-      clip != nullptr && clip->Undecoded().reads > 0) {
-    session->Host().ShowMessage(
-        UndecodedClipMessage(clip->Undecoded(), document.backgroundFile.Path()),
-        MessageSink::kNoCode);
+  if (const std::string damage = clipDamage.Message(); !damage.empty()) {
+    session->Host().ShowMessage(damage, MessageSink::kNoCode);
   }
   return kExitOk;
 }

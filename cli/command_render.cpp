@@ -329,8 +329,9 @@ int RunRender(const std::vector<std::string_view>& words) {
   };
 
   const auto started = std::chrono::steady_clock::now();
+  const ClipDamageWatch clipDamage(document);
   // The null sink makes no movie, so the program's "made" message would not
-  // be true; its failures are reported below.
+  // be true; its failures and a damaged clip are reported below.
   const MakeMovieOutcome outcome =
       MakeMovieRun(document, request, callbacks, nullSink ? nullptr : &session->Host());
   const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - started;
@@ -342,6 +343,9 @@ int RunRender(const std::vector<std::string_view>& words) {
       if (!outcome.detail.empty()) std::cerr << "vantoril-cli: " << outcome.detail << '\n';
     }
     return kExitRefused;
+  }
+  if (const std::string damage = clipDamage.Message(); nullSink && !damage.empty()) {
+    session->Host().ShowMessage(damage, MessageSink::kNoCode);
   }
   ReportRender(outcome, request, composeOptions, composed, elapsed.count());
   return InterruptGuard::StatusAfterStop(kExitOk);

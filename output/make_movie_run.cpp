@@ -47,6 +47,16 @@ std::string UndecodedClipMessage(const UndecodedClipFrames& undecoded, std::stri
          "); the background stays as it was for them.\n" + std::string(clip);
 }
 
+ClipDamageWatch::ClipDamageWatch(const ShowDocument& document)
+    : document_(document),
+      readsBefore_(document.Clip() != nullptr ? document.Clip()->Undecoded().reads : 0) {}
+
+std::string ClipDamageWatch::Message() const {
+  const BackgroundClip* clip = document_.Clip();
+  if (clip == nullptr || clip->Undecoded().reads <= readsBefore_) return {};
+  return UndecodedClipMessage(clip->Undecoded(), document_.backgroundFile.Path());
+}
+
 std::string NoFramesDetail(const MakeMovieOptions& options, const FrameWindow& window) {
   const int64_t total = MovieFrames(options);
   if (total == 0) return "The start and end timecodes are the same frame";
@@ -171,8 +181,7 @@ MakeMovieOutcome MakeMovieRun(ShowDocument& document, const MakeMovieRequest& re
                               const RenderCallbacks& callbacks, MessageSink* messages,
                               SettingsStore* settings, const MakeMovieTexts* texts) {
   MakeMovieOutcome outcome;
-  const BackgroundClip* clip = document.Clip();
-  const int64_t undecodedBefore = clip != nullptr ? clip->Undecoded().reads : 0;
+  const ClipDamageWatch clipDamage(document);
   try {
     outcome = RunPasses(document, request, callbacks, messages, settings);
   } catch (const std::bad_alloc&) {
@@ -200,9 +209,8 @@ MakeMovieOutcome MakeMovieRun(ShowDocument& document, const MakeMovieRequest& re
     messages->ShowInformation(kMovieMadeMessage);
   }
   // A damaged clip does not stop the movie, but it is not what the show is.
-  if (clip != nullptr && clip->Undecoded().reads > undecodedBefore) {
-    messages->ShowMessage(UndecodedClipMessage(clip->Undecoded(), document.backgroundFile.Path()),
-                          MessageSink::kNoCode);
+  if (const std::string damage = clipDamage.Message(); !damage.empty()) {
+    messages->ShowMessage(damage, MessageSink::kNoCode);
   }
   return outcome;
 }

@@ -57,6 +57,19 @@ std::string MovieStoppedMessage(int32_t framesWritten, int32_t totalFrames);
 // the background clip could not be decoded: the range, then the clip.
 std::string UndecodedClipMessage(const UndecodedClipFrames& undecoded, std::string_view clip);
 
+// Watches the show's background clip from its making on: Message() is
+// UndecodedClipMessage when frames of the clip failed to decode since,
+// empty otherwise.
+class ClipDamageWatch {
+ public:
+  explicit ClipDamageWatch(const ShowDocument& document);
+  std::string Message() const;
+
+ private:
+  const ShowDocument& document_;
+  int64_t readsBefore_;
+};
+
 // Makes the movie: creates the frame buffers, opens the writer chosen by the
 // path, renders the forward pass and, when asked, the reverse pass, and
 // closes the file. The message of the outcome goes to `messages`: a movie

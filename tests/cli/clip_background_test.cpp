@@ -87,8 +87,9 @@ TEST(CliClipBackground, EveryMovieFrameShowsTheClipFrameOfItsTime) {
   }
 }
 
-// A clip frame that does not decode: the frame before stands in for it, and
-// the render and a single frame say so with the clip's name.
+// A clip frame that does not decode: the frame before stands in for it in a
+// movie, and the render, the null sink and a single frame say so with the
+// clip's name.
 TEST(CliClipBackground, AFrameThatDoesNotDecodeIsToldAndTheFrameBeforeStandsIn) {
   const fs::path folder = vantoril::test::FreshFolder("cli_clip_lost_frame");
   const fs::path movie = folder / "over.avi";
@@ -108,12 +109,16 @@ TEST(CliClipBackground, AFrameThatDoesNotDecodeIsToldAndTheFrameBeforeStandsIn) 
   }
   EXPECT_EQ(shown, (std::vector<int>{0, 1, 2, 3, 4, 4, 6, 7, 8, 9}));
 
-  const std::string frame = "XDG_CONFIG_HOME='" + folder.string() + "' '" VANTORIL_CLI "' frame '" +
-                            (folder / "clip.vsh").string() + "' 5 '" +
-                            (folder / "five.png").string() + "' 2>'" +
-                            (folder / "stderr.txt").string() + "'";
-  ASSERT_EQ(std::system(frame.c_str()), 0);
-  EXPECT_NE(vantoril::test::ReadText(folder / "stderr.txt").find(told), std::string::npos);
+  // A single frame over it, and the null sink, tell it too.
+  for (const std::string& words :
+       {"frame '" + (folder / "clip.vsh").string() + "' 5 '" + (folder / "five.png").string() + "'",
+        "render '" + (folder / "clip.vsh").string() + "' - --end 00:00:10"}) {
+    const std::string command = "XDG_CONFIG_HOME='" + folder.string() + "' '" VANTORIL_CLI "' " +
+                                words + " 2>'" + (folder / "stderr.txt").string() + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0) << words;
+    EXPECT_NE(vantoril::test::ReadText(folder / "stderr.txt").find(told), std::string::npos)
+        << words;
+  }
 }
 
 }  // namespace
