@@ -1,8 +1,14 @@
 #include "media/sound_track_player.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 namespace vantoril {
 
@@ -107,14 +113,43 @@ void SoundTrackPlayer::StopSoundTrack() {
 bool SoundTrackPlayer::OpenWave(int startFrame, bool validateOnly) {
   if (IsPlaying()) StopSoundTrack();
   WaveOpenResult result;
+  std::string path;
   {
     std::lock_guard lock(mutex_);
     result = OpenWaveLocked(startFrame, validateOnly);
+    path = file_.Path();
   }
   // Messages wait until the lock is free: the output's thread must not be
   // held up while a message box is open.
-  Show(WaveOpenMessage(result));
+  if (result == WaveOpenResult::kCannotOpen) {
+    TellCannotOpen(path);
+  } else {
+    Show(WaveOpenMessage(result));
+  }
+  if (result == WaveOpenResult::kOk) cannotOpenTold_.clear();
   return result == WaveOpenResult::kOk;
+}
+
+// A sound track that was moved or deleted would otherwise leave the preview
+// silent with no word why.
+void SoundTrackPlayer::TellCannotOpen(const std::string& path) {
+  if (path == cannotOpenTold_) return;
+  cannotOpenTold_ = path;
+  std::error_code error;
+  const std::filesystem::file_status status = std::filesystem::status(path, error);
+  std::string why;
+  if (error) {
+    why = error.message();
+  } else if (!std::filesystem::is_regular_file(status)) {
+    why = "not a file";
+  } else {
+    why = ::access(path.c_str(), R_OK) != 0 ? std::strerror(errno) : "cannot be read";
+  }
+  if (messages_) {
+    messages_->ShowMessage(
+        "Can't open sound file\n" + path + "\n" + why + "; the show plays without sound",
+        MessageSink::kNoCode);
+  }
 }
 
 WaveOpenResult SoundTrackPlayer::OpenWaveLocked(int startFrame, bool validateOnly) {

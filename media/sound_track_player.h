@@ -56,6 +56,7 @@ class SoundTrackPlayer {
   bool QueueNextBufferLocked();
   void OnBufferDone();
   void Show(const char* text);
+  void TellCannotOpen(const std::string& path);
 
   AudioOutput& output_;
   MessageSink* messages_;
@@ -73,6 +74,9 @@ class SoundTrackPlayer {
   // 24-bit samples go to the device as 32-bit ones, made here.
   std::vector<uint8_t> widened_;
   bool noDeviceShown_ = false;
+  // The sound file last told as one that cannot be opened: a missing file is
+  // told once, not at every start of the preview.
+  std::string cannotOpenTold_;
 };
 
 }  // namespace vantoril

@@ -118,13 +118,27 @@ TEST_F(SoundTrackTest, FilesThatCannotPlayLeaveThePreviewSilent) {
     EXPECT_EQ(messages_.texts,
               c.message ? std::vector<std::string>{c.message} : std::vector<std::string>{});
   }
+  // A sound file that is not there (moved with its show, say) is told once
+  // with the reason, not at every start; one that plays again is told again
+  // when it goes.
   messages_.Clear();
   FileSpec missing;
   ASSERT_TRUE(missing.SetPath(folder_ + "/missing.wav"));
-  player_.PlaySoundTrackFrom(missing, 0, 2997);
-  player_.PlaySoundTrackFrom(FileSpec{}, 0, 2997);
-  EXPECT_TRUE(messages_.texts.empty());
-  EXPECT_EQ(output_.OpenCount(), 0);
+  FileSpec folder;
+  ASSERT_TRUE(folder.SetPath(folder_));
+  const FileSpec good = Write(WaveBytes().Format(PcmFormat(1, 8000, 8)).Data(samples), "g.wav");
+  for (const FileSpec& file : {missing, missing, FileSpec{}, folder, good, missing}) {
+    player_.PlaySoundTrackFrom(file, 0, 2997);
+  }
+  const std::string silent = "; the show plays without sound";
+  EXPECT_EQ(messages_.texts,
+            (std::vector<std::string>{"Can't open sound file\n" + folder_ +
+                                          "/missing.wav\nNo such file or directory" + silent,
+                                      "Can't open sound file\n" + folder_ + "\nnot a file" + silent,
+                                      "Can't open sound file\n" + folder_ +
+                                          "/missing.wav\nNo such file or directory" + silent}));
+  player_.StopSoundTrack();
+  EXPECT_EQ(output_.OpenCount(), 1);
 }
 
 TEST_F(SoundTrackTest, DeviceFailuresAndARunWithoutDevice) {
