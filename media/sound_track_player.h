@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "engine/file_spec.h"
@@ -60,6 +61,11 @@ class SoundTrackPlayer {
 
   AudioOutput& output_;
   MessageSink* messages_;
+  // What has been told; the GUI thread's alone.
+  bool noDeviceShown_ = false;
+  // The sound file last told as one that cannot be opened: a missing file is
+  // told once, not at every start of the preview.
+  std::string cannotOpenTold_;
 
   mutable std::mutex mutex_;  // everything below
   FileSpec file_;
@@ -73,10 +79,6 @@ class SoundTrackPlayer {
   std::array<std::vector<uint8_t>, 2> buffers_;
   // 24-bit samples go to the device as 32-bit ones, made here.
   std::vector<uint8_t> widened_;
-  bool noDeviceShown_ = false;
-  // The sound file last told as one that cannot be opened: a missing file is
-  // told once, not at every start of the preview.
-  std::string cannotOpenTold_;
 };
 
 }  // namespace vantoril
