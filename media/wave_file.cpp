@@ -33,6 +33,10 @@ const char* WaveOpenMessage(WaveOpenResult result) {
       return "Not a valid RIFF file";
     case WaveOpenResult::kNotWave:
     case WaveOpenResult::kBadFormat:
+    // Cut in its header or without sound: a start of the preview would
+    // otherwise be silent without a word.
+    case WaveOpenResult::kTruncated:
+    case WaveOpenResult::kNoData:
       return "Not a valid WAV file";
     default:
       return nullptr;

@@ -16,8 +16,8 @@ enum class WaveOpenResult {
   kNotRiff,         // "Not a valid RIFF file"
   kNotWave,         // "Not a valid WAV file"
   kBadFormat,       // "Not a valid WAV file": a format chunk we cannot use
-  kTruncated,       // no message
-  kNoData,          // no message: the chunks ended before "data"
+  kTruncated,       // "Not a valid WAV file": cut before its sound
+  kNoData,          // "Not a valid WAV file": the chunks ended before "data"
   kStartBeyondEnd,  // no message: the start lies at or past the end of the sound
 };
 
