@@ -329,7 +329,6 @@ int RunRender(const std::vector<std::string_view>& words) {
   };
 
   const auto started = std::chrono::steady_clock::now();
-  const ClipDamageWatch clipDamage(document);
   // The null sink makes no movie, so the program's "made" message would not
   // be true; its failures and a damaged clip are reported below.
   const MakeMovieOutcome outcome =
@@ -344,8 +343,8 @@ int RunRender(const std::vector<std::string_view>& words) {
     }
     return kExitRefused;
   }
-  if (const std::string damage = clipDamage.Message(); nullSink && !damage.empty()) {
-    session->Host().ShowMessage(damage, MessageSink::kNoCode);
+  if (nullSink && !outcome.clipDamage.empty()) {
+    session->Host().ShowMessage(outcome.clipDamage, MessageSink::kNoCode);
   }
   ReportRender(outcome, request, composeOptions, composed, elapsed.count());
   return InterruptGuard::StatusAfterStop(kExitOk);

@@ -117,7 +117,6 @@ int main(int argc, char** argv) {
     // The shell goes on with a script after a child that exits on Ctrl+C,
     // and stops it only after one that the signal ended.
     const int signal = status - vantoril::cli::kExitBySignal;
-    std::cout.flush();
     std::signal(signal, SIG_DFL);
     std::raise(signal);
   }

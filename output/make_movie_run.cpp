@@ -189,6 +189,7 @@ MakeMovieOutcome MakeMovieRun(ShowDocument& document, const MakeMovieRequest& re
   } catch (const std::system_error&) {  // no thread for the writer
     outcome.status = MakeMovieStatus::kNotEnoughMemory;
   }
+  outcome.clipDamage = clipDamage.Message();
   if (outcome.status == MakeMovieStatus::kMade && settings != nullptr && !request.discardFrames) {
     const std::string_view path = request.output.Path();
     settings->PutSetting("InitialFolder", FolderOfPath(path));
@@ -209,9 +210,7 @@ MakeMovieOutcome MakeMovieRun(ShowDocument& document, const MakeMovieRequest& re
     messages->ShowInformation(kMovieMadeMessage);
   }
   // A damaged clip does not stop the movie, but it is not what the show is.
-  if (const std::string damage = clipDamage.Message(); !damage.empty()) {
-    messages->ShowMessage(damage, MessageSink::kNoCode);
-  }
+  if (!outcome.clipDamage.empty()) messages->ShowMessage(outcome.clipDamage, MessageSink::kNoCode);
   return outcome;
 }
 

@@ -47,6 +47,7 @@ struct MakeMovieOutcome {
   int32_t framesWritten = 0;
   bool cancelled = false;  // a stop request ended a pass early
   std::string detail;      // the writer's reason for a failure
+  std::string clipDamage;  // UndecodedClipMessage for this run, empty when none
 };
 
 // The message the user sees for a status.
@@ -75,7 +76,7 @@ class ClipDamageWatch {
 // closes the file. The message of the outcome goes to `messages`: a movie
 // made (whole, or stopped on request) as information, a failure as an error
 // (its fixed text, then the detail on a line of its own); then, when frames
-// of the background clip could not be decoded, UndecodedClipMessage.
+// of the background clip could not be decoded, outcome.clipDamage.
 // With a settings store, "MovieType" is stored once the type is known, and
 // after a movie was made "InitialFolder", "InitialVrefnum", "InitialParID"
 // and the texts (when given). Without one nothing is stored.
