@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <string>
 
 #include "engine/settings_store.h"
 #include "engine/show_document.h"
@@ -23,12 +24,18 @@ std::string ReadText(const SettingsStore& settings, std::string_view key,
 
 // The decimal value of a text: leading blanks and a sign, then the longest
 // number; anything else gives 0. Independent of the locale, so "29.97" is
-// the same everywhere.
+// the same everywhere; a decimal comma, as much of the world writes it, is
+// read as the point, so that "29,97" is not taken for 29.
 double ParseDecimal(std::string_view text) {
   while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
   if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  std::string number(text.substr(0, kMaxTextLength));
+  if (const size_t comma = number.find(',');
+      comma != std::string::npos && number.find('.') == std::string::npos) {
+    number[comma] = '.';
+  }
   double value = 0.0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
   if (error != std::errc() || std::isnan(value)) return 0.0;
   return value;
 }

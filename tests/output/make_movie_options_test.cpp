@@ -36,7 +36,8 @@ TEST(MakeMovieOptionsTest, SizesAndFrameRate) {
   for (auto [text, rate] :
        {Case{"29.97", 29.97}, Case{" 25", 25.0}, Case{"+23.976", 23.976}, Case{"75", 60.0},
         Case{"0", 0.0}, Case{"-30", 0.0}, Case{"abc", 0.0}, Case{"", 0.0}, Case{"nan", 0.0},
-        Case{"inf", 60.0}, Case{"1e400", 0.0}, Case{"30fps", 30.0}}) {
+        Case{"inf", 60.0}, Case{"1e400", 0.0}, Case{"30fps", 30.0}, Case{"29,97", 29.97},
+        Case{" 23,976", 23.976}, Case{"25,5.1", 25.0}}) {
     MakeMovieTexts texts;
     texts.frameRate = text;
     EXPECT_DOUBLE_EQ(Build(texts).frameRate, rate) << '"' << text << '"';
