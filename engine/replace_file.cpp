@@ -69,8 +69,12 @@ bool ReplaceFile(const std::filesystem::path& givenFile, std::span<const uint8_t
   {
     errno = 0;
     FileDescriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-    written = fd.Get() >= 0 && (!replacing || ::fchmod(fd.Get(), old.st_mode & 07777) == 0) &&
-              WriteAll(fd.Get(), bytes) && ::fsync(fd.Get()) == 0 && fd.Close();
+    if (fd.Get() >= 0 && replacing && ::fchmod(fd.Get(), old.st_mode & 07777) != 0) {
+      // A share that keeps no modes of its own refuses any change of them;
+      // the save goes on with the mode the share gives every file.
+      errno = 0;
+    }
+    written = fd.Get() >= 0 && WriteAll(fd.Get(), bytes) && ::fsync(fd.Get()) == 0 && fd.Close();
     // Taken before the descriptor's own close can change it.
     if (!written) failure.assign(errno != 0 ? errno : EIO, std::generic_category());
   }

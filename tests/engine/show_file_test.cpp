@@ -307,6 +307,41 @@ TEST_F(ShowFileTest, FailedSaveOrFullDiskKeepsTheOldFileAndTheModifiedMark) {
   EXPECT_FALSE(fs::exists(folder / "show.vsh.saving"));
 }
 
+// A share that keeps no modes of its own (a network or phone folder mounted
+// on the desktop; bindfs stands in for one) refuses every change of mode. A
+// show is saved over there all the same.
+TEST_F(ShowFileTest, ASaveOverAShowOnAShareThatRefusesModesGoesThrough) {
+  const fs::path folder = test::TestTmpRoot() / "show_save_share";
+  const fs::path store = folder / "store";
+  const fs::path share = folder / "share";
+  const std::string unmount = "fusermount3 -u '" + share.string() + "' 2>/dev/null || umount '" +
+                              share.string() + "' 2>/dev/null";
+  if (std::system(unmount.c_str()) == 0) {
+    // a mount left behind by a run that crashed
+  }
+  fs::remove_all(folder);
+  fs::create_directories(store);
+  fs::create_directories(share);
+  const std::string mount = "command -v bindfs >/dev/null && bindfs --chmod-deny '" +
+                            store.string() + "' '" + share.string() + "' 2>/dev/null";
+  if (std::system(mount.c_str()) != 0) GTEST_SKIP() << "bindfs cannot mount a folder here";
+  struct Unmount {
+    const std::string& command;
+    ~Unmount() { EXPECT_EQ(std::system(command.c_str()), 0); }
+  } unmountAtEnd{unmount};
+
+  AddPicture("/pics/a.bmp", 2);
+  ASSERT_EQ(SaveShowFile(*document, share / "show.vsh"), ShowFileStatus::kOk);
+  AddPicture("/pics/b.bmp", 2);
+  std::error_code why;
+  EXPECT_EQ(SaveShowFile(*document, share / "show.vsh", &why), ShowFileStatus::kOk)
+      << why.message();
+  EXPECT_FALSE(document->Modified());
+  auto loaded = MakeDocument();
+  ASSERT_EQ(LoadShowFile(*loaded, store / "show.vsh", false), ShowFileStatus::kOk);
+  ExpectSameShow(*document, *loaded);
+}
+
 // Half a show must not be saved over the whole one by a quick save: it comes
 // without a name, modified, and its old name is only proposed.
 TEST_F(ShowFileTest, ADamagedShowFileLoadsWithoutItsName) {
