@@ -17,6 +17,7 @@
 #include "media/image_file_loader.h"
 #include "media/sound_track_player.h"
 #include "platform/message_boxes.h"
+#include "platform/message_queue.h"
 #include "platform/message_timer.h"
 #include "platform/platform_session.h"
 #include "platform/qt_audio_output.h"
@@ -84,6 +85,24 @@ bool ShowOnCommandLine(int argc, char** argv, std::string& show) {
   return true;
 }
 
+// Lets the new window take its size and draw itself before a long read, such
+// as a show of large photographs, keeps the program from the message loop:
+// the size and move messages queued so far are handled, every other one is
+// left for the loop.
+void SettleWindow() {
+  using namespace vantoril;
+  ShowDrawingNow();
+  Message message;
+  for (size_t queued = QueuedMessageCount(); queued > 0 && PeekMessage(message); --queued) {
+    if (message.message == kWmSize || message.message == kWmMove) {
+      DispatchMessage(message);
+    } else {
+      EnqueueMessage(message);
+    }
+  }
+  ShowDrawingNow();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -130,6 +149,7 @@ int main(int argc, char** argv) {
     if (!show.empty() && !recovered) {
       FileSpec file;
       if (file.SetPath(show)) {
+        SettleWindow();
         window.OpenShow(file);
       } else {
         ShowErrorBox("The file's path is longer than 255 characters", MessageSink::kNoCode);

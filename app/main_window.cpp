@@ -19,6 +19,7 @@
 #include "engine/show_file.h"
 #include "media/sound_track_player.h"
 #include "output/make_movie_options.h"
+#include "output/render_range.h"
 #include "platform/drawing.h"
 #include "platform/dropped_files.h"
 #include "platform/file_dialogs.h"
@@ -847,8 +848,10 @@ void MainWindow::LoadPicture(bool change) {
     // alone, so the last one chosen ends in front.
     std::vector<FileSpec> chosen;
     if (OpenFilesDialog(this, chosen, PictureFilter(jpeg), ".bmp", StartingFolder())) {
+      const int total = static_cast<int>(chosen.size());
       size_t tried = 0;
       for (; tried < chosen.size() && document_.pictureCount < kMaxPictures; ++tried) {
+        PicturesLoading(static_cast<int>(tried), total);
         PlacePicture(chosen[tried], false);
       }
       RememberFolder(chosen.front().Path(), chosen.front());
@@ -1060,10 +1063,13 @@ void MainWindow::AdvancedOptions() {
     StoreSettings(WindowSettingsPart::kAdvancedOptions);
   }
   SetCursor(kCursorWait);
-  for (int i = 0; i < document_.pictureCount; ++i) {
+  const int count = document_.pictureCount;
+  for (int i = 0; i < count; ++i) {
+    PicturesLoading(i, count);
     const FileSpec fileRef = document_.PictureAt(i).file;
     document_.LoadPicture(fileRef, i);
   }
+  PicturesLoading(count, count);
   Repaint();
   document_.GoToTime(document_.clock.currentTime, false);
   RepaintTimeline();
@@ -1116,6 +1122,22 @@ void MainWindow::Beep() {
 
 void MainWindow::SetBusyCursor(bool busy) {
   SetCursor(busy ? kCursorWait : kCursorArrow);
+}
+
+void MainWindow::PicturesLoading(int done, int total) {
+  // A show of a few small pictures opens at once, without the panel; large
+  // photographs can take many seconds.
+  constexpr int64_t kPanelAfterMs = 300;
+  const int64_t now = RenderTick();
+  if (done == 0) picturesLoadingSince_ = now;
+  if (!stage_ || done == 0 || done >= total || now - picturesLoadingSince_ < kPanelAfterMs) {
+    return;
+  }
+  stage_->DrawRenderProgress(
+      static_cast<double>(done) / total,
+      "Loading pictures: " + std::to_string(done) + " of " + std::to_string(total),
+      picturesLoadingSince_);
+  ShowDrawingNow();
 }
 
 std::span<KeyFrame> MainWindow::StagePictureStates() {

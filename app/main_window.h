@@ -123,6 +123,7 @@ class MainWindow : public Window, public DocumentHost {
   void RepaintTimeline() override;
   void Beep() override;
   void SetBusyCursor(bool busy) override;
+  void PicturesLoading(int done, int total) override;
   std::span<KeyFrame> StagePictureStates() override;
   bool HasTimeline() const override { return timeline_.Exists(); }
   int TimeScale() const override { return timeline_.TimeScale(); }
@@ -199,6 +200,7 @@ class MainWindow : public Window, public DocumentHost {
   TimelineHolder timeline_;
   BitmapButton previous_, next_, view_;
   bool swallowCharacter_ = false;
+  int64_t picturesLoadingSince_ = 0;  // RenderTick of the first picture read
 };
 
 }  // namespace vantoril

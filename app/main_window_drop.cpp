@@ -72,7 +72,9 @@ void MainWindow::DropFiles(const std::vector<std::string>& files) {
   }
 
   bool newPictures = false;
+  const int total = static_cast<int>(files.size());
   for (auto file = files.begin(); file != files.end(); ++file) {
+    PicturesLoading(static_cast<int>(file - files.begin()), total);
     if (file == show) continue;
     FileSpec fileRef;
     if (IsShowName(*file)) {

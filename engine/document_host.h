@@ -19,6 +19,9 @@ class DocumentHost : public MessageSink {
   virtual void RepaintTimeline() {}
   virtual void Beep() {}
   virtual void SetBusyCursor(bool /*busy*/) {}
+  // While a show's pictures are read: `done` of `total` so far, from
+  // (0, total) before the first to (total, total) after the last.
+  virtual void PicturesLoading(int /*done*/, int /*total*/) {}
 
   // The stage view's table of picture states, one record per slot (32), or
   // an empty span when there is no stage view.

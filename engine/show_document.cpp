@@ -233,6 +233,15 @@ int ShowDocument::AddRecordedPicture(Picture record) {
   return slot;
 }
 
+void ShowDocument::AddRecordedPictures(std::vector<Picture> records) {
+  const int total = static_cast<int>(records.size());
+  for (int done = 0; done < total; ++done) {
+    if (host_) host_->PicturesLoading(done, total);
+    AddRecordedPicture(std::move(records[static_cast<size_t>(done)]));
+  }
+  if (host_) host_->PicturesLoading(total, total);
+}
+
 bool ShowDocument::SetBrush(int slot, Brush brush) {
   if (!HasPicture(slot)) {
     return false;

@@ -95,6 +95,9 @@ class ShowDocument {
   // keeps its place and file reference (a save keeps it too), invisible.
   // Returns its slot, or -1 when the show is full.
   int AddRecordedPicture(Picture record);
+  // AddRecordedPicture for each record in order, telling the host how far
+  // the reading has come.
+  void AddRecordedPictures(std::vector<Picture> records);
   // The menus' picture edits.
   bool SetBrush(int slot, Brush brush);
   bool SetTint(int slot, uint32_t colour);

@@ -265,6 +265,9 @@ bool ReadShow(ShowDocument& document, std::span<const uint8_t> bytes, bool redra
   size_t at = kShowHeaderSize;
   int slot = 0;
   ShowDamage found = ShowDamage::kNone;
+  // The pictures are read once the file has been walked, so that the host
+  // can tell how many are to come.
+  std::vector<Picture> records;
   while (at < end) {
     // The sound block is the last thing before the trailer.
     if (end - at == kSoundBlockSize) {
@@ -301,11 +304,13 @@ bool ReadShow(ShowDocument& document, std::span<const uint8_t> bytes, bool redra
       picture.keys[k] = reader.GetKeyFrame(at + kPictureBlockHeader + k * kKeyFrameSize);
     }
     picture.keyCount = count;
-    document.AddRecordedPicture(std::move(picture));
+    records.push_back(std::move(picture));
 
     ++slot;
     at += kPictureBlockHeader + static_cast<size_t>(count) * kKeyFrameSize;
   }
+
+  document.AddRecordedPictures(std::move(records));
 
   if (document.standalone) {
     document.SetBackground(document.backgroundFile);

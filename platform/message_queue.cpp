@@ -90,6 +90,12 @@ bool PeekMessage(Message& message) {
   return false;
 }
 
+void ShowDrawingNow() {
+  if (QCoreApplication::instance() != nullptr) {
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  }
+}
+
 void TranslateMessage(const Message& message) {
   if (message.message == kWmKeyDown && message.character != 0) {
     TheQueue().messages.push_front(

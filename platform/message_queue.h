@@ -31,6 +31,10 @@ void DispatchMessage(const Message& message);
 // Calls the window's procedure at once.
 void SendMessage(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam);
 
+// Puts on the screen what the windows have drawn, taking no input (that
+// waits for the message loop): for progress shown during long work.
+void ShowDrawingNow();
+
 size_t QueuedMessageCount();
 void ClearMessageQueue();
 

@@ -10,9 +10,11 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QUrl>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -369,6 +371,45 @@ TEST(MainWindowShows, FailedSavesAndLoadsKeepTitleAndFile) {
   app.Main().RunCommand(cmd::kLoadShow);
   EXPECT_EQ(app.Main().Title(), "Quennet Vantoril - example");
   EXPECT_GT(app.Doc().pictureCount, 0);
+}
+
+// A show whose pictures take long to read says on the Stage how far the
+// reading has come; one read at once shows nothing of it.
+TEST(MainWindowShows, ASlowShowTellsHowFarItsPicturesHaveBeenRead) {
+  // The right end of the panel's bar: red until the reading is nearly done.
+  constexpr int kBarEndX = 210;
+  constexpr int kBarY = 65;
+  struct SlowLoader : PictureLoader {
+    SlowLoader(PictureLoader& real, Stage& stage) : real(real), stage(stage) {}
+    PictureLoad LoadImageFile(ImageBuffer& image, const FileSpec& file, const FileSpec& altFolder,
+                              bool showErrors) override {
+      barEnds.push_back(stage.PixelAt(kBarEndX, kBarY));
+      std::this_thread::sleep_for(delay);
+      return real.LoadImageFile(image, file, altFolder, showErrors);
+    }
+    bool JpegAvailable() const override { return real.JpegAvailable(); }
+    PictureLoader& real;
+    Stage& stage;
+    std::chrono::milliseconds delay{0};
+    std::vector<uint32_t> barEnds;
+  };
+  AppHarness app;
+  SlowLoader loader(app.loader, app.GetStage());
+  app.Doc().SetPictureLoader(&loader);
+  const std::string example = (testing::ExamplesFolder() / "example.vsh").string();
+  const uint32_t red = Rgb(255, 0, 0);
+  for (const int delay : {0, 150}) {
+    loader.delay = std::chrono::milliseconds(delay);
+    loader.barEnds.clear();
+    AnswerFileDialog(example);
+    app.Main().RunCommand(cmd::kLoadShow);
+    ASSERT_EQ(app.Doc().pictureCount, 4);
+    ASSERT_EQ(loader.barEnds.size(), 5u);  // the background after the pictures
+    // The fourth picture is read well past the panel's delay when each takes
+    // 150 ms; the panel goes once the show is in.
+    EXPECT_EQ(loader.barEnds[3] == red, delay > 0) << delay;
+    EXPECT_NE(app.GetStage().PixelAt(kBarEndX, kBarY), red);
+  }
 }
 
 // A show that a program left unsaved when it did not end cleanly is offered

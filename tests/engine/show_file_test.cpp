@@ -114,6 +114,8 @@ TEST_F(ShowFileTest, RoundTripGivesTheSameBytesButTheShowId) {
   auto loaded = MakeDocument();
   ASSERT_EQ(LoadShowFile(*loaded, file, true), ShowFileStatus::kOk);
   ExpectSameShow(*document, *loaded);
+  // The host hears how far the pictures' reading has come.
+  EXPECT_EQ(host.loading, (std::vector<std::pair<int, int>>{{0, 2}, {1, 2}, {2, 2}}));
   EXPECT_EQ(loaded->showFile.Path(), file.string());
   EXPECT_EQ(loaded->soundFile.Path(), "/sound/track.wav");
   EXPECT_FALSE(loaded->Modified());

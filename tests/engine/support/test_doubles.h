@@ -22,12 +22,14 @@ class RecordingHost : public DocumentHost {
   void RepaintStage() override { ++stageRepaints; }
   void RepaintTimeline() override { ++timelineRepaints; }
   void Beep() override { ++beeps; }
+  void PicturesLoading(int done, int total) override { loading.emplace_back(done, total); }
   std::span<KeyFrame> StagePictureStates() override { return states; }
   bool HasTimeline() const override { return timeline; }
   int TimeScale() const override { return timeScale; }
 
   std::array<KeyFrame, kSlotCount> states{};
   std::vector<std::pair<std::string, long>> messages;
+  std::vector<std::pair<int, int>> loading;  // PicturesLoading's calls
   int stageRepaints = 0;
   int timelineRepaints = 0;
   int beeps = 0;
