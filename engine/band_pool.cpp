@@ -41,7 +41,9 @@ void BandPool::TakeJobs(std::unique_lock<std::mutex>& lock) {
 
 void BandPool::Work() {
   std::unique_lock lock(mutex_);
-  uint64_t seen = generation_;
+  // From the pool's start, not this thread's: a thread that starts after the
+  // first Run has begun must still see that run's jobs.
+  uint64_t seen = 0;
   for (;;) {
     wake_.wait(lock, [&] { return stopping_ || generation_ != seen; });
     if (stopping_) {
