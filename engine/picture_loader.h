@@ -28,6 +28,16 @@ class PictureLoader {
 
   // Whether JPEG files can be read.
   virtual bool JpegAvailable() const = 0;
+
+  // Whether ReadQuietly may be called from several threads at once.
+  virtual bool ReadsInParallel() const { return false; }
+  // LoadImageFile without errors shown (the placeholder stands in), the
+  // problem given back instead of kept; for loaders that ReadsInParallel.
+  virtual PictureLoad ReadQuietly(ImageBuffer& /*image*/, const FileSpec& /*file*/,
+                                  const FileSpec& /*altFolder*/,
+                                  UnreadablePicture& /*problem*/) const {
+    return PictureLoad::kFailed;
+  }
 };
 
 }  // namespace vantoril

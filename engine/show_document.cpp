@@ -1,14 +1,17 @@
 #include "engine/show_document.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <utility>
 
 #include "engine/background_clip.h"
+#include "engine/band_pool.h"
 #include "engine/clip_names.h"
 #include "engine/compositor.h"
 #include "engine/document_host.h"
@@ -131,6 +134,46 @@ bool ShowDocument::ResetShow() {
 }
 
 int ShowDocument::LoadPicture(const FileSpec& file, int slot) {
+  return LoadPicture(file, slot, nullptr);
+}
+
+ShowDocument::ReadPicture ShowDocument::ReadPictureFile(const FileSpec& file, bool quietly) const {
+  ReadPicture read;
+  ImageBuffer decoded(16, 16, 8);
+  if (quietly) {
+    read.loaded = loader_->ReadQuietly(decoded, file, altImageFolder, read.problem);
+    if (read.loaded == PictureLoad::kLoaded) read.problem = {};
+  } else {
+    read.loaded = loader_->LoadImageFile(decoded, file, altImageFolder, showPictureErrors != 0);
+    if (read.loaded != PictureLoad::kLoaded) read.problem = loader_->LastProblem();
+  }
+  if (read.loaded != PictureLoad::kLoaded && read.problem.problem == PictureProblem::kNone) {
+    read.problem.problem = PictureProblem::kDamaged;  // a reader that gave no reason
+  }
+  if (read.problem.problem != PictureProblem::kNone && read.problem.path.empty()) {
+    read.problem.path = std::string(file.Path());
+  }
+  if (read.loaded == PictureLoad::kFailed ||
+      !read.image.Create(decoded.Width(), decoded.Height(), 32)) {
+    return read;
+  }
+  read.made = true;
+  decoded.StretchTo(read.image, 0, 0);
+  if (decoded.BitsPerPixel() < 32) {
+    read.image.SetAlpha(255);
+  }
+  read.image.SetBorderAlpha(0);
+  if (alphaBlur) {
+    read.image.AlphaBlur();
+    read.image.AlphaBlur();
+  }
+  if (videoColors) {
+    read.image.MakeVideoSafe();
+  }
+  return read;
+}
+
+int ShowDocument::LoadPicture(const FileSpec& file, int slot, ReadPicture* read) {
   const bool newPicture = slot == -1;
   lastPictureProblem_ = PictureProblem::kNone;
   if (file.Path().size() < 3 || slot < -1 || slot >= kSlotCount || !loader_) {
@@ -150,28 +193,20 @@ int ShowDocument::LoadPicture(const FileSpec& file, int slot) {
     }
   } busy(host_);
 
-  ImageBuffer decoded(16, 16, 8);
-  const PictureLoad loaded =
-      loader_->LoadImageFile(decoded, file, altImageFolder, showPictureErrors != 0);
-  UnreadablePicture problem =
-      loaded == PictureLoad::kLoaded ? UnreadablePicture{} : loader_->LastProblem();
-  if (loaded != PictureLoad::kLoaded && problem.problem == PictureProblem::kNone) {
-    problem.problem = PictureProblem::kDamaged;  // a reader that gave no reason
+  ReadPicture readHere;
+  if (read == nullptr) {
+    readHere = ReadPictureFile(file, false);
+    read = &readHere;
   }
-  if (problem.problem != PictureProblem::kNone && problem.path.empty()) {
-    problem.path = std::string(file.Path());
-  }
-  lastPictureProblem_ = problem.problem;
+  lastPictureProblem_ = read->problem.problem;
   if (lastPictureProblem_ != PictureProblem::kNone) {
-    unreadablePictures_.push_back(problem);
+    unreadablePictures_.push_back(read->problem);
   }
-  if (loaded == PictureLoad::kFailed) {
+  if (read->loaded == PictureLoad::kFailed) {
     return slot;
   }
-
-  // Everything is prepared aside, so that a failure leaves the slot as it was.
-  ImageBuffer image;
-  if (!image.Create(decoded.Width(), decoded.Height(), 32)) {
+  // Everything was prepared aside, so that a failure leaves the slot as it was.
+  if (!read->made) {
     if (host_) {
       host_->ShowMessage("Not Enough Memory to load Image\n" + std::string(file.Path()),
                          MessageSink::kNoCode);
@@ -182,18 +217,6 @@ int ShowDocument::LoadPicture(const FileSpec& file, int slot) {
     }
     return slot;
   }
-  decoded.StretchTo(image, 0, 0);
-  if (decoded.BitsPerPixel() < 32) {
-    image.SetAlpha(255);
-  }
-  image.SetBorderAlpha(0);
-  if (alphaBlur) {
-    image.AlphaBlur();
-    image.AlphaBlur();
-  }
-  if (videoColors) {
-    image.MakeVideoSafe();
-  }
 
   if (newPicture) {
     slot = pictureCount;
@@ -201,7 +224,7 @@ int ShowDocument::LoadPicture(const FileSpec& file, int slot) {
   }
   Picture& picture = pictures_[slot];
   picture.file = file;
-  picture.image = std::move(image);
+  picture.image = std::move(read->image);
   picture.problem = lastPictureProblem_;
   if (newPicture) {
     KeyFrame& first = picture.keys[0];
@@ -217,11 +240,15 @@ int ShowDocument::LoadPicture(const FileSpec& file, int slot) {
 }
 
 int ShowDocument::AddRecordedPicture(Picture record) {
+  return AddRecordedPicture(std::move(record), nullptr);
+}
+
+int ShowDocument::AddRecordedPicture(Picture record, ReadPicture* read) {
   const int slot = pictureCount;
   if (slot < 0 || slot >= kMaxPictures) {
     return -1;
   }
-  if (LoadPicture(record.file, -1) == slot) {
+  if (LoadPicture(record.file, -1, read) == slot) {
     record.image = std::move(pictures_[slot].image);
   } else {
     record.image = ImageBuffer(8, 8, 32);
@@ -235,9 +262,30 @@ int ShowDocument::AddRecordedPicture(Picture record) {
 
 void ShowDocument::AddRecordedPictures(std::vector<Picture> records) {
   const int total = static_cast<int>(records.size());
+  if (host_) host_->PicturesLoading(0, total);
+  // Without errors shown (the usual setting) the files are read on every
+  // core at once, each aside, and put into the show in order as before.
+  std::vector<ReadPicture> read;
+  if (total > 1 && loader_ && loader_->ReadsInParallel() && showPictureErrors == 0) {
+    read.resize(records.size());
+    std::atomic<int> finished{0};
+    const std::thread::id caller = std::this_thread::get_id();
+    SharedBandPool().Run(total, [&](int i) {
+      const auto at = static_cast<size_t>(i);
+      read[at] = ReadPictureFile(records[at].file, true);
+      const int done = ++finished;
+      // The host draws on the calling thread only.
+      if (host_ && std::this_thread::get_id() == caller) host_->PicturesLoading(done, total);
+    });
+  }
   for (int done = 0; done < total; ++done) {
-    if (host_) host_->PicturesLoading(done, total);
-    AddRecordedPicture(std::move(records[static_cast<size_t>(done)]));
+    const auto at = static_cast<size_t>(done);
+    if (read.empty()) {
+      if (host_ && done > 0) host_->PicturesLoading(done, total);
+      AddRecordedPicture(std::move(records[at]), nullptr);
+    } else {
+      AddRecordedPicture(std::move(records[at]), &read[at]);
+    }
   }
   if (host_) host_->PicturesLoading(total, total);
 }

@@ -9,6 +9,7 @@
 #include "engine/image_buffer.h"
 #include "engine/key_frame.h"
 #include "engine/picture.h"
+#include "engine/picture_loader.h"
 #include "engine/picture_problem.h"
 #include "engine/show_clock.h"
 #include "engine/stretched_background.h"
@@ -17,7 +18,6 @@ namespace vantoril {
 
 class BackgroundClip;
 class DocumentHost;
-class PictureLoader;
 class SettingsStore;
 
 inline constexpr int kSlotCount = 32;    // picture slots; slot 31 is scratch
@@ -192,6 +192,19 @@ class ShowDocument {
   int32_t stageWidth = 640;
 
  private:
+  // A picture file read and made ready for its slot, aside from the show.
+  struct ReadPicture {
+    PictureLoad loaded = PictureLoad::kFailed;
+    UnreadablePicture problem;
+    ImageBuffer image;  // 32 bits, as the slot holds it
+    bool made = false;  // false: no memory for image
+  };
+  // Reads and prepares the file; quietly (ReadQuietly) from any thread,
+  // else through LoadImageFile on this one.
+  ReadPicture ReadPictureFile(const FileSpec& file, bool quietly) const;
+  // LoadPicture with the file already read when `read` is given.
+  int LoadPicture(const FileSpec& file, int slot, ReadPicture* read);
+  int AddRecordedPicture(Picture record, ReadPicture* read);
   void ApplyUndoEntry();
   void RemoveKey(int slot, int key);
   void Repaint();

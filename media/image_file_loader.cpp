@@ -5,9 +5,10 @@
 
 namespace vantoril {
 
-PictureLoad ImageFileLoader::LoadImageFile(ImageBuffer& image, const FileSpec& file,
-                                           const FileSpec& altFolder, bool showErrors) {
-  switch (vantoril::LoadImageFile(image, file, altFolder, showErrors, messages_, &lastProblem_)) {
+namespace {
+
+PictureLoad FromResult(int result) {
+  switch (result) {
     case kImageLoaded:
       return PictureLoad::kLoaded;
     case kImagePlaceholderLoaded:
@@ -15,6 +16,27 @@ PictureLoad ImageFileLoader::LoadImageFile(ImageBuffer& image, const FileSpec& f
     default:
       return PictureLoad::kFailed;
   }
+}
+
+// Nothing is shown without errors shown; a sink of its own keeps threads apart.
+class QuietSink final : public MessageSink {
+ public:
+  void ShowMessage(std::string_view, long) override {}
+};
+
+}  // namespace
+
+PictureLoad ImageFileLoader::LoadImageFile(ImageBuffer& image, const FileSpec& file,
+                                           const FileSpec& altFolder, bool showErrors) {
+  return FromResult(
+      vantoril::LoadImageFile(image, file, altFolder, showErrors, messages_, &lastProblem_));
+}
+
+PictureLoad ImageFileLoader::ReadQuietly(ImageBuffer& image, const FileSpec& file,
+                                         const FileSpec& altFolder,
+                                         UnreadablePicture& problem) const {
+  QuietSink quiet;
+  return FromResult(vantoril::LoadImageFile(image, file, altFolder, false, quiet, &problem));
 }
 
 bool ImageFileLoader::JpegAvailable() const {

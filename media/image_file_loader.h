@@ -15,6 +15,10 @@ class ImageFileLoader final : public PictureLoader {
                             bool showErrors) override;
   UnreadablePicture LastProblem() const override { return lastProblem_; }
   bool JpegAvailable() const override;
+  // The readers keep no state between files.
+  bool ReadsInParallel() const override { return true; }
+  PictureLoad ReadQuietly(ImageBuffer& image, const FileSpec& file, const FileSpec& altFolder,
+                          UnreadablePicture& problem) const override;
 
  private:
   MessageSink& messages_;

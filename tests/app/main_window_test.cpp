@@ -402,12 +402,18 @@ TEST(MainWindowShows, ASlowShowTellsHowFarItsPicturesHaveBeenRead) {
     loader.delay = std::chrono::milliseconds(delay);
     loader.barEnds.clear();
     AnswerFileDialog(example);
+    const auto start = std::chrono::steady_clock::now();
     app.Main().RunCommand(cmd::kLoadShow);
+    const bool quick = std::chrono::steady_clock::now() - start < std::chrono::milliseconds(250);
     ASSERT_EQ(app.Doc().pictureCount, 4);
     ASSERT_EQ(loader.barEnds.size(), 5u);  // the background after the pictures
     // The fourth picture is read well past the panel's delay when each takes
     // 150 ms; the panel goes once the show is in.
-    EXPECT_EQ(loader.barEnds[3] == red, delay > 0) << delay;
+    if (delay > 0) {
+      EXPECT_EQ(loader.barEnds[3], red);
+    } else if (quick) {  // a machine too busy to read four small files at once proves nothing
+      EXPECT_NE(loader.barEnds[3], red);
+    }
     EXPECT_NE(app.GetStage().PixelAt(kBarEndX, kBarY), red);
   }
 }

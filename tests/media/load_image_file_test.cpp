@@ -4,12 +4,17 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "engine/file_spec.h"
 #include "engine/image_buffer.h"
 #include "engine/message_sink.h"
+#include "engine/settings_store.h"
+#include "engine/show_document.h"
+#include "engine/show_file.h"
 #include "media/image_file_loader.h"
 #include "support/message_recorder.h"
+#include "support/test_files.h"
 
 namespace vantoril {
 namespace {
@@ -135,6 +140,79 @@ TEST_F(LoadImageFileTest, LoaderForwardsToLoadImageFile) {
   EXPECT_EQ(loader.LoadImageFile(image_, FileRefFor(kPictures + "/bmp24.bmp"), FileSpec{}, true),
             PictureLoad::kLoaded);
   EXPECT_EQ(loader.LastProblem().problem, PictureProblem::kNone);
+}
+
+// The loader read one file at a time, as a loader that cannot read on
+// several threads is.
+class OneAtATime final : public PictureLoader {
+ public:
+  explicit OneAtATime(ImageFileLoader& loader) : loader_(loader) {}
+  PictureLoad LoadImageFile(ImageBuffer& image, const FileSpec& file, const FileSpec& altFolder,
+                            bool showErrors) override {
+    return loader_.LoadImageFile(image, file, altFolder, showErrors);
+  }
+  UnreadablePicture LastProblem() const override { return loader_.LastProblem(); }
+  bool JpegAvailable() const override { return true; }
+
+ private:
+  ImageFileLoader& loader_;
+};
+
+// A show's pictures are read on every core at once; the show that comes of it
+// is the one read a file at a time: the same pictures in the same slots, the
+// same placeholders, and the unreadable ones listed in the show's order.
+TEST_F(LoadImageFileTest, AShowReadOnEveryCoreIsTheShowReadOneFileAtATime) {
+  const std::vector<std::string> names = {
+      "bmp24.bmp",       "missing.bmp",        "jpeg-rgb.jpg",  "jpeg-garbage.jpg",
+      "psd-indexed.psd", "png-grey-alpha.png", "bmp8-rle.bmp",  "jpeg-progressive.jpg",
+      "tif-mm-rgba.tif", "bmp32.bmp",          "jpeg-half.jpg", "png-half.png"};
+  const std::filesystem::path show = test::FreshFolder("parallel_read") / "show.vsh";
+  {
+    ShowDocument document{SettingsStore{}};
+    for (size_t slot = 0; slot < names.size(); ++slot) {
+      Picture picture;
+      ASSERT_TRUE(picture.file.SetPath(kPictures + "/" + names[slot]));
+      picture.keyCount = 1;
+      document.SetPicture(static_cast<int>(slot), std::move(picture));
+    }
+    document.pictureCount = static_cast<int>(names.size());
+    document.alphaBlur = 1;
+    document.videoColors = 1;
+    ASSERT_EQ(SaveShowFile(document, show), ShowFileStatus::kOk);
+  }
+  ImageFileLoader loader(sink_);
+  OneAtATime oneAtATime(loader);
+  ShowDocument together{SettingsStore{}};
+  ShowDocument alone{SettingsStore{}};
+  together.SetPictureLoader(&loader);
+  alone.SetPictureLoader(&oneAtATime);
+  ASSERT_EQ(LoadShowFile(together, show, false), ShowFileStatus::kOk);
+  ASSERT_EQ(LoadShowFile(alone, show, false), ShowFileStatus::kOk);
+  EXPECT_TRUE(sink_.texts.empty());
+
+  ASSERT_EQ(together.pictureCount, static_cast<int>(names.size()));
+  ASSERT_EQ(alone.pictureCount, together.pictureCount);
+  for (int slot = 0; slot < together.pictureCount; ++slot) {
+    const Picture& a = together.PictureAt(slot);
+    const Picture& b = alone.PictureAt(slot);
+    EXPECT_EQ(a.file, b.file) << slot;
+    EXPECT_EQ(a.problem, b.problem) << names[static_cast<size_t>(slot)];
+    ASSERT_EQ(a.image.Width(), b.image.Width()) << slot;
+    ASSERT_EQ(a.image.Height(), b.image.Height()) << slot;
+    for (int y = 0; y < a.image.Height(); ++y) {
+      ASSERT_TRUE(std::equal(a.image.RowPointer(y), a.image.RowPointer(y) + 4 * a.image.Width(),
+                             b.image.RowPointer(y)))
+          << names[static_cast<size_t>(slot)] << " row " << y;
+    }
+  }
+  const std::vector<UnreadablePicture> unreadTogether = together.TakeUnreadablePictures();
+  const std::vector<UnreadablePicture> unreadAlone = alone.TakeUnreadablePictures();
+  ASSERT_EQ(unreadTogether.size(), unreadAlone.size());
+  EXPECT_GE(unreadTogether.size(), 3u);
+  for (size_t i = 0; i < unreadAlone.size(); ++i) {
+    EXPECT_EQ(unreadTogether[i].path, unreadAlone[i].path);
+    EXPECT_EQ(unreadTogether[i].problem, unreadAlone[i].problem);
+  }
 }
 
 }  // namespace
