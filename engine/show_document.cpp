@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <new>
 #include <string>
 #include <thread>
 #include <utility>
@@ -201,6 +202,9 @@ int ShowDocument::LoadPicture(const FileSpec& file, int slot, ReadPicture* read)
   lastPictureProblem_ = read->problem.problem;
   if (lastPictureProblem_ != PictureProblem::kNone) {
     unreadablePictures_.push_back(read->problem);
+    if (unreadablePictures_.back().path.empty()) {
+      unreadablePictures_.back().path = std::string(file.Path());
+    }
   }
   if (read->loaded == PictureLoad::kFailed) {
     return slot;
@@ -272,7 +276,12 @@ void ShowDocument::AddRecordedPictures(std::vector<Picture> records) {
     const std::thread::id caller = std::this_thread::get_id();
     SharedBandPool().Run(total, [&](int i) {
       const auto at = static_cast<size_t>(i);
-      read[at] = ReadPictureFile(records[at].file, true);
+      try {
+        // A name too short for a file is passed over as LoadPicture does.
+        if (records[at].file.Path().size() >= 3) read[at] = ReadPictureFile(records[at].file, true);
+      } catch (const std::bad_alloc&) {
+        read[at].problem.problem = PictureProblem::kNoMemory;  // nothing made; named when put in
+      }
       const int done = ++finished;
       // The host draws on the calling thread only.
       if (host_ && std::this_thread::get_id() == caller) host_->PicturesLoading(done, total);
