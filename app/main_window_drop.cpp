@@ -35,17 +35,11 @@ bool IsSoundName(std::string_view path) {
   return EndsWithAnyCase(path, ".wav");
 }
 
-// The reader's own messages are not shown for a dropped file: its problem is
-// named in the one message at the end of the drop.
-class QuietMessages final : public MessageSink {
- public:
-  void ShowMessage(std::string_view, long) override {}
-};
-
 // Why the picture cannot be read (kNone when it can). A picture missing from
-// a show loads as a placeholder; a dropped one is named instead.
+// a show loads as a placeholder; a dropped one is named instead, in the one
+// message at the end of the drop, so the reader's own messages are not shown.
 UnreadablePicture ProbePicture(const FileSpec& fileRef) {
-  QuietMessages quiet;
+  QuietMessageSink quiet;
   ImageBuffer probe(16, 16, 8);
   UnreadablePicture problem;
   if (LoadImageFile(probe, fileRef, FileSpec{}, true, quiet, &problem) == kImageLoaded) return {};

@@ -19,4 +19,10 @@ class MessageSink {
   virtual void ShowInformation(std::string_view text) { ShowMessage(text, kNoCode); }
 };
 
+// Shows nothing: for reads whose problems are told some other way.
+class QuietMessageSink final : public MessageSink {
+ public:
+  void ShowMessage(std::string_view, long) override {}
+};
+
 }  // namespace vantoril

@@ -158,7 +158,6 @@ ShowDocument::ReadPicture ShowDocument::ReadPictureFile(const FileSpec& file, bo
       !read.image.Create(decoded.Width(), decoded.Height(), 32)) {
     return read;
   }
-  read.made = true;
   decoded.StretchTo(read.image, 0, 0);
   if (decoded.BitsPerPixel() < 32) {
     read.image.SetAlpha(255);
@@ -210,7 +209,7 @@ int ShowDocument::LoadPicture(const FileSpec& file, int slot, ReadPicture* read)
     return slot;
   }
   // Everything was prepared aside, so that a failure leaves the slot as it was.
-  if (!read->made) {
+  if (!read->image.HasHeader()) {
     if (host_) {
       host_->ShowMessage("Not Enough Memory to load Image\n" + std::string(file.Path()),
                          MessageSink::kNoCode);

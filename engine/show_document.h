@@ -196,8 +196,7 @@ class ShowDocument {
   struct ReadPicture {
     PictureLoad loaded = PictureLoad::kFailed;
     UnreadablePicture problem;
-    ImageBuffer image;  // 32 bits, as the slot holds it
-    bool made = false;  // false: no memory for image
+    ImageBuffer image;  // 32 bits, as the slot holds it; no header when memory ran out
   };
   // Reads and prepares the file; quietly (ReadQuietly) from any thread,
   // else through LoadImageFile on this one.

@@ -18,12 +18,6 @@ PictureLoad FromResult(int result) {
   }
 }
 
-// Nothing is shown without errors shown; a sink of its own keeps threads apart.
-class QuietSink final : public MessageSink {
- public:
-  void ShowMessage(std::string_view, long) override {}
-};
-
 }  // namespace
 
 PictureLoad ImageFileLoader::LoadImageFile(ImageBuffer& image, const FileSpec& file,
@@ -35,7 +29,7 @@ PictureLoad ImageFileLoader::LoadImageFile(ImageBuffer& image, const FileSpec& f
 PictureLoad ImageFileLoader::ReadQuietly(ImageBuffer& image, const FileSpec& file,
                                          const FileSpec& altFolder,
                                          UnreadablePicture& problem) const {
-  QuietSink quiet;
+  QuietMessageSink quiet;
   return FromResult(vantoril::LoadImageFile(image, file, altFolder, false, quiet, &problem));
 }
 
