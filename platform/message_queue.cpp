@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <deque>
+#include <optional>
 
 #include "platform/window.h"
 
@@ -10,10 +11,18 @@ namespace vantoril {
 
 namespace {
 
+// The user's input carries the Shift and Ctrl keys held when it happened;
+// what the program posts itself carries none.
+struct Entry {
+  Message message;
+  std::optional<uint32_t> heldKeys;
+};
+
 struct Queue {
-  std::deque<Message> messages;
+  std::deque<Entry> messages;
   bool quitPending = false;
   int quitCode = 0;
+  uint32_t heldKeys = 0;  // as of the last input taken
 };
 
 Queue& TheQueue() {
@@ -24,7 +33,9 @@ Queue& TheQueue() {
 bool TakeNext(Message& message) {
   Queue& queue = TheQueue();
   if (!queue.messages.empty()) {
-    message = queue.messages.front();
+    const Entry& next = queue.messages.front();
+    message = next.message;
+    if (next.heldKeys) queue.heldKeys = *next.heldKeys;
     queue.messages.pop_front();
     return true;
   }
@@ -33,21 +44,21 @@ bool TakeNext(Message& message) {
 
 }  // namespace
 
-void EnqueueMessage(const Message& message) {
+void EnqueueMessage(const Message& message, std::optional<uint32_t> heldKeys) {
   Queue& queue = TheQueue();
   // Mouse moves are coalesced as the platform the program was designed on
   // does: only the latest position waits in the queue.
   if (message.message == kWmMouseMove && !queue.messages.empty() &&
-      queue.messages.back().message == kWmMouseMove &&
-      queue.messages.back().window == message.window) {
-    queue.messages.back() = message;
+      queue.messages.back().message.message == kWmMouseMove &&
+      queue.messages.back().message.window == message.window) {
+    queue.messages.back() = Entry{message, heldKeys};
     return;
   }
-  queue.messages.push_back(message);
+  queue.messages.push_back(Entry{message, heldKeys});
 }
 
 void PostMessage(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam) {
-  TheQueue().messages.push_back(Message{window, message, wParam, lParam, 0});
+  TheQueue().messages.push_back(Entry{Message{window, message, wParam, lParam, 0}, std::nullopt});
 }
 
 void PostQuitMessage(int code) {
@@ -98,8 +109,9 @@ void ShowDrawingNow() {
 
 void TranslateMessage(const Message& message) {
   if (message.message == kWmKeyDown && message.character != 0) {
-    TheQueue().messages.push_front(
-        Message{message.window, kWmChar, message.character, message.lParam, 0});
+    // Taken next: the keys held stay those of its key-down.
+    TheQueue().messages.push_front(Entry{
+        Message{message.window, kWmChar, message.character, message.lParam, 0}, std::nullopt});
   }
 }
 
@@ -117,6 +129,10 @@ void SendMessage(WindowHandle window, uint32_t message, uintptr_t wParam, intptr
   }
 }
 
+uint32_t HeldKeys() {
+  return TheQueue().heldKeys;
+}
+
 size_t QueuedMessageCount() {
   return TheQueue().messages.size();
 }
@@ -124,6 +140,7 @@ size_t QueuedMessageCount() {
 void ClearMessageQueue() {
   TheQueue().messages.clear();
   TheQueue().quitPending = false;
+  TheQueue().heldKeys = 0;
 }
 
 }  // namespace vantoril

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
 #include "platform/message.h"
 
@@ -35,10 +36,15 @@ void SendMessage(WindowHandle window, uint32_t message, uintptr_t wParam, intptr
 // waits for the message loop): for progress shown during long work.
 void ShowDrawingNow();
 
+// The Shift and Ctrl keys (kMkShift, kMkControl) held when the last input
+// taken from the queue happened.
+uint32_t HeldKeys();
+
 size_t QueuedMessageCount();
 void ClearMessageQueue();
 
-// Platform code: input appended by the windows.
-void EnqueueMessage(const Message& message);
+// Platform code: input appended by the windows, with the Shift and Ctrl keys
+// (kMkShift, kMkControl) held when it happened.
+void EnqueueMessage(const Message& message, std::optional<uint32_t> heldKeys = std::nullopt);
 
 }  // namespace vantoril

@@ -9,6 +9,8 @@
 #include <chrono>
 #include <thread>
 
+#include "platform/message_queue.h"
+
 namespace vantoril {
 
 bool OpenDocument(std::string_view pathOrUrl) {
@@ -54,8 +56,7 @@ int GetSystemMetric(SystemMetric metric) {
 }
 
 bool IsControlDown() {
-  return QApplication::instance() != nullptr &&
-         (QGuiApplication::queryKeyboardModifiers() & Qt::ControlModifier) != 0;
+  return (HeldKeys() & kMkControl) != 0;
 }
 
 }  // namespace vantoril

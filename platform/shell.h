@@ -18,7 +18,9 @@ void SleepMilliseconds(int milliseconds);
 enum class SystemMetric { kMenuHeight, kCaptionHeight, kHScrollArrowWidth };
 int GetSystemMetric(SystemMetric metric);
 
-// Whether Ctrl is held now.
+// Whether Ctrl was held when the key or click being handled was pressed. Not
+// whether it is held now: a busy program takes a quick Ctrl+K from its queue
+// after Ctrl has been let go, and would read it as K.
 bool IsControlDown();
 
 }  // namespace vantoril

@@ -42,6 +42,10 @@ uintptr_t MouseFlags(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers) 
   return flags;
 }
 
+uint32_t HeldKeysOf(Qt::KeyboardModifiers modifiers) {
+  return static_cast<uint32_t>(MouseFlags(Qt::NoButton, modifiers));
+}
+
 uint32_t KeyModifiers(Qt::KeyboardModifiers modifiers) {
   uint32_t bits = 0;
   if (modifiers & Qt::ShiftModifier) bits |= kKeyShift;
@@ -126,13 +130,14 @@ class CanvasWidget : public QWidget {
       QWidget::keyPressEvent(event);
       return;
     }
-    Message message{impl_->handle, kWmKeyDown, static_cast<uintptr_t>(code), 1, character};
-    EnqueueMessage(message);
+    EnqueueMessage(Message{impl_->handle, kWmKeyDown, static_cast<uintptr_t>(code), 1, character},
+                   HeldKeysOf(event->modifiers()));
   }
   void keyReleaseEvent(QKeyEvent* event) override {
     const int code = VirtualKeyFromQtKey(event->key(), KeyModifiers(event->modifiers()));
     if (code != 0) {
-      Post(kWmKeyUp, static_cast<uintptr_t>(code), 1);
+      EnqueueMessage(Message{impl_->handle, kWmKeyUp, static_cast<uintptr_t>(code), 1, 0},
+                     HeldKeysOf(event->modifiers()));
     }
   }
   bool focusNextPrevChild(bool) override { return false; }  // Tab is a program key
@@ -146,7 +151,9 @@ class CanvasWidget : public QWidget {
       return;
     }
     const QPoint at = event->position().toPoint();
-    Post(kind, MouseFlags(event->buttons(), event->modifiers()), MakeLParam(at.x(), at.y()));
+    EnqueueMessage(Message{impl_->handle, kind, MouseFlags(event->buttons(), event->modifiers()),
+                           MakeLParam(at.x(), at.y()), 0},
+                   HeldKeysOf(event->modifiers()));
   }
 
   Window::Impl* impl_;

@@ -7,8 +7,10 @@
 #include <QDialog>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QTest>
 #include <QUrl>
 #include <chrono>
 #include <filesystem>
@@ -278,6 +280,28 @@ TEST_F(KeyTables, ControlCodesOpenTheirCommands) {
   PostMessage(app.GetStage().Handle(), kWmKeyDown, 27, 0);
   Pump();
   EXPECT_EQ(QueuedMessageCount(), 0u);
+}
+
+// Ctrl+L read as L would play. A busy program takes the press from its queue
+// after Ctrl has been let go; what counts is the Ctrl held at the press.
+TEST_F(KeyTables, ControlCountsAsHeldWhenTheKeyWasPressed) {
+  bool opened = false;
+  testing::WhenModal([&opened](QWidget* modal) {
+    opened = true;
+    static_cast<QDialog*>(modal)->reject();
+  });
+  // Ctrl down, L down and up, Ctrl up, all queued before the program looks;
+  // the last one as the window system sends it, so that Ctrl is up by then.
+  QWidget* canvas = CanvasOf(app.Main());
+  QKeyEvent control(QEvent::KeyPress, Qt::Key_Control, Qt::NoModifier);
+  QKeyEvent press(QEvent::KeyPress, Qt::Key_L, Qt::ControlModifier, QStringLiteral("\x0c"));
+  QKeyEvent release(QEvent::KeyRelease, Qt::Key_L, Qt::ControlModifier);
+  for (QKeyEvent* event : {&control, &press, &release}) QCoreApplication::sendEvent(canvas, event);
+  QTest::keyRelease(canvas, Qt::Key_Control, Qt::NoModifier);
+  Pump();
+  EXPECT_TRUE(opened);
+  EXPECT_EQ(app.GetStage().PlayDirection(), 0);
+  EXPECT_EQ(Now(), 0);
 }
 
 TEST(MainWindowShows, SaveQuestionCancelledKeepsTheShow) {
