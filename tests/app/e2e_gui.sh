@@ -45,9 +45,8 @@ export VANTORIL_MESSAGE_LOG="$work/messages.log"
 printf '[Vantoril]\r\nMovieWid=160\r\nMovieHgt=120\r\nMovieFields=\r\nMovieHold=00:00:00\r\nMovieStart=00:00:00\r\nInitialFolder=%s/\r\n' \
   "$work/out" >"$XDG_CONFIG_HOME/Vantoril.ini"
 
-"$program" >"$work/program.log" 2>&1 &
-pid=$!
-trap 'kill "$pid" 2>/dev/null || true' EXIT
+pid=
+trap 'kill $pid 2>/dev/null || true' EXIT
 
 wait_for_window() {  # name, seconds
   for _ in $(seq 1 $(($2 * 10))); do
@@ -124,7 +123,31 @@ wait_for_message() {  # text, n
   return 1
 }
 
-main=$(wait_for_window "Quennet Vantoril" 60)
+# Starts the program and waits for its window (in $window). Under load the
+# virtual display now and then refuses a new client: a program that could
+# not reach it is started again, up to three times.
+start_program() {  # log, window name, arguments
+  local log=$1 name=$2
+  shift 2
+  for _ in 1 2 3; do
+    "$program" "$@" >"$log" 2>&1 &
+    pid=$!
+    for _ in $(seq 1 600); do
+      window=$(xdotool search --onlyvisible --name "$name" 2>/dev/null | head -1) || true
+      [[ -n $window ]] && return 0
+      kill -0 "$pid" 2>/dev/null || break
+      sleep 0.1
+    done
+    kill -0 "$pid" 2>/dev/null && break
+    grep -q 'platform plugin "xcb"' "$log" || break
+  done
+  echo "FAILED: no window named '$name'" >&2
+  cat "$log" >&2
+  return 1
+}
+
+start_program "$work/program.log" "Quennet Vantoril"
+main=$window
 xdotool windowactivate --sync "$main" 2>/dev/null || xdotool windowfocus --sync "$main"
 sleep 1
 
@@ -291,12 +314,11 @@ count_pictures() {
   "$cli" info "$1" | python3 -c 'import json, sys; print(len(json.load(sys.stdin)["pictures"]))'
 }
 before=$(count_pictures "$copy")
-"$program" "$copy" >"$work/program-open.log" 2>&1 &
-pid=$!
 drag_pid=
-trap 'kill "$pid" $drag_pid 2>/dev/null || true' EXIT
-opened=$(wait_for_window "Quennet Vantoril - opened" 60) ||
-  { echo "FAILED: vantoril SHOW.vsh did not open the show"; cat "$work/program-open.log"; exit 1; }
+trap 'kill $pid $drag_pid 2>/dev/null || true' EXIT
+start_program "$work/program-open.log" "Quennet Vantoril - opened" "$copy" ||
+  { echo "FAILED: vantoril SHOW.vsh did not open the show"; exit 1; }
+opened=$window
 # Under load the virtual display has once refused the drag source's
 # connection: it gets three tries.
 for _ in 1 2 3; do
