@@ -694,6 +694,11 @@ void Stage::RunPlayback() {
       PostMessage(message.window, kWmClose, 0, 0);
       break;
     }
+    // So does a menu command, which is carried out once playback has stopped.
+    if (message.message == kWmCommand) {
+      PostMessage(message.window, kWmCommand, message.wParam, message.lParam);
+      break;
+    }
     // The character of a key that started playback arrives after its
     // key-down; only a new key-down stops.
     if (message.message == kWmKeyDown) break;

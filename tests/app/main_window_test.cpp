@@ -8,6 +8,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QKeyEvent>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QTest>
@@ -265,6 +266,14 @@ TEST_F(KeyTables, TransportKeys) {
   EnqueueMessage(Message{main, kWmKeyDown, 27, 1, 27});
   Pump();
   EXPECT_LT(Now(), 20);  // "0" starts from frame 0
+
+  // A menu command stops playback too, and is carried out.
+  app.Doc().GoToTime(0, true);
+  EnqueueMessage(Message{main, kWmKeyDown, 'P', 1, 'p'});
+  PostMessage(main, kWmCommand, cmd::kShowTvSafe, 0);
+  Pump();
+  EXPECT_LT(Now(), 60);
+  EXPECT_EQ(app.Main().Menu().ItemFlags(cmd::kShowTvSafe), kMenuChecked);
 }
 
 TEST_F(KeyTables, ControlCodesOpenTheirCommands) {
@@ -275,11 +284,23 @@ TEST_F(KeyTables, ControlCodesOpenTheirCommands) {
   });
   TypeCharacter(main, 12);  // Ctrl+L
   EXPECT_TRUE(opened);
-  // Ctrl+K opens the movie options; Esc leaves them.
+  // Ctrl+K opens the movie options; Esc leaves them. Their loop would drop a
+  // menu command, so the menus take no clicks while they are up.
+  QMenuBar* bar = FrameOf(app.Main())->findChild<QMenuBar*>();
+  ASSERT_NE(bar, nullptr);
+  bool held = false;
+  int looks = 0;
+  testing::WhenFound(
+      [&]() -> QWidget* {
+        held = !bar->isEnabled();
+        return held || ++looks > 400 ? bar : nullptr;
+      },
+      [&](QWidget*) { PostMessage(app.GetStage().Handle(), kWmKeyDown, 27, 0); });
   PostMessage(main, kWmChar, 11, 1);
-  PostMessage(app.GetStage().Handle(), kWmKeyDown, 27, 0);
   Pump();
   EXPECT_EQ(QueuedMessageCount(), 0u);
+  EXPECT_TRUE(held);
+  EXPECT_TRUE(bar->isEnabled());
 }
 
 // Ctrl+L read as L would play. A busy program takes the press from its queue

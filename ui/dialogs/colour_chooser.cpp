@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "platform/drawing.h"
+#include "platform/menus.h"
 #include "platform/message_queue.h"
 #include "platform/window.h"
 
@@ -63,6 +64,7 @@ class ColourChooser {
         title_(title) {}
 
   bool Run() {
+    const MenusHeld held;
     PaintFrame();
     PaintContent();
     Message message;

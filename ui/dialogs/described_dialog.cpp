@@ -8,6 +8,7 @@
 #include "platform/drawing.h"
 #include "platform/edit_control.h"
 #include "platform/file_dialogs.h"
+#include "platform/menus.h"
 #include "platform/message_queue.h"
 #include "platform/text_helpers.h"
 #include "platform/window.h"
@@ -168,6 +169,7 @@ class DescribedDialog {
       : host_(host), g_(geometry), descriptions_(descriptions), values_(values), title_(title) {}
 
   int Run() {
+    const MenusHeld held;
     Repaint();
     Message message;
     for (;;) {
