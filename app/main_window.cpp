@@ -379,7 +379,7 @@ int MainWindow::HandleMessage(uint32_t message, uintptr_t wParam, intptr_t lPara
       SetCursor(kCursorArrow);
       break;
     case kWmDropFiles:
-      DropFiles(TakeDroppedFiles(Handle()));
+      DropFiles(TakeDroppedFiles(Handle(), wParam));
       break;
     default:
       break;

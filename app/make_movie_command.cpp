@@ -16,9 +16,9 @@
 #include "output/make_movie_run.h"
 #include "output/movie_writer.h"
 #include "output/render_range.h"
+#include "platform/commands_held.h"
 #include "platform/file_dialogs.h"
 #include "platform/key_codes.h"
-#include "platform/menus.h"
 #include "platform/message_boxes.h"
 #include "platform/message_queue.h"
 #include "platform/resources.h"
@@ -229,7 +229,7 @@ bool MakeMovieCommand(MainWindow& main, Stage& stage, ShowDocument& document,
   document.GoToTime(document.clock.currentTime, true);
 
   const RenderCallbacks callbacks = RenderFeedback(main, stage);
-  const MenusHeld held;  // the run takes only Esc and the close request
+  const CommandsHeld held;  // the run takes only Esc and the close request
   SetCursor(kCursorWait);
   MessageBoxSink messages;  // the outcome with its own icon
   const MakeMovieOutcome outcome =

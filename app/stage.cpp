@@ -694,9 +694,10 @@ void Stage::RunPlayback() {
       PostMessage(message.window, kWmClose, 0, 0);
       break;
     }
-    // So does a menu command, which is carried out once playback has stopped.
-    if (message.message == kWmCommand) {
-      PostMessage(message.window, kWmCommand, message.wParam, message.lParam);
+    // So do a menu command and a drop of files, which are carried out once
+    // playback has stopped.
+    if (message.message == kWmCommand || message.message == kWmDropFiles) {
+      PostMessage(message.window, message.message, message.wParam, message.lParam);
       break;
     }
     // The character of a key that started playback arrives after its

@@ -6,20 +6,23 @@
 #include <QObject>
 #include <QUrl>
 #include <QWidget>
-#include <deque>
 #include <map>
 #include <utility>
 
+#include "platform/commands_held.h"
 #include "platform/message_queue.h"
 #include "platform/window_impl.h"
 
 namespace vantoril {
 namespace {
 
-std::map<WindowHandle, std::deque<std::vector<std::string>>>& Drops() {
-  static std::map<WindowHandle, std::deque<std::vector<std::string>>> drops;
+// Each window's drops not yet taken, by the number their message carries.
+std::map<WindowHandle, std::map<uintptr_t, std::vector<std::string>>>& Drops() {
+  static std::map<WindowHandle, std::map<uintptr_t, std::vector<std::string>>> drops;
   return drops;
 }
+
+uintptr_t g_lastDrop = 0;
 
 std::vector<std::string> LocalFiles(const QMimeData* data) {
   std::vector<std::string> files;
@@ -38,21 +41,24 @@ class DropFilter final : public QObject {
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override {
     switch (event->type()) {
+      // Refused while the program takes no commands: the drop would be lost.
       case QEvent::DragEnter: {
         auto* enter = static_cast<QDragEnterEvent*>(event);
-        if (!LocalFiles(enter->mimeData()).empty()) enter->acceptProposedAction();
+        if (!CommandsAreHeld() && !LocalFiles(enter->mimeData()).empty()) {
+          enter->acceptProposedAction();
+        }
         return true;
       }
       case QEvent::DragMove:
-        static_cast<QDragMoveEvent*>(event)->acceptProposedAction();
+        if (!CommandsAreHeld()) static_cast<QDragMoveEvent*>(event)->acceptProposedAction();
         return true;
       case QEvent::Drop: {
         auto* drop = static_cast<QDropEvent*>(event);
         std::vector<std::string> files = LocalFiles(drop->mimeData());
-        if (files.empty()) return true;
+        if (files.empty() || CommandsAreHeld()) return true;
         drop->acceptProposedAction();
-        Drops()[target_].push_back(std::move(files));
-        PostMessage(target_, kWmDropFiles, 0, 0);
+        Drops()[target_][++g_lastDrop] = std::move(files);
+        PostMessage(target_, kWmDropFiles, g_lastDrop, 0);
         return true;
       }
       default:
@@ -73,11 +79,15 @@ void AcceptDroppedFiles(const Window& window, WindowHandle target) {
   canvas->installEventFilter(new DropFilter(canvas, target));  // owned by the canvas
 }
 
-std::vector<std::string> TakeDroppedFiles(WindowHandle target) {
+std::vector<std::string> TakeDroppedFiles(WindowHandle target, uintptr_t drop) {
   auto found = Drops().find(target);
-  if (found == Drops().end() || found->second.empty()) return {};
-  std::vector<std::string> files = std::move(found->second.front());
-  found->second.pop_front();
+  if (found == Drops().end()) return {};
+  std::map<uintptr_t, std::vector<std::string>>& waiting = found->second;
+  const auto it = waiting.find(drop);
+  std::vector<std::string> files;
+  if (it != waiting.end()) files = std::move(it->second);
+  // Drops before it whose message was lost are let go.
+  waiting.erase(waiting.begin(), waiting.upper_bound(drop));
   return files;
 }
 

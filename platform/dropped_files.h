@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -10,11 +11,12 @@ namespace vantoril {
 class Window;
 
 // Files dragged from the desktop onto `window` are announced to `target` as
-// one kWmDropFiles message per drop. Only local files are taken.
+// one kWmDropFiles message per drop, whose wParam names the drop. Only local
+// files are taken.
 void AcceptDroppedFiles(const Window& window, WindowHandle target);
 
-// The paths of the oldest drop announced to `target` not yet taken, in the
-// order they were dropped; empty when there is none.
-std::vector<std::string> TakeDroppedFiles(WindowHandle target);
+// The paths of the drop that a kWmDropFiles message named, in the order they
+// were dropped; empty when it was taken already.
+std::vector<std::string> TakeDroppedFiles(WindowHandle target, uintptr_t drop);
 
 }  // namespace vantoril

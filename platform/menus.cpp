@@ -10,6 +10,7 @@
 #include <map>
 #include <vector>
 
+#include "platform/commands_held.h"
 #include "platform/message_queue.h"
 #include "platform/window.h"
 #include "platform/window_impl.h"
@@ -169,32 +170,9 @@ std::string MenuBar::SubmenuText(int index) const {
   return impl_->menus[static_cast<size_t>(index)]->title().toStdString();
 }
 
-struct MenusHeld::Impl {
-  std::vector<QPointer<QMenuBar>> held;  // the ones this hold disabled
-};
-
-MenusHeld::MenusHeld() : impl_(std::make_unique<Impl>()) {
-  for (QWidget* top : QApplication::topLevelWidgets()) {
-    // Not menuBar(), which would give a frame without one a bar.
-    auto* frame = qobject_cast<QMainWindow*>(top);
-    auto* bar = frame != nullptr ? qobject_cast<QMenuBar*>(frame->menuWidget()) : nullptr;
-    if (bar != nullptr && bar->isEnabled()) {
-      bar->setEnabled(false);
-      impl_->held.emplace_back(bar);
-    }
-  }
-}
-
-MenusHeld::~MenusHeld() {
-  for (const QPointer<QMenuBar>& bar : impl_->held) {
-    if (bar) bar->setEnabled(true);
-  }
-}
-
 bool MenuBar::ChooseItem(int id) {
   const auto found = impl_->items.find(id);
-  if (found == impl_->items.end() || !found->second->isEnabled() ||
-      (impl_->bar != nullptr && !impl_->bar->isEnabled())) {
+  if (found == impl_->items.end() || !found->second->isEnabled() || CommandsAreHeld()) {
     return false;
   }
   found->second->trigger();

@@ -41,24 +41,8 @@ class MenuBar {
   int SubmenuCount() const;
   std::string SubmenuText(int index) const;
   // As if the user chose the item: posts the command when it is enabled and
-  // the menus are not held.
+  // commands are not held.
   bool ChooseItem(int id);
-
- private:
-  struct Impl;
-  std::unique_ptr<Impl> impl_;
-};
-
-// While one lives, the program's menu bars take no clicks. For the loops
-// that keep the program until they end and drop what they do not handle (a
-// dialog drawn in a window, a movie being made): a command chosen meanwhile
-// would be lost without a word.
-class MenusHeld {
- public:
-  MenusHeld();
-  ~MenusHeld();
-  MenusHeld(const MenusHeld&) = delete;
-  MenusHeld& operator=(const MenusHeld&) = delete;
 
  private:
   struct Impl;

@@ -27,6 +27,7 @@
 #include "app/support/app_harness.h"
 #include "engine/show_file.h"
 #include "gui_support/qt_environment.h"
+#include "platform/commands_held.h"
 #include "platform/menus.h"
 #include "platform/message_queue.h"
 #include "platform/window_impl.h"
@@ -513,8 +514,9 @@ TEST(MainWindowShows, AShowLeftUnsavedIsOfferedAtStart) {
   }
 }
 
-// Drops local files on a window's canvas as a desktop's drag and drop does.
-void DropOn(const Window& window, const std::vector<fs::path>& files) {
+// Drops local files on a window's canvas as a desktop's drag and drop does;
+// false when the window refused them.
+bool SendDrop(const Window& window, const std::vector<fs::path>& files) {
   QMimeData data;
   QList<QUrl> urls;
   for (const fs::path& file : files) urls << QUrl::fromLocalFile(QString::fromStdString(file));
@@ -522,9 +524,13 @@ void DropOn(const Window& window, const std::vector<fs::path>& files) {
   QWidget* canvas = CanvasOf(window);
   QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
   QCoreApplication::sendEvent(canvas, &enter);
-  EXPECT_TRUE(enter.isAccepted());
   QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
   QCoreApplication::sendEvent(canvas, &drop);
+  return enter.isAccepted() && drop.isAccepted();
+}
+
+void DropOn(const Window& window, const std::vector<fs::path>& files) {
+  EXPECT_TRUE(SendDrop(window, files));
   Pump();
 }
 
@@ -558,6 +564,41 @@ TEST(MainWindowDrops, DroppedFilesLoadInOrderAndFailuresAreNamedOnce) {
   DropOn(app.GetStage(), {testing::ExamplesFolder() / "example.vsh"});
   EXPECT_EQ(app.Main().Title(), "Quennet Vantoril - example");
   EXPECT_GT(app.Doc().pictureCount, 2);
+}
+
+// No drop is lost or taken for another: one during playback stops it and is
+// loaded; one whose message a loop took is not loaded by the next drop; and
+// while commands are held (a dialog on the Stage, a render) drops are refused.
+TEST(MainWindowDrops, EveryDropIsLoadedOnceOrRefused) {
+  AppHarness app;
+  app.LoadPicture("sun.bmp");
+  app.Doc().GoToTime(90, true);
+  app.Doc().SetKeyAtCurrentTime();
+  app.Doc().GoToTime(0, true);
+  const fs::path pictures = testing::ExamplesFolder() / "pictures";
+  const WindowHandle main = app.Main().Handle();
+  EnqueueMessage(Message{main, kWmKeyDown, 'P', 1, 'p'});
+  DropOn(app.GetStage(), {pictures / "star.tga"});
+  EXPECT_LT(app.Doc().clock.currentTime, 90);
+  ASSERT_EQ(app.Doc().pictureCount, 2);
+
+  ASSERT_TRUE(SendDrop(app.Main(), {pictures / "lens.tga"}));
+  Message lost;
+  while (PeekMessage(lost) && lost.message != kWmDropFiles) {
+  }
+  ASSERT_EQ(lost.message, kWmDropFiles);
+  DropOn(app.Main(), {pictures / "stripes.tif"});
+  ASSERT_EQ(app.Doc().pictureCount, 3);
+  EXPECT_EQ(app.Doc().PictureAt(0).file.Path(), (pictures / "stripes.tif").string());
+
+  {
+    const CommandsHeld held;
+    EXPECT_FALSE(SendDrop(app.Main(), {pictures / "lens.tga"}));
+    EXPECT_FALSE(app.Main().Menu().ChooseItem(cmd::kShowTvSafe));
+  }
+  Pump();
+  EXPECT_EQ(app.Doc().pictureCount, 3);
+  EXPECT_TRUE(app.Main().Menu().ChooseItem(cmd::kShowTvSafe));
 }
 
 // The rate and sound track line is drawn on a cleared row: drawn again it

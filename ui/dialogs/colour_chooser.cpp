@@ -4,8 +4,8 @@
 #include <array>
 #include <optional>
 
+#include "platform/commands_held.h"
 #include "platform/drawing.h"
-#include "platform/menus.h"
 #include "platform/message_queue.h"
 #include "platform/window.h"
 
@@ -64,7 +64,7 @@ class ColourChooser {
         title_(title) {}
 
   bool Run() {
-    const MenusHeld held;
+    const CommandsHeld held;
     PaintFrame();
     PaintContent();
     Message message;

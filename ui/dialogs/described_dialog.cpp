@@ -5,10 +5,10 @@
 #include <optional>
 #include <string_view>
 
+#include "platform/commands_held.h"
 #include "platform/drawing.h"
 #include "platform/edit_control.h"
 #include "platform/file_dialogs.h"
-#include "platform/menus.h"
 #include "platform/message_queue.h"
 #include "platform/text_helpers.h"
 #include "platform/window.h"
@@ -169,7 +169,7 @@ class DescribedDialog {
       : host_(host), g_(geometry), descriptions_(descriptions), values_(values), title_(title) {}
 
   int Run() {
-    const MenusHeld held;
+    const CommandsHeld held;
     Repaint();
     Message message;
     for (;;) {
