@@ -694,8 +694,13 @@ void Stage::RunPlayback() {
       PostMessage(message.window, kWmClose, 0, 0);
       break;
     }
-    // So do a menu command and a drop of files, which are carried out once
-    // playback has stopped.
+    // The window's new size or place is laid out at once, and playback goes on.
+    if (message.message == kWmSize || message.message == kWmMove) {
+      DispatchMessage(message);
+      continue;
+    }
+    // A menu command and a drop of files stop playback, and are carried out
+    // once it has stopped.
     if (message.message == kWmCommand || message.message == kWmDropFiles) {
       PostMessage(message.window, message.message, message.wParam, message.lParam);
       break;

@@ -5,6 +5,7 @@
 #include <deque>
 #include <optional>
 
+#include "platform/commands_held.h"
 #include "platform/window.h"
 
 namespace vantoril {
@@ -20,6 +21,7 @@ struct Entry {
 
 struct Queue {
   std::deque<Entry> messages;
+  std::deque<Entry> waitingForTheHold;
   bool quitPending = false;
   int quitCode = 0;
   uint32_t heldKeys = 0;  // as of the last input taken
@@ -30,8 +32,25 @@ Queue& TheQueue() {
   return queue;
 }
 
+// A window's size and move messages wait while commands are held: the loops
+// that hold them (a dialog drawn on the Stage, a render) would drop them, and
+// the windows would keep their old layout in a window of a new size. The
+// first look after the hold takes them first.
+bool Waits(const Message& message) {
+  return (message.message == kWmSize || message.message == kWmMove) && CommandsAreHeld();
+}
+
 bool TakeNext(Message& message) {
   Queue& queue = TheQueue();
+  if (!CommandsAreHeld() && !queue.waitingForTheHold.empty()) {
+    queue.messages.insert(queue.messages.begin(), queue.waitingForTheHold.begin(),
+                          queue.waitingForTheHold.end());
+    queue.waitingForTheHold.clear();
+  }
+  while (!queue.messages.empty() && Waits(queue.messages.front().message)) {
+    queue.waitingForTheHold.push_back(queue.messages.front());
+    queue.messages.pop_front();
+  }
   if (!queue.messages.empty()) {
     const Entry& next = queue.messages.front();
     message = next.message;
@@ -134,11 +153,12 @@ uint32_t HeldKeys() {
 }
 
 size_t QueuedMessageCount() {
-  return TheQueue().messages.size();
+  return TheQueue().messages.size() + TheQueue().waitingForTheHold.size();
 }
 
 void ClearMessageQueue() {
   TheQueue().messages.clear();
+  TheQueue().waitingForTheHold.clear();
   TheQueue().quitPending = false;
   TheQueue().heldKeys = 0;
 }

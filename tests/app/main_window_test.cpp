@@ -16,7 +16,9 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <memory>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -324,6 +326,52 @@ TEST_F(KeyTables, ControlCountsAsHeldWhenTheKeyWasPressed) {
   EXPECT_TRUE(opened);
   EXPECT_EQ(app.GetStage().PlayDirection(), 0);
   EXPECT_EQ(Now(), 0);
+}
+
+// The loops of playback and of a dialog on the Stage would drop the window's
+// new size: the layout follows it while the show plays, and once the dialog
+// has closed.
+TEST_F(KeyTables, TheLayoutFollowsTheWindowDuringPlaybackAndAfterADialog) {
+  QWidget* frame = FrameOf(app.Main());
+  frame->showNormal();
+  frame->resize(800, 600);
+  Pump();
+  Stage& stage = app.GetStage();
+  const auto laidOut = [&] {
+    const Rect now = stage.WindowRect();
+    app.Main().LayoutChildren();
+    return now == stage.WindowRect();
+  };
+  ASSERT_TRUE(laidOut());
+  // Once `when` holds (or after two seconds), the window takes the size and
+  // the program has the message before `then` queues the end of the loop.
+  const auto resizeWhen = [frame](QSize size, std::function<bool()> when,
+                                  std::function<void()> then) {
+    auto looks = std::make_shared<int>(0);
+    testing::WhenFound([=]() -> QWidget* { return when() || ++*looks > 400 ? frame : nullptr; },
+                       [=](QWidget*) {
+                         frame->resize(size);
+                         QCoreApplication::processEvents();
+                         then();
+                       });
+  };
+  resizeWhen(
+      QSize(900, 700), [&] { return stage.PlayDirection() != 0; },
+      [&] {
+        EnqueueMessage(Message{main, kWmKeyDown, 'K', 1, 'k'});
+      });
+  app.Doc().GoToTime(0, true);
+  EnqueueMessage(Message{main, kWmKeyDown, 'P', 1, 'p'});
+  Pump();
+  EXPECT_LT(Now(), 60);  // the key stopped it
+  EXPECT_TRUE(laidOut());
+
+  resizeWhen(QSize(820, 640), CommandsAreHeld,
+             [&] { PostMessage(stage.Handle(), kWmKeyDown, 27, 0); });
+  app.Main().RunCommand(cmd::kMakeMovie);  // its options, left with Esc
+  Pump();
+  EXPECT_EQ(frame->size(), QSize(820, 640));
+  EXPECT_TRUE(laidOut());
 }
 
 TEST(MainWindowShows, SaveQuestionCancelledKeepsTheShow) {
