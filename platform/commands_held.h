@@ -5,7 +5,8 @@
 namespace vantoril {
 
 // While one lives, the program takes no commands: its menu bars are greyed
-// and files dragged onto its windows are refused. For the loops that keep
+// and files dragged onto its windows are refused; a window's new size and
+// place wait in the queue until the last one ends. For the loops that keep
 // the program until they end and drop what they do not handle (a dialog
 // drawn in a window, a movie being made), where a command would be lost
 // without a word.
