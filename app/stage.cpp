@@ -151,9 +151,6 @@ bool Stage::Create() {
   showMotionPath = saved.showMotionPath;
   showTvSafe = saved.showTvSafe;
   playDirection_ = 0;
-  // Fixed with the frame rate in force now, as the pacing expects.
-  ticksPerFrame_ =
-      std::max<int64_t>(PerformanceFrequency() * 100 / std::max(document_.clock.frameRate, 1), 1);
   if (!Window::Create(&main_, kStylePopup | kStyleBorder | kStyleHScroll | kStyleVScroll)) {
     return false;
   }
@@ -642,6 +639,10 @@ void Stage::Transport(int direction) {
     document_.clock.currentTime = 0;
   }
   startFrame_ = document_.clock.currentTime;
+  // The frame rate in force now, which may have changed since the start:
+  // the preview keeps the movie's pace and the sound's.
+  ticksPerFrame_ =
+      std::max<int64_t>(PerformanceFrequency() * 100 / std::max(document_.clock.frameRate, 1), 1);
   startCounter_ = PerformanceCounter();
   RunPlayback();
   document_.GoToTime(document_.clock.currentTime, false);

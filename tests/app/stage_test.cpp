@@ -306,10 +306,26 @@ TEST(StagePlayback, ThePicturesStartWithTheSound) {
   SoundTrackPlayer player(output, nullptr);
   AppHarness app(&player);
   ASSERT_TRUE(app.Doc().soundFile.SetPath((ExamplesFolder() / "sounds" / "scale.wav").string()));
-  app.Doc().clock.frameRate = 30;
+  app.Doc().clock.frameRate = 3000;
   PostMessage(app.Main().Handle(), kWmKeyDown, 27, 1);  // stops after the first frame
   app.GetStage().Transport(1);
   EXPECT_LT(app.Doc().clock.currentTime, 3);  // 300 ms would be frame 9
+}
+
+// The preview keeps the pace of the frame rate chosen since the program
+// started, as the movie will: frames 0 to 11 last half a second at 23.97,
+// not the 0.4 s they would at the 29.97 the program started with.
+TEST(StagePlayback, KeepsThePaceOfTheFrameRateChosenSinceTheStart) {
+  AppHarness app;
+  ASSERT_EQ(app.Doc().clock.frameRate, kFrameRateNtsc);
+  app.LoadPicture("sun.bmp");
+  app.Doc().GoToTime(11, true);
+  app.Doc().SetKeyAtCurrentTime();
+  app.Doc().GoToTime(0, true);
+  app.Main().RunCommand(cmd::kFilm);
+  const auto start = std::chrono::steady_clock::now();
+  app.GetStage().Transport(1);  // plays on past frame 11
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
 }
 
 // A close request (the session ending) stops the preview and waits for the
