@@ -1,5 +1,7 @@
 #include <algorithm>
 #include <array>
+#include <new>
+#include <vector>
 
 #include "media/image_reader_support.h"
 #include "media/image_readers.h"
@@ -24,7 +26,13 @@ constexpr int kDescriptor = 17;
 constexpr int kColorMapped = 1;
 constexpr int kGrey = 3;
 constexpr int kLastUncompressedType = 3;  // 1 colour-mapped, 2 true colour, 3 grey
-constexpr uint8_t kTopOrigin = 0x20;      // image descriptor bit 5
+// The same three kinds in run-length packets.
+constexpr int kRunLengthOffset = 8;
+constexpr int kFirstRunLengthType = kColorMapped + kRunLengthOffset;
+constexpr int kLastRunLengthType = kGrey + kRunLengthOffset;
+constexpr uint8_t kTopOrigin = 0x20;  // image descriptor bit 5
+constexpr uint8_t kRunPacket = 0x80;  // else raw pixels; the low bits count less one
+constexpr size_t kChunkSize = size_t{64} * 1024;
 
 // A 5-bit channel spread over 8 bits, white staying white.
 uint8_t Widen5(unsigned v) {
@@ -54,6 +62,63 @@ bool ReadColorMap(BinaryFile& file, ImageBuffer& image, int first, int length, i
   return true;
 }
 
+// Bytes from the file a chunk at a time, for decoders that take a few at once.
+class ChunkedReader {
+ public:
+  explicit ChunkedReader(BinaryFile& file) : file_(file), chunk_(kChunkSize) {}
+  bool Take(uint8_t* out, size_t count) {
+    while (count > 0) {
+      if (at_ == have_) {
+        have_ = file_.Read(chunk_.data(), chunk_.size());
+        at_ = 0;
+        if (have_ == 0) return false;
+      }
+      const size_t n = std::min(count, have_ - at_);
+      std::copy_n(chunk_.begin() + static_cast<std::ptrdiff_t>(at_), n, out);
+      at_ += n;
+      out += n;
+      count -= n;
+    }
+    return true;
+  }
+
+ private:
+  BinaryFile& file_;
+  std::vector<uint8_t> chunk_;
+  size_t have_ = 0;
+  size_t at_ = 0;
+};
+
+// Run-length packets fill the rows in file order; a packet may run on from
+// one row into the next. A short file leaves the remaining pixels black.
+void ReadRunLengthRows(BinaryFile& file, ImageBuffer& image, int pixelBytes) {
+  ChunkedReader in(file);
+  const int width = image.Width();
+  const int height = image.Height();
+  const auto bytes = static_cast<size_t>(pixelBytes);
+  std::array<uint8_t, 4> pixel{};
+  int x = 0;
+  int y = 0;
+  while (y < height) {
+    uint8_t header = 0;
+    if (!in.Take(&header, 1)) return;
+    const bool run = (header & kRunPacket) != 0;
+    if (run && !in.Take(pixel.data(), bytes)) return;
+    for (int n = (header & ~kRunPacket) + 1; n > 0 && y < height; --n) {
+      uint8_t* to = image.RowPointer(y) + static_cast<size_t>(x) * bytes;
+      if (run) {
+        std::copy_n(pixel.begin(), bytes, to);
+      } else if (!in.Take(to, bytes)) {
+        return;
+      }
+      if (++x == width) {
+        x = 0;
+        ++y;
+      }
+    }
+  }
+}
+
 }  // namespace
 
 ImageReadResult ReadTarga(ImageBuffer& image, ImageFile& in) {
@@ -63,7 +128,9 @@ ImageReadResult ReadTarga(ImageBuffer& image, ImageFile& in) {
     return kImageUnreadable;
   }
   const int idLength = header[kIdLength];
-  const int imageType = header[kImageType];
+  const bool runLength =
+      header[kImageType] >= kFirstRunLengthType && header[kImageType] <= kLastRunLengthType;
+  const int imageType = runLength ? header[kImageType] - kRunLengthOffset : header[kImageType];
   const int colorMapLength = LittleEndian16(&header[kColorMapLength]);
   const int colorMapEntryBits = header[kColorMapEntryBits];
   const int width = LittleEndian16(&header[kWidth]);
@@ -111,8 +178,15 @@ ImageReadResult ReadTarga(ImageBuffer& image, ImageFile& in) {
   if (!file.Seek(kHeaderSize + idLength + colorMapBytes)) {
     return kImageRead;
   }
+  if (runLength) {
+    try {
+      ReadRunLengthRows(file, image, bitsPerPixel / 8);
+    } catch (const std::bad_alloc&) {
+      return kImageNoMemory;
+    }
+  }
   const size_t rowBytes = static_cast<size_t>(width) * (bitsPerPixel / 8);
-  for (int y = 0; y < height; ++y) {
+  for (int y = 0; !runLength && y < height; ++y) {
     if (file.Read(image.RowPointer(y), rowBytes) < rowBytes) {
       break;  // a short file leaves the remaining rows black
     }

@@ -121,13 +121,32 @@ struct Targa {
   int width = 5;
   int height = 3;
   int depth = 24;
-  int type = 2;            // 1 colour-mapped, 2 true colour, 3 grey, 10 run-length
+  int type = 2;            // 1 colour-mapped, 2 true colour, 3 grey; + 8 run-length
   uint8_t descriptor = 0;  // 0x20: the first row stored is the top one
   std::string id{};
   int mapLength = 0;
   int mapBits = 0;
   bool pixels = true;
+  Sample sample = PatternSample;
 };
+
+// Run-length packets over the pixels in file order, across the ends of rows:
+// a run where two pixels are alike, raw pixels otherwise, 128 at most each.
+Bytes TargaPackets(const std::vector<Bytes>& pixels) {
+  Bytes out;
+  const auto pairAt = [&](size_t i) { return i + 1 < pixels.size() && pixels[i] == pixels[i + 1]; };
+  for (size_t i = 0, n; i < pixels.size(); i += n) {
+    const bool run = pairAt(i);
+    for (n = 1;
+         i + n < pixels.size() && n < 128 && (run ? pixels[i + n] == pixels[i] : !pairAt(i + n));) {
+      ++n;
+    }
+    out.push_back(static_cast<uint8_t>((run ? 0x80 : 0) | (n - 1)));
+    for (size_t k = 0; k < (run ? 1 : n); ++k)
+      out.insert(out.end(), pixels[i + k].begin(), pixels[i + k].end());
+  }
+  return out;
+}
 
 Bytes TargaBytes(const Targa& t) {
   ByteWriter file;
@@ -145,12 +164,16 @@ Bytes TargaBytes(const Targa& t) {
       if (t.mapBits == 32) file.U8(255);
     }
   }
+  std::vector<Bytes> pixels;
   for (int r = 0; t.pixels && r < t.height; ++r) {
     const int y = (t.descriptor & 0x20) != 0 ? r : t.height - 1 - r;
     for (int x = 0; x < t.width; ++x) {
-      for (int c = 0; c < (t.depth + 7) / 8; ++c) file.U8(PatternSample(x, y, c));
+      Bytes& pixel = pixels.emplace_back();
+      for (int c = 0; c < (t.depth + 7) / 8; ++c) pixel.push_back(t.sample(x, y, c));
     }
   }
+  if (t.type >= 8) return file.Bytes(TargaPackets(pixels)).Data();
+  for (const Bytes& pixel : pixels) file.Bytes(pixel);
   return file.Data();
 }
 
@@ -169,7 +192,17 @@ void AddTargaFiles(Files& files) {
        TargaBytes({.depth = 8, .type = 1, .id = "a picture", .mapLength = 256, .mapBits = 15})},
       {"tga8-mapped-24.tga",
        TargaBytes({.depth = 8, .type = 1, .id = "a picture", .mapLength = 256, .mapBits = 24})},
-      {"tga24-rle.tga", TargaBytes({.type = 10})},
+      // Run-length packets, some running on into the next row.
+      {"tga24-rle.tga", TargaBytes({.type = 10, .sample = RunSample})},
+      {"tga32-rle-top-origin.tga",
+       TargaBytes({.depth = 32, .type = 10, .descriptor = 0x20, .sample = StreakSample})},
+      {"tga8-grey-rle.tga", TargaBytes({.width = 40, .height = 7, .depth = 8, .type = 11})},
+      {"tga8-mapped-rle.tga",
+       TargaBytes({.depth = 8, .type = 9, .mapLength = 256, .mapBits = 24, .sample = RunSample})},
+      // Cut after the middle row's fourth pixel.
+      {"tga24-rle-short.tga", Cut(TargaBytes({.type = 10, .sample = RunSample}), 18 + 14 + 4 + 7)},
+      // Huffman and delta coding (types 32 and 33) are not read.
+      {"tga24-huffman.tga", TargaBytes({.type = 32})},
       // Indexes and grey levels of two bytes.
       {"tga16-mapped.tga", TargaBytes({.depth = 16, .type = 1, .mapLength = 256, .mapBits = 24})},
       {"tga16-grey.tga", TargaBytes({.depth = 16, .type = 3})},

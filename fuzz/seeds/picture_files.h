@@ -23,6 +23,12 @@ inline uint8_t RunSample(int x, int y, int c) {
   return PatternSample(x < 2 ? 0 : x, y, c);
 }
 
+// Streaks of four pixels along rows five wide, running on from the end of
+// one row into the next.
+inline uint8_t StreakSample(int x, int y, int c) {
+  return PatternSample((y * 5 + x) / 4, 0, c);
+}
+
 // A smooth picture, which JPEG keeps within a few levels: blue constant,
 // green down, red across.
 inline uint8_t SmoothSample(int x, int y, int c) {

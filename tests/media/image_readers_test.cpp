@@ -21,6 +21,7 @@ namespace {
 using pictures::PatternSample;
 using pictures::RunSample;
 using pictures::SmoothSample;
+using pictures::StreakSample;
 
 ImageReadResult Read(const std::string& name, ImageBuffer& image) {
   ImageFile file;
@@ -149,6 +150,17 @@ const Case kTarga[] = {
     {"tga8-mapped-15.tga", 5, 3, 8, P},
     {"tga8-mapped-24.tga", 5, 3, 8, P},
     {"tga24-short.tga", 5, 3, 24, nullptr, {{0, 2, 0, P(0, 2, 0)}, {4, 0, 2, 0}}},
+    // Run-length packets, raw ones and runs each running on into the next row.
+    {"tga24-rle.tga", 5, 3, 24, RunSample},
+    {"tga32-rle-top-origin.tga", 5, 3, 32, StreakSample},
+    {"tga8-grey-rle.tga", 40, 7, 8, P},
+    {"tga8-mapped-rle.tga", 5, 3, 8, RunSample},
+    {"tga24-rle-short.tga",
+     5,
+     3,
+     24,
+     nullptr,
+     {{0, 2, 0, RunSample(0, 2, 0)}, {3, 1, 2, RunSample(3, 1, 2)}, {4, 1, 0, 0}, {0, 0, 0, 0}}},
     // Not a JPEG: only ".jp" and ".JP" in a name send a file to that reader.
     {"tga8-as-photo.Jpg", 1, 1, 8, P},
 };
@@ -249,7 +261,7 @@ TEST(ImageReaders, RefuseWhatTheyCannotRead) {
     std::vector<const char*> files;
   } cases[] = {
       {kImageCompressed,
-       {"bmp16-565.bmp", "bmp24-bitfields.bmp", "bmp8-rle.bmp", "tga24-rle.tga", "tif-lzw.tif",
+       {"bmp16-565.bmp", "bmp24-bitfields.bmp", "bmp8-rle.bmp", "tga24-huffman.tga", "tif-lzw.tif",
         "psd-zip.psd"}},
       {kImageTooFewColors, {"bmp4.bmp", "bmp1.bmp", "tif-1-bit.tif"}},
       {kImageTooLarge,
@@ -298,6 +310,7 @@ TEST(ImageReaders, PaletteHoldsTheEntriesGivenAndTheGreyRampElsewhere) {
       {"bmp8-palette-255.bmp", 255, {255, 255, 255}},
       {"tga8-mapped-15.tga", 100, {33, 99, 222}},
       {"tga8-mapped-24.tga", 100, {100, 155, 44}},
+      {"tga8-mapped-rle.tga", 100, {100, 155, 44}},
       {"tif-mm-grey.tif", 77, {77, 77, 77}},
       {"tif-mm-palette.tif", 100, {46, 201, 100}},
       {"tif-ii-min-is-white.tif", 77, {178, 178, 178}},
