@@ -1,10 +1,12 @@
 #include <algorithm>
 #include <array>
 #include <new>
+#include <optional>
 #include <vector>
 
 #include "media/image_reader_support.h"
 #include "media/image_readers.h"
+#include "media/tiff_strip_decoder.h"
 
 namespace vantoril {
 
@@ -35,7 +37,9 @@ constexpr uint16_t kTagPhotometric = 262;
 constexpr uint16_t kTagStripOffsets = 273;
 constexpr uint16_t kTagSamplesPerPixel = 277;
 constexpr uint16_t kTagRowsPerStrip = 278;
+constexpr uint16_t kTagStripByteCounts = 279;
 constexpr uint16_t kTagPlanarConfiguration = 284;
+constexpr uint16_t kTagPredictor = 317;
 constexpr uint16_t kTagColorMap = 320;
 constexpr uint16_t kTagTileWidth = 322;
 
@@ -45,6 +49,12 @@ constexpr uint32_t kMinIsBlack = 1;
 constexpr uint32_t kRgb = 2;
 constexpr uint32_t kPalette = 3;
 constexpr uint32_t kNotGiven = 0xFFFFFFFF;
+
+constexpr uint32_t kUncompressed = 1;
+// Predictor: each sample stored as its difference from the one before it in
+// the row.
+constexpr uint32_t kNoPrediction = 1;
+constexpr uint32_t kHorizontalDifferences = 2;
 
 // A TIFF file declares its own byte order.
 struct ByteOrder {
@@ -62,15 +72,25 @@ struct ByteOrder {
   }
 };
 
+// A value per strip (its file offset, or its stored size).
 struct StripLayout {
   uint32_t count = 1;
-  // With one strip its file offset; with several, the file offset of the
-  // table of strip offsets.
+  // With one strip its value; with several, the file offset of the table
+  // of values.
   uint32_t offsets = 1;
   int entrySize = 2;
-  // Two SHORT offsets fit in the entry's value field itself.
+  // Two SHORT values fit in the entry's value field itself.
   bool tableInField = false;
   std::array<uint8_t, 4> field{};
+
+  void Take(uint16_t type, uint32_t entryCount, uint32_t value, const uint8_t* valueField,
+            uint32_t fieldLong) {
+    count = entryCount;
+    entrySize = type == kTypeShort ? 2 : 4;
+    tableInField = count > 1 && int64_t{count} * entrySize <= 4;
+    offsets = count == 1 ? value : fieldLong;
+    std::copy_n(valueField, 4, field.begin());
+  }
 };
 
 // What the directory says about the picture; the defaults stand for the
@@ -81,6 +101,9 @@ struct TiffFields {
   uint32_t samplesPerPixel = 3;
   uint32_t rowsPerStrip = 8192;
   StripLayout strips;
+  uint32_t compression = kUncompressed;
+  StripLayout byteCounts{.count = 0};  // needed by compressed strips only
+  uint32_t predictor = kNoPrediction;
   // Files that leave these out have always been read as 8-bit, interleaved
   // samples; so they still are.
   uint32_t bitsPerSample = 8;
@@ -157,19 +180,20 @@ ImageReadResult ParseDirectory(const std::vector<uint8_t>& block, size_t blockBy
         }
         break;
       case kTagCompression:
-        if (value != 1) {
+        if (value != kUncompressed && !TiffStripDecoder::MethodOf(value)) {
           return kImageCompressed;
         }
+        fields.compression = value;
         break;
-      case kTagStripOffsets: {
-        StripLayout& strips = fields.strips;
-        strips.count = count;
-        strips.entrySize = type == kTypeShort ? 2 : 4;
-        strips.tableInField = count > 1 && int64_t{count} * strips.entrySize <= 4;
-        strips.offsets = count == 1 ? value : order.Get32(field);
-        std::copy_n(field, 4, strips.field.begin());
+      case kTagStripOffsets:
+        fields.strips.Take(type, count, value, field, order.Get32(field));
         break;
-      }
+      case kTagStripByteCounts:
+        fields.byteCounts.Take(type, count, value, field, order.Get32(field));
+        break;
+      case kTagPredictor:
+        fields.predictor = value;
+        break;
       case kTagSamplesPerPixel:
         fields.samplesPerPixel = value;
         break;
@@ -205,6 +229,11 @@ ImageReadResult ParseDirectory(const std::vector<uint8_t>& block, size_t blockBy
 ImageReadResult CheckKind(const TiffFields& fields) {
   if (fields.bitsPerSample < 8) {
     return kImageTooFewColors;
+  }
+  // Uncompressed files have always been read without their predictor.
+  if (fields.compression != kUncompressed && fields.predictor != kNoPrediction &&
+      fields.predictor != kHorizontalDifferences) {
+    return kImageUnreadable;  // floating-point differences
   }
   if ((fields.bitsPerSample != 8 && fields.bitsPerSample != 16) || fields.tiled ||
       (fields.planar != 1 && fields.samplesPerPixel > 1)) {
@@ -252,10 +281,45 @@ ImageReadResult ReadPalette(BinaryFile& file, ImageBuffer& image, const TiffFiel
   return kImageRead;
 }
 
+// Strip s's value from its layout; false when its table runs past the end
+// of the file.
+bool StripValue(BinaryFile& file, const StripLayout& layout, uint32_t s, const ByteOrder& order,
+                uint32_t& value) {
+  if (layout.count == 1) {
+    value = layout.offsets;
+    return true;
+  }
+  std::array<uint8_t, 4> entry{};
+  if (layout.tableInField) {
+    std::copy_n(layout.field.begin() + size_t{s} * 2, 2, entry.begin());
+  } else if (!file.Seek(int64_t{layout.offsets} + int64_t{s} * layout.entrySize) ||
+             !image_reader::ReadFully(file, entry.data(), layout.entrySize)) {
+    return false;
+  }
+  value = layout.entrySize == 2 ? order.Get16(entry.data()) : order.Get32(entry.data());
+  return true;
+}
+
+// Undoes horizontal differencing: each sample was stored less the one a
+// pixel before it, in samples of one or two bytes in the file's order.
+void AddPredictions(uint8_t* row, size_t bytes, const TiffFields& fields, const ByteOrder& order) {
+  const size_t step = fields.samplesPerPixel;
+  if (fields.bitsPerSample == 8) {
+    for (size_t i = step; i < bytes; ++i) row[i] = static_cast<uint8_t>(row[i] + row[i - step]);
+    return;
+  }
+  for (size_t i = step; i < bytes / 2; ++i) {
+    const auto sum =
+        static_cast<uint16_t>(order.Get16(row + 2 * i) + order.Get16(row + 2 * (i - step)));
+    row[2 * i + (order.bigEndian ? 0 : 1)] = static_cast<uint8_t>(sum >> 8);
+    row[2 * i + (order.bigEndian ? 1 : 0)] = static_cast<uint8_t>(sum & 0xFF);
+  }
+}
+
 // Reads the rows strip by strip into the picture, as far as the file goes.
 // 16-bit samples keep their high byte; grey with alpha becomes grey in blue,
-// green and red, and alpha.
-void ReadStrips(BinaryFile& file, ImageBuffer& image, const TiffFields& fields,
+// green and red, and alpha. False for a strip in a flavour not read.
+bool ReadStrips(BinaryFile& file, ImageBuffer& image, const TiffFields& fields,
                 const ByteOrder& order) {
   const StripLayout& strips = fields.strips;
   const size_t samples = static_cast<size_t>(fields.width) * fields.samplesPerPixel;
@@ -265,13 +329,37 @@ void ReadStrips(BinaryFile& file, ImageBuffer& image, const TiffFields& fields,
   std::vector<uint8_t> fileRow(asStored ? 0 : samples * sampleBytes);
   const size_t highByte = sampleBytes == 2 && !order.bigEndian ? 1 : 0;
   const uint8_t white = fields.photometric == kMinIsWhite ? 255 : 0;
+  const std::optional<TiffStripDecoder::Method> method =
+      TiffStripDecoder::MethodOf(fields.compression);
+  std::optional<TiffStripDecoder> decoder;
+  if (method) decoder.emplace(*method);
+  const bool predicted = decoder && fields.predictor == kHorizontalDifferences;
+  const auto fetch = [&](uint8_t* to, size_t count) {
+    return decoder ? decoder->Read(to, count) : file.Read(to, count);
+  };
+  // Goes to strip s, at the file offset given.
+  const auto startStrip = [&](uint32_t s, uint32_t offset, bool& refused) {
+    if (!decoder) return file.Seek(offset);
+    // A size that is not given, or not believable, is the rest of the file.
+    const int64_t rest = std::max<int64_t>(file.Size() - offset, 0);
+    uint32_t size = 0;
+    const bool sized =
+        s < fields.byteCounts.count && StripValue(file, fields.byteCounts, s, order, size);
+    if (decoder->Start(file, offset, sized ? std::min<int64_t>(size, rest) : rest)) return true;
+    refused = true;
+    return false;
+  };
   // False when the file has nothing more to give.
   const auto readRow = [&](int y) {
     uint8_t* row = image.RowPointer(y);
     if (asStored) {
-      return file.Read(row, samples) != 0;
+      const size_t got = fetch(row, samples);
+      if (predicted) AddPredictions(row, got, fields, order);
+      return got != 0;
     }
-    const size_t got = file.Read(fileRow.data(), fileRow.size()) / sampleBytes;
+    const size_t bytes = fetch(fileRow.data(), fileRow.size());
+    if (predicted) AddPredictions(fileRow.data(), bytes, fields, order);
+    const size_t got = bytes / sampleBytes;
     const auto sample = [&](size_t i) { return fileRow[i * sampleBytes + highByte]; };
     if (greyAlpha) {
       for (size_t x = 0; x < got / 2; ++x) {
@@ -284,28 +372,24 @@ void ReadStrips(BinaryFile& file, ImageBuffer& image, const TiffFields& fields,
     return got != 0;
   };
   const int rows = image.Height();
+  bool refused = false;
   if (strips.count == 1) {
-    if (file.Seek(strips.offsets)) {
+    if (startStrip(0, strips.offsets, refused)) {
       for (int y = 0; y < rows; ++y) {
         if (!readRow(y)) {
           break;
         }
       }
     }
-    return;
+    return !refused;
   }
   int y = 0;
-  for (uint32_t s = 0; s < strips.count && y < rows; ++s) {
-    std::array<uint8_t, 4> entry{};
-    if (strips.tableInField) {
-      std::copy_n(strips.field.begin() + size_t{s} * 2, 2, entry.begin());
-    } else if (!file.Seek(int64_t{strips.offsets} + int64_t{s} * strips.entrySize) ||
-               !image_reader::ReadFully(file, entry.data(), strips.entrySize)) {
+  for (uint32_t s = 0; s < strips.count && y < rows && !refused; ++s) {
+    uint32_t offset = 0;
+    if (!StripValue(file, strips, s, order, offset)) {
       break;  // the table runs past the end of the file; so would every later entry
     }
-    const uint32_t offset =
-        strips.entrySize == 2 ? order.Get16(entry.data()) : order.Get32(entry.data());
-    if (!file.Seek(offset)) {
+    if (!startStrip(s, offset, refused)) {
       continue;
     }
     for (uint32_t r = 0; r < fields.rowsPerStrip && y < rows; ++r) {
@@ -315,6 +399,7 @@ void ReadStrips(BinaryFile& file, ImageBuffer& image, const TiffFields& fields,
       ++y;
     }
   }
+  return !refused;
 }
 
 }  // namespace
@@ -372,7 +457,9 @@ ImageReadResult ReadTiff(ImageBuffer& image, ImageFile& in) {
     return palette;
   }
   try {
-    ReadStrips(file, image, fields, order);
+    if (!ReadStrips(file, image, fields, order)) {
+      return kImageCompressed;
+    }
   } catch (const std::bad_alloc&) {
     return kImageNoMemory;
   }

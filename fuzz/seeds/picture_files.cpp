@@ -7,8 +7,11 @@
 #include <jpeglib.h>
 // clang-format on
 #include <png.h>
+#include <zlib.h>
 
+#include <algorithm>
 #include <array>
+#include <map>
 #include <utility>
 
 #include "support/byte_writer.h"
@@ -285,6 +288,156 @@ Bytes Rearranged(const Bytes& rows, std::initializer_list<std::pair<size_t, size
   return out;
 }
 
+Bytes PackRow(const Bytes& row);
+
+// LZW as TIFF writers code it: codes high bit first, from 9 bits wide
+// growing to 12 one code early, a clear code first and when the table is
+// full, an end code last.
+Bytes LzwBytes(const Bytes& data) {
+  Bytes out;
+  uint32_t bits = 0;
+  int bitCount = 0;
+  int width = 9;
+  const auto put = [&](int code) {
+    bits = bits << width | static_cast<uint32_t>(code);
+    for (bitCount += width; bitCount >= 8; bitCount -= 8) {
+      out.push_back(static_cast<uint8_t>(bits >> (bitCount - 8)));
+    }
+  };
+  std::map<std::pair<int, uint8_t>, int> table;
+  int next = 258;
+  const auto added = [&] {
+    if (++next == 4094) {
+      put(256);
+      table.clear();
+      next = 258;
+      width = 9;
+    } else if (next > (1 << width) - 1) {
+      ++width;
+    }
+  };
+  put(256);
+  int string = -1;
+  for (const uint8_t byte : data) {
+    if (string < 0) {
+      string = byte;
+    } else if (const auto found = table.find({string, byte}); found != table.end()) {
+      string = found->second;
+    } else {
+      put(string);
+      table[{string, byte}] = next;
+      added();
+      string = byte;
+    }
+  }
+  if (string >= 0) {
+    put(string);
+    added();
+  }
+  put(257);
+  if (bitCount > 0) out.push_back(static_cast<uint8_t>(bits << (8 - bitCount)));
+  return out;
+}
+
+Bytes DeflateBytes(const Bytes& data, int level = Z_BEST_COMPRESSION) {
+  uLongf size = compressBound(data.size());
+  Bytes out(size);
+  compress2(out.data(), &size, data.data(), data.size(), level);
+  out.resize(size);
+  return out;
+}
+
+// Horizontal differences: each sample less the one a pixel before it in its
+// row, for samples of `bytes` bytes in the file's order.
+Bytes Differences(const Bytes& rows, int width, int samples, int bytes, bool big) {
+  Bytes out = rows;
+  const size_t rowBytes = static_cast<size_t>(width) * samples * bytes;
+  const auto get = [&](size_t at) {
+    return bytes == 1 ? rows[at]
+           : big      ? rows[at] << 8 | rows[at + 1]
+                      : rows[at + 1] << 8 | rows[at];
+  };
+  for (size_t row = 0; row < rows.size(); row += rowBytes) {
+    for (size_t i = samples * bytes; i < rowBytes; i += bytes) {
+      const auto value = static_cast<unsigned>(get(row + i) - get(row + i - samples * bytes));
+      if (bytes == 1) {
+        out[row + i] = static_cast<uint8_t>(value);
+      } else {
+        out[row + i + (big ? 1 : 0)] = static_cast<uint8_t>(value);
+        out[row + i + (big ? 0 : 1)] = static_cast<uint8_t>(value >> 8);
+      }
+    }
+  }
+  return out;
+}
+
+// A picture in one compressed strip, its size given.
+Bytes CompressedTiff(bool big, int width, int height, int samples, uint32_t compression,
+                     const Bytes& strip, std::vector<TiffEntry> more = {}) {
+  std::vector<TiffEntry> entries = TiffEntries(width, height, samples);
+  entries[2].value = compression;
+  entries.push_back({279, 4, 1, static_cast<uint32_t>(strip.size())});
+  // Sizes and alpha, which other readers need.
+  if (std::ranges::none_of(more, [](const TiffEntry& e) { return e.tag == 258; })) {
+    entries.push_back({258, 3, 1, 8});
+  }
+  if (samples == 4) entries.push_back({338, 3, 1, 2});
+  entries.insert(entries.end(), more.begin(), more.end());
+  std::ranges::sort(entries, {}, &TiffEntry::tag);
+  return TiffBytes(big, strip, entries);
+}
+
+void AddCompressedTiffFiles(Files& files) {
+  // Large enough for the codes to grow to 12 bits and the table to fill.
+  files.push_back(
+      {"tif-ii-rgb-lzw.tif", CompressedTiff(false, 64, 40, 3, 5, LzwBytes(TiffPixels(64, 40, 3)))});
+  // 16-bit samples (the pattern in the high byte, noise in the low one)
+  // stored as differences, whose carries reach the high byte.
+  ByteWriter wide;
+  for (const uint8_t b : TiffPixels(5, 3, 3))
+    wide.U16BE(static_cast<unsigned>(b << 8 | (b ^ 0xA5)));
+  files.push_back(
+      {"tif-mm-rgb16-lzw-predictor.tif",
+       CompressedTiff(true, 5, 3, 3, 5, LzwBytes(Differences(wide.Data(), 5, 3, 2, true)),
+                      {{258, 3, 1, 16}, {317, 3, 1, 2}})});
+  const Bytes rgba = TiffPixels(4, 2, 4);
+  files.push_back(
+      {"tif-ii-rgba-deflate-predictor.tif",
+       CompressedTiff(false, 4, 2, 4, 8, DeflateBytes(Differences(rgba, 4, 4, 1, false)),
+                      {{317, 3, 1, 2}})});
+  // Three strips of one row each, in PackBits with a packet that does
+  // nothing (128) in the second; a table of offsets, then one of sizes.
+  Bytes packed;
+  std::vector<uint32_t> offsets;
+  std::vector<uint32_t> sizes;
+  const Bytes grey = TiffPixels(5, 3, 1);
+  for (int y = 0; y < 3; ++y) {
+    Bytes row = PackRow(Bytes(grey.begin() + 5 * y, grey.begin() + 5 * y + 5));
+    if (y == 1) row.insert(row.begin(), 128);
+    offsets.push_back(static_cast<uint32_t>(8 + packed.size()));
+    sizes.push_back(static_cast<uint32_t>(row.size()));
+    packed.insert(packed.end(), row.begin(), row.end());
+  }
+  std::vector<TiffEntry> strips = TiffEntries(5, 3, 1);
+  strips[2].value = 32773;
+  strips[3].value = 1;
+  const uint32_t table = TiffTableOffset(packed.size(), 9);
+  strips[4] = {273, 4, 3, table};
+  strips[6].value = 1;
+  strips.push_back({279, 4, 3, table + 12});
+  strips.insert(strips.begin() + 2, {258, 3, 1, 8});
+  offsets.insert(offsets.end(), sizes.begin(), sizes.end());
+  files.push_back({"tif-ii-grey-packbits-strips.tif", TiffBytes(false, packed, strips, offsets)});
+  // Stored without compression and cut after 22 bytes of its pixels: the
+  // first row and a half.
+  Bytes cut = DeflateBytes(TiffPixels(5, 3, 3), Z_NO_COMPRESSION);
+  cut.resize(2 + 5 + 22);
+  files.push_back({"tif-ii-rgb-deflate-short.tif", CompressedTiff(false, 5, 3, 3, 8, cut)});
+  // The first writers' LZW, codes stored low bit first: a clear code of
+  // 9 bits is the bytes 0 and 1.
+  files.push_back({"tif-lzw-old-style.tif", CompressedTiff(false, 5, 3, 3, 5, {0, 1, 0, 0})});
+}
+
 void AddTiffFiles(Files& files) {
   struct Shape {
     const char* name;
@@ -388,7 +541,7 @@ void AddTiffFiles(Files& files) {
   Bytes bigTiff = TiffBytes(false, pixels, TiffEntries(5, 3, 3));
   bigTiff[2] = 43;
   const Files more = {
-      {"tif-lzw.tif", changed(2, {259, 3, 1, 5})},
+      {"tif-jpeg.tif", changed(2, {259, 3, 1, 7})},
       {"tif-5-samples.tif", changed(5, {277, 3, 1, 5})},
       {"tif-width-8193.tif", changed(0, {256, 4, 1, 8193})},
       {"tif-height-0.tif", changed(1, {257, 4, 1, 0})},
@@ -692,6 +845,7 @@ std::vector<PictureFile> PictureFiles() {
   AddBmpFiles(files);
   AddTargaFiles(files);
   AddTiffFiles(files);
+  AddCompressedTiffFiles(files);
   AddPhotoshopFiles(files);
   AddJpegFiles(files);
   AddPngFiles(files);

@@ -190,6 +190,21 @@ const Case kTiff[] = {
     {"tif-mm-strips-in-field.tif", 3, 4, 24, P},
     // The strip loops end at the end of the table, and read nothing past the file.
     {"tif-4-billion-strips.tif", 5, 3, 24, nullptr, {{4, 1, 0, P(4, 1, 0)}, {4, 2, 0, 0}}},
+    // Compressed strips, with or without differences from the pixel before.
+    {"tif-ii-rgb-lzw.tif", 64, 40, 24, P},
+    {"tif-mm-rgb16-lzw-predictor.tif", 5, 3, 24, P},
+    {"tif-ii-rgba-deflate-predictor.tif", 4, 2, 32, P},
+    {"tif-ii-grey-packbits-strips.tif", 5, 3, 8, P},
+    {"tif-ii-rgb-deflate-short.tif",
+     5,
+     3,
+     24,
+     nullptr,
+     {{4, 0, 0, P(4, 0, 0)},
+      {1, 1, 0, P(1, 1, 0)},
+      {2, 1, 2, P(2, 1, 2)},
+      {2, 1, 1, 0},
+      {0, 2, 0, 0}}},
     {"tif-strips-past-end.tif", 5, 3, 24, nullptr, {{0, 0, 2, 0}}},
 };
 INSTANTIATE_TEST_SUITE_P(Tiff, ImageReader, ::testing::ValuesIn(kTiff), FileName);
@@ -261,8 +276,8 @@ TEST(ImageReaders, RefuseWhatTheyCannotRead) {
     std::vector<const char*> files;
   } cases[] = {
       {kImageCompressed,
-       {"bmp16-565.bmp", "bmp24-bitfields.bmp", "bmp8-rle.bmp", "tga24-huffman.tga", "tif-lzw.tif",
-        "psd-zip.psd"}},
+       {"bmp16-565.bmp", "bmp24-bitfields.bmp", "bmp8-rle.bmp", "tga24-huffman.tga", "tif-jpeg.tif",
+        "tif-lzw-old-style.tif", "psd-zip.psd"}},
       {kImageTooFewColors, {"bmp4.bmp", "bmp1.bmp", "tif-1-bit.tif"}},
       {kImageTooLarge,
        {"bmp24-width-8193.bmp", "bmp24-height-8193-top-down.bmp", "tga24-width-8193.tga",
