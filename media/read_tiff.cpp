@@ -332,7 +332,9 @@ bool ReadStrips(BinaryFile& file, ImageBuffer& image, const TiffFields& fields,
   const std::optional<TiffStripDecoder::Method> method =
       TiffStripDecoder::MethodOf(fields.compression);
   std::optional<TiffStripDecoder> decoder;
-  if (method) decoder.emplace(*method);
+  // Whole strips read every stored byte once; twice is the most any file
+  // may ask for.
+  if (method) decoder.emplace(*method, 2 * std::max<int64_t>(file.Size(), 0));
   const bool predicted = decoder && fields.predictor == kHorizontalDifferences;
   const auto fetch = [&](uint8_t* to, size_t count) {
     return decoder ? decoder->Read(to, count) : file.Read(to, count);
@@ -384,7 +386,8 @@ bool ReadStrips(BinaryFile& file, ImageBuffer& image, const TiffFields& fields,
     return !refused;
   }
   int y = 0;
-  for (uint32_t s = 0; s < strips.count && y < rows && !refused; ++s) {
+  for (uint32_t s = 0; s < strips.count && y < rows && !refused && !(decoder && decoder->Spent());
+       ++s) {
     uint32_t offset = 0;
     if (!StripValue(file, strips, s, order, offset)) {
       break;  // the table runs past the end of the file; so would every later entry

@@ -46,7 +46,8 @@ void TiffStripDecoder::InflateEnd::operator()(z_stream_s* stream) const {
   std::default_delete<z_stream_s>()(stream);
 }
 
-TiffStripDecoder::TiffStripDecoder(Method method) : method_(method), chunk_(kChunkSize) {
+TiffStripDecoder::TiffStripDecoder(Method method, int64_t budget)
+    : method_(method), budget_(budget), chunk_(kChunkSize) {
   if (method_ == Method::kDeflate) {
     auto stream = std::make_unique<z_stream_s>();
     if (inflateInit(stream.get()) == Z_OK) {
@@ -100,10 +101,12 @@ size_t TiffStripDecoder::Read(uint8_t* out, size_t count) {
 }
 
 bool TiffStripDecoder::Refill() {
-  if (left_ <= 0) return false;
-  const size_t want = static_cast<size_t>(std::min<int64_t>(left_, chunk_.size()));
+  const int64_t allowed = std::min(left_, budget_);
+  if (allowed <= 0) return false;
+  const size_t want = static_cast<size_t>(std::min<int64_t>(allowed, chunk_.size()));
   have_ = file_->Read(chunk_.data(), want);
   at_ = 0;
+  budget_ -= static_cast<int64_t>(have_);
   left_ = have_ == want ? left_ - static_cast<int64_t>(have_) : 0;  // a short file ends it
   return have_ > 0;
 }

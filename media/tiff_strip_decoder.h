@@ -26,7 +26,10 @@ class TiffStripDecoder {
   // for methods not read (JPEG, fax coding ...).
   static std::optional<Method> MethodOf(uint32_t compression);
 
-  explicit TiffStripDecoder(Method method);
+  // `budget`: the stored bytes all strips together may read, so that a
+  // damaged file whose strips overlap, or whose every strip decodes to
+  // nothing, cannot keep the reader busy for long.
+  TiffStripDecoder(Method method, int64_t budget);
   ~TiffStripDecoder();
   TiffStripDecoder(const TiffStripDecoder&) = delete;
   TiffStripDecoder& operator=(const TiffStripDecoder&) = delete;
@@ -37,6 +40,8 @@ class TiffStripDecoder {
   bool Start(BinaryFile& file, int64_t offset, int64_t size);
   // Up to count decoded bytes into out; fewer only where the strip ends.
   size_t Read(uint8_t* out, size_t count);
+  // Whether the budget is spent: no later strip can give anything.
+  bool Spent() const { return budget_ <= 0; }
 
  private:
   // The strip's next stored byte, or -1 at its end.
@@ -61,6 +66,7 @@ class TiffStripDecoder {
   Method method_;
   BinaryFile* file_ = nullptr;
   int64_t left_ = 0;  // stored bytes of the strip not yet read from the file
+  int64_t budget_ = 0;
   std::vector<uint8_t> chunk_;
   size_t have_ = 0;
   size_t at_ = 0;

@@ -433,6 +433,20 @@ void AddCompressedTiffFiles(Files& files) {
   Bytes cut = DeflateBytes(TiffPixels(5, 3, 3), Z_NO_COMPRESSION);
   cut.resize(2 + 5 + 22);
   files.push_back({"tif-ii-rgb-deflate-short.tif", CompressedTiff(false, 5, 3, 3, 8, cut)});
+  // Eight strips of a row each, all the same stored strip (a damaged file):
+  // reading stops once twice the file's bytes have been read.
+  const Bytes shared = LzwBytes(TiffPixels(400, 1, 3));
+  std::vector<TiffEntry> repeated = TiffEntries(400, 8, 3);
+  repeated[2].value = 5;
+  const uint32_t tables = TiffTableOffset(shared.size(), 9);
+  repeated[4] = {273, 4, 8, tables};
+  repeated[6].value = 1;
+  repeated.push_back({279, 4, 8, tables + 32});
+  repeated.insert(repeated.begin() + 2, {258, 3, 1, 8});
+  std::vector<uint32_t> sameStrip(8, 8);
+  sameStrip.resize(16, static_cast<uint32_t>(shared.size()));
+  files.push_back(
+      {"tif-lzw-one-strip-eight-times.tif", TiffBytes(false, shared, repeated, sameStrip)});
   // The first writers' LZW, codes stored low bit first: a clear code of
   // 9 bits is the bytes 0 and 1.
   files.push_back({"tif-lzw-old-style.tif", CompressedTiff(false, 5, 3, 3, 5, {0, 1, 0, 0})});

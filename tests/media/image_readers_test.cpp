@@ -166,6 +166,13 @@ const Case kTarga[] = {
 };
 INSTANTIATE_TEST_SUITE_P(Targa, ImageReader, ::testing::ValuesIn(kTarga), FileName);
 
+// The first row and the red byte of the middle row's third pixel.
+const std::vector<Pin> kRowAndAHalf = {{4, 0, 0, P(4, 0, 0)},
+                                       {1, 1, 0, P(1, 1, 0)},
+                                       {2, 1, 2, P(2, 1, 2)},
+                                       {2, 1, 1, 0},
+                                       {0, 2, 0, 0}};
+
 const Case kTiff[] = {
     {"tif-ii-rgb.tif", 5, 3, 24, P},
     {"tif-mm-rgb.tif", 5, 3, 24, P},
@@ -195,16 +202,15 @@ const Case kTiff[] = {
     {"tif-mm-rgb16-lzw-predictor.tif", 5, 3, 24, P},
     {"tif-ii-rgba-deflate-predictor.tif", 4, 2, 32, P},
     {"tif-ii-grey-packbits-strips.tif", 5, 3, 8, P},
-    {"tif-ii-rgb-deflate-short.tif",
-     5,
-     3,
+    {"tif-ii-rgb-deflate-short.tif", 5, 3, 24, nullptr, kRowAndAHalf},
+    // Damaged: every strip is the first; those past twice the file's size
+    // are not read.
+    {"tif-lzw-one-strip-eight-times.tif",
+     400,
+     8,
      24,
      nullptr,
-     {{4, 0, 0, P(4, 0, 0)},
-      {1, 1, 0, P(1, 1, 0)},
-      {2, 1, 2, P(2, 1, 2)},
-      {2, 1, 1, 0},
-      {0, 2, 0, 0}}},
+     {{399, 1, 0, P(399, 0, 0)}, {0, 7, 0, 0}, {399, 7, 2, 0}}},
     {"tif-strips-past-end.tif", 5, 3, 24, nullptr, {{0, 0, 2, 0}}},
 };
 INSTANTIATE_TEST_SUITE_P(Tiff, ImageReader, ::testing::ValuesIn(kTiff), FileName);
