@@ -26,7 +26,7 @@ constexpr int kHeaderSize = kColorDataLength + 4;
 constexpr size_t kWorkBlockSize = 1536;
 constexpr int kMaxChannels = 56;
 
-enum ColorMode : uint16_t { kBitmap = 0, kGreyscale = 1, kIndexed = 2, kRgb = 3 };
+enum ColorMode : uint16_t { kBitmap = 0, kGreyscale = 1, kIndexed = 2, kRgb = 3, kCmyk = 4 };
 
 struct Layout {
   int channels = 0;
@@ -58,6 +58,17 @@ void StoreRow(const Layout& layout, int channel, const uint8_t* samples,
           row[2] = colorData[sample];
         }
         break;
+      case kCmyk:
+        // Each ink is stored turned over (255 for none): cyan's becomes red,
+        // magenta's green, yellow's blue; black's then darkens all three.
+        if (channel < 3) {
+          row[2 - channel] = sample;
+        } else if (channel == 3) {
+          for (int c = 0; c < 3; ++c) row[c] = static_cast<uint8_t>((row[c] * sample + 127) / 255);
+        } else {
+          row[3] = sample;
+        }
+        break;
       default:
         // Red, green, blue, alpha in file order into blue, green, red, alpha.
         row[channel == 3 ? 3 : 2 - channel] = sample;
@@ -78,9 +89,9 @@ ImageReadResult ParseHeader(const std::array<uint8_t, kHeaderSize>& header, Layo
   layout.mode = BigEndian16(&header[kMode]);
   colorDataLength = BigEndian32(&header[kColorDataLength]);
 
-  // Bitmap mode holds one bit per pixel, which is not decoded; CMYK and the
-  // other modes are not read either.
-  if (layout.mode > kRgb || layout.mode == kBitmap) {
+  // Bitmap mode holds one bit per pixel, which is not decoded; the other
+  // modes (duotone, Lab ...) are not read either.
+  if (layout.mode > kCmyk || layout.mode == kBitmap) {
     return kImageUnreadable;
   }
   if (height > ImageBuffer::kMaxSide || width > ImageBuffer::kMaxSide) {
@@ -218,7 +229,10 @@ ImageReadResult ReadPhotoshop(ImageBuffer& image, ImageFile& in) {
   }
 
   // The channel after the colour ones is the picture's transparency.
-  const int colorChannels = layout.mode == kRgb ? 3 : 1;
+  const int colorChannels = layout.mode == kCmyk ? 4 : layout.mode == kRgb ? 3 : 1;
+  if (layout.channels < colorChannels && layout.mode == kCmyk) {
+    return kImageUnreadable;  // an ink missing
+  }
   const int bitsPerPixel = layout.channels > colorChannels ? 32 : 24;
   if (const ImageReadResult created =
           image_reader::CreatePicture(image, layout.width, layout.height, bitsPerPixel);

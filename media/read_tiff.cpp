@@ -40,6 +40,7 @@ constexpr uint16_t kTagRowsPerStrip = 278;
 constexpr uint16_t kTagStripByteCounts = 279;
 constexpr uint16_t kTagPlanarConfiguration = 284;
 constexpr uint16_t kTagPredictor = 317;
+constexpr uint16_t kTagInkSet = 332;
 constexpr uint16_t kTagColorMap = 320;
 constexpr uint16_t kTagTileWidth = 322;
 
@@ -48,6 +49,8 @@ constexpr uint32_t kMinIsWhite = 0;
 constexpr uint32_t kMinIsBlack = 1;
 constexpr uint32_t kRgb = 2;
 constexpr uint32_t kPalette = 3;
+constexpr uint32_t kSeparated = 5;  // inks
+constexpr uint32_t kInkSetCmyk = 1;
 constexpr uint32_t kNotGiven = 0xFFFFFFFF;
 
 constexpr uint32_t kUncompressed = 1;
@@ -104,6 +107,7 @@ struct TiffFields {
   uint32_t compression = kUncompressed;
   StripLayout byteCounts{.count = 0};  // needed by compressed strips only
   uint32_t predictor = kNoPrediction;
+  uint32_t inkSet = kInkSetCmyk;
   // Files that leave these out have always been read as 8-bit, interleaved
   // samples; so they still are.
   uint32_t bitsPerSample = 8;
@@ -194,6 +198,9 @@ ImageReadResult ParseDirectory(const std::vector<uint8_t>& block, size_t blockBy
       case kTagPredictor:
         fields.predictor = value;
         break;
+      case kTagInkSet:
+        fields.inkSet = value;
+        break;
       case kTagSamplesPerPixel:
         fields.samplesPerPixel = value;
         break;
@@ -249,8 +256,14 @@ ImageReadResult CheckKind(const TiffFields& fields) {
       return fields.samplesPerPixel == 1 && fields.bitsPerSample == 8 && fields.colorMap != 0
                  ? kImageRead
                  : kImageUnreadable;
+    // Cyan, magenta, yellow and black (print work), with or without alpha.
+    case kSeparated:
+      return (fields.samplesPerPixel == 4 || fields.samplesPerPixel == 5) &&
+                     fields.inkSet == kInkSetCmyk
+                 ? kImageRead
+                 : kImageUnreadable;
     default:
-      return kImageUnreadable;  // separated (CMYK), YCbCr, CIE Lab ...
+      return kImageUnreadable;  // YCbCr, CIE Lab ...
   }
 }
 
@@ -325,7 +338,9 @@ bool ReadStrips(BinaryFile& file, ImageBuffer& image, const TiffFields& fields,
   const size_t samples = static_cast<size_t>(fields.width) * fields.samplesPerPixel;
   const size_t sampleBytes = fields.bitsPerSample / 8;
   const bool greyAlpha = fields.samplesPerPixel == 2;
-  const bool asStored = sampleBytes == 1 && !greyAlpha;
+  const bool inks = fields.photometric == kSeparated;
+  const bool asStored = sampleBytes == 1 && !greyAlpha && !inks;
+  const size_t pixelBytes = static_cast<size_t>(image.BitsPerPixel()) / 8;
   std::vector<uint8_t> fileRow(asStored ? 0 : samples * sampleBytes);
   const size_t highByte = sampleBytes == 2 && !order.bigEndian ? 1 : 0;
   const uint8_t white = fields.photometric == kMinIsWhite ? 255 : 0;
@@ -363,7 +378,19 @@ bool ReadStrips(BinaryFile& file, ImageBuffer& image, const TiffFields& fields,
     if (predicted) AddPredictions(fileRow.data(), bytes, fields, order);
     const size_t got = bytes / sampleBytes;
     const auto sample = [&](size_t i) { return fileRow[i * sampleBytes + highByte]; };
-    if (greyAlpha) {
+    if (inks) {
+      // Cyan takes red, magenta green, yellow blue (in file order here),
+      // each as much as is left of it and of black.
+      const size_t spp = fields.samplesPerPixel;
+      for (size_t x = 0; x < got / spp; ++x) {
+        const auto none = [&](size_t k) { return 255U - sample(spp * x + k); };
+        uint8_t* pixel = row + pixelBytes * x;
+        for (size_t c = 0; c < 3; ++c) {
+          pixel[c] = static_cast<uint8_t>((none(c) * none(3) + 127) / 255);
+        }
+        if (spp == 5) pixel[3] = sample(spp * x + 4);
+      }
+    } else if (greyAlpha) {
       for (size_t x = 0; x < got / 2; ++x) {
         row[4 * x] = row[4 * x + 1] = row[4 * x + 2] = static_cast<uint8_t>(sample(2 * x) ^ white);
         row[4 * x + 3] = sample(2 * x + 1);
@@ -438,9 +465,11 @@ ImageReadResult ReadTiff(ImageBuffer& image, ImageFile& in) {
     return kind;
   }
   // One sample is an 8-bit grey (palette) picture, two grey with alpha,
-  // three RGB, four RGBA; anything else does not fit the buffer's pixels.
+  // three RGB, four RGBA, and inks become RGB(A); anything else does not fit
+  // the buffer's pixels.
   const uint32_t samplesPerPixel = fields.samplesPerPixel;
-  if (samplesPerPixel < 1 || samplesPerPixel > 4 ||
+  const bool inks = fields.photometric == kSeparated;
+  if (samplesPerPixel < 1 || samplesPerPixel > (inks ? 5U : 4U) ||
       (samplesPerPixel == 2 && fields.photometric > kMinIsBlack &&
        fields.photometric != kNotGiven)) {
     return kImageUnreadable;
@@ -449,7 +478,9 @@ ImageReadResult ReadTiff(ImageBuffer& image, ImageFile& in) {
   if (fields.strips.count > 1 && fields.rowsPerStrip == 0) {
     return kImageUnreadable;
   }
-  const int bitsPerPixel = samplesPerPixel == 2 ? 32 : static_cast<int>(samplesPerPixel) * 8;
+  const int bitsPerPixel = inks                   ? (samplesPerPixel == 5 ? 32 : 24)
+                           : samplesPerPixel == 2 ? 32
+                                                  : static_cast<int>(samplesPerPixel) * 8;
   if (const ImageReadResult created =
           image_reader::CreatePicture(image, fields.width, fields.height, bitsPerPixel);
       created != kImageRead) {

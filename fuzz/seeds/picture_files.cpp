@@ -539,6 +539,10 @@ void AddTiffFiles(Files& files) {
   };
   std::vector<TiffEntry> cmyk = TiffEntries(5, 3, 4);
   cmyk[3].value = 5;
+  std::vector<TiffEntry> cmyka = TiffEntries(5, 3, 5);
+  cmyka[3].value = 5;
+  std::vector<TiffEntry> otherInks = cmyk;
+  otherInks.push_back({332, 3, 1, 2});
   const auto changed = [&](size_t index, TiffEntry entry) {
     std::vector<TiffEntry> entries = TiffEntries(5, 3, 3);
     entries[index] = entry;
@@ -570,6 +574,8 @@ void AddTiffFiles(Files& files) {
       {"tif-planar.tif", added({284, 3, 1, 2})},
       {"tif-tiled.tif", added({322, 3, 1, 16})},
       {"tif-cmyk.tif", TiffBytes(false, TiffPixels(5, 3, 4), cmyk)},
+      {"tif-cmyk-alpha.tif", TiffBytes(false, TiffPixels(5, 3, 5), cmyka)},
+      {"tif-inks-not-cmyk.tif", TiffBytes(false, TiffPixels(5, 3, 4), otherInks)},
   };
   files.insert(files.end(), more.begin(), more.end());
 }
@@ -605,12 +611,14 @@ Bytes PackRow(const Bytes& row) {
 
 // Row y of channel `channel`: red, green, blue and alpha of the run pattern;
 // grey and indexed pictures' colour channel holds byte 0, the next alpha.
+// CMYK pictures hold the inks turned over as red, green, blue and byte 3 of
+// the run pattern, then the plain pattern's byte 3 as alpha.
 Bytes PsdRow(const Psd& p, int channel, int y) {
   const bool oneColour = p.mode == 1 || p.mode == 2;
-  const int c = p.mode != 3 ? (oneColour && channel > 0 ? 3 : 0) : channel < 3 ? 2 - channel : 3;
+  const int c = p.mode < 3 ? (oneColour && channel > 0 ? 3 : 0) : channel < 3 ? 2 - channel : 3;
   Bytes row;
   for (int x = 0; x < static_cast<int>(p.width); ++x) {
-    row.push_back(RunSample(x, y, c));
+    row.push_back(p.mode == 4 && channel == 4 ? PatternSample(x, y, 3) : RunSample(x, y, c));
     if (p.depth == 16) row.push_back(0x5A);  // the low byte, which is not used
   }
   return row;
@@ -659,6 +667,8 @@ void AddPhotoshopFiles(Files& files) {
       {"psd-indexed-alpha-packbits.psd",
        PsdBytes({.channels = 3, .mode = 2, .compression = 1, .colorData = palette})},
       {"psd-cmyk.psd", PsdBytes({.channels = 4, .mode = 4})},
+      {"psd-cmyk-alpha-packbits.psd", PsdBytes({.channels = 5, .mode = 4, .compression = 1})},
+      {"psd-cmy.psd", PsdBytes({.channels = 3, .mode = 4})},
       {"psd-bitmap.psd", PsdBytes({.channels = 1, .depth = 1, .mode = 0})},
       {"psd-32-bit.psd", PsdBytes({.depth = 32})},
       {"psd-no-channels.psd", PsdBytes({.channels = 0})},

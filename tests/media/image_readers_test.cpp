@@ -55,6 +55,18 @@ uint8_t GreyPattern(int x, int y, int) {
   return PatternSample(x, y, 0);
 }
 
+// Inks: each colour is what is left of its ink and of black. Photoshop
+// stores the inks turned over, 255 for none.
+uint8_t PhotoshopInks(int x, int y, int byte) {
+  return byte == 3 ? PatternSample(x, y, 3)
+                   : static_cast<uint8_t>((RunSample(x, y, byte) * RunSample(x, y, 3) + 127) / 255);
+}
+uint8_t TiffInks(int x, int y, int byte) {
+  const auto none = [&](int c) { return 255 - PatternSample(x, y, c); };
+  return byte == 3 ? PatternSample(x, y, 3)
+                   : static_cast<uint8_t>((none(byte) * none(3) + 127) / 255);
+}
+
 // A picture's colours with the run pattern's alpha as the fourth byte.
 template <uint8_t (*Colour)(int, int, int)>
 uint8_t WithAlpha(int x, int y, int byte) {
@@ -199,6 +211,8 @@ const Case kTiff[] = {
     {"tif-4-billion-strips.tif", 5, 3, 24, nullptr, {{4, 1, 0, P(4, 1, 0)}, {4, 2, 0, 0}}},
     // Compressed strips, with or without differences from the pixel before.
     {"tif-ii-rgb-lzw.tif", 64, 40, 24, P},
+    {"tif-cmyk.tif", 5, 3, 24, TiffInks},
+    {"tif-cmyk-alpha.tif", 5, 3, 32, TiffInks},
     {"tif-mm-rgb16-lzw-predictor.tif", 5, 3, 24, P},
     {"tif-ii-rgba-deflate-predictor.tif", 4, 2, 32, P},
     {"tif-ii-grey-packbits-strips.tif", 5, 3, 8, P},
@@ -236,6 +250,8 @@ const Case kPhotoshop[] = {
     // The channel after the colour one is the transparency; more are passed over.
     {"psd-grey-alpha.psd", 5, 3, 32, WithAlpha<GreyRun>},
     {"psd-indexed-alpha-packbits.psd", 5, 3, 32, WithAlpha<Indexed>},
+    {"psd-cmyk.psd", 5, 3, 24, PhotoshopInks},
+    {"psd-cmyk-alpha-packbits.psd", 5, 3, 32, PhotoshopInks},
     {"psd-rgb-short.psd", 5, 3, 24, nullptr, kRedRowOnly},
     {"psd-rgb-packbits-short.psd", 5, 3, 24, nullptr, kRedRowOnly},
 };
@@ -299,9 +315,10 @@ TEST(ImageReaders, RefuseWhatTheyCannotRead) {
       {kImageUnreadable,
        {"tif-strips-of-0-rows.tif", "tif-5-samples.tif", "tif-height-0.tif",
         "tif-big-variant.tif"}},
-      {kImageUnreadable, {"tif-32-bit.tif", "tif-planar.tif", "tif-tiled.tif", "tif-cmyk.tif"}},
       {kImageUnreadable,
-       {"psd-cmyk.psd", "psd-bitmap.psd", "psd-32-bit.psd", "psd-no-channels.psd",
+       {"tif-32-bit.tif", "tif-planar.tif", "tif-tiled.tif", "tif-inks-not-cmyk.tif"}},
+      {kImageUnreadable,
+       {"psd-cmy.psd", "psd-bitmap.psd", "psd-32-bit.psd", "psd-no-channels.psd",
         "psd-width-0.psd"}},
       {kImageUnreadable, {"psd-version-2.psd", "psd-row-counts-too-large.psd"}},
       {kImageUnreadable,
