@@ -130,8 +130,20 @@ ImageReadResult Decode(JpegDecoder& decoder, BinaryFile& file, ImageBuffer& imag
   decompress.src = &source.manager;
 
   jpeg_read_header(&decompress, TRUE);
-  const JDIMENSION width = decompress.image_width;
-  const JDIMENSION height = decompress.image_height;
+  // A photo larger than a picture may be (cameras of 45 million pixels and
+  // more) is decoded at a half, a quarter or an eighth of its size, which
+  // the decoder does as cheaply as the whole.
+  decompress.scale_num = 1;
+  for (decompress.scale_denom = 1; decompress.scale_denom < 8; decompress.scale_denom *= 2) {
+    jpeg_calc_output_dimensions(&decompress);
+    if (decompress.output_width <= ImageBuffer::kMaxSide &&
+        decompress.output_height <= ImageBuffer::kMaxSide) {
+      break;
+    }
+  }
+  jpeg_calc_output_dimensions(&decompress);
+  const JDIMENSION width = decompress.output_width;
+  const JDIMENSION height = decompress.output_height;
   if (width > ImageBuffer::kMaxSide || height > ImageBuffer::kMaxSide) {
     return kImageTooLarge;
   }

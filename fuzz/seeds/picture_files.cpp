@@ -752,6 +752,8 @@ void AddJpegFiles(Files& files) {
       {"jpeg-width-0.jpg", noWidth},
       {"jpeg-width-8193.jpg",
        JpegBytes(8193, 1, true, false, [](int, int, int) -> uint8_t { return 90; })},
+      {"jpeg-20000x9.jpg",
+       JpegBytes(20000, 9, false, false, [](int, int, int c) -> uint8_t { return 60 + 50 * c; })},
       // Not a picture the program reads (a GIF): it goes to the Targa reader.
       {"not-a-picture.gif",
        {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0x80, 0, 0, 0,   0, 0, 255, 255,
