@@ -145,8 +145,9 @@ Bytes TargaPackets(const std::vector<Bytes>& pixels) {
       ++n;
     }
     out.push_back(static_cast<uint8_t>((run ? 0x80 : 0) | (n - 1)));
-    for (size_t k = 0; k < (run ? 1 : n); ++k)
+    for (size_t k = 0; k < (run ? 1 : n); ++k) {
       out.insert(out.end(), pixels[i + k].begin(), pixels[i + k].end());
+    }
   }
   return out;
 }
@@ -390,12 +391,13 @@ Bytes CompressedTiff(bool big, int width, int height, int samples, uint32_t comp
 void AddCompressedTiffFiles(Files& files) {
   // Large enough for the codes to grow to 12 bits and the table to fill.
   files.push_back(
-      {"tif-ii-rgb-lzw.tif", CompressedTiff(false, 64, 40, 3, 5, LzwBytes(TiffPixels(64, 40, 3)))});
+      {"tif-ii-rgb-lzw.tif", CompressedTiff(false, 96, 64, 3, 5, LzwBytes(TiffPixels(96, 64, 3)))});
   // 16-bit samples (the pattern in the high byte, noise in the low one)
   // stored as differences, whose carries reach the high byte.
   ByteWriter wide;
-  for (const uint8_t b : TiffPixels(5, 3, 3))
+  for (const uint8_t b : TiffPixels(5, 3, 3)) {
     wide.U16BE(static_cast<unsigned>(b << 8 | (b ^ 0xA5)));
+  }
   files.push_back(
       {"tif-mm-rgb16-lzw-predictor.tif",
        CompressedTiff(true, 5, 3, 3, 5, LzwBytes(Differences(wide.Data(), 5, 3, 2, true)),

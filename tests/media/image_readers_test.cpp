@@ -210,7 +210,7 @@ const Case kTiff[] = {
     // The strip loops end at the end of the table, and read nothing past the file.
     {"tif-4-billion-strips.tif", 5, 3, 24, nullptr, {{4, 1, 0, P(4, 1, 0)}, {4, 2, 0, 0}}},
     // Compressed strips, with or without differences from the pixel before.
-    {"tif-ii-rgb-lzw.tif", 64, 40, 24, P},
+    {"tif-ii-rgb-lzw.tif", 96, 64, 24, P},
     {"tif-cmyk.tif", 5, 3, 24, TiffInks},
     {"tif-cmyk-alpha.tif", 5, 3, 32, TiffInks},
     {"tif-mm-rgb16-lzw-predictor.tif", 5, 3, 24, P},
