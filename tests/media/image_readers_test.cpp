@@ -149,6 +149,10 @@ const Case kBmp[] = {
 };
 INSTANTIATE_TEST_SUITE_P(Bmp, ImageReader, ::testing::ValuesIn(kBmp), FileName);
 
+// The bottom row (stored first) and four pixels of the middle one.
+const std::vector<Pin> kFourPixelsAndARow = {
+    {0, 2, 0, RunSample(0, 2, 0)}, {3, 1, 2, RunSample(3, 1, 2)}, {4, 1, 0, 0}, {0, 0, 0, 0}};
+
 // Without the top-origin bit the first row stored is the bottom one; 15-bit
 // pixels are the buffer's 16-bit words; the image id and the colour map are
 // passed over.
@@ -167,16 +171,14 @@ const Case kTarga[] = {
     {"tga32-rle-top-origin.tga", 5, 3, 32, StreakSample},
     {"tga8-grey-rle.tga", 40, 7, 8, P},
     {"tga8-mapped-rle.tga", 5, 3, 8, RunSample},
-    {"tga24-rle-short.tga",
-     5,
-     3,
-     24,
-     nullptr,
-     {{0, 2, 0, RunSample(0, 2, 0)}, {3, 1, 2, RunSample(3, 1, 2)}, {4, 1, 0, 0}, {0, 0, 0, 0}}},
+    {"tga24-rle-short.tga", 5, 3, 24, nullptr, kFourPixelsAndARow},
     // Not a JPEG: only ".jp" and ".JP" in a name send a file to that reader.
     {"tga8-as-photo.Jpg", 1, 1, 8, P},
 };
 INSTANTIATE_TEST_SUITE_P(Targa, ImageReader, ::testing::ValuesIn(kTarga), FileName);
+
+// The first row as the first two; the last row black.
+const std::vector<Pin> kFirstRowTwice = {{399, 1, 0, P(399, 0, 0)}, {0, 7, 0, 0}, {399, 7, 2, 0}};
 
 // The first row and the red byte of the middle row's third pixel.
 const std::vector<Pin> kRowAndAHalf = {{4, 0, 0, P(4, 0, 0)},
@@ -209,22 +211,18 @@ const Case kTiff[] = {
     {"tif-mm-strips-in-field.tif", 3, 4, 24, P},
     // The strip loops end at the end of the table, and read nothing past the file.
     {"tif-4-billion-strips.tif", 5, 3, 24, nullptr, {{4, 1, 0, P(4, 1, 0)}, {4, 2, 0, 0}}},
-    // Compressed strips, with or without differences from the pixel before.
-    {"tif-ii-rgb-lzw.tif", 96, 64, 24, P},
+    // Inks, with or without alpha.
     {"tif-cmyk.tif", 5, 3, 24, TiffInks},
     {"tif-cmyk-alpha.tif", 5, 3, 32, TiffInks},
+    // Compressed strips, with or without differences from the pixel before.
+    {"tif-ii-rgb-lzw.tif", 96, 64, 24, P},
     {"tif-mm-rgb16-lzw-predictor.tif", 5, 3, 24, P},
     {"tif-ii-rgba-deflate-predictor.tif", 4, 2, 32, P},
     {"tif-ii-grey-packbits-strips.tif", 5, 3, 8, P},
     {"tif-ii-rgb-deflate-short.tif", 5, 3, 24, nullptr, kRowAndAHalf},
     // Damaged: every strip is the first; those past twice the file's size
     // are not read.
-    {"tif-lzw-one-strip-eight-times.tif",
-     400,
-     8,
-     24,
-     nullptr,
-     {{399, 1, 0, P(399, 0, 0)}, {0, 7, 0, 0}, {399, 7, 2, 0}}},
+    {"tif-lzw-one-strip-eight-times.tif", 400, 8, 24, nullptr, kFirstRowTwice},
     {"tif-strips-past-end.tif", 5, 3, 24, nullptr, {{0, 0, 2, 0}}},
 };
 INSTANTIATE_TEST_SUITE_P(Tiff, ImageReader, ::testing::ValuesIn(kTiff), FileName);
@@ -257,6 +255,13 @@ const Case kPhotoshop[] = {
 };
 INSTANTIATE_TEST_SUITE_P(Photoshop, ImageReader, ::testing::ValuesIn(kPhotoshop), FileName);
 
+uint8_t Grey90(int, int, int) {
+  return 90;
+}
+uint8_t OneColour(int, int, int byte) {
+  return static_cast<uint8_t>(60 + 50 * byte);
+}
+
 // Bottom up as blue, green, red, within what JPEG keeps; an Exif file is
 // found by its signature whatever its name.
 const Case kJpeg[] = {
@@ -267,14 +272,8 @@ const Case kJpeg[] = {
     {"jpeg-cmyk.jpg", 32, 16, 24, SmoothSample, {}, 6},
     {"jpeg-exif.Jpg", 32, 16, 24, SmoothSample, {}, 6},
     // Photos past 8192 pixels come at a half, a quarter or an eighth of their size.
-    {"jpeg-width-8193.jpg", 4097, 1, 24, [](int, int, int) -> uint8_t { return 90; }, {}, 2},
-    {"jpeg-20000x9.jpg",
-     5000,
-     3,
-     24,
-     [](int, int, int c) -> uint8_t { return 60 + 50 * c; },
-     {},
-     3},
+    {"jpeg-width-8193.jpg", 4097, 1, 24, Grey90, {}, 2},
+    {"jpeg-20000x9.jpg", 5000, 3, 24, OneColour, {}, 3},
 };
 INSTANTIATE_TEST_SUITE_P(Jpeg, ImageReader, ::testing::ValuesIn(kJpeg), FileName);
 
