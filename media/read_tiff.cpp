@@ -354,8 +354,10 @@ bool ReadStrips(BinaryFile& file, ImageBuffer& image, const TiffFields& fields,
   const auto fetch = [&](uint8_t* to, size_t count) {
     return decoder ? decoder->Read(to, count) : file.Read(to, count);
   };
+  // A strip in a flavour not read refuses the picture.
+  bool refused = false;
   // Goes to strip s, at the file offset given.
-  const auto startStrip = [&](uint32_t s, uint32_t offset, bool& refused) {
+  const auto startStrip = [&](uint32_t s, uint32_t offset) {
     if (!decoder) return file.Seek(offset);
     // A size that is not given, or not believable, is the rest of the file.
     const int64_t rest = std::max<int64_t>(file.Size() - offset, 0);
@@ -401,9 +403,8 @@ bool ReadStrips(BinaryFile& file, ImageBuffer& image, const TiffFields& fields,
     return got != 0;
   };
   const int rows = image.Height();
-  bool refused = false;
   if (strips.count == 1) {
-    if (startStrip(0, strips.offsets, refused)) {
+    if (startStrip(0, strips.offsets)) {
       for (int y = 0; y < rows; ++y) {
         if (!readRow(y)) {
           break;
@@ -419,7 +420,7 @@ bool ReadStrips(BinaryFile& file, ImageBuffer& image, const TiffFields& fields,
     if (!StripValue(file, strips, s, order, offset)) {
       break;  // the table runs past the end of the file; so would every later entry
     }
-    if (!startStrip(s, offset, refused)) {
+    if (!startStrip(s, offset)) {
       continue;
     }
     for (uint32_t r = 0; r < fields.rowsPerStrip && y < rows; ++r) {

@@ -388,6 +388,23 @@ Bytes CompressedTiff(bool big, int width, int height, int samples, uint32_t comp
   return TiffBytes(big, strip, entries);
 }
 
+// A strip a row, listed in a table of offsets and then one of sizes after
+// the directory; grey for one sample, RGB for three.
+Bytes RowStripsTiff(int width, int samples, uint32_t compression, const Bytes& data,
+                    std::vector<uint32_t> offsets, const std::vector<uint32_t>& sizes) {
+  const auto count = static_cast<uint32_t>(offsets.size());
+  std::vector<TiffEntry> entries = TiffEntries(width, static_cast<int>(count), samples);
+  entries[2].value = compression;
+  if (samples == 1) entries[3].value = 1;
+  const uint32_t table = TiffTableOffset(data.size(), 9);
+  entries[4] = {273, 4, count, table};
+  entries[6].value = 1;
+  entries.push_back({279, 4, count, table + 4 * count});
+  entries.insert(entries.begin() + 2, {258, 3, 1, 8});
+  offsets.insert(offsets.end(), sizes.begin(), sizes.end());
+  return TiffBytes(false, data, entries, offsets);
+}
+
 void AddCompressedTiffFiles(Files& files) {
   // Large enough for the codes to grow to 12 bits and the table to fill.
   files.push_back(
@@ -420,16 +437,8 @@ void AddCompressedTiffFiles(Files& files) {
     sizes.push_back(static_cast<uint32_t>(row.size()));
     packed.insert(packed.end(), row.begin(), row.end());
   }
-  std::vector<TiffEntry> strips = TiffEntries(5, 3, 1);
-  strips[2].value = 32773;
-  strips[3].value = 1;
-  const uint32_t table = TiffTableOffset(packed.size(), 9);
-  strips[4] = {273, 4, 3, table};
-  strips[6].value = 1;
-  strips.push_back({279, 4, 3, table + 12});
-  strips.insert(strips.begin() + 2, {258, 3, 1, 8});
-  offsets.insert(offsets.end(), sizes.begin(), sizes.end());
-  files.push_back({"tif-ii-grey-packbits-strips.tif", TiffBytes(false, packed, strips, offsets)});
+  files.push_back(
+      {"tif-ii-grey-packbits-strips.tif", RowStripsTiff(5, 1, 32773, packed, offsets, sizes)});
   // Stored without compression and cut after 22 bytes of its pixels: the
   // first row and a half.
   Bytes cut = DeflateBytes(TiffPixels(5, 3, 3), Z_NO_COMPRESSION);
@@ -438,17 +447,9 @@ void AddCompressedTiffFiles(Files& files) {
   // Eight strips of a row each, all the same stored strip (a damaged file):
   // reading stops once twice the file's bytes have been read.
   const Bytes shared = LzwBytes(TiffPixels(400, 1, 3));
-  std::vector<TiffEntry> repeated = TiffEntries(400, 8, 3);
-  repeated[2].value = 5;
-  const uint32_t tables = TiffTableOffset(shared.size(), 9);
-  repeated[4] = {273, 4, 8, tables};
-  repeated[6].value = 1;
-  repeated.push_back({279, 4, 8, tables + 32});
-  repeated.insert(repeated.begin() + 2, {258, 3, 1, 8});
-  std::vector<uint32_t> sameStrip(8, 8);
-  sameStrip.resize(16, static_cast<uint32_t>(shared.size()));
-  files.push_back(
-      {"tif-lzw-one-strip-eight-times.tif", TiffBytes(false, shared, repeated, sameStrip)});
+  files.push_back({"tif-lzw-one-strip-eight-times.tif",
+                   RowStripsTiff(400, 3, 5, shared, std::vector<uint32_t>(8, 8),
+                                 std::vector<uint32_t>(8, static_cast<uint32_t>(shared.size())))});
   // The first writers' LZW, codes stored low bit first: a clear code of
   // 9 bits is the bytes 0 and 1.
   files.push_back({"tif-lzw-old-style.tif", CompressedTiff(false, 5, 3, 3, 5, {0, 1, 0, 0})});
