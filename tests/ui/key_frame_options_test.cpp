@@ -12,7 +12,7 @@ namespace {
 KeyFrame Record(float easeCode) {
   KeyFrame record;
   record.x = 320.7f, record.y = -12.9f, record.width = 100, record.height = 75;
-  record.rotation = 45, record.level = 80, record.easeCode = easeCode, record.time = 90;
+  record.rotation = 12.5f, record.level = 80, record.easeCode = easeCode, record.time = 90;
   return record;
 }
 
@@ -54,10 +54,13 @@ TEST(KeyFrameOptionRowsTest, ReadingBackBuildsTheEaseCode) {
   rows.values[8] = "1";    // "Out"
   rows.values[10] = "37";  // the lowest bit belongs to "No Curves"
   rows.values[2] = "abc";
+  rows.values[1] = "-40";
   KeyFrame record = Record(0);
   ReadKeyFrameOptionRows(rows, false, record);
   KeyFrame expected = Record(3036);
-  expected.x = 320, expected.y = -12, expected.width = 0;  // shown truncated toward zero
+  // Rows left as shown keep their fractions (x 320.7, a half degree of
+  // rotation from the Stage); OK alone must not move the picture.
+  expected.y = -40, expected.width = 0;
   EXPECT_EQ(record, expected);
   rows.values[8] = "";
   rows.values[11] = "1";

@@ -55,7 +55,7 @@ KeyFrameOptionRows BuildKeyFrameOptionRows(const KeyFrame& record, Brush brush) 
                            "@ROut", "@RNone", "@SEase Speed", "@CNo Curves"},
                           {}};
   const float fields[] = {record.x, record.y, record.width, record.rotation, record.level};
-  for (int row = 0; row < 5; ++row) {
+  for (int row = 0; row < kKeyFrameOptionShortRows; ++row) {
     rows.values[row] = std::to_string(Truncate(fields[row]));
   }
   // The mode is the code's thousands, rounded: 1000 "In & Out" ... 4000
@@ -71,12 +71,15 @@ KeyFrameOptionRows BuildKeyFrameOptionRows(const KeyFrame& record, Brush brush) 
 }
 
 void ReadKeyFrameOptionRows(const KeyFrameOptionRows& rows, bool shortForm, KeyFrame& record) {
-  auto number = [&](int row) { return static_cast<float>(ParseSettingInt(rows.values[row])); };
-  record.x = number(0);
-  record.y = number(1);
-  record.width = number(2);
-  record.rotation = number(3);
-  record.level = number(4);
+  // The rows show whole numbers, but the Stage moves pictures by fractions
+  // and turns them by half degrees: a row left as shown keeps its field, so
+  // OK alone never moves a picture.
+  float* const fields[] = {&record.x, &record.y, &record.width, &record.rotation, &record.level};
+  for (int row = 0; row < kKeyFrameOptionShortRows; ++row) {
+    if (rows.values[row] != std::to_string(Truncate(*fields[row]))) {
+      *fields[row] = static_cast<float>(ParseSettingInt(rows.values[row]));
+    }
+  }
   if (shortForm) {
     return;
   }

@@ -25,8 +25,9 @@ struct KeyFrameOptionRows {
 // picture's brush.
 KeyFrameOptionRows BuildKeyFrameOptionRows(const KeyFrame& record, Brush brush);
 
-// Writes confirmed rows back. The short form shows rows 0..4 only, so it
-// leaves the ease code exactly as it was.
+// Writes confirmed rows back; a number row left as shown keeps its field's
+// fraction. The short form shows rows 0..4 only, so it leaves the ease code
+// exactly as it was.
 void ReadKeyFrameOptionRows(const KeyFrameOptionRows& rows, bool shortForm, KeyFrame& record);
 
 // Runs the dialog on the Stage window. (x, y) is where the request came from,
