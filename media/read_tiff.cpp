@@ -53,6 +53,11 @@ constexpr uint32_t kSeparated = 5;  // inks
 constexpr uint32_t kInkSetCmyk = 1;
 constexpr uint32_t kNotGiven = 0xFFFFFFFF;
 
+// PlanarConfiguration: a pixel's samples side by side, or each sample in a
+// plane of its own, strip by strip.
+constexpr uint32_t kSamplesTogether = 1;
+constexpr uint32_t kPlanesApart = 2;
+
 constexpr uint32_t kUncompressed = 1;
 // Predictor: each sample stored as its difference from the one before it in
 // the row.
@@ -113,7 +118,7 @@ struct TiffFields {
   uint32_t bitsPerSample = 8;
   uint32_t bitsTable = 0;  // file offset of the per-sample list, when it is not in the entry
   uint32_t photometric = kNotGiven;
-  uint32_t planar = 1;
+  uint32_t planar = kSamplesTogether;
   uint32_t colorMap = 0;  // file offset of the colour map; 0: none
   bool tiled = false;
 };
@@ -243,7 +248,8 @@ ImageReadResult CheckKind(const TiffFields& fields) {
     return kImageUnreadable;  // floating-point differences
   }
   if ((fields.bitsPerSample != 8 && fields.bitsPerSample != 16) || fields.tiled ||
-      (fields.planar != 1 && fields.samplesPerPixel > 1)) {
+      (fields.planar != kSamplesTogether && fields.planar != kPlanesApart &&
+       fields.samplesPerPixel > 1)) {
     return kImageUnreadable;
   }
   switch (fields.photometric) {
@@ -314,9 +320,10 @@ bool StripValue(BinaryFile& file, const StripLayout& layout, uint32_t s, const B
 }
 
 // Undoes horizontal differencing: each sample was stored less the one a
-// pixel before it, in samples of one or two bytes in the file's order.
-void AddPredictions(uint8_t* row, size_t bytes, const TiffFields& fields, const ByteOrder& order) {
-  const size_t step = fields.samplesPerPixel;
+// pixel before it, `step` samples back, in samples of one or two bytes in
+// the file's order.
+void AddPredictions(uint8_t* row, size_t bytes, size_t step, const TiffFields& fields,
+                    const ByteOrder& order) {
   if (fields.bitsPerSample == 8) {
     for (size_t i = step; i < bytes; ++i) row[i] = static_cast<uint8_t>(row[i] + row[i - step]);
     return;
@@ -339,10 +346,15 @@ bool ReadStrips(BinaryFile& file, ImageBuffer& image, const TiffFields& fields,
   const size_t sampleBytes = fields.bitsPerSample / 8;
   const bool greyAlpha = fields.samplesPerPixel == 2;
   const bool inks = fields.photometric == kSeparated;
-  const bool asStored = sampleBytes == 1 && !greyAlpha && !inks;
+  // Planes apart are gathered a band of rows at a time into 8-bit samples
+  // side by side, which the rows then take as if the file held them so.
+  const bool planes = fields.planar == kPlanesApart && fields.samplesPerPixel > 1;
+  const size_t rowSampleBytes = planes ? 1 : sampleBytes;
+  const bool asStored = rowSampleBytes == 1 && !greyAlpha && !inks;
   const size_t pixelBytes = static_cast<size_t>(image.BitsPerPixel()) / 8;
-  std::vector<uint8_t> fileRow(asStored ? 0 : samples * sampleBytes);
+  std::vector<uint8_t> fileRow(asStored ? 0 : samples * rowSampleBytes);
   const size_t highByte = sampleBytes == 2 && !order.bigEndian ? 1 : 0;
+  const size_t rowHighByte = planes ? 0 : highByte;
   const uint8_t white = fields.photometric == kMinIsWhite ? 255 : 0;
   const std::optional<TiffStripDecoder::Method> method =
       TiffStripDecoder::MethodOf(fields.compression);
@@ -351,8 +363,17 @@ bool ReadStrips(BinaryFile& file, ImageBuffer& image, const TiffFields& fields,
   // may ask for.
   if (method) decoder.emplace(*method, 2 * std::max<int64_t>(file.Size(), 0));
   const bool predicted = decoder && fields.predictor == kHorizontalDifferences;
-  const auto fetch = [&](uint8_t* to, size_t count) {
+  const auto fetchStored = [&](uint8_t* to, size_t count) {
     return decoder ? decoder->Read(to, count) : file.Read(to, count);
+  };
+  std::vector<uint8_t> band;
+  size_t bandAt = 0;
+  const auto fetch = [&](uint8_t* to, size_t count) {
+    if (!planes) return fetchStored(to, count);
+    const size_t taken = std::min(count, band.size() - bandAt);
+    std::copy_n(band.data() + bandAt, taken, to);
+    bandAt += taken;
+    return taken;
   };
   // A strip in a flavour not read refuses the picture.
   bool refused = false;
@@ -373,13 +394,15 @@ bool ReadStrips(BinaryFile& file, ImageBuffer& image, const TiffFields& fields,
     uint8_t* row = image.RowPointer(y);
     if (asStored) {
       const size_t got = fetch(row, samples);
-      if (predicted) AddPredictions(row, got, fields, order);
+      if (predicted && !planes) AddPredictions(row, got, fields.samplesPerPixel, fields, order);
       return got != 0;
     }
     const size_t bytes = fetch(fileRow.data(), fileRow.size());
-    if (predicted) AddPredictions(fileRow.data(), bytes, fields, order);
-    const size_t got = bytes / sampleBytes;
-    const auto sample = [&](size_t i) { return fileRow[i * sampleBytes + highByte]; };
+    if (predicted && !planes) {
+      AddPredictions(fileRow.data(), bytes, fields.samplesPerPixel, fields, order);
+    }
+    const size_t got = bytes / rowSampleBytes;
+    const auto sample = [&](size_t i) { return fileRow[i * rowSampleBytes + rowHighByte]; };
     if (inks) {
       // Cyan takes red, magenta green, yellow blue (in file order here),
       // each as much as is left of it and of black.
@@ -403,6 +426,40 @@ bool ReadStrips(BinaryFile& file, ImageBuffer& image, const TiffFields& fields,
     return got != 0;
   };
   const int rows = image.Height();
+  if (planes) {
+    // Strip s of plane p is entry p * perPlane + s of the tables; a plane
+    // that cannot be read stays 0.
+    const uint32_t spp = fields.samplesPerPixel;
+    const uint64_t perPlane =
+        (uint64_t{static_cast<uint32_t>(rows)} + fields.rowsPerStrip - 1) / fields.rowsPerStrip;
+    std::vector<uint8_t> planeRow(size_t{fields.width} * sampleBytes);
+    int y = 0;
+    for (uint64_t s = 0; s < perPlane && y < rows && !refused && !(decoder && decoder->Spent());
+         ++s) {
+      const int bandRows = static_cast<int>(
+          std::min<uint64_t>(fields.rowsPerStrip, static_cast<uint64_t>(rows - y)));
+      band.assign(static_cast<size_t>(bandRows) * samples, 0);
+      bandAt = 0;
+      for (uint32_t p = 0; p < spp && !(decoder && decoder->Spent()); ++p) {
+        const auto index = static_cast<uint32_t>(p * perPlane + s);
+        uint32_t offset = 0;
+        if (!StripValue(file, strips, index, order, offset) || !startStrip(index, offset)) {
+          continue;
+        }
+        for (int r = 0; r < bandRows; ++r) {
+          const size_t bytes = fetchStored(planeRow.data(), planeRow.size());
+          if (predicted) AddPredictions(planeRow.data(), bytes, 1, fields, order);
+          uint8_t* to = band.data() + static_cast<size_t>(r) * samples + p;
+          for (size_t x = 0; x < bytes / sampleBytes; ++x) {
+            to[x * spp] = planeRow[x * sampleBytes + highByte];
+          }
+          if (bytes < planeRow.size()) break;
+        }
+      }
+      for (int r = 0; r < bandRows; ++r) readRow(y++);
+    }
+    return !refused;
+  }
   if (strips.count == 1) {
     if (startStrip(0, strips.offsets)) {
       for (int y = 0; y < rows; ++y) {
@@ -477,6 +534,13 @@ ImageReadResult ReadTiff(ImageBuffer& image, ImageFile& in) {
   }
   // Several strips of no rows each would never fill the picture.
   if (fields.strips.count > 1 && fields.rowsPerStrip == 0) {
+    return kImageUnreadable;
+  }
+  // Planes apart list a strip table for each sample, one after another.
+  if (fields.planar == kPlanesApart && samplesPerPixel > 1 &&
+      (fields.rowsPerStrip == 0 ||
+       fields.strips.count / samplesPerPixel <
+           (uint64_t{fields.height} + fields.rowsPerStrip - 1) / fields.rowsPerStrip)) {
     return kImageUnreadable;
   }
   const int bitsPerPixel = inks                   ? (samplesPerPixel == 5 ? 32 : 24)

@@ -405,6 +405,60 @@ Bytes RowStripsTiff(int width, int samples, uint32_t compression, const Bytes& d
   return TiffBytes(false, data, entries, offsets);
 }
 
+// Each sample in a plane of its own, `rowsPerStrip` rows a strip, the
+// planes' strips one after another (red's first). 16-bit samples carry the
+// pattern in the high byte; LZW strips store horizontal differences.
+Bytes PlanarTiff(bool big, int width, int height, int samples, int rowsPerStrip, bool sixteen,
+                 bool lzw) {
+  const Bytes pixels = TiffPixels(width, height, samples);
+  Bytes data;
+  std::vector<uint32_t> offsets;
+  std::vector<uint32_t> sizes;
+  for (int p = 0; p < samples; ++p) {
+    for (int top = 0; top < height; top += rowsPerStrip) {
+      ByteWriter plane;
+      for (int y = top; y < std::min(top + rowsPerStrip, height); ++y) {
+        for (int x = 0; x < width; ++x) {
+          const uint8_t b = pixels[static_cast<size_t>((y * width + x) * samples + p)];
+          if (sixteen) {
+            plane.U16(big, static_cast<unsigned>(b << 8 | (b ^ 0xC3)));
+          } else {
+            plane.U8(b);
+          }
+        }
+      }
+      Bytes strip = plane.Data();
+      if (lzw) strip = LzwBytes(Differences(strip, width, 1, sixteen ? 2 : 1, big));
+      offsets.push_back(static_cast<uint32_t>(8 + data.size()));
+      sizes.push_back(static_cast<uint32_t>(strip.size()));
+      data.insert(data.end(), strip.begin(), strip.end());
+    }
+  }
+  std::vector<TiffEntry> entries = TiffEntries(width, height, samples);
+  entries[6].value = static_cast<uint32_t>(rowsPerStrip);
+  entries.push_back({284, 3, 1, 2});
+  if (samples == 4) entries.push_back({338, 3, 1, 2});  // the fourth sample is alpha
+  if (lzw) {
+    entries[2].value = 5;
+    entries.push_back({317, 3, 1, 2});
+  }
+  const auto count = static_cast<uint32_t>(offsets.size());
+  entries.push_back({279, 4, count, 0});
+  entries.push_back({258, 3, static_cast<uint32_t>(samples), 0});
+  std::ranges::sort(entries, {}, &TiffEntry::tag);
+  // The tables after the directory: offsets, sizes, then the sample sizes.
+  const uint32_t table = TiffTableOffset(data.size(), entries.size());
+  for (TiffEntry& e : entries) {
+    if (e.tag == 273) e = {273, 4, count, table};
+    if (e.tag == 279) e.value = table + 4 * count;
+    if (e.tag == 258) e.value = table + 8 * count;
+  }
+  offsets.insert(offsets.end(), sizes.begin(), sizes.end());
+  const uint32_t bits = sixteen ? 0x00100010 : 0x00080008;
+  offsets.insert(offsets.end(), {bits, bits});
+  return TiffBytes(big, data, entries, offsets);
+}
+
 void AddCompressedTiffFiles(Files& files) {
   // Large enough for the codes to grow to 12 bits and the table to fill.
   files.push_back(
@@ -453,6 +507,9 @@ void AddCompressedTiffFiles(Files& files) {
   // The first writers' LZW, codes stored low bit first: a clear code of
   // 9 bits is the bytes 0 and 1.
   files.push_back({"tif-lzw-old-style.tif", CompressedTiff(false, 5, 3, 3, 5, {0, 1, 0, 0})});
+  // Planes apart: one strip a plane, or two of two rows and one.
+  files.push_back({"tif-ii-rgba-planar.tif", PlanarTiff(false, 4, 3, 4, 3, false, false)});
+  files.push_back({"tif-mm-rgb16-lzw-planar.tif", PlanarTiff(true, 5, 3, 3, 2, true, true)});
 }
 
 void AddTiffFiles(Files& files) {

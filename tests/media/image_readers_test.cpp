@@ -220,6 +220,9 @@ const Case kTiff[] = {
     {"tif-ii-rgba-deflate-predictor.tif", 4, 2, 32, P},
     {"tif-ii-grey-packbits-strips.tif", 5, 3, 8, P},
     {"tif-ii-rgb-deflate-short.tif", 5, 3, 24, nullptr, kRowAndAHalf},
+    // Each sample in a plane of its own, in one strip or in several.
+    {"tif-ii-rgba-planar.tif", 4, 3, 32, P},
+    {"tif-mm-rgb16-lzw-planar.tif", 5, 3, 24, P},
     // Damaged: every strip is the first; those past twice the file's size
     // are not read.
     {"tif-lzw-one-strip-eight-times.tif", 400, 8, 24, nullptr, kFirstRowTwice},
