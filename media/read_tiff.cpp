@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <new>
 #include <optional>
 #include <vector>
@@ -43,6 +44,9 @@ constexpr uint16_t kTagPredictor = 317;
 constexpr uint16_t kTagInkSet = 332;
 constexpr uint16_t kTagColorMap = 320;
 constexpr uint16_t kTagTileWidth = 322;
+constexpr uint16_t kTagTileLength = 323;
+constexpr uint16_t kTagTileOffsets = 324;
+constexpr uint16_t kTagTileByteCounts = 325;
 
 // PhotometricInterpretation.
 constexpr uint32_t kMinIsWhite = 0;
@@ -120,7 +124,11 @@ struct TiffFields {
   uint32_t photometric = kNotGiven;
   uint32_t planar = kSamplesTogether;
   uint32_t colorMap = 0;  // file offset of the colour map; 0: none
-  bool tiled = false;
+  // Tiles, when the directory gives them: their offsets and sizes are then
+  // held in strips and byteCounts.
+  uint32_t tileWidth = 0;
+  uint32_t tileLength = 0;
+  bool Tiled() const { return tileWidth != 0 || tileLength != 0; }
 };
 
 // Reads the start of the file into block and finds the first directory in
@@ -194,10 +202,18 @@ ImageReadResult ParseDirectory(const std::vector<uint8_t>& block, size_t blockBy
         }
         fields.compression = value;
         break;
+      // A file with tiles has no strips; one that lists both is read by its
+      // tiles.
       case kTagStripOffsets:
-        fields.strips.Take(type, count, value, field, order.Get32(field));
+        if (!fields.Tiled()) fields.strips.Take(type, count, value, field, order.Get32(field));
         break;
       case kTagStripByteCounts:
+        if (!fields.Tiled()) fields.byteCounts.Take(type, count, value, field, order.Get32(field));
+        break;
+      case kTagTileOffsets:
+        fields.strips.Take(type, count, value, field, order.Get32(field));
+        break;
+      case kTagTileByteCounts:
         fields.byteCounts.Take(type, count, value, field, order.Get32(field));
         break;
       case kTagPredictor:
@@ -228,13 +244,40 @@ ImageReadResult ParseDirectory(const std::vector<uint8_t>& block, size_t blockBy
         fields.colorMap = order.Get32(field);
         break;
       case kTagTileWidth:
-        fields.tiled = true;
+        fields.tileWidth = std::max(value, 1U);
+        break;
+      case kTagTileLength:
+        fields.tileLength = std::max(value, 1U);
         break;
       default:
         break;  // orientation, resolution, alpha kind ... change nothing read
     }
   }
   return kImageRead;
+}
+
+// Whether the tables list every block of tiles or of planes apart (their
+// blocks are found by their place in the tables), with tiles no larger than
+// a picture may be. The table must lie in the file, which bounds the blocks
+// to visit by the file's size.
+bool BlocksListed(const TiffFields& fields, int64_t fileSize) {
+  const bool planes = fields.planar == kPlanesApart && fields.samplesPerPixel > 1;
+  if (!planes && !fields.Tiled()) {
+    return true;
+  }
+  const uint64_t blockWidth = fields.Tiled() ? fields.tileWidth : fields.width;
+  const uint64_t blockRows = fields.Tiled() ? fields.tileLength : fields.rowsPerStrip;
+  if (blockWidth == 0 || blockRows == 0 || blockWidth > ImageBuffer::kMaxSide ||
+      (fields.Tiled() && blockRows > ImageBuffer::kMaxSide)) {
+    return false;
+  }
+  const uint64_t blocks = (fields.width + blockWidth - 1) / blockWidth *
+                          ((fields.height + blockRows - 1) / blockRows) *
+                          (planes ? fields.samplesPerPixel : 1);
+  const StripLayout& table = fields.strips;
+  return table.count >= blocks &&
+         (table.count == 1 || table.tableInField ||
+          int64_t{table.offsets} + int64_t{table.count} * table.entrySize <= fileSize);
 }
 
 // The kinds of TIFF that would read as a wrong picture are refused.
@@ -247,7 +290,7 @@ ImageReadResult CheckKind(const TiffFields& fields) {
       fields.predictor != kHorizontalDifferences) {
     return kImageUnreadable;  // floating-point differences
   }
-  if ((fields.bitsPerSample != 8 && fields.bitsPerSample != 16) || fields.tiled ||
+  if ((fields.bitsPerSample != 8 && fields.bitsPerSample != 16) ||
       (fields.planar != kSamplesTogether && fields.planar != kPlanesApart &&
        fields.samplesPerPixel > 1)) {
     return kImageUnreadable;
@@ -346,15 +389,17 @@ bool ReadStrips(BinaryFile& file, ImageBuffer& image, const TiffFields& fields,
   const size_t sampleBytes = fields.bitsPerSample / 8;
   const bool greyAlpha = fields.samplesPerPixel == 2;
   const bool inks = fields.photometric == kSeparated;
-  // Planes apart are gathered a band of rows at a time into 8-bit samples
-  // side by side, which the rows then take as if the file held them so.
+  // Planes apart and tiles are gathered a band of rows at a time into 8-bit
+  // samples side by side, which the rows then take as if the file held them
+  // so.
   const bool planes = fields.planar == kPlanesApart && fields.samplesPerPixel > 1;
-  const size_t rowSampleBytes = planes ? 1 : sampleBytes;
+  const bool banded = planes || fields.Tiled();
+  const size_t rowSampleBytes = banded ? 1 : sampleBytes;
   const bool asStored = rowSampleBytes == 1 && !greyAlpha && !inks;
   const size_t pixelBytes = static_cast<size_t>(image.BitsPerPixel()) / 8;
   std::vector<uint8_t> fileRow(asStored ? 0 : samples * rowSampleBytes);
   const size_t highByte = sampleBytes == 2 && !order.bigEndian ? 1 : 0;
-  const size_t rowHighByte = planes ? 0 : highByte;
+  const size_t rowHighByte = banded ? 0 : highByte;
   const uint8_t white = fields.photometric == kMinIsWhite ? 255 : 0;
   const std::optional<TiffStripDecoder::Method> method =
       TiffStripDecoder::MethodOf(fields.compression);
@@ -369,7 +414,7 @@ bool ReadStrips(BinaryFile& file, ImageBuffer& image, const TiffFields& fields,
   std::vector<uint8_t> band;
   size_t bandAt = 0;
   const auto fetch = [&](uint8_t* to, size_t count) {
-    if (!planes) return fetchStored(to, count);
+    if (!banded) return fetchStored(to, count);
     const size_t taken = std::min(count, band.size() - bandAt);
     std::copy_n(band.data() + bandAt, taken, to);
     bandAt += taken;
@@ -394,11 +439,11 @@ bool ReadStrips(BinaryFile& file, ImageBuffer& image, const TiffFields& fields,
     uint8_t* row = image.RowPointer(y);
     if (asStored) {
       const size_t got = fetch(row, samples);
-      if (predicted && !planes) AddPredictions(row, got, fields.samplesPerPixel, fields, order);
+      if (predicted && !banded) AddPredictions(row, got, fields.samplesPerPixel, fields, order);
       return got != 0;
     }
     const size_t bytes = fetch(fileRow.data(), fileRow.size());
-    if (predicted && !planes) {
+    if (predicted && !banded) {
       AddPredictions(fileRow.data(), bytes, fields.samplesPerPixel, fields, order);
     }
     const size_t got = bytes / rowSampleBytes;
@@ -426,34 +471,44 @@ bool ReadStrips(BinaryFile& file, ImageBuffer& image, const TiffFields& fields,
     return got != 0;
   };
   const int rows = image.Height();
-  if (planes) {
-    // Strip s of plane p is entry p * perPlane + s of the tables; a plane
-    // that cannot be read stays 0.
+  if (banded) {
+    // The stored blocks: strips of whole rows, or tiles; with planes apart,
+    // each plane's blocks after the one before. Block c of band s in plane
+    // p is entry (p * bands + s) * across + c of the tables. A block that
+    // cannot be read stays 0.
     const uint32_t spp = fields.samplesPerPixel;
-    const uint64_t perPlane =
-        (uint64_t{static_cast<uint32_t>(rows)} + fields.rowsPerStrip - 1) / fields.rowsPerStrip;
-    std::vector<uint8_t> planeRow(size_t{fields.width} * sampleBytes);
+    const uint32_t planeCount = planes ? spp : 1;
+    const uint32_t blockSpp = planes ? 1 : spp;
+    const uint32_t blockWidth = fields.Tiled() ? fields.tileWidth : fields.width;
+    const uint32_t blockRows = fields.Tiled() ? fields.tileLength : fields.rowsPerStrip;
+    const uint64_t across = (uint64_t{fields.width} + blockWidth - 1) / blockWidth;
+    const uint64_t bands = (uint64_t{static_cast<uint32_t>(rows)} + blockRows - 1) / blockRows;
+    std::vector<uint8_t> blockRow(size_t{blockWidth} * blockSpp * sampleBytes);
     int y = 0;
-    for (uint64_t s = 0; s < perPlane && y < rows && !refused && !(decoder && decoder->Spent());
-         ++s) {
-      const int bandRows = static_cast<int>(
-          std::min<uint64_t>(fields.rowsPerStrip, static_cast<uint64_t>(rows - y)));
+    for (uint64_t s = 0; s < bands && y < rows && !refused && !(decoder && decoder->Spent()); ++s) {
+      const int bandRows =
+          static_cast<int>(std::min<uint64_t>(blockRows, static_cast<uint64_t>(rows - y)));
       band.assign(static_cast<size_t>(bandRows) * samples, 0);
       bandAt = 0;
-      for (uint32_t p = 0; p < spp && !(decoder && decoder->Spent()); ++p) {
-        const auto index = static_cast<uint32_t>(p * perPlane + s);
+      for (uint64_t b = 0; b < planeCount * across && !(decoder && decoder->Spent()); ++b) {
+        const uint64_t p = b / across;
+        const uint64_t c = b % across;
+        const auto index = static_cast<uint32_t>((p * bands + s) * across + c);
         uint32_t offset = 0;
         if (!StripValue(file, strips, index, order, offset) || !startStrip(index, offset)) {
           continue;
         }
+        // The columns of the block that lie on the picture, as samples.
+        const size_t left = c * blockWidth;
+        const size_t width = std::min<size_t>(blockWidth, fields.width - left) * blockSpp;
         for (int r = 0; r < bandRows; ++r) {
-          const size_t bytes = fetchStored(planeRow.data(), planeRow.size());
-          if (predicted) AddPredictions(planeRow.data(), bytes, 1, fields, order);
-          uint8_t* to = band.data() + static_cast<size_t>(r) * samples + p;
-          for (size_t x = 0; x < bytes / sampleBytes; ++x) {
-            to[x * spp] = planeRow[x * sampleBytes + highByte];
+          const size_t bytes = fetchStored(blockRow.data(), blockRow.size());
+          if (predicted) AddPredictions(blockRow.data(), bytes, blockSpp, fields, order);
+          uint8_t* to = band.data() + static_cast<size_t>(r) * samples + left * spp + p;
+          for (size_t i = 0; i < std::min(width, bytes / sampleBytes); ++i) {
+            to[planes ? i * spp : i] = blockRow[i * sampleBytes + highByte];
           }
-          if (bytes < planeRow.size()) break;
+          if (bytes < blockRow.size()) break;
         }
       }
       for (int r = 0; r < bandRows; ++r) readRow(y++);
@@ -533,14 +588,10 @@ ImageReadResult ReadTiff(ImageBuffer& image, ImageFile& in) {
     return kImageUnreadable;
   }
   // Several strips of no rows each would never fill the picture.
-  if (fields.strips.count > 1 && fields.rowsPerStrip == 0) {
+  if (fields.strips.count > 1 && fields.rowsPerStrip == 0 && !fields.Tiled()) {
     return kImageUnreadable;
   }
-  // Planes apart list a strip table for each sample, one after another.
-  if (fields.planar == kPlanesApart && samplesPerPixel > 1 &&
-      (fields.rowsPerStrip == 0 ||
-       fields.strips.count / samplesPerPixel <
-           (uint64_t{fields.height} + fields.rowsPerStrip - 1) / fields.rowsPerStrip)) {
+  if (!BlocksListed(fields, file.Size())) {
     return kImageUnreadable;
   }
   const int bitsPerPixel = inks                   ? (samplesPerPixel == 5 ? 32 : 24)

@@ -405,58 +405,89 @@ Bytes RowStripsTiff(int width, int samples, uint32_t compression, const Bytes& d
   return TiffBytes(false, data, entries, offsets);
 }
 
-// Each sample in a plane of its own, `rowsPerStrip` rows a strip, the
-// planes' strips one after another (red's first). 16-bit samples carry the
-// pattern in the high byte; LZW strips store horizontal differences.
-Bytes PlanarTiff(bool big, int width, int height, int samples, int rowsPerStrip, bool sixteen,
-                 bool lzw) {
-  const Bytes pixels = TiffPixels(width, height, samples);
+// How BlockTiff stores the pattern.
+struct Blocks {
+  int width, height, samples;
+  int blockWidth;  // tiles only; strips are the picture's width
+  int blockRows;   // rows a strip, or a tile's height
+  bool tiled = false;
+  bool planes = false;  // each sample in a plane of its own
+  bool big = false;
+  bool sixteen = false;  // the pattern in the high byte
+  bool lzw = false;      // with horizontal differences
+};
+
+// The pattern in strips or tiles, listed in tables after the directory;
+// tiles past the picture's edges are filled with 0. With planes apart, each
+// plane's blocks come after the one before (red's first).
+Bytes BlockTiff(const Blocks& b) {
+  const Bytes pixels = TiffPixels(b.width, b.height, b.samples);
+  const int blockWidth = b.tiled ? b.blockWidth : b.width;
+  const int blockSamples = b.planes ? 1 : b.samples;
   Bytes data;
   std::vector<uint32_t> offsets;
   std::vector<uint32_t> sizes;
-  for (int p = 0; p < samples; ++p) {
-    for (int top = 0; top < height; top += rowsPerStrip) {
-      ByteWriter plane;
-      for (int y = top; y < std::min(top + rowsPerStrip, height); ++y) {
-        for (int x = 0; x < width; ++x) {
-          const uint8_t b = pixels[static_cast<size_t>((y * width + x) * samples + p)];
-          if (sixteen) {
-            plane.U16(big, static_cast<unsigned>(b << 8 | (b ^ 0xC3)));
-          } else {
-            plane.U8(b);
+  for (int p = 0; p < (b.planes ? b.samples : 1); ++p) {
+    for (int top = 0; top < b.height; top += b.blockRows) {
+      for (int left = 0; left < b.width; left += blockWidth) {
+        ByteWriter block;
+        const int bottom = b.tiled ? top + b.blockRows : std::min(top + b.blockRows, b.height);
+        for (int y = top; y < bottom; ++y) {
+          for (int x = left; x < left + blockWidth; ++x) {
+            for (int k = 0; k < blockSamples; ++k) {
+              const bool on = x < b.width && y < b.height;
+              const uint8_t v =
+                  on ? pixels[static_cast<size_t>((y * b.width + x) * b.samples + p + k)] : 0;
+              if (b.sixteen) {
+                block.U16(b.big, static_cast<unsigned>(v << 8 | (v ^ 0xC3)));
+              } else {
+                block.U8(v);
+              }
+            }
           }
         }
+        Bytes stored = block.Data();
+        if (b.lzw) {
+          stored =
+              LzwBytes(Differences(stored, blockWidth, blockSamples, b.sixteen ? 2 : 1, b.big));
+        }
+        offsets.push_back(static_cast<uint32_t>(8 + data.size()));
+        sizes.push_back(static_cast<uint32_t>(stored.size()));
+        data.insert(data.end(), stored.begin(), stored.end());
       }
-      Bytes strip = plane.Data();
-      if (lzw) strip = LzwBytes(Differences(strip, width, 1, sixteen ? 2 : 1, big));
-      offsets.push_back(static_cast<uint32_t>(8 + data.size()));
-      sizes.push_back(static_cast<uint32_t>(strip.size()));
-      data.insert(data.end(), strip.begin(), strip.end());
     }
   }
-  std::vector<TiffEntry> entries = TiffEntries(width, height, samples);
-  entries[6].value = static_cast<uint32_t>(rowsPerStrip);
-  entries.push_back({284, 3, 1, 2});
-  if (samples == 4) entries.push_back({338, 3, 1, 2});  // the fourth sample is alpha
-  if (lzw) {
+  std::vector<TiffEntry> entries = TiffEntries(b.width, b.height, b.samples);
+  const auto count = static_cast<uint32_t>(offsets.size());
+  if (b.tiled) {
+    entries.erase(entries.begin() + 6);  // no rows per strip
+    entries.push_back({322, 3, 1, static_cast<uint32_t>(b.blockWidth)});
+    entries.push_back({323, 3, 1, static_cast<uint32_t>(b.blockRows)});
+    entries.push_back({325, 4, count, 0});
+  } else {
+    entries[6].value = static_cast<uint32_t>(b.blockRows);
+    entries.push_back({279, 4, count, 0});
+  }
+  if (b.planes) entries.push_back({284, 3, 1, 2});
+  if (b.samples == 4) entries.push_back({338, 3, 1, 2});  // the fourth sample is alpha
+  if (b.lzw) {
     entries[2].value = 5;
     entries.push_back({317, 3, 1, 2});
   }
-  const auto count = static_cast<uint32_t>(offsets.size());
-  entries.push_back({279, 4, count, 0});
-  entries.push_back({258, 3, static_cast<uint32_t>(samples), 0});
+  entries.push_back({258, 3, static_cast<uint32_t>(b.samples), 0});
   std::ranges::sort(entries, {}, &TiffEntry::tag);
   // The tables after the directory: offsets, sizes, then the sample sizes.
   const uint32_t table = TiffTableOffset(data.size(), entries.size());
   for (TiffEntry& e : entries) {
-    if (e.tag == 273) e = {273, 4, count, table};
-    if (e.tag == 279) e.value = table + 4 * count;
+    if (e.tag == 273) e = {static_cast<uint16_t>(b.tiled ? 324 : 273), 4, count, table};
+    if (e.tag == 279 || e.tag == 325) e.value = table + 4 * count;
     if (e.tag == 258) e.value = table + 8 * count;
   }
+  std::ranges::sort(entries, {}, &TiffEntry::tag);
   offsets.insert(offsets.end(), sizes.begin(), sizes.end());
-  const uint32_t bits = sixteen ? 0x00100010 : 0x00080008;
+  const uint32_t bits = b.sixteen ? 0x00100010 : 0x00080008;
   offsets.insert(offsets.end(), {bits, bits});
-  return TiffBytes(big, data, entries, offsets);
+  return TiffBytes(b.big, data, entries, offsets);
 }
 
 void AddCompressedTiffFiles(Files& files) {
@@ -508,8 +539,13 @@ void AddCompressedTiffFiles(Files& files) {
   // 9 bits is the bytes 0 and 1.
   files.push_back({"tif-lzw-old-style.tif", CompressedTiff(false, 5, 3, 3, 5, {0, 1, 0, 0})});
   // Planes apart: one strip a plane, or two of two rows and one.
-  files.push_back({"tif-ii-rgba-planar.tif", PlanarTiff(false, 4, 3, 4, 3, false, false)});
-  files.push_back({"tif-mm-rgb16-lzw-planar.tif", PlanarTiff(true, 5, 3, 3, 2, true, true)});
+  files.push_back({"tif-ii-rgba-planar.tif", BlockTiff({4, 3, 4, 4, 3, false, true})});
+  files.push_back(
+      {"tif-mm-rgb16-lzw-planar.tif", BlockTiff({5, 3, 3, 5, 2, false, true, true, true, true})});
+  // Tiles of 16 x 16, cut by the picture's right and bottom edges.
+  files.push_back({"tif-ii-rgb-tiles.tif", BlockTiff({20, 18, 3, 16, 16, true})});
+  files.push_back({"tif-mm-rgba16-lzw-planar-tiles.tif",
+                   BlockTiff({20, 18, 4, 16, 16, true, true, true, true, true})});
 }
 
 void AddTiffFiles(Files& files) {
@@ -615,6 +651,15 @@ void AddTiffFiles(Files& files) {
     entries[6].value = rowsPerStrip;
     return TiffBytes(false, pixels, entries, table);
   };
+  // One tile of 16 x 16 over the picture, its offsets as given.
+  const auto tiles = [&](TiffEntry offsets) {
+    std::vector<TiffEntry> entries = TiffEntries(5, 3, 3);
+    entries[4] = offsets;
+    entries.erase(entries.begin() + 6);
+    entries.push_back({322, 3, 1, 16});
+    entries.push_back({323, 3, 1, 16});
+    return TiffBytes(false, pixels, entries);
+  };
   const uint32_t table = TiffTableOffset(pixels.size(), 7);
   Bytes bigTiff = TiffBytes(false, pixels, TiffEntries(5, 3, 3));
   bigTiff[2] = 43;
@@ -628,11 +673,13 @@ void AddTiffFiles(Files& files) {
       // Four billion strips of one row, whose table ends with the file after two.
       {"tif-4-billion-strips.tif", stripped(0xFFFFFFFF, table, 1, {8, 23})},
       {"tif-strips-past-end.tif", stripped(3, 0x7FFFFFF0, 1, {})},
+      // Planes or tiles that the tables do not list, or not within the file.
+      {"tif-planar.tif", added({284, 3, 1, 2})},
+      {"tif-tiled.tif", added({322, 3, 1, 16})},
+      {"tif-tiles-past-end.tif", tiles({324, 4, 2, 0x7FFFFFF0})},
       // Kinds that would read as a wrong picture.
       {"tif-1-bit.tif", added({258, 3, 1, 1})},
       {"tif-32-bit.tif", added({258, 3, 1, 32})},
-      {"tif-planar.tif", added({284, 3, 1, 2})},
-      {"tif-tiled.tif", added({322, 3, 1, 16})},
       {"tif-cmyk.tif", TiffBytes(false, TiffPixels(5, 3, 4), cmyk)},
       {"tif-cmyk-alpha.tif", TiffBytes(false, TiffPixels(5, 3, 5), cmyka)},
       {"tif-inks-not-cmyk.tif", TiffBytes(false, TiffPixels(5, 3, 4), otherInks)},

@@ -223,6 +223,9 @@ const Case kTiff[] = {
     // Each sample in a plane of its own, in one strip or in several.
     {"tif-ii-rgba-planar.tif", 4, 3, 32, P},
     {"tif-mm-rgb16-lzw-planar.tif", 5, 3, 24, P},
+    // Tiles cut by the picture's edges, samples side by side or apart.
+    {"tif-ii-rgb-tiles.tif", 20, 18, 24, P},
+    {"tif-mm-rgba16-lzw-planar-tiles.tif", 20, 18, 32, P},
     // Damaged: every strip is the first; those past twice the file's size
     // are not read.
     {"tif-lzw-one-strip-eight-times.tif", 400, 8, 24, nullptr, kFirstRowTwice},
@@ -327,7 +330,8 @@ TEST(ImageReaders, RefuseWhatTheyCannotRead) {
        {"tif-strips-of-0-rows.tif", "tif-5-samples.tif", "tif-height-0.tif",
         "tif-big-variant.tif"}},
       {kImageUnreadable,
-       {"tif-32-bit.tif", "tif-planar.tif", "tif-tiled.tif", "tif-inks-not-cmyk.tif"}},
+       {"tif-32-bit.tif", "tif-planar.tif", "tif-tiled.tif", "tif-tiles-past-end.tif",
+        "tif-inks-not-cmyk.tif"}},
       {kImageUnreadable,
        {"psd-cmy.psd", "psd-bitmap.psd", "psd-32-bit.psd", "psd-no-channels.psd",
         "psd-width-0.psd"}},
