@@ -47,6 +47,7 @@ constexpr uint16_t kTagTileWidth = 322;
 constexpr uint16_t kTagTileLength = 323;
 constexpr uint16_t kTagTileOffsets = 324;
 constexpr uint16_t kTagTileByteCounts = 325;
+constexpr uint16_t kTagJpegTables = 347;
 
 // PhotometricInterpretation.
 constexpr uint32_t kMinIsWhite = 0;
@@ -54,6 +55,7 @@ constexpr uint32_t kMinIsBlack = 1;
 constexpr uint32_t kRgb = 2;
 constexpr uint32_t kPalette = 3;
 constexpr uint32_t kSeparated = 5;  // inks
+constexpr uint32_t kYCbCr = 6;      // JPEG blocks only
 constexpr uint32_t kInkSetCmyk = 1;
 constexpr uint32_t kNotGiven = 0xFFFFFFFF;
 
@@ -63,6 +65,7 @@ constexpr uint32_t kSamplesTogether = 1;
 constexpr uint32_t kPlanesApart = 2;
 
 constexpr uint32_t kUncompressed = 1;
+constexpr uint32_t kJpeg = 7;
 // Predictor: each sample stored as its difference from the one before it in
 // the row.
 constexpr uint32_t kNoPrediction = 1;
@@ -129,6 +132,9 @@ struct TiffFields {
   uint32_t tileWidth = 0;
   uint32_t tileLength = 0;
   bool Tiled() const { return tileWidth != 0 || tileLength != 0; }
+  // JPEG blocks: where the tables they share lie, and their size.
+  uint32_t jpegTables = 0;
+  uint32_t jpegTablesSize = 0;
 };
 
 // Reads the start of the file into block and finds the first directory in
@@ -249,6 +255,12 @@ ImageReadResult ParseDirectory(const std::vector<uint8_t>& block, size_t blockBy
       case kTagTileLength:
         fields.tileLength = std::max(value, 1U);
         break;
+      case kTagJpegTables:
+        if (count > 4) {
+          fields.jpegTables = order.Get32(field);
+          fields.jpegTablesSize = count;
+        }
+        break;
       default:
         break;  // orientation, resolution, alpha kind ... change nothing read
     }
@@ -291,6 +303,7 @@ ImageReadResult CheckKind(const TiffFields& fields) {
     return kImageUnreadable;  // floating-point differences
   }
   if ((fields.bitsPerSample != 8 && fields.bitsPerSample != 16) ||
+      (fields.compression == kJpeg && fields.bitsPerSample != 8) ||
       (fields.planar != kSamplesTogether && fields.planar != kPlanesApart &&
        fields.samplesPerPixel > 1)) {
     return kImageUnreadable;
@@ -309,6 +322,12 @@ ImageReadResult CheckKind(const TiffFields& fields) {
     case kSeparated:
       return (fields.samplesPerPixel == 4 || fields.samplesPerPixel == 5) &&
                      fields.inkSet == kInkSetCmyk
+                 ? kImageRead
+                 : kImageUnreadable;
+    // JPEG blocks turn it into red, green and blue as they are decoded.
+    case kYCbCr:
+      return fields.compression == kJpeg && fields.samplesPerPixel == 3 &&
+                     fields.planar == kSamplesTogether
                  ? kImageRead
                  : kImageUnreadable;
     default:
@@ -401,13 +420,32 @@ bool ReadStrips(BinaryFile& file, ImageBuffer& image, const TiffFields& fields,
   const size_t highByte = sampleBytes == 2 && !order.bigEndian ? 1 : 0;
   const size_t rowHighByte = banded ? 0 : highByte;
   const uint8_t white = fields.photometric == kMinIsWhite ? 255 : 0;
+  // The stored blocks: strips of whole rows, or tiles.
+  const uint32_t spp = fields.samplesPerPixel;
+  const uint32_t blockSpp = planes ? 1 : spp;
+  const uint32_t blockWidth = fields.Tiled() ? fields.tileWidth : fields.width;
+  const uint32_t blockRows = fields.Tiled() ? fields.tileLength : fields.rowsPerStrip;
   const std::optional<TiffStripDecoder::Method> method =
       TiffStripDecoder::MethodOf(fields.compression);
   std::optional<TiffStripDecoder> decoder;
   // Whole strips read every stored byte once; twice is the most any file
   // may ask for.
   if (method) decoder.emplace(*method, 2 * std::max<int64_t>(file.Size(), 0));
-  const bool predicted = decoder && fields.predictor == kHorizontalDifferences;
+  const bool jpeg = method == TiffStripDecoder::Method::kJpeg;
+  if (jpeg) {
+    std::vector<uint8_t> tables;
+    if (fields.jpegTables != 0 && fields.jpegTablesSize <= file.Size()) {
+      tables.resize(fields.jpegTablesSize);
+      if (!file.Seek(fields.jpegTables) ||
+          !image_reader::ReadFully(file, tables.data(), tables.size())) {
+        tables.clear();
+      }
+    }
+    decoder->UseJpeg(fields.photometric == kYCbCr, blockWidth,
+                     fields.Tiled() ? blockRows : std::min(blockRows, fields.height),
+                     static_cast<int>(blockSpp), tables);
+  }
+  const bool predicted = decoder && !jpeg && fields.predictor == kHorizontalDifferences;
   const auto fetchStored = [&](uint8_t* to, size_t count) {
     return decoder ? decoder->Read(to, count) : file.Read(to, count);
   };
@@ -472,15 +510,10 @@ bool ReadStrips(BinaryFile& file, ImageBuffer& image, const TiffFields& fields,
   };
   const int rows = image.Height();
   if (banded) {
-    // The stored blocks: strips of whole rows, or tiles; with planes apart,
-    // each plane's blocks after the one before. Block c of band s in plane
+    // With planes apart, each plane's blocks come after the one before. Block c of band s in plane
     // p is entry (p * bands + s) * across + c of the tables. A block that
     // cannot be read stays 0.
-    const uint32_t spp = fields.samplesPerPixel;
     const uint32_t planeCount = planes ? spp : 1;
-    const uint32_t blockSpp = planes ? 1 : spp;
-    const uint32_t blockWidth = fields.Tiled() ? fields.tileWidth : fields.width;
-    const uint32_t blockRows = fields.Tiled() ? fields.tileLength : fields.rowsPerStrip;
     const uint64_t across = (uint64_t{fields.width} + blockWidth - 1) / blockWidth;
     const uint64_t bands = (uint64_t{static_cast<uint32_t>(rows)} + blockRows - 1) / blockRows;
     std::vector<uint8_t> blockRow(size_t{blockWidth} * blockSpp * sampleBytes);

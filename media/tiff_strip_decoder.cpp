@@ -3,6 +3,9 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cstddef>
+#include <utility>
+#include <vector>
 
 namespace vantoril {
 
@@ -14,6 +17,7 @@ constexpr uint32_t kCompressionLzw = 5;
 constexpr uint32_t kCompressionDeflate = 8;
 constexpr uint32_t kCompressionOldDeflate = 32946;
 constexpr uint32_t kCompressionPackBits = 32773;
+constexpr uint32_t kCompressionJpeg = 7;
 
 constexpr int kClearCode = 256;
 constexpr int kEndCode = 257;
@@ -36,6 +40,8 @@ std::optional<TiffStripDecoder::Method> TiffStripDecoder::MethodOf(uint32_t comp
       return Method::kDeflate;
     case kCompressionPackBits:
       return Method::kPackBits;
+    case kCompressionJpeg:
+      return Method::kJpeg;
     default:
       return std::nullopt;
   }
@@ -57,6 +63,12 @@ TiffStripDecoder::TiffStripDecoder(Method method, int64_t budget)
 }
 
 TiffStripDecoder::~TiffStripDecoder() = default;
+
+void TiffStripDecoder::UseJpeg(bool ycbcr, uint32_t width, uint32_t rows, int components,
+                               const std::vector<uint8_t>& tables) {
+  jpeg_ = std::make_unique<TiffJpegBlocks>(ycbcr, width, rows, components);
+  jpeg_->LoadTables(tables);
+}
 
 bool TiffStripDecoder::Start(BinaryFile& file, int64_t offset, int64_t size) {
   file_ = &file;
@@ -84,6 +96,16 @@ bool TiffStripDecoder::Start(BinaryFile& file, int64_t offset, int64_t size) {
     case Method::kPackBits:
       runLeft_ = literalLeft_ = 0;
       return true;
+    case Method::kJpeg: {
+      // libjpeg takes the whole stream at once.
+      std::vector<uint8_t> stored;
+      while (Refill()) {
+        stored.insert(stored.end(), chunk_.begin(),
+                      chunk_.begin() + static_cast<std::ptrdiff_t>(have_));
+      }
+      if (jpeg_) jpeg_->Begin(std::move(stored));
+      return true;
+    }
   }
   return true;
 }
@@ -96,6 +118,8 @@ size_t TiffStripDecoder::Read(uint8_t* out, size_t count) {
       return ReadDeflate(out, count);
     case Method::kPackBits:
       return ReadPackBits(out, count);
+    case Method::kJpeg:
+      return jpeg_ ? jpeg_->Read(out, count) : 0;
   }
   return 0;
 }

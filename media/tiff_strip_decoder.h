@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "media/binary_file.h"
+#include "media/tiff_jpeg_blocks.h"
 
 struct z_stream_s;
 
@@ -21,9 +22,9 @@ namespace vantoril {
 // was decoded until then stands.
 class TiffStripDecoder {
  public:
-  enum class Method { kLzw, kDeflate, kPackBits };
+  enum class Method { kLzw, kDeflate, kPackBits, kJpeg };
   // The method of a Compression tag's value; none for no compression and
-  // for methods not read (JPEG, fax coding ...).
+  // for methods not read (the first writers' JPEG, fax coding ...).
   static std::optional<Method> MethodOf(uint32_t compression);
 
   // `budget`: the stored bytes all strips together may read, so that a
@@ -34,6 +35,10 @@ class TiffStripDecoder {
   TiffStripDecoder(const TiffStripDecoder&) = delete;
   TiffStripDecoder& operator=(const TiffStripDecoder&) = delete;
 
+  // JPEG strips and tiles: rows of `width` pixels of `components` samples, at
+  // most `rows` a block, and the tables the file keeps apart for them.
+  void UseJpeg(bool ycbcr, uint32_t width, uint32_t rows, int components,
+               const std::vector<uint8_t>& tables);
   // Begins the strip of `size` bytes at `offset`. False when the file cannot
   // go there, or the strip is in the LZW flavour of the first TIFF writers
   // (codes stored the other way round), which is not read.
@@ -88,6 +93,9 @@ class TiffStripDecoder {
 
   // Deflate.
   std::unique_ptr<z_stream_s, InflateEnd> zlib_;
+
+  // JPEG.
+  std::unique_ptr<TiffJpegBlocks> jpeg_;
 
   // PackBits: what the current packet has still to give.
   int runLeft_ = 0;

@@ -664,7 +664,7 @@ void AddTiffFiles(Files& files) {
   Bytes bigTiff = TiffBytes(false, pixels, TiffEntries(5, 3, 3));
   bigTiff[2] = 43;
   const Files more = {
-      {"tif-jpeg.tif", changed(2, {259, 3, 1, 7})},
+      {"tif-old-style-jpeg.tif", changed(2, {259, 3, 1, 6})},
       {"tif-5-samples.tif", changed(5, {277, 3, 1, 5})},
       {"tif-width-8193.tif", changed(0, {256, 4, 1, 8193})},
       {"tif-height-0.tif", changed(1, {257, 4, 1, 0})},
@@ -833,6 +833,105 @@ Bytes JpegBytes(int width, int height, bool grey, bool progressive, Sample sampl
   return bytes;
 }
 
+// One block of a JPEG TIFF: `samples` rows of width x components, in file
+// order. RGB is stored as YCbCr, as the file's Photometric then says. With
+// `tables`, the tables go there and the block's stream leaves them out.
+Bytes JpegTiffBlock(const Bytes& samples, int width, int height, int components, Bytes* tables) {
+  jpeg_compress_struct compress{};
+  jpeg_error_mgr error{};
+  compress.err = jpeg_std_error(&error);
+  jpeg_create_compress(&compress);
+  compress.image_width = static_cast<JDIMENSION>(width);
+  compress.image_height = static_cast<JDIMENSION>(height);
+  compress.input_components = components;
+  compress.in_color_space = components == 1 ? JCS_GRAYSCALE : JCS_RGB;
+  jpeg_set_defaults(&compress);
+  jpeg_set_quality(&compress, 95, TRUE);
+  compress.write_JFIF_header = FALSE;
+  unsigned char* output = nullptr;
+  unsigned long outputSize = 0;
+  if (tables != nullptr) {
+    jpeg_mem_dest(&compress, &output, &outputSize);
+    jpeg_write_tables(&compress);
+    *tables = Bytes(output, output + outputSize);
+    std::free(output);
+    output = nullptr;
+    outputSize = 0;
+  }
+  jpeg_mem_dest(&compress, &output, &outputSize);
+  jpeg_start_compress(&compress, tables == nullptr ? TRUE : FALSE);
+  for (int y = 0; y < height; ++y) {
+    auto row = const_cast<JSAMPROW>(&samples[static_cast<size_t>(y * width * components)]);
+    jpeg_write_scanlines(&compress, &row, 1);
+  }
+  jpeg_finish_compress(&compress);
+  Bytes bytes(output, output + outputSize);
+  jpeg_destroy_compress(&compress);
+  std::free(output);
+  return bytes;
+}
+
+// The smooth picture in JPEG blocks: strips of `blockRows` rows, or tiles of
+// blockRows x blockRows whose parts past the picture repeat its last row
+// and column. RGB pictures are YCbCr with their tables apart, grey ones
+// whole streams.
+Bytes JpegTiff(int width, int height, int components, int blockRows, bool tiled) {
+  const int blockWidth = tiled ? blockRows : width;
+  Bytes tables;
+  Bytes data;
+  std::vector<uint32_t> offsets;
+  std::vector<uint32_t> sizes;
+  for (int top = 0; top < height; top += blockRows) {
+    for (int left = 0; left < width; left += blockWidth) {
+      const int rows = tiled ? blockRows : std::min(blockRows, height - top);
+      Bytes block;
+      for (int y = top; y < top + rows; ++y) {
+        for (int x = left; x < left + blockWidth; ++x) {
+          for (int c = 0; c < components; ++c) {
+            block.push_back(SmoothSample(std::min(x, width - 1), std::min(y, height - 1),
+                                         components == 1 ? 2 : 2 - c));
+          }
+        }
+      }
+      const Bytes stored =
+          JpegTiffBlock(block, blockWidth, rows, components, components == 3 ? &tables : nullptr);
+      offsets.push_back(static_cast<uint32_t>(8 + data.size()));
+      sizes.push_back(static_cast<uint32_t>(stored.size()));
+      data.insert(data.end(), stored.begin(), stored.end());
+    }
+  }
+  const auto count = static_cast<uint32_t>(offsets.size());
+  std::vector<TiffEntry> entries = TiffEntries(width, height, components);
+  entries[2].value = 7;
+  entries[3].value = components == 3 ? 6 : 1;
+  if (tiled) {
+    entries[4].tag = 324;
+    entries[6] = {322, 3, 1, static_cast<uint32_t>(blockWidth)};
+    entries.push_back({323, 3, 1, static_cast<uint32_t>(blockRows)});
+    entries.push_back({325, 4, count, 0});
+  } else {
+    entries[6].value = static_cast<uint32_t>(blockRows);
+    entries.push_back({279, 4, count, 0});
+  }
+  entries.push_back({258, 3, static_cast<uint32_t>(components), 8});
+  if (!tables.empty()) entries.push_back({347, 7, static_cast<uint32_t>(tables.size()), 0});
+  std::ranges::sort(entries, {}, &TiffEntry::tag);
+  // After the directory: the offsets, the sizes, three sample sizes (for
+  // RGB), then the JPEG tables.
+  const uint32_t table = TiffTableOffset(data.size(), entries.size());
+  for (TiffEntry& e : entries) {
+    if (e.tag == 273 || e.tag == 324) e = {e.tag, 4, count, table};
+    if (e.tag == 279 || e.tag == 325) e.value = table + 4 * count;
+    if (e.tag == 258 && components == 3) e.value = table + 8 * count;
+    if (e.tag == 347) e.value = table + 8 * count + 8;
+  }
+  offsets.insert(offsets.end(), sizes.begin(), sizes.end());
+  if (components == 3) offsets.insert(offsets.end(), {0x00080008, 0x00000008});
+  Bytes file = TiffBytes(false, data, entries, offsets);
+  file.insert(file.end(), tables.begin(), tables.end());
+  return file;
+}
+
 void AddJpegFiles(Files& files) {
   const Bytes rgb = JpegBytes(32, 16, false, false, SmoothSample);
   // A frame header that claims a width of 0.
@@ -852,6 +951,9 @@ void AddJpegFiles(Files& files) {
       {"jpeg-progressive.jpg", JpegBytes(32, 16, false, true, SmoothSample)},
       {"jpeg-cmyk.jpg", JpegBytes(32, 16, false, false, SmoothSample, true)},
       {"jpeg-exif.Jpg", exif},
+      // JPEG TIFF files: YCbCr strips sharing their tables, grey tiles.
+      {"tif-jpeg-ycbcr-strips.tif", JpegTiff(32, 16, 3, 8, false)},
+      {"tif-jpeg-grey-tiles.tif", JpegTiff(24, 12, 1, 16, true)},
       {"jpeg-half.jpg", Cut(rgb, rgb.size() / 2)},
       {"jpeg-200-bytes.jpg", Cut(rgb, 200)},
       {"jpeg-garbage.jpg", {0xFF, 0xD8, 0xFF, 0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 0xDE}},

@@ -277,6 +277,9 @@ const Case kJpeg[] = {
     // The inks of a print program's CMYK file become colours.
     {"jpeg-cmyk.jpg", 32, 16, 24, SmoothSample, {}, 6},
     {"jpeg-exif.Jpg", 32, 16, 24, SmoothSample, {}, 6},
+    // JPEG TIFF files; the strips' colours are subsampled up to their edges.
+    {"tif-jpeg-ycbcr-strips.tif", 32, 16, 24, SmoothSample, {}, 8},
+    {"tif-jpeg-grey-tiles.tif", 24, 12, 8, GreySmooth, {}, 6},
     // Photos past 8192 pixels come at a half, a quarter or an eighth of their size.
     {"jpeg-width-8193.jpg", 4097, 1, 24, Grey90, {}, 2},
     {"jpeg-20000x9.jpg", 5000, 3, 24, OneColour, {}, 3},
@@ -312,8 +315,8 @@ TEST(ImageReaders, RefuseWhatTheyCannotRead) {
     std::vector<const char*> files;
   } cases[] = {
       {kImageCompressed,
-       {"bmp16-565.bmp", "bmp24-bitfields.bmp", "bmp8-rle.bmp", "tga24-huffman.tga", "tif-jpeg.tif",
-        "tif-lzw-old-style.tif", "psd-zip.psd"}},
+       {"bmp16-565.bmp", "bmp24-bitfields.bmp", "bmp8-rle.bmp", "tga24-huffman.tga",
+        "tif-old-style-jpeg.tif", "tif-lzw-old-style.tif", "psd-zip.psd"}},
       {kImageTooFewColors, {"bmp4.bmp", "bmp1.bmp", "tif-1-bit.tif"}},
       {kImageTooLarge,
        {"bmp24-width-8193.bmp", "bmp24-height-8193-top-down.bmp", "tga24-width-8193.tga",
