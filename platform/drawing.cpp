@@ -348,11 +348,9 @@ void DrawSlider(uint32_t back, uint32_t groove, const Rect& rect, int percent, i
   DrawFilledRect(back, Rect{rect.left, rect.top, rect.right + TextWidth("100") + 6, rect.bottom});
   const int grooveLeft = rect.left + 4;
   const int grooveRight = rect.right - 4;
-  const int grooveWidth = grooveRight - grooveLeft;
   // Exactly three rows along the bottom.
   DrawFilledRect(groove, Rect{grooveLeft, rect.bottom - 3, grooveRight + 1, rect.bottom + 1});
-  const int thumbX = grooveLeft + (grooveWidth * percent - 3 * percent) / 100 + 1;
-  DrawFilledTriangle(kBlack, thumbX, rect.top + 3, 3, 180);
+  DrawFilledTriangle(kBlack, SliderThumbX(rect, percent), rect.top + 3, 3, 180);
   long number = static_cast<long>(percent * maximum * 0.01);
   number = std::min<long>(number, maximum < 100 ? maximum - 1 : maximum);
   const std::string text = std::to_string(number);
@@ -361,6 +359,23 @@ void DrawSlider(uint32_t back, uint32_t groove, const Rect& rect, int percent, i
   } else {
     DrawText(kBlack, text, grooveRight + 6, rect.top - 2, kAlignLeft);
   }
+}
+
+int SliderThumbX(const Rect& rect, int percent) {
+  const int grooveLeft = rect.left + 4;
+  const int grooveWidth = rect.right - 4 - grooveLeft;
+  return grooveLeft + (grooveWidth * percent - 3 * percent) / 100 + 1;
+}
+
+int SliderValueAt(const Rect& rect, int x, int maximum) {
+  int nearest = 0;
+  for (int percent = 1; percent <= 100; ++percent) {
+    if (std::abs(SliderThumbX(rect, percent) - x) < std::abs(SliderThumbX(rect, nearest) - x)) {
+      nearest = percent;
+    }
+  }
+  // The smallest value shown at that percent.
+  return (nearest * maximum + 99) / 100;
 }
 
 // --- fonts and text ---------------------------------------------------------------

@@ -74,6 +74,11 @@ void DrawCheckBox(uint32_t fill, const Rect& box, bool checked);
 // percent x maximum x 0.01 beside it (see the options dialogs).
 void DrawSlider(uint32_t back, uint32_t groove, const Rect& rect, int percent, int maximum,
                 bool centred);
+// Where DrawSlider puts the thumb for `percent`.
+int SliderThumbX(const Rect& rect, int percent);
+// The value of 0..maximum whose thumb stands nearest to x, so that a thumb
+// dragged follows the pointer.
+int SliderValueAt(const Rect& rect, int x, int maximum);
 
 // Fonts. The interface fonts live from start-up to exit.
 using FontId = int;

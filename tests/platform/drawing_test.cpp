@@ -231,6 +231,18 @@ TEST_F(DrawingTest, SliderThumbAndNumber) {
   const Pixel full[] = {{25, 23, kLightGrey}, {118, 23, kBlack}};
   Expect(full);
   SelectFont(kNoFont);
+  // A dragged thumb follows the pointer, in grooves narrower and wider than 100 pixels.
+  for (const Rect& groove : {rect, Rect{20, 20, 90, 31}, Rect{0, 0, 300, 11}}) {
+    for (const int maximum : {100, 240, 255}) {
+      const int first = SliderThumbX(groove, 0), last = SliderThumbX(groove, 100);
+      for (int x = first - 5; x <= last + 5; ++x) {
+        const int value = SliderValueAt(groove, x, maximum);
+        const int shown = SliderThumbX(groove, value * 100 / maximum);
+        EXPECT_LE(std::abs(shown - std::clamp(x, first, last)), (last - first) / 200 + 1)
+            << groove.right << " " << maximum << " " << x;
+      }
+    }
+  }
 }
 
 TEST_F(DrawingTest, BitmapButtonsDrawTheirStatesAndTakeClicksInside) {

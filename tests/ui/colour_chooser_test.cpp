@@ -113,9 +113,10 @@ TEST_F(ColourChooserTest, SlidersWorkInTheModelShownAndTheModelPersists) {
   ReleaseOk();
   EXPECT_TRUE(Run(colour));
   EXPECT_EQ(ColourChooserModel(), ColourModel::kRgb);
-  // Next time the panel opens in RGB: the second slider is green, 35 pixels right of the centre
-  // give 100. Rows 0 and 1 both drag the first slider; values stop at the limit.
-  EXPECT_EQ(Dragged(Rgb(0, 0, 0), 2, kCx + 35, kCx + 35), Rgb(0, 100, 0));
+  // Next time the panel opens in RGB: the second slider is green; its thumb stands 36 pixels
+  // right of the centre for 100. Rows 0 and 1 both drag the first slider; values stop at the
+  // limit.
+  EXPECT_EQ(Dragged(Rgb(0, 0, 0), 2, kCx + 36, kCx + 36), Rgb(0, 100, 0));
   EXPECT_EQ(Dragged(Rgb(0, 100, 0), 0, kCx + 200, kCx + 100), Rgb(255, 100, 0));
   Release(kCx + 10, RowY(6));  // "Texture" acts as HLS
   PostMessage(host_.Handle(), kWmKeyDown, 27, 0);

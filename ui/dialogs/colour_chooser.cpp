@@ -123,7 +123,8 @@ class ColourChooser {
 
   void Drag(int x) {
     const ColourModel model = ColourChooserModel();
-    const int value = std::clamp((x - cx_) * 100 / 35, 0, RangeOf(model));
+    // The thumb follows the pointer.
+    const int value = SliderValueAt(SliderRect(dragSlider_), x, RangeOf(model));
     std::array<int, 3> components = Components(colour_, model);
     components[static_cast<size_t>(dragSlider_)] = value;
     colour_ = FromComponents(components, model);
@@ -164,6 +165,12 @@ class ColourChooser {
     DrawBevel(kWhite, kDarkGrey, panel);
   }
 
+  // The slider of component i.
+  Rect SliderRect(int i) const {
+    const int t = y0_ + 40;
+    return Rect{cx_ + 8, t + 3 + 18 * i, cx_ + 78, t + 14 + 18 * i};
+  }
+
   void PaintContent() {
     DrawingScope scope(host_);
     const int t = y0_ + 40;
@@ -178,7 +185,7 @@ class ColourChooser {
       DrawText(kBlack, (rgb ? kRgbLabels : kHlsLabels)[static_cast<size_t>(i)], cx_ - 8, t + 18 * i,
                kAlignRight);
       SelectFont(GetInterfaceFont(InterfaceFont::k12));
-      DrawSlider(kLightGrey, kGroove, Rect{cx_ + 8, t + 3 + 18 * i, cx_ + 78, t + 14 + 18 * i},
+      DrawSlider(kLightGrey, kGroove, SliderRect(i),
                  components[static_cast<size_t>(i)] * 100 / range, range, false);
     }
     SelectFont(GetInterfaceFont(InterfaceFont::k12), std::nullopt, kTransparent);
