@@ -25,6 +25,9 @@ struct JumpingError {
 
 void OutputMessage(j_common_ptr) {}
 
+// JPEG codes pixels in blocks of up to 16 x 16.
+constexpr JDIMENSION kLargestBlockSide = 16;
+
 }  // namespace
 
 struct TiffJpegBlocks::Decoder {
@@ -97,8 +100,9 @@ bool Start(TiffJpegBlocks::Decoder& d) {
   }
   jpeg_calc_output_dimensions(&info);
   // A stream taller than its block would only cost memory (a progressive
-  // one is held whole while it is decoded).
-  if (info.output_width != d.width || info.output_height > d.rows ||
+  // one is held whole while it is decoded); some writers fill up the last
+  // row of 16-pixel blocks.
+  if (info.output_width != d.width || info.output_height > d.rows + kLargestBlockSide - 1 ||
       info.output_components != d.components) {
     return false;
   }
