@@ -475,7 +475,6 @@ Bytes BlockTiff(const Blocks& b) {
     entries.push_back({317, 3, 1, 2});
   }
   entries.push_back({258, 3, static_cast<uint32_t>(b.samples), 0});
-  std::ranges::sort(entries, {}, &TiffEntry::tag);
   // The tables after the directory: offsets, sizes, then the sample sizes.
   const uint32_t table = TiffTableOffset(data.size(), entries.size());
   for (TiffEntry& e : entries) {
@@ -836,7 +835,7 @@ Bytes JpegBytes(int width, int height, bool grey, bool progressive, Sample sampl
 // One block of a JPEG TIFF: `samples` rows of width x components, in file
 // order. RGB is stored as YCbCr, as the file's Photometric then says. With
 // `tables`, the tables go there and the block's stream leaves them out.
-Bytes JpegTiffBlock(const Bytes& samples, int width, int height, int components, Bytes* tables) {
+Bytes JpegTiffBlock(Bytes samples, int width, int height, int components, Bytes* tables) {
   jpeg_compress_struct compress{};
   jpeg_error_mgr error{};
   compress.err = jpeg_std_error(&error);
@@ -861,7 +860,7 @@ Bytes JpegTiffBlock(const Bytes& samples, int width, int height, int components,
   jpeg_mem_dest(&compress, &output, &outputSize);
   jpeg_start_compress(&compress, tables == nullptr ? TRUE : FALSE);
   for (int y = 0; y < height; ++y) {
-    auto row = const_cast<JSAMPROW>(&samples[static_cast<size_t>(y * width * components)]);
+    JSAMPROW row = &samples[static_cast<size_t>(y * width * components)];
     jpeg_write_scanlines(&compress, &row, 1);
   }
   jpeg_finish_compress(&compress);
@@ -893,8 +892,8 @@ Bytes JpegTiff(int width, int height, int components, int blockRows, bool tiled)
           }
         }
       }
-      const Bytes stored =
-          JpegTiffBlock(block, blockWidth, rows, components, components == 3 ? &tables : nullptr);
+      const Bytes stored = JpegTiffBlock(std::move(block), blockWidth, rows, components,
+                                         components == 3 ? &tables : nullptr);
       offsets.push_back(static_cast<uint32_t>(8 + data.size()));
       sizes.push_back(static_cast<uint32_t>(stored.size()));
       data.insert(data.end(), stored.begin(), stored.end());
