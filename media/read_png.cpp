@@ -1,9 +1,12 @@
 #include <png.h>
 
 #include <cstdint>
+#include <new>
+#include <optional>
 
 #include "media/image_reader_support.h"
 #include "media/image_readers.h"
+#include "media/reduced_rows.h"
 
 namespace vantoril {
 
@@ -28,6 +31,8 @@ void ReadFromFile(png_structp png, png_bytep data, size_t length) {
 struct PngDecoder {
   png_structp png = nullptr;
   png_infop info = nullptr;
+  // A picture too large to hold, read at a fraction of its size.
+  std::optional<ReducedRows> reduced;
 
   PngDecoder() = default;
   PngDecoder(const PngDecoder&) = delete;
@@ -47,7 +52,11 @@ ImageReadResult Decode(PngDecoder& decoder, BinaryFile& file, ImageBuffer& image
   png_read_info(png, info);
   const png_uint_32 width = png_get_image_width(png, info);
   const png_uint_32 height = png_get_image_height(png, info);
-  if (width > ImageBuffer::kMaxSide || height > ImageBuffer::kMaxSide) {
+  // A picture past the largest side (a panorama) is read at a half, a
+  // quarter or an eighth of its size, a row at a time; an interlaced one
+  // would have to be held whole first.
+  const int factor = ReducedRows::FactorFor(width, height);
+  if (factor == 0 || (factor > 1 && png_get_interlace_type(png, info) != PNG_INTERLACE_NONE)) {
     return kImageTooLarge;
   }
   // Every kind becomes blue, green, red (and alpha where the file has any,
@@ -64,9 +73,19 @@ ImageReadResult Decode(PngDecoder& decoder, BinaryFile& file, ImageBuffer& image
     return kImageUnreadable;
   }
   if (const ImageReadResult created =
-          image_reader::CreatePicture(image, width, height, 8 * channels);
+          image_reader::CreatePicture(image, ReducedRows::Reduced(width, factor),
+                                      ReducedRows::Reduced(height, factor), 8 * channels);
       created != kImageRead) {
     return created;
+  }
+  if (factor > 1) {
+    decoder.reduced.emplace(image, static_cast<int>(width), factor, true);
+    for (png_uint_32 y = 0; y < height; ++y) {
+      png_read_row(png, decoder.reduced->Row(), nullptr);
+      decoder.reduced->Add();
+    }
+    decoder.reduced->Finish();
+    return kImageRead;
   }
   // The first line of the picture is the buffer's last row. An interlaced
   // picture comes in passes, each adding to the rows of the one before.
@@ -89,7 +108,11 @@ ImageReadResult ReadPng(ImageBuffer& image, ImageFile& in) {
   if (decoder.png == nullptr) return kImageNoMemory;
   decoder.info = png_create_info_struct(decoder.png);
   if (decoder.info == nullptr) return kImageNoMemory;
-  return Decode(decoder, in.file, image);
+  try {
+    return Decode(decoder, in.file, image);
+  } catch (const std::bad_alloc&) {
+    return kImageNoMemory;
+  }
 }
 
 }  // namespace vantoril

@@ -7,6 +7,7 @@
 
 #include "media/image_reader_support.h"
 #include "media/image_readers.h"
+#include "media/reduced_rows.h"
 #include "media/tiff_strip_decoder.h"
 
 namespace vantoril {
@@ -192,15 +193,9 @@ ImageReadResult ParseDirectory(const std::vector<uint8_t>& block, size_t blockBy
     switch (tag) {
       case kTagImageWidth:
         fields.width = value;
-        if (fields.width > ImageBuffer::kMaxSide) {
-          return kImageTooLarge;
-        }
         break;
       case kTagImageLength:
         fields.height = value;
-        if (fields.height > ImageBuffer::kMaxSide) {
-          return kImageTooLarge;
-        }
         break;
       case kTagCompression:
         if (value != kUncompressed && !TiffStripDecoder::MethodOf(value)) {
@@ -402,7 +397,7 @@ void AddPredictions(uint8_t* row, size_t bytes, size_t step, const TiffFields& f
 // 16-bit samples keep their high byte; grey with alpha becomes grey in blue,
 // green and red, and alpha. False for a strip in a flavour not read.
 bool ReadStrips(BinaryFile& file, ImageBuffer& image, const TiffFields& fields,
-                const ByteOrder& order) {
+                const ByteOrder& order, ReducedRows* reduced) {
   const StripLayout& strips = fields.strips;
   const size_t samples = static_cast<size_t>(fields.width) * fields.samplesPerPixel;
   const size_t sampleBytes = fields.bitsPerSample / 8;
@@ -472,9 +467,9 @@ bool ReadStrips(BinaryFile& file, ImageBuffer& image, const TiffFields& fields,
     refused = true;
     return false;
   };
-  // False when the file has nothing more to give.
-  const auto readRow = [&](int y) {
-    uint8_t* row = image.RowPointer(y);
+  // Fills row y; false when the file has nothing more to give.
+  const auto fillRow = [&](int y) {
+    uint8_t* row = reduced != nullptr ? reduced->Row() : image.RowPointer(y);
     if (asStored) {
       const size_t got = fetch(row, samples);
       if (predicted && !banded) AddPredictions(row, got, fields.samplesPerPixel, fields, order);
@@ -508,7 +503,12 @@ bool ReadStrips(BinaryFile& file, ImageBuffer& image, const TiffFields& fields,
     }
     return got != 0;
   };
-  const int rows = image.Height();
+  const auto readRow = [&](int y) {
+    const bool got = fillRow(y);
+    if (reduced != nullptr) reduced->Add();
+    return got;
+  };
+  const int rows = static_cast<int>(fields.height);
   if (banded) {
     // With planes apart, each plane's blocks come after the one before. Block c of band s in plane
     // p is entry (p * bands + s) * across + c of the tables. A block that
@@ -600,6 +600,12 @@ ImageReadResult ReadTiff(ImageBuffer& image, ImageFile& in) {
       parsed != kImageRead) {
     return parsed;
   }
+  // A picture past the largest side (a panorama) is read at a half, a
+  // quarter or an eighth of its size.
+  const int factor = ReducedRows::FactorFor(fields.width, fields.height);
+  if (factor == 0) {
+    return kImageTooLarge;
+  }
   if (fields.bitsTable != 0) {
     std::array<uint8_t, 2> first{};
     if (!file.Seek(fields.bitsTable) || !image_reader::ReadFully(file, first.data(), 2)) {
@@ -630,8 +636,19 @@ ImageReadResult ReadTiff(ImageBuffer& image, ImageFile& in) {
   const int bitsPerPixel = inks                   ? (samplesPerPixel == 5 ? 32 : 24)
                            : samplesPerPixel == 2 ? 32
                                                   : static_cast<int>(samplesPerPixel) * 8;
+  // Colour indexes cannot be averaged. The file must be large enough to
+  // hold such a picture (squeezed as tight as the methods squeeze), so
+  // that a few bytes claiming a huge one cannot keep the reader busy.
+  constexpr int64_t kTightestSqueeze = int64_t{1} << 16;
+  if (factor > 1 &&
+      (fields.photometric == kPalette ||
+       int64_t{fields.width} * fields.height * samplesPerPixel * (fields.bitsPerSample / 8) >
+           std::max<int64_t>(file.Size(), 0) * kTightestSqueeze)) {
+    return kImageTooLarge;
+  }
   if (const ImageReadResult created =
-          image_reader::CreatePicture(image, fields.width, fields.height, bitsPerPixel);
+          image_reader::CreatePicture(image, ReducedRows::Reduced(fields.width, factor),
+                                      ReducedRows::Reduced(fields.height, factor), bitsPerPixel);
       created != kImageRead) {
     return created;
   }
@@ -640,9 +657,12 @@ ImageReadResult ReadTiff(ImageBuffer& image, ImageFile& in) {
     return palette;
   }
   try {
-    if (!ReadStrips(file, image, fields, order)) {
+    std::optional<ReducedRows> reduced;
+    if (factor > 1) reduced.emplace(image, static_cast<int>(fields.width), factor, false);
+    if (!ReadStrips(file, image, fields, order, reduced ? &*reduced : nullptr)) {
       return kImageCompressed;
     }
+    if (reduced) reduced->Finish();
   } catch (const std::bad_alloc&) {
     return kImageNoMemory;
   }

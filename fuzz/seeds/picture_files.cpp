@@ -256,12 +256,12 @@ uint32_t TiffTableOffset(size_t pixelBytes, size_t entries) {
 }
 
 // Top-down rows of the pattern, samples in file order (red first).
-Bytes TiffPixels(int width, int height, int samples) {
+Bytes TiffPixels(int width, int height, int samples, Sample sample = PatternSample) {
   ByteWriter w;
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
       for (int s = 0; s < samples; ++s) {
-        w.U8(PatternSample(x, y, samples == 1 ? 0 : s < 3 ? 2 - s : 3));
+        w.U8(sample(x, y, samples == 1 ? 0 : s < 3 ? 2 - s : 3));
       }
     }
   }
@@ -537,6 +537,10 @@ void AddCompressedTiffFiles(Files& files) {
   // The first writers' LZW, codes stored low bit first: a clear code of
   // 9 bits is the bytes 0 and 1.
   files.push_back({"tif-lzw-old-style.tif", CompressedTiff(false, 5, 3, 3, 5, {0, 1, 0, 0})});
+  // Past the largest side, read at half the size.
+  files.push_back(
+      {"tif-ii-rgb-8201x4-lzw.tif",
+       CompressedTiff(false, 8201, 4, 3, 5, LzwBytes(TiffPixels(8201, 4, 3, WidePattern)))});
   // Planes apart: one strip a plane, or two of two rows and one.
   files.push_back({"tif-ii-rgba-planar.tif", BlockTiff({4, 3, 4, 4, 3, false, true})});
   files.push_back(
@@ -665,7 +669,7 @@ void AddTiffFiles(Files& files) {
   const Files more = {
       {"tif-old-style-jpeg.tif", changed(2, {259, 3, 1, 6})},
       {"tif-5-samples.tif", changed(5, {277, 3, 1, 5})},
-      {"tif-width-8193.tif", changed(0, {256, 4, 1, 8193})},
+      {"tif-width-65537.tif", changed(0, {256, 4, 1, 65537})},
       {"tif-height-0.tif", changed(1, {257, 4, 1, 0})},
       {"tif-big-variant.tif", bigTiff},
       {"tif-strips-of-0-rows.tif", stripped(3, table, 0, {8, 8, 8})},
@@ -977,6 +981,7 @@ struct PngShape {
   int depth = 8;
   bool interlaced = false;
   bool seeThrough = false;  // a palette's alpha (tRNS): 255 - index
+  Sample sample = RunSample;
 };
 
 void AppendPngBytes(png_structp png, png_bytep data, size_t length) {
@@ -1031,7 +1036,7 @@ Bytes PngBytes(const PngShape& shape) {
       Bytes line;
       for (int x = 0; x < shape.width; ++x) {
         for (const int b : bytes) {
-          const uint8_t value = RunSample(x, y, b);
+          const uint8_t value = shape.sample(x, y, b);
           if (shape.depth == 1) {
             if (x % 8 == 0) line.push_back(0);
             line.back() = static_cast<uint8_t>(line.back() | (value & 1) << (7 - x % 8));
@@ -1066,8 +1071,14 @@ void AddPngFiles(Files& files) {
       {"png-interlaced.png", PngBytes({.width = 13, .height = 11, .interlaced = true})},
       {"png-half.png", Cut(rgb, rgb.size() / 2)},
       {"png-bad-check.png", badCheck},
-      {"png-width-8193.png",
-       PngBytes({.width = 8193, .height = 1, .colorType = PNG_COLOR_TYPE_GRAY})},
+      // Past the largest side: read at half the size, unless interlaced;
+      // past eight times that, not at all.
+      {"png-8201x4.png", PngBytes({.width = 8201, .height = 4, .sample = WidePattern})},
+      {"png-width-65537.png",
+       PngBytes({.width = 65537, .height = 1, .colorType = PNG_COLOR_TYPE_GRAY})},
+      {"png-interlaced-width-8193.png",
+       PngBytes(
+           {.width = 8193, .height = 1, .colorType = PNG_COLOR_TYPE_GRAY, .interlaced = true})},
   };
   files.insert(files.end(), more.begin(), more.end());
 }

@@ -7,10 +7,12 @@
 #include <cctype>
 #include <ostream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "engine/image_buffer.h"
 #include "fuzz/seeds/picture_files.h"
+#include "media/reduced_rows.h"
 
 // The reader tests run over the picture files in tests/data/images, which
 // fuzz/seeds/make_image_seeds writes; their pixels follow the patterns of
@@ -18,6 +20,7 @@
 namespace vantoril {
 namespace {
 
+using pictures::BlockLevel;
 using pictures::PatternSample;
 using pictures::RunSample;
 using pictures::SmoothSample;
@@ -65,6 +68,11 @@ uint8_t TiffInks(int x, int y, int byte) {
   const auto none = [&](int c) { return 255 - PatternSample(x, y, c); };
   return byte == 3 ? PatternSample(x, y, 3)
                    : static_cast<uint8_t>((none(byte) * none(3) + 127) / 255);
+}
+
+// WidePattern at half its size, 8201 pixels wide.
+uint8_t HalfOfWide(int x, int y, int byte) {
+  return static_cast<uint8_t>(BlockLevel(x, y, byte) + (x < 4100 ? 15 : 10));
 }
 
 // A picture's colours with the run pattern's alpha as the fourth byte.
@@ -220,6 +228,8 @@ const Case kTiff[] = {
     {"tif-ii-rgba-deflate-predictor.tif", 4, 2, 32, P},
     {"tif-ii-grey-packbits-strips.tif", 5, 3, 8, P},
     {"tif-ii-rgb-deflate-short.tif", 5, 3, 24, nullptr, kRowAndAHalf},
+    // Past the largest side: read at half the size, the last column of blocks one pixel wide.
+    {"tif-ii-rgb-8201x4-lzw.tif", 4101, 2, 24, HalfOfWide},
     // Each sample in a plane of its own, in one strip or in several.
     {"tif-ii-rgba-planar.tif", 4, 3, 32, P},
     {"tif-mm-rgb16-lzw-planar.tif", 5, 3, 24, P},
@@ -305,9 +315,18 @@ const Case kPng[] = {
     {"png-grey-1-bit.png", 5, 3, 24, BlackOrWhite},
     {"png-indexed.png", 5, 3, 24, Indexed},
     {"png-indexed-see-through.png", 5, 3, 32, SeeThrough},
+    {"png-8201x4.png", 4101, 2, 24, HalfOfWide},
     {"png-interlaced.png", 13, 11, 24, RunSample},
 };
 INSTANTIATE_TEST_SUITE_P(Png, ImageReader, ::testing::ValuesIn(kPng), FileName);
+
+TEST(ImageReaders, PicturesPastTheLargestSideAreReducedByTheSmallestPowerOfTwo) {
+  for (const auto& [width, height, factor] :
+       {std::tuple(8192, 8192, 1), std::tuple(8193, 1, 2), std::tuple(1, 16384, 2),
+        std::tuple(16385, 16384, 4), std::tuple(65536, 3, 8), std::tuple(65537, 3, 0)}) {
+    EXPECT_EQ(ReducedRows::FactorFor(width, height), factor) << width << "x" << height;
+  }
+}
 
 TEST(ImageReaders, RefuseWhatTheyCannotRead) {
   const struct {
@@ -320,7 +339,8 @@ TEST(ImageReaders, RefuseWhatTheyCannotRead) {
       {kImageTooFewColors, {"bmp4.bmp", "bmp1.bmp", "tif-1-bit.tif"}},
       {kImageTooLarge,
        {"bmp24-width-8193.bmp", "bmp24-height-8193-top-down.bmp", "tga24-width-8193.tga",
-        "tif-width-8193.tif", "psd-height-8193.psd", "png-width-8193.png"}},
+        "tif-width-65537.tif", "psd-height-8193.psd", "png-width-65537.png",
+        "png-interlaced-width-8193.png"}},
       // Damaged, cut short, or a variant the readers leave out.
       {kImageUnreadable,
        {"bmp-cut-in-header.bmp", "bmp48.bmp", "bmp12.bmp", "bmp24-core-header.bmp",
