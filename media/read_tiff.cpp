@@ -274,8 +274,9 @@ bool BlocksListed(const TiffFields& fields, int64_t fileSize) {
   }
   const uint64_t blockWidth = fields.Tiled() ? fields.tileWidth : fields.width;
   const uint64_t blockRows = fields.Tiled() ? fields.tileLength : fields.rowsPerStrip;
-  if (blockWidth == 0 || blockRows == 0 || blockWidth > ImageBuffer::kMaxSide ||
-      (fields.Tiled() && blockRows > ImageBuffer::kMaxSide)) {
+  if (blockWidth == 0 || blockRows == 0 ||
+      (fields.Tiled() &&
+       (blockWidth > ImageBuffer::kMaxSide || blockRows > ImageBuffer::kMaxSide))) {
     return false;
   }
   const uint64_t blocks = (fields.width + blockWidth - 1) / blockWidth *

@@ -415,13 +415,14 @@ struct Blocks {
   bool big = false;
   bool sixteen = false;  // the pattern in the high byte
   bool lzw = false;      // with horizontal differences
+  Sample sample = PatternSample;
 };
 
 // The pattern in strips or tiles, listed in tables after the directory;
 // tiles past the picture's edges are filled with 0. With planes apart, each
 // plane's blocks come after the one before (red's first).
 Bytes BlockTiff(const Blocks& b) {
-  const Bytes pixels = TiffPixels(b.width, b.height, b.samples);
+  const Bytes pixels = TiffPixels(b.width, b.height, b.samples, b.sample);
   const int blockWidth = b.tiled ? b.blockWidth : b.width;
   const int blockSamples = b.planes ? 1 : b.samples;
   Bytes data;
@@ -541,6 +542,8 @@ void AddCompressedTiffFiles(Files& files) {
   files.push_back(
       {"tif-ii-rgb-8201x4-lzw.tif",
        CompressedTiff(false, 8201, 4, 3, 5, LzwBytes(TiffPixels(8201, 4, 3, WidePattern)))});
+  files.push_back({"tif-ii-rgb-8201x4-lzw-planar.tif",
+                   BlockTiff({8201, 4, 3, 0, 4, false, true, false, false, true, WidePattern})});
   // Planes apart: one strip a plane, or two of two rows and one.
   files.push_back({"tif-ii-rgba-planar.tif", BlockTiff({4, 3, 4, 4, 3, false, true})});
   files.push_back(

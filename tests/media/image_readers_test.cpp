@@ -230,6 +230,7 @@ const Case kTiff[] = {
     {"tif-ii-rgb-deflate-short.tif", 5, 3, 24, nullptr, kRowAndAHalf},
     // Past the largest side: read at half the size, the last column of blocks one pixel wide.
     {"tif-ii-rgb-8201x4-lzw.tif", 4101, 2, 24, HalfOfWide},
+    {"tif-ii-rgb-8201x4-lzw-planar.tif", 4101, 2, 24, HalfOfWide},
     // Each sample in a plane of its own, in one strip or in several.
     {"tif-ii-rgba-planar.tif", 4, 3, 32, P},
     {"tif-mm-rgb16-lzw-planar.tif", 5, 3, 24, P},
