@@ -11,6 +11,7 @@
 
 #include "media/image_reader_support.h"
 #include "media/image_readers.h"
+#include "media/jpeg_error.h"
 
 namespace vantoril {
 
@@ -18,27 +19,13 @@ namespace {
 
 constexpr size_t kSourceChunk = 16384;
 
-// libjpeg reports a fatal error by calling error_exit, which must not return:
-// it jumps back into ReadDecoder's frame.
-struct JpegError {
-  jpeg_error_mgr manager;  // first, so libjpeg's pointer to it is a pointer to this
-  std::jmp_buf jump;
-};
-
 // Feeds libjpeg from a BinaryFile, a chunk at a time.
 struct JpegSource {
-  jpeg_source_mgr manager;  // first, as above
+  jpeg_source_mgr manager;  // first, so libjpeg's pointer to it is a pointer to this
   BinaryFile* file;
   std::array<JOCTET, kSourceChunk> chunk;
   bool dataEnded;
 };
-
-[[noreturn]] void ErrorExit(j_common_ptr decoder) {
-  std::longjmp(reinterpret_cast<JpegError*>(decoder->err)->jump, 1);
-}
-
-// Warnings (and the text of errors) are not printed anywhere.
-void OutputMessage(j_common_ptr) {}
 
 void InitSource(j_decompress_ptr) {}
 void TermSource(j_decompress_ptr) {}
@@ -109,9 +96,7 @@ struct JpegDecoder {
 // jump out of libjpeg skips no clean-up; the decoder is released by the caller.
 ImageReadResult Decode(JpegDecoder& decoder, BinaryFile& file, ImageBuffer& image) {
   jpeg_decompress_struct& decompress = decoder.decompress;
-  decompress.err = jpeg_std_error(&decoder.error.manager);
-  decoder.error.manager.error_exit = ErrorExit;
-  decoder.error.manager.output_message = OutputMessage;
+  decompress.err = decoder.error.Manager();
   if (setjmp(decoder.error.jump) != 0) {
     return kImageUnreadable;
   }

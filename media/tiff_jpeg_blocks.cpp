@@ -2,28 +2,13 @@
 
 #include <algorithm>
 #include <csetjmp>
-#include <cstdio>
 #include <utility>
 
-// libjpeg's headers need <cstdio> first.
-#include <jpeglib.h>
+#include "media/jpeg_error.h"
 
 namespace vantoril {
 
 namespace {
-
-// libjpeg reports a fatal error by calling error_exit, which must not return:
-// it jumps back to the setjmp of the call that was running.
-struct JumpingError {
-  jpeg_error_mgr manager;  // first, so libjpeg's pointer to it is a pointer to this
-  std::jmp_buf jump;
-};
-
-[[noreturn]] void ErrorExit(j_common_ptr decoder) {
-  std::longjmp(reinterpret_cast<JumpingError*>(decoder->err)->jump, 1);
-}
-
-void OutputMessage(j_common_ptr) {}
 
 // JPEG codes pixels in blocks of up to 16 x 16.
 constexpr JDIMENSION kLargestBlockSide = 16;
@@ -32,7 +17,7 @@ constexpr JDIMENSION kLargestBlockSide = 16;
 
 struct TiffJpegBlocks::Decoder {
   jpeg_decompress_struct info{};
-  JumpingError error{};
+  JpegError error{};
   bool ycbcr = false;
   JDIMENSION width = 0;
   JDIMENSION rows = 0;
@@ -56,10 +41,8 @@ namespace {
 // Each of these holds a setjmp. Nothing with a destructor lives in their
 // frames, so the jump out of libjpeg skips no clean-up.
 
-bool Create(jpeg_decompress_struct& info, JumpingError& error) {
-  info.err = jpeg_std_error(&error.manager);
-  error.manager.error_exit = ErrorExit;
-  error.manager.output_message = OutputMessage;
+bool Create(jpeg_decompress_struct& info, JpegError& error) {
+  info.err = error.Manager();
   if (setjmp(error.jump) != 0) {
     return false;
   }
@@ -67,7 +50,7 @@ bool Create(jpeg_decompress_struct& info, JumpingError& error) {
   return true;
 }
 
-bool ReadTables(jpeg_decompress_struct& info, JumpingError& error, const uint8_t* tables,
+bool ReadTables(jpeg_decompress_struct& info, JpegError& error, const uint8_t* tables,
                 size_t size) {
   if (setjmp(error.jump) != 0) {
     return false;

@@ -798,38 +798,42 @@ void AddPhotoshopFiles(Files& files) {
   files.insert(files.end(), more.begin(), more.end());
 }
 
-// A JPEG at quality 95 whose samples come from sample() in the buffer's
-// order (blue, green, red); a grey one takes the red. A CMYK one stores the
-// inks as print programs do, turned over (255: none), with no black: cyan
-// red, magenta green, yellow blue.
-Bytes JpegBytes(int width, int height, bool grey, bool progressive, Sample sample,
-                bool cmyk = false) {
+// How EncodeJpeg stores its rows.
+struct JpegOptions {
+  J_COLOR_SPACE space = JCS_RGB;
+  bool progressive = false;
+  bool noJfif = false;      // leave out the JFIF marker, as TIFF writers do
+  Bytes* tables = nullptr;  // when given: the tables go here, not into the stream
+};
+
+// `rows` of width x components samples in file order, at quality 95.
+Bytes EncodeJpeg(Bytes rows, int width, int height, int components, const JpegOptions& o) {
   jpeg_compress_struct compress{};
   jpeg_error_mgr error{};
   compress.err = jpeg_std_error(&error);
   jpeg_create_compress(&compress);
-  unsigned char* output = nullptr;
-  unsigned long outputSize = 0;
-  jpeg_mem_dest(&compress, &output, &outputSize);
   compress.image_width = static_cast<JDIMENSION>(width);
   compress.image_height = static_cast<JDIMENSION>(height);
-  compress.input_components = grey ? 1 : cmyk ? 4 : 3;
-  compress.in_color_space = grey ? JCS_GRAYSCALE : cmyk ? JCS_CMYK : JCS_RGB;
+  compress.input_components = components;
+  compress.in_color_space = o.space;
   jpeg_set_defaults(&compress);
   jpeg_set_quality(&compress, 95, TRUE);
-  if (progressive) {
-    jpeg_simple_progression(&compress);
+  if (o.progressive) jpeg_simple_progression(&compress);
+  if (o.noJfif) compress.write_JFIF_header = FALSE;
+  unsigned char* output = nullptr;
+  unsigned long outputSize = 0;
+  if (o.tables != nullptr) {
+    jpeg_mem_dest(&compress, &output, &outputSize);
+    jpeg_write_tables(&compress);
+    *o.tables = Bytes(output, output + outputSize);
+    std::free(output);
+    output = nullptr;
+    outputSize = 0;
   }
-  jpeg_start_compress(&compress, TRUE);
-  Bytes line(static_cast<size_t>(width) * compress.input_components);
-  while (compress.next_scanline < compress.image_height) {
-    const int y = static_cast<int>(compress.next_scanline);
-    for (size_t i = 0; i < line.size(); ++i) {
-      const int x = static_cast<int>(i) / compress.input_components;
-      const int channel = static_cast<int>(i) % compress.input_components;
-      line[i] = channel == 3 ? 255 : sample(x, y, 2 - channel);
-    }
-    JSAMPROW row = line.data();
+  jpeg_mem_dest(&compress, &output, &outputSize);
+  jpeg_start_compress(&compress, o.tables == nullptr ? TRUE : FALSE);
+  for (int y = 0; y < height; ++y) {
+    JSAMPROW row = &rows[static_cast<size_t>(y * width * components)];
     jpeg_write_scanlines(&compress, &row, 1);
   }
   jpeg_finish_compress(&compress);
@@ -839,42 +843,25 @@ Bytes JpegBytes(int width, int height, bool grey, bool progressive, Sample sampl
   return bytes;
 }
 
-// One block of a JPEG TIFF: `samples` rows of width x components, in file
-// order. RGB is stored as YCbCr, as the file's Photometric then says. With
-// `tables`, the tables go there and the block's stream leaves them out.
-Bytes JpegTiffBlock(Bytes samples, int width, int height, int components, Bytes* tables) {
-  jpeg_compress_struct compress{};
-  jpeg_error_mgr error{};
-  compress.err = jpeg_std_error(&error);
-  jpeg_create_compress(&compress);
-  compress.image_width = static_cast<JDIMENSION>(width);
-  compress.image_height = static_cast<JDIMENSION>(height);
-  compress.input_components = components;
-  compress.in_color_space = components == 1 ? JCS_GRAYSCALE : JCS_RGB;
-  jpeg_set_defaults(&compress);
-  jpeg_set_quality(&compress, 95, TRUE);
-  compress.write_JFIF_header = FALSE;
-  unsigned char* output = nullptr;
-  unsigned long outputSize = 0;
-  if (tables != nullptr) {
-    jpeg_mem_dest(&compress, &output, &outputSize);
-    jpeg_write_tables(&compress);
-    *tables = Bytes(output, output + outputSize);
-    std::free(output);
-    output = nullptr;
-    outputSize = 0;
+// A JPEG at quality 95 whose samples come from sample() in the buffer's
+// order (blue, green, red); a grey one takes the red. A CMYK one stores the
+// inks as print programs do, turned over (255: none), with no black: cyan
+// red, magenta green, yellow blue.
+Bytes JpegBytes(int width, int height, bool grey, bool progressive, Sample sample,
+                bool cmyk = false) {
+  const int components = grey ? 1 : cmyk ? 4 : 3;
+  Bytes rows(static_cast<size_t>(width) * height * components);
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const int x = static_cast<int>(i / components % width);
+    const int y = static_cast<int>(i / components / width);
+    const int channel = static_cast<int>(i % components);
+    rows[i] = channel == 3 ? 255 : sample(x, y, 2 - channel);
   }
-  jpeg_mem_dest(&compress, &output, &outputSize);
-  jpeg_start_compress(&compress, tables == nullptr ? TRUE : FALSE);
-  for (int y = 0; y < height; ++y) {
-    JSAMPROW row = &samples[static_cast<size_t>(y * width * components)];
-    jpeg_write_scanlines(&compress, &row, 1);
-  }
-  jpeg_finish_compress(&compress);
-  Bytes bytes(output, output + outputSize);
-  jpeg_destroy_compress(&compress);
-  std::free(output);
-  return bytes;
+  return EncodeJpeg(std::move(rows), width, height, components,
+                    {.space = grey   ? JCS_GRAYSCALE
+                              : cmyk ? JCS_CMYK
+                                     : JCS_RGB,
+                     .progressive = progressive});
 }
 
 // The smooth picture in JPEG blocks: strips of `blockRows` rows, or tiles of
@@ -899,8 +886,11 @@ Bytes JpegTiff(int width, int height, int components, int blockRows, bool tiled)
           }
         }
       }
-      const Bytes stored = JpegTiffBlock(std::move(block), blockWidth, rows, components,
-                                         components == 3 ? &tables : nullptr);
+      // RGB goes in as YCbCr, as the file's Photometric then says.
+      const Bytes stored = EncodeJpeg(std::move(block), blockWidth, rows, components,
+                                      {.space = components == 1 ? JCS_GRAYSCALE : JCS_RGB,
+                                       .noJfif = true,
+                                       .tables = components == 3 ? &tables : nullptr});
       offsets.push_back(static_cast<uint32_t>(8 + data.size()));
       sizes.push_back(static_cast<uint32_t>(stored.size()));
       data.insert(data.end(), stored.begin(), stored.end());
